@@ -1,0 +1,23 @@
+# The two commands of a fresh Debian 12 machine:
+#   make run   installs what is missing, builds, and starts the application
+#   make test  installs what is missing, builds from scratch and runs every test
+.PHONY: run test build deps bench clean
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $$(nproc)
+
+run: build
+	./build/jqz6811
+
+test: deps
+	./scripts/test-all.sh
+
+bench: build
+	./build/bench/jqz_bench
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz *.log

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds everything from scratch and runs every test: the normal build with all tests,
+# then the core and link tests under AddressSanitizer+UBSan and under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+summary=()
+
+run_suite() { # dir label-regex cmake-args...
+  local dir=$1 labels=$2; shift 2
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > "$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j "$jobs"
+  local log="$dir.ctest.log"
+  set +e
+  if [ -n "$labels" ]; then
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 -L "$labels" 2>&1 | tee "$log"
+  else
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 2>&1 | tee "$log"
+  fi
+  local rc=${PIPESTATUS[0]}
+  set -e
+  summary+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -1)")
+  return "$rc"
+}
+
+mkdir -p build
+run_suite build ""
+run_suite build-asan "core|link" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address,undefined
+TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=thread
+
+echo
+printf '%s\n' "${summary[@]}"

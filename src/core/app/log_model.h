@@ -1,0 +1,52 @@
+#pragma once
+// The log: every result the user needs to see, one line each, with a kind that decides its
+// colour. Lines are appended at once under a lock, so a worker's line is in the log when
+// AddLogLine returns; observers hear of it from the appending thread.
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace jqz {
+
+enum LogKind : int { LogInfo = 0, LogNotice = 1, LogError = 2 };
+
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    virtual void AddLogLine(const std::string& text, int kind) = 0;
+};
+
+class LogModel : public LogSink {
+public:
+    // Stored lines are the kind character followed by the text.
+    void AddLogLine(const std::string& text, int kind) override;
+
+    std::size_t count() const;
+    std::string storedLine(std::size_t index) const;
+    std::vector<std::string> storedLines() const;
+
+    // The kind of a stored line from its first character; anything unknown is LogInfo.
+    static int KindOf(const std::string& stored);
+    // The text as the list shows it: the kind character replaced by a blank.
+    static std::string DisplayText(const std::string& stored);
+
+    // Called after each append with the new line's index, on the appending thread.
+    void setAppendHandler(std::function<void(std::size_t)> handler);
+
+    // The log file's contents: the header line, then every line without its kind, CR LF ends.
+    std::string FileText(const std::string& header) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::function<void(std::size_t)> onAppend_;
+};
+
+inline constexpr const char* kLogFileName = "6811prog.log";
+
+// The log file goes beside the program when that folder is writable, else beside the
+// settings file.
+std::string ChooseLogFilePath(const std::string& programFolder, const std::string& settingsFolder);
+
+}  // namespace jqz

@@ -1,0 +1,21 @@
+#pragma once
+// The error boxes and questions that a core rule raises. The user interface answers them
+// with message boxes; tests answer them with a recorder.
+#include <string>
+
+namespace jqz {
+
+enum class Answer { Ok, Yes, No, Cancel };
+
+enum class QuestionButtons { YesNo, YesNoCancel };
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // An error box with the single button OK.
+    virtual void showError(const std::string& text) = 0;
+    // A warning box asking a question; returns the button chosen.
+    virtual Answer askQuestion(const std::string& text, QuestionButtons buttons) = 0;
+};
+
+}  // namespace jqz

@@ -1,0 +1,70 @@
+#pragma once
+// The settings file: name=value lines, names matched without regard to case, the first line
+// of a name counting. Reading takes any bytes; a value that does not convert leaves its field
+// at the default.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/image/editor_appearance.h"
+
+namespace jqz {
+
+class NameValueList {
+public:
+    static NameValueList Parse(const std::string& bytes);
+
+    // The value of the first line with this name (any case); empty when absent.
+    std::string value(const std::string& name) const;
+    void set(const std::string& name, const std::string& value);
+    const std::vector<std::pair<std::string, std::string>>& entries() const { return entries_; }
+    // name=value lines with CR LF ends.
+    std::string text() const;
+
+private:
+    std::vector<std::pair<std::string, std::string>> entries_;
+};
+
+// A decimal integer with an optional sign; nullopt for anything else.
+std::optional<int> ParseDecimal(const std::string& text);
+
+struct WindowGeometry {
+    int left = 0, top = 0, height = 0, width = 0;
+    friend bool operator==(const WindowGeometry&, const WindowGeometry&) = default;
+};
+
+struct PackageViewGeometry {
+    int left = 0, top = 0, height = 0, width = 0;
+    bool visible = false;
+    friend bool operator==(const PackageViewGeometry&, const PackageViewGeometry&) = default;
+};
+
+struct EditorGeometry {
+    int EditorLeft = 0, EditorTop = 0, EditorHeight = 0, EditorWidth = 0;
+    int LeftGridWidth = 0;
+    bool EditorVisible = false;
+    int DescriptionLeft = 0, DescriptionTop = 0, DescriptionHeight = 0, DescriptionWidth = 0;
+    bool DescriptionVisible = false;
+    friend bool operator==(const EditorGeometry&, const EditorGeometry&) = default;
+};
+
+// Everything the settings file carries. Reading replaces only the fields whose keys hold a
+// value that converts; writing emits every key in the file's order.
+struct AppSettings {
+    WindowGeometry mainWindow;
+    PackageViewGeometry packageView;
+    EditorGeometry editor;
+    EditorAppearance appearance;
+    std::string portName = "COM1";
+    int baudRate = 9600;
+    std::vector<std::string> recentFiles;
+
+    void readFrom(const NameValueList& list);
+    NameValueList toList() const;
+};
+
+// "jqz6811.ini" in $XDG_CONFIG_HOME, else ~/.config.
+std::string DefaultSettingsPath();
+
+}  // namespace jqz

@@ -1,0 +1,75 @@
+#pragma once
+// The description that travels with the image: project name, device name, described cells
+// (address and comment; colour and access live in the image) and free notes.
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace jqz {
+
+class MemoryImage;
+
+// One described cell together with the attributes of the image cell it names.
+struct ProjCell {
+    int address = 0;
+    int colour = 0;     // palette index 0..63
+    bool readOnly = false;
+    std::string comment;
+    friend bool operator==(const ProjCell&, const ProjCell&) = default;
+};
+
+class ImageDescription {
+public:
+    struct Row {
+        std::string addressText = "0x0000";
+        std::string comment;
+        friend bool operator==(const Row&, const Row&) = default;
+    };
+
+    explicit ImageDescription(MemoryImage& image);
+
+    void clear();
+    bool isEmpty() const;
+
+    std::string projectName() const;
+    void setProjectName(const std::string& text);
+    std::string deviceName() const;
+    void setDeviceName(const std::string& text);
+    // One text, lines separated by CR LF.
+    std::string notes() const;
+    void setNotes(const std::string& text);
+
+    int rowCount() const;
+    void setRowCount(int n);
+    ProjCell getRow(int index) const;
+    void putRow(int index, const ProjCell& cell);
+
+    // The window's own row actions.
+    void AddRow();
+    void DeleteRow();
+    Row row(int index) const;
+    void setRow(int index, const Row& row);
+
+    // The row's address text parsed as a number ("0x" and "$" prefixes); -1 when it does not parse.
+    static long long ParseRowAddress(const std::string& text);
+
+    // Called after a change of the project or device name (for the window captions).
+    void setNamesChangedHandler(std::function<void()> handler);
+
+private:
+    void appendRowLocked();
+    void namesChanged();
+
+    MemoryImage& image_;
+    mutable std::recursive_mutex mutex_;
+    std::string projectName_;
+    std::string deviceName_;
+    std::string notes_;
+    std::vector<Row> rows_;
+    // Rows dropped from the end keep their texts, as a grid keeps the contents of rows it hides.
+    std::vector<Row> dropped_;
+    std::function<void()> namesChanged_;
+};
+
+}  // namespace jqz

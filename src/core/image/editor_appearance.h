@@ -1,0 +1,20 @@
+#pragma once
+// The hex editor's two grid fonts and five colours, as the settings file and the options
+// dialog exchange them.
+#include <string>
+
+#include "core/image/palette.h"
+
+namespace jqz {
+
+struct EditorAppearance {
+    std::string LeftFont = "System";
+    std::string RightFont = "Terminal";
+    Rgb AddressColor = ColorIndexToColor(21);
+    Rgb BackgroundColor = ColorIndexToColor(63);
+    Rgb WorkColor = ColorIndexToColor(48);
+    Rgb EditedColor = ColorIndexToColor(3);
+    Rgb UnimplementedColor = ColorIndexToColor(58);
+};
+
+}  // namespace jqz

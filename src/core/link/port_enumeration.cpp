@@ -1,0 +1,80 @@
+#include "core/link/port_enumeration.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace jqz {
+
+namespace {
+
+// "ttyS10" after "ttyS9": compare the numeric tails as numbers.
+bool naturalLess(const std::string& a, const std::string& b) {
+    auto split = [](const std::string& s) {
+        std::size_t i = s.size();
+        while (i > 0 && s[i - 1] >= '0' && s[i - 1] <= '9') --i;
+        const std::string digits = s.substr(i);
+        return std::pair{s.substr(0, i), digits.empty() ? -1L : std::stol(digits.substr(0, 9))};
+    };
+    return split(a) < split(b);
+}
+
+}  // namespace
+
+std::vector<std::string> SerialPortCandidates(const std::string& devFolder) {
+    std::vector<std::string> result;
+    for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
+        std::vector<std::string> group;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(devFolder, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) != 0) continue;
+            const std::string tail = name.substr(std::char_traits<char>::length(prefix));
+            if (tail.empty() || !std::all_of(tail.begin(), tail.end(), [](char c) {
+                    return c >= '0' && c <= '9';
+                }))
+                continue;
+            group.push_back(entry.path().string());
+        }
+        std::sort(group.begin(), group.end(), naturalLess);
+        result.insert(result.end(), group.begin(), group.end());
+    }
+    return result;
+}
+
+bool PortOpens(const std::string& name) {
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    termios tio{};
+    const bool ok = ::tcgetattr(fd, &tio) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return ok;
+}
+
+std::vector<std::string> EnumeratePorts(const std::vector<std::string>& candidates,
+                                        const std::function<bool(const std::string&)>& opens) {
+    std::vector<std::string> ports;
+    for (const auto& name : candidates) {
+        if (ports.size() == 10) break;
+        if (opens(name)) ports.push_back(name);
+    }
+    if (ports.empty()) ports.emplace_back(kNoPortDetected);
+    return ports;
+}
+
+std::string LocalPortName(const std::string& name) {
+    if (name.size() >= 4 && name.size() <= 5 && name.rfind("COM", 0) == 0) {
+        const std::string digits = name.substr(3);
+        if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            const int n = std::stoi(digits);
+            if (n >= 1 && n <= 10) return "/dev/ttyS" + std::to_string(n - 1);
+        }
+    }
+    return name;
+}
+
+}  // namespace jqz

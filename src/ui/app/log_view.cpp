@@ -1,0 +1,85 @@
+#include "ui/app/log_view.h"
+
+#include <QPainter>
+
+namespace jqz {
+
+LogListModel::LogListModel(LogModel& log, QObject* parent) : QAbstractListModel(parent), log_(log) {
+    shown_ = static_cast<int>(log_.count());
+    // Workers append from their own threads; the view catches up on its own thread.
+    log_.setAppendHandler([this](std::size_t) {
+        QMetaObject::invokeMethod(this, [this] { catchUp(); }, Qt::QueuedConnection);
+    });
+}
+
+LogListModel::~LogListModel() { log_.setAppendHandler({}); }
+
+void LogListModel::catchUp() {
+    const int total = static_cast<int>(log_.count());
+    if (total <= shown_) return;
+    beginInsertRows({}, shown_, total - 1);
+    shown_ = total;
+    endInsertRows();
+    emit lineAppended(total - 1);
+}
+
+int LogListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_; }
+
+QVariant LogListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= shown_) return {};
+    const std::string stored = log_.storedLine(static_cast<std::size_t>(index.row()));
+    switch (role) {
+        case Qt::DisplayRole: return QString::fromLocal8Bit(LogModel::DisplayText(stored));
+        case Qt::ForegroundRole: return LogLineDelegate::KindColour(LogModel::KindOf(stored));
+        case Qt::UserRole: return LogModel::KindOf(stored);
+        default: return {};
+    }
+}
+
+QColor LogLineDelegate::KindColour(int kind) {
+    switch (kind) {
+        case LogNotice: return QColor(128, 0, 128);
+        case LogError: return QColor(255, 0, 0);
+        default: return QColor(0, 0, 0);
+    }
+}
+
+void LogLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
+    const QColor background =
+        option.palette.color(selected ? QPalette::ToolTipBase : QPalette::Base);
+    painter->save();
+    painter->fillRect(option.rect, background);
+    painter->setClipRect(option.rect);
+    painter->setPen(index.data(Qt::ForegroundRole).value<QColor>());
+    painter->setFont(option.font);
+    painter->drawText(option.rect.adjusted(1, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+}
+
+QSize LogLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return {0, option.fontMetrics.height() + 2};
+}
+
+LogView::LogView(LogModel& log, QWidget* parent) : QListView(parent) {
+    setObjectName("StatusWin");
+    model_ = new LogListModel(log, this);
+    setModel(model_);
+    setItemDelegate(new LogLineDelegate(this));
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    QPalette p = palette();
+    p.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
+    setPalette(p);
+    connect(model_, &LogListModel::lineAppended, this, [this](int row) {
+        const QModelIndex last = model_->index(row);
+        setCurrentIndex(last);
+        scrollTo(last);
+    });
+}
+
+}  // namespace jqz

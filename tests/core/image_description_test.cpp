@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "core/image/hex_edit_model.h"
+
+namespace jqz {
+namespace {
+
+TEST(ImageDescription, EmptinessDependsOnTheRowAndCellZero) {
+    HexEditModel m;
+    EXPECT_TRUE(m.description.isEmpty());
+    m.description.setProjectName("P");
+    m.description.setNotes("a\r\nb");
+    EXPECT_TRUE(m.description.isEmpty()) << "names and notes play no part";
+    m.image.SetReadOnly(0, true);
+    EXPECT_FALSE(m.description.isEmpty());
+    m.image.SetReadOnly(0, false);
+    m.description.setRow(0, {"0x0000", "c"});
+    EXPECT_FALSE(m.description.isEmpty());
+    m.description.clear();
+    EXPECT_TRUE(m.description.isEmpty());
+    EXPECT_EQ(m.description.projectName(), "");
+    EXPECT_EQ(m.description.notes(), "");
+}
+
+TEST(ImageDescription, PutRowAppendsAndWritesTheCellsAttributes) {
+    HexEditModel m;
+    m.description.putRow(0, {0xB600, 12, true, "first"});
+    m.description.putRow(1, {0x12345, 3, true, "beyond"});
+    m.description.putRow(2, {0xB600, 3, false, "same cell"});
+    ASSERT_EQ(m.description.rowCount(), 3);
+    EXPECT_EQ(m.description.row(1).addressText, "0x12345");
+    // Two rows naming one cell show the same attributes: the last write wins.
+    EXPECT_EQ(m.description.getRow(0), (ProjCell{0xB600, 3, false, "first"}));
+    EXPECT_EQ(m.description.getRow(2), (ProjCell{0xB600, 3, false, "same cell"}));
+    EXPECT_EQ(m.description.getRow(1).address, 0x12345);
+    EXPECT_TRUE(m.description.getRow(1).readOnly);
+}
+
+TEST(ImageDescription, DeleteRowRemovesTheLastAndAddRowBringsBackAWellFormedAddress) {
+    HexEditModel m;
+    m.description.DeleteRow();
+    EXPECT_EQ(m.description.rowCount(), 1);
+    m.description.putRow(0, {0x10, 0, false, "a"});
+    m.description.putRow(1, {0x20, 0, false, "b"});
+    m.description.DeleteRow();
+    EXPECT_EQ(m.description.rowCount(), 1);
+    EXPECT_EQ(m.description.row(0).comment, "a");
+    m.description.AddRow();
+    EXPECT_EQ(m.description.row(1).addressText, "0x0020");
+    m.description.setRow(1, {"0x12345", "long"});
+    m.description.DeleteRow();
+    m.description.AddRow();
+    EXPECT_EQ(m.description.row(1).addressText, "0x0000") << "not a six-character address";
+}
+
+TEST(ImageDescription, RowAddressParsing) {
+    EXPECT_EQ(ImageDescription::ParseRowAddress("0x00B6"), 0xB6);
+    EXPECT_EQ(ImageDescription::ParseRowAddress("$FF"), 0xFF);
+    EXPECT_EQ(ImageDescription::ParseRowAddress("123"), 123);
+    EXPECT_EQ(ImageDescription::ParseRowAddress("0x"), -1);
+    EXPECT_EQ(ImageDescription::ParseRowAddress("junk"), -1);
+}
+
+}  // namespace
+}  // namespace jqz

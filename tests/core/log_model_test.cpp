@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "core/app/log_model.h"
+#include "test_support.h"
+
+namespace jqz {
+namespace {
+
+TEST(LogModel, KindsPrefixesAndDisplay) {
+    struct Case {
+        const char* text;
+        int kind;
+        const char* stored;
+        const char* shown;
+        int shownKind;
+    };
+    const Case cases[] = {
+        {"found", LogInfo, "0found", " found", LogInfo},
+        {"port", LogNotice, "1port", " port", LogNotice},
+        {"", LogError, "2", " ", LogError},
+        {"abc", 7, "0abc", " abc", LogInfo},
+        {"2 lines", -1, "02 lines", " 2 lines", LogInfo},
+    };
+    LogModel log;
+    for (const auto& c : cases) log.AddLogLine(c.text, c.kind);
+    ASSERT_EQ(log.count(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(log.storedLine(i), cases[i].stored);
+        EXPECT_EQ(LogModel::DisplayText(log.storedLine(i)), cases[i].shown);
+        EXPECT_EQ(LogModel::KindOf(log.storedLine(i)), cases[i].shownKind);
+    }
+}
+
+TEST(LogModel, FileTextHasTheHeaderThenEveryLineWithoutItsKind) {
+    LogModel log;
+    log.AddLogLine("abc", 7);
+    log.AddLogLine("", LogError);
+    log.AddLogLine("1 starts with a digit", LogNotice);
+    EXPECT_EQ(log.FileText("Stored: 10/12/26 12:00:00"),
+              "Stored: 10/12/26 12:00:00\r\nabc\r\n\r\n1 starts with a digit\r\n");
+}
+
+TEST(LogModel, LinesFromManyThreadsAllArriveInEachThreadsOrder) {
+    LogModel log;
+    std::atomic<int> notified{0};
+    log.setAppendHandler([&](std::size_t) { ++notified; });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < 500; ++i)
+                log.AddLogLine(std::to_string(t) + ":" + std::to_string(i), LogInfo);
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(log.count(), 2000u);
+    EXPECT_EQ(notified.load(), 2000);
+    std::vector<int> next(4, 0);
+    for (const auto& line : log.storedLines()) {
+        const int t = line[1] - '0';
+        EXPECT_EQ(std::stoi(line.substr(3)), next[static_cast<std::size_t>(t)]++);
+    }
+}
+
+TEST(LogModel, LogFileGoesBesideTheProgramWhenWritable) {
+    test::TempDir program, settings;
+    EXPECT_EQ(ChooseLogFilePath(program.path(), settings.path()), program.file("6811prog.log"));
+    if (::geteuid() != 0) {  // root writes everywhere
+        ::chmod(program.path().c_str(), 0555);
+        EXPECT_EQ(ChooseLogFilePath(program.path(), settings.path()),
+                  settings.file("6811prog.log"));
+        ::chmod(program.path().c_str(), 0755);
+    }
+    EXPECT_EQ(ChooseLogFilePath(program.file("missing"), settings.path()),
+              settings.file("6811prog.log"));
+}
+
+}  // namespace
+}  // namespace jqz

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "core/device/device_image_reset.h"
+#include "core/device/supported_device_list.h"
+#include "test_support.h"
+
+namespace jqz {
+namespace {
+
+TEST(SupportedDeviceList, StartsInDemoModeWithAnEmptyMap) {
+    test::TempDir dir;
+    SupportedDeviceList list(dir.path());
+    EXPECT_EQ(list.selectedDevice(), "Demo Mode");
+    EXPECT_EQ(list.deviceType, 0);
+    EXPECT_EQ(list.eepromStart + list.eepromEnd + list.configAddress + list.romArea1Start +
+                  list.romArea1End + list.romArea2Start + list.romArea2End + list.bootRomStart +
+                  list.bootRomEnd,
+              0);
+    const auto drawings = list.packageDrawings();
+    ASSERT_EQ(drawings.size(), 8u);
+    EXPECT_EQ(drawings[0], "");
+    EXPECT_EQ(list.quickInfoFile("Demo Mode"), "");
+}
+
+TEST(SupportedDeviceList, NamesInTableOrderExactly) {
+    const auto names = SupportedDeviceList("/").deviceNames();
+    ASSERT_EQ(names.size(), 31u);
+    EXPECT_EQ(names[0], "MC68HC11  EA9(2D47J)");
+    EXPECT_EQ(names[7], "MC68HC11  E9 (D82R)");
+    EXPECT_EQ(names[17], "MC68HC11  K4 (OE75J)");  // the letter O
+    EXPECT_EQ(names[21], "XC68HC711 KS8(1H96P)");
+    EXPECT_EQ(names[30], "MC68HC11  L6 (0F11N)");
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 31u);
+    for (const auto& n : names) {
+        // part number padded to 10 characters, then the variant and the mask set
+        EXPECT_EQ(n[9], ' ') << n;
+        EXPECT_NE(n.find('('), std::string::npos) << n;
+        EXPECT_EQ(n.back(), ')') << n;
+    }
+}
+
+// A self-check of the catalogue's invariants.
+TEST(SupportedDeviceList, EveryRowHasEepromConfigAndBootRom) {
+    for (const auto& e : DeviceCatalogue()) {
+        SCOPED_TRACE(e.name);
+        EXPECT_GT(e.type, 0);
+        EXPECT_LT(e.eepromStart, e.eepromEnd);
+        EXPECT_GT(e.configAddress, 0);
+        EXPECT_LT(e.bootRomStart, e.bootRomEnd);
+        EXPECT_EQ(e.romArea1Start == 0, e.romArea1End == 0);
+        EXPECT_EQ(e.romArea2Start == 0, e.romArea2End == 0);
+        if (e.romArea1Start == 0) {
+            EXPECT_EQ(e.romArea2Start, 0);
+        }
+        int drawings = 0;
+        for (const char* d : e.drawings) drawings += d != nullptr;
+        EXPECT_GE(drawings, 1);
+    }
+}
+
+TEST(SupportedDeviceList, SelectionTable) {
+    struct Case {
+        const char* name;
+        int type, eeS, eeE, cfg, r1S, r1E, r2S, r2E, bS, bE;
+    };
+    const Case cases[] = {
+        {"MC68HC711 E9 (5C47M)", 3, 0xB600, 0xB7FF, 0x103F, 0xD000, 0xFFFF, 0, 0, 0xBF00, 0xBFFF},
+        {"MC68S711  E9 (5C47M)", 3, 0xB600, 0xB7FF, 0x103F, 0xD000, 0xFFFF, 0, 0, 0xBF00, 0xBFFF},
+        {"MC68HC711 E20(1H19S)", 5, 0xB600, 0xB7FF, 0x103F, 0xD000, 0xFFFF, 0x9000, 0xAFFF, 0xBF00,
+         0xBFFF},
+        {"MC68HC11  K1 (2D58N)", 10, 0x0D80, 0x0FFF, 0x003F, 0, 0, 0, 0, 0xBE00, 0xBFFF},
+        {"MC68HC11  F1 (2F37E)", 11, 0xFE00, 0xFFFF, 0x103F, 0, 0, 0, 0, 0xBF00, 0xBFFF},
+        {"MC68HC11  F1 (E87J)", 11, 0xFE00, 0xFFFF, 0x103F, 0, 0, 0, 0, 0xBF00, 0xBFFF},
+        {"MC68HC711 PH8(0H30R)", 15, 0x0D00, 0x0FFF, 0x003F, 0x4000, 0xBE3F, 0xC000, 0xFFFF, 0xBE40,
+         0xBFFF},
+        {"XC68HC711 KS8(1H96P)", 14, 0x0D80, 0x0FFF, 0x003F, 0x4000, 0xBDFF, 0xC000, 0xFFFF, 0xBE00,
+         0xBFFF},
+        {"MC68HC11  L6 (0F11N)", 7, 0xB600, 0xB7FF, 0x103F, 0xC000, 0xFFFF, 0, 0, 0xBF40, 0xBFFF},
+        {"MC68HC11  A8 (B95T)", 6, 0xB600, 0xB7FF, 0x103F, 0xE000, 0xFFFF, 0, 0, 0xBF40, 0xBFFF},
+        {"MC68HC11  K4 (OE75J)", 12, 0x0D80, 0x0FFF, 0x003F, 0xA000, 0xBDFF, 0xC000, 0xFFFF, 0xBE00,
+         0xBFFF},
+        // no row: one space missing, the digit 0 for the letter O, another case
+        {"MC68HC11 E9 (E28B)", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {"MC68HC11  K4 (0E75J)", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {"mc68hc11  E9 (E28B)", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SupportedDeviceList list("/nonexistent");
+        list.selectDevice("MC68HC11  E9 (E28B)");  // a previous selection is fully replaced
+        list.selectDevice(c.name);
+        EXPECT_EQ(list.selectedDevice(), c.name);
+        EXPECT_EQ(list.deviceType, c.type);
+        EXPECT_EQ(list.eepromStart, c.eeS);
+        EXPECT_EQ(list.eepromEnd, c.eeE);
+        EXPECT_EQ(list.configAddress, c.cfg);
+        EXPECT_EQ(list.romArea1Start, c.r1S);
+        EXPECT_EQ(list.romArea1End, c.r1E);
+        EXPECT_EQ(list.romArea2Start, c.r2S);
+        EXPECT_EQ(list.romArea2End, c.r2E);
+        EXPECT_EQ(list.bootRomStart, c.bS);
+        EXPECT_EQ(list.bootRomEnd, c.bE);
+    }
+}
+
+void touch(const std::string& path) { std::ofstream(path) << "x"; }
+
+TEST(SupportedDeviceList, PackageDrawingsNeedOneExistingFile) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.file("dhelp"));
+    SupportedDeviceList list(dir.path());
+    list.selectDevice("MC68HC11  E9 (E28B)");
+    EXPECT_EQ(list.packageDrawings()[0], "") << "none of its drawings exists";
+
+    touch(dir.file("dhelp/E_SDIP56.emf"));
+    const auto d = list.packageDrawings();
+    const std::vector<std::string> expected = {dir.path() + "/dhelp/", "E_PLCC52.emf", "", "",
+                                               "E_QFP64.emf", "", "E_SDIP56.emf", ""};
+    EXPECT_EQ(d, expected);
+
+    list.selectDevice("MC68HC11  A8 (B95T)");
+    touch(dir.file("dhelp/A8_DIP48.emf"));
+    EXPECT_EQ(list.packageDrawings()[7], "A8_DIP48.emf");
+    EXPECT_EQ(list.packageDrawings()[1], "A8_PLCC52.emf");
+}
+
+TEST(SupportedDeviceList, QuickInfoNeedsTheFileAndDoesNotSelect) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.file("dhelp"));
+    SupportedDeviceList list(dir.path());
+    EXPECT_EQ(list.quickInfoFile("MC68HC11  A8 (B95T)"), "");
+    touch(dir.file("dhelp/A8_48.rtf"));
+    EXPECT_EQ(list.quickInfoFile("MC68HC11  A8 (B95T)"), dir.path() + "/dhelp/A8_48.rtf");
+    EXPECT_EQ(list.quickInfoFile("MC68HC11  A8 (C11W)"), "") << "A8.rtf is absent";
+    EXPECT_EQ(list.quickInfoFile("no such device"), "");
+    EXPECT_EQ(list.selectedDevice(), "Demo Mode");
+}
+
+TEST(DeviceImageReset, DemoModeImplementsEveryCellWithFF) {
+    HexEditModel m;
+    SupportedDeviceList list("/");
+    m.image.SetUnimplemented(0x20, true);
+    m.description.putRow(0, ProjCell{0x30, 3, true, "old"});
+    ResetImageForDevice(m, list);
+    for (int a : {0, 0x20, 0x30, 0xFFFF}) {
+        EXPECT_EQ(m.image.ReadData(a), 0xFF);
+        EXPECT_FALSE(m.image.IsUnimplemented(a));
+        EXPECT_EQ(m.image.CellColor(a), (Rgb{0, 0, 255}));
+    }
+    EXPECT_TRUE(m.description.isEmpty());
+    EXPECT_TRUE(m.image.IsReadOnly(0x30)) << "read-only bits are not touched";
+}
+
+TEST(DeviceImageReset, DeviceImplementsExactlyItsMap) {
+    HexEditModel m;
+    SupportedDeviceList list("/");
+    list.selectDevice("MC68HC711 E20(1H19S)");
+    int shownAt = -1;
+    ResetImageForDevice(m, list, [&](int a) { shownAt = a; });
+    EXPECT_EQ(shownAt, 0xB600);
+    int implemented = 0;
+    for (int a = 0; a <= 0xFFFF; ++a) {
+        EXPECT_EQ(m.image.ReadData(a), 0xFF);
+        implemented += !m.image.IsUnimplemented(a);
+    }
+    EXPECT_EQ(implemented, 1 + 0x200 + 0x3000 + 0x2000 + 0x100);
+    for (int a : {0x103F, 0xB600, 0xB7FF, 0x9000, 0xAFFF, 0xD000, 0xFFFF, 0xBF00, 0xBFFF})
+        EXPECT_FALSE(m.image.IsUnimplemented(a)) << std::hex << a;
+    for (int a : {0x103E, 0x1040, 0xB5FF, 0xB800, 0x8FFF, 0xB000, 0xBEFF, 0xCFFF})
+        EXPECT_TRUE(m.image.IsUnimplemented(a)) << std::hex << a;
+    EXPECT_EQ(m.image.CellColor(0xB600), (Rgb{0, 0, 255}));
+    EXPECT_EQ(m.image.CellColor(0x0000), (Rgb{170, 170, 255}));
+}
+
+}  // namespace
+}  // namespace jqz

@@ -1,0 +1,205 @@
+// The main window's start-up, log, close question, shutdown and Reset To Default.
+#include <QListView>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+
+#include "core/app/atomic_file.h"
+#include "ui/app/log_view.h"
+#include "ui/app/prog_shell.h"
+
+using namespace jqz;
+
+namespace {
+
+class ScriptedSink : public MessageSink {
+public:
+    void showError(const std::string& text) override { errors.push_back(text); }
+    Answer askQuestion(const std::string& text, QuestionButtons) override {
+        questions.push_back(text);
+        if (answers.empty()) return Answer::No;
+        const Answer a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+    std::vector<std::string> errors, questions;
+    std::vector<Answer> answers;
+};
+
+std::string readFile(const QString& path) {
+    const auto bytes = ReadWholeFile(path.toStdString());
+    return bytes ? *bytes : std::string{};
+}
+
+}  // namespace
+
+class TestProgShell : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    ShellPaths paths() const {
+        ShellPaths p;
+        p.settingsFile = (dir_.path() + "/cfg/jqz6811.ini").toStdString();
+        p.programFolder = dir_.path().toStdString();
+        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
+        return p;
+    }
+
+private slots:
+    void init() {
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path() + "/cfg");
+    }
+
+    void logShowsKindsAndSelectsTheNewestLine() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.FormCreate();
+        shell.AddLogLine("abc", 7);
+        shell.AddLogLine("Error: x", LogError);
+        shell.AddLogLine("notice", LogNotice);
+        auto* list = shell.findChild<QListView*>("StatusWin");
+        QVERIFY(list);
+        QTRY_COMPARE(list->model()->rowCount(), 3);
+        QCOMPARE(list->currentIndex().row(), 2);
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QString(" abc"));
+        QCOMPARE(list->model()->index(0, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(0, 0, 0));
+        QCOMPARE(list->model()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(255, 0, 0));
+        QCOMPARE(list->model()->index(2, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(128, 0, 128));
+        QVERIFY(shell.findChild<QStatusBar*>("HelpHint"));
+        QCOMPARE(shell.findChild<QProgressBar*>("ProgBar")->value(), 0);
+        shell.FormClose();
+    }
+
+    void logLinesFromAWorkerAppearInOrder() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        std::thread worker([&] {
+            for (int i = 0; i < 50; ++i) shell.AddLogLine(std::to_string(i), LogInfo);
+        });
+        worker.join();
+        auto* list = shell.findChild<QListView*>("StatusWin");
+        QTRY_COMPARE(list->model()->rowCount(), 50);
+        QCOMPARE(list->model()->index(49, 0).data().toString(), QString(" 49"));
+        shell.FormClose();
+    }
+
+    void saveLogWritesHeaderAndLines() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        auto* s1 = shell.findChild<QAction*>("S1");
+        QVERIFY(s1);
+        QCOMPARE(s1->text(), "Save to: " + dir_.path() + "/6811prog.log");
+        shell.AddLogLine("one", LogInfo);
+        shell.AddLogLine("", LogError);
+        shell.AddLogLine("3rd", LogNotice);
+        s1->trigger();
+        s1->trigger();  // saving twice keeps only the second save
+        const std::string text = readFile(dir_.path() + "/6811prog.log");
+        QVERIFY2(text.rfind("Stored: ", 0) == 0, text.c_str());
+        const auto afterHeader = text.substr(text.find("\r\n") + 2);
+        QCOMPARE(QString::fromStdString(afterHeader), QString("one\r\n\r\n3rd\r\n"));
+        shell.FormClose();
+    }
+
+    void firstStartWritesDefaultsAndSecondStartReadsThemBack() {
+        {
+            ScriptedSink sink;
+            TProgShell shell(paths(), &sink);
+            shell.FormCreate();
+            QCOMPARE(shell.portName(), std::string("COM1"));
+            QCOMPARE(shell.baudRate(), 9600);
+            QVERIFY(shell.close());
+            QVERIFY(sink.questions.empty());
+        }
+        const std::string first = readFile(QString::fromStdString(paths().settingsFile));
+        QVERIFY(first.find("HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\nHE_BG_COLOR=63\r\n") !=
+                std::string::npos);
+        QVERIFY(first.find("COMM_PORT=COM1\r\nCOMM_SPEED=9600\r\n") != std::string::npos);
+
+        WriteFileAtomically(paths().settingsFile,
+                            "COMM_PORT=/dev/ttyUSB7\r\nCOMM_SPEED=x\r\nLOF0=a\r\nLOF2=c\r\n"
+                            "HE_NOFIX_COLOR=12\r\nP_WIN_POS_WIDTH=700\r\n");
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.FormCreate();
+        QCOMPARE(shell.portName(), std::string("/dev/ttyUSB7"));
+        QCOMPARE(shell.baudRate(), 9600);
+        QCOMPARE(shell.recentFiles(), (std::vector<std::string>{"a", "c"}));
+        QCOMPARE(shell.hexModel().image.CellColor(0x100), (Rgb{0, 255, 0}));
+        QVERIFY(!shell.ports().empty());
+        QVERIFY(shell.close());
+        const std::string second = readFile(QString::fromStdString(paths().settingsFile));
+        QVERIFY(second.find("HE_NOFIX_COLOR=12\r\n") != std::string::npos);
+        QVERIFY(second.find("LOF0=a\r\nLOF1=c\r\n") != std::string::npos);
+        QVERIFY2(second.find("P_WIN_POS_WIDTH=700\r\n") != std::string::npos, second.c_str());
+    }
+
+    void imageStartsAsDemoModeFF() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        QCOMPARE(shell.devices().selectedDevice(), std::string("Demo Mode"));
+        QCOMPARE(int(shell.hexModel().image.ReadData(0x1234)), 0xFF);
+        QVERIFY(!shell.hexModel().image.IsUnimplemented(0xFFFF));
+        shell.FormClose();
+    }
+
+    void closeQuestionFollowsTheAnswer() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.FormCreate();
+        int saves = 0;
+        shell.saveCommand = [&] { ++saves; };
+        shell.setBufferSaved(false);
+        sink.answers = {Answer::Cancel, Answer::Yes};
+        QVERIFY(!shell.close());
+        QCOMPARE(sink.questions.back(), std::string("Save buffer to file ?"));
+        QCOMPARE(saves, 0);
+        QVERIFY(shell.close());
+        QCOMPARE(saves, 1);
+    }
+
+    void resetToDefaultDeletesTheFileAndWritesNone() {
+        WriteFileAtomically(paths().settingsFile, "COMM_PORT=COM3\r\n");
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.FormCreate();
+        int starts = 0;
+        shell.startNewInstance = [&] { ++starts; };
+        sink.answers = {Answer::No};
+        shell.findChild<QAction*>("ResToDef")->trigger();
+        QCOMPARE(starts, 0);
+        QVERIFY(QFile::exists(QString::fromStdString(paths().settingsFile)));
+
+        // Yes, then Cancel in the close question: this instance runs on, writing nothing later.
+        shell.setBufferSaved(false);
+        sink.answers = {Answer::Yes, Answer::Cancel};
+        shell.findChild<QAction*>("ResToDef")->trigger();
+        QCOMPARE(starts, 1);
+        QVERIFY(!QFile::exists(QString::fromStdString(paths().settingsFile)));
+        QVERIFY(shell.isVisible());
+        QVERIFY(shell.settingsSuppressed());
+        shell.setBufferSaved(true);
+        QVERIFY(shell.close());
+        QVERIFY(!QFile::exists(QString::fromStdString(paths().settingsFile)));
+    }
+
+    void unwritableSettingsDoNotStopTheShutdown() {
+        ShellPaths p = paths();
+        QDir().mkpath(QString::fromStdString(p.settingsFile));  // a folder where the file should be
+        ScriptedSink sink;
+        TProgShell shell(p, &sink);
+        shell.FormCreate();
+        QVERIFY(shell.close());
+        QVERIFY(QFileInfo(QString::fromStdString(p.settingsFile)).isDir());
+    }
+};
+
+QTEST_MAIN(TestProgShell)
+#include "tst_prog_shell.moc"
