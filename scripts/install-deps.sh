@@ -7,7 +7,7 @@ packages=(
   libemf2svg-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core ccache
 )
 missing=()
 for p in "${packages[@]}"; do
