@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -173,6 +174,43 @@ TEST(DeviceImageReset, DeviceImplementsExactlyItsMap) {
         EXPECT_TRUE(m.image.IsUnimplemented(a)) << std::hex << a;
     EXPECT_EQ(m.image.CellColor(0xB600), (Rgb{0, 0, 255}));
     EXPECT_EQ(m.image.CellColor(0x0000), (Rgb{170, 170, 255}));
+}
+
+}  // namespace
+}  // namespace jqz
+
+#include "core/device/device_options.h"
+
+namespace jqz {
+namespace {
+
+TEST(DeviceOptions, OfferedStepsFollowTheMemoryMap) {
+    SupportedDeviceList list("/");
+    EXPECT_EQ(OptionsOffered(list), OfferedOptions{}) << "Demo Mode offers nothing";
+    list.selectDevice("MC68HC11  K1 (2D58N)");
+    EXPECT_EQ(OptionsOffered(list), (OfferedOptions{true, true, true, true, false, true}));
+    list.selectDevice("MC68HC11  E9 (E28B)");
+    EXPECT_EQ(OptionsOffered(list), (OfferedOptions{true, true, true, true, true, true}));
+}
+
+}  // namespace
+}  // namespace jqz
+
+namespace jqz {
+namespace {
+
+TEST(SupportedDeviceList, SortedIgnoringCaseForTheViews) {
+    const auto sorted = SortedIgnoringCase(SupportedDeviceList("/").deviceNames());
+    ASSERT_EQ(sorted.size(), 31u);
+    const auto pos = [&](const std::string& n) {
+        return std::find(sorted.begin(), sorted.end(), n) - sorted.begin();
+    };
+    EXPECT_LT(pos("MC68HC11  A8 (AB95T)"), pos("MC68HC11  E9 (D82R)"));
+    EXPECT_NE(sorted[28].rfind("XC68HC711", 0), 0u);
+    EXPECT_EQ(sorted[29].rfind("XC68HC711", 0), 0u);
+    EXPECT_EQ(sorted[30].rfind("XC68HC711", 0), 0u);
+    EXPECT_EQ(SortedIgnoringCase({"b", "A", "a", "B"}),
+              (std::vector<std::string>{"A", "a", "b", "B"}));
 }
 
 }  // namespace

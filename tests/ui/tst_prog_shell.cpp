@@ -155,7 +155,10 @@ private slots:
         TProgShell shell(paths(), &sink);
         shell.FormCreate();
         int saves = 0;
-        shell.saveCommand = [&] { ++saves; };
+        shell.saveDialog = [&] {
+            ++saves;
+            return false;  // cancelled: the flag stays as it was
+        };
         shell.setBufferSaved(false);
         sink.answers = {Answer::Cancel, Answer::Yes};
         QVERIFY(!shell.close());
@@ -163,6 +166,7 @@ private slots:
         QCOMPARE(saves, 0);
         QVERIFY(shell.close());
         QCOMPARE(saves, 1);
+        QVERIFY(!shell.bufferSaved());
     }
 
     void resetToDefaultDeletesTheFileAndWritesNone() {

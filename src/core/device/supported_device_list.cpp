@@ -1,5 +1,7 @@
 #include "core/device/supported_device_list.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <utility>
 
@@ -85,6 +87,17 @@ bool fileExists(const std::string& path) {
 }  // namespace
 
 const std::vector<DeviceEntry>& DeviceCatalogue() { return kCatalogue; }
+
+std::vector<std::string> SortedIgnoringCase(std::vector<std::string> names) {
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                return std::tolower(static_cast<unsigned char>(x)) <
+                       std::tolower(static_cast<unsigned char>(y));
+            });
+    });
+    return names;
+}
 
 SupportedDeviceList::SupportedDeviceList(std::string programFolder)
     : programFolder_(std::move(programFolder)) {}

@@ -22,6 +22,9 @@ struct DeviceEntry {
     const char* drawings[7];
 };
 
+// The names sorted without regard to case, as the views show them.
+std::vector<std::string> SortedIgnoringCase(std::vector<std::string> names);
+
 // The catalogue in list order.
 const std::vector<DeviceEntry>& DeviceCatalogue();
 

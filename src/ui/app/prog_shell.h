@@ -1,11 +1,11 @@
 #pragma once
-// The main window: log, hint bar, progress gauge, the start-up and shutdown order and the
-// settings file.
+// The main window: tool bar, menus and commands, the device row and sequence pages, the log,
+// the hint bar and the progress gauge; the start-up and shutdown order and the settings file.
 #include <QAction>
 #include <QMainWindow>
-#include <QProgressBar>
-#include <QStatusBar>
+#include <QPointer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,10 +13,18 @@
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
 #include "core/app/settings_file.h"
+#include "core/device/device_options.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/hex_edit_model.h"
 
+class QCheckBox;
+class QLineEdit;
 class QMenu;
+class QProgressBar;
+class QStatusBar;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
 
 namespace jqz {
 
@@ -25,7 +33,7 @@ class LogView;
 // Where the program finds and keeps its files; tests point these at a temporary folder.
 struct ShellPaths {
     std::string settingsFile;
-    std::string programFolder;
+    std::string programFolder;  // holds dhelp/ and the manual
     std::string logFile;
     static ShellPaths Default();
 };
@@ -44,6 +52,7 @@ public:
     LogModel& log() { return log_; }
     SupportedDeviceList& devices() { return *devices_; }
     HexEditModel& hexModel() { return *hexModel_; }
+    SequenceOptions& sequenceOptions() { return options_; }
     std::vector<std::string>& recentFiles() { return recentFiles_; }
     const std::vector<std::string>& ports() const { return ports_; }
 
@@ -54,29 +63,95 @@ public:
     bool settingsSuppressed() const { return settingsSuppressed_; }
     const ShellPaths& paths() const { return paths_; }
     MessageSink& messages() { return *sink_; }
+    // False while a detection, a sequence or a firmware update runs.
+    bool ComIdle() const;
+
+    // The progress gauge.
+    void setGaugeMaximum(int maximum);
+    void setGaugePosition(int position);
 
     // The close question: true when the window may close.
     bool FormCloseQuery();
     // Shutdown: writes the settings file unless suppressed.
     void FormClose();
-    // Tools > Reset To Default.
-    void ResToDef();
-    // The log popup's "Save to: " item.
-    void S1Click();
 
-    // Replaceable for tests: starting a new instance of the program, and the Save command
-    // that the close question runs on Yes.
+    // Commands (the handlers of the actions).
+    void ResToDef();
+    void S1Click();
+    void ShowEditorExecute();
+    void ShowPackageExecute();
+    void EditSaveFileExecute();
+    void EditOpenFileExecute();
+    void EditPrintExecute();
+    void ToolEditorExecute();
+    void ToolCommExecute();
+    void ToolUpdateExecute();
+    void HelpProgExecute();
+    void HelpAboutExecute();
+    void DeviceIDButtonClick();
+    void DeviceIDValueChange();
+    void ProgramStartButtonClick();
+    void ReadStartButtonClick();
+    void PTErrorsOBPClick();
+    void ConfProgEnableClick();
+
+    // The windows the tool buttons toggle. The marking actions follow their show and hide
+    // events, so check marks and buttons stay in step however a window was opened or closed.
+    void bindEditorWindow(QWidget* editor);
+    void bindDescriptionWindow(QWidget* description, QAction* editProperty);
+    void bindPackageView(QWidget* view);
+    // The hex editor's actions for the Edit menu and the tool bar, in menu order; nullptr for
+    // a separator.
+    void bindEditorActions(const std::vector<QAction*>& menuActions,
+                           const std::vector<QAction*>& toolBarActions);
+
+    // The dialogs of other subsystems, each created on first use by its hook. A command whose
+    // hook is unset stays disabled. saveDialog returns true when the dialog ended with OK.
+    std::function<bool()> saveDialog;
+    std::function<void()> loadDialog;
+    std::function<void()> printDialog;
+    std::function<void()> editorOptionsDialog;
+    std::function<void()> commDialog;
+    std::function<void()> updateDialog;
+    std::function<void()> deviceDialog;
+    // The sequence drivers: start or stop as the start button says.
+    std::function<void(bool start)> programSequence;
+    std::function<void(bool start)> readSequence;
+    // The device's package drawings, given on a change to a real device.
+    std::function<void(const std::vector<std::string>&)> showPackageDrawings;
+    // Where the editor shows an address at its top.
+    std::function<void(int)> showAddressAtTop;
+    // Whether the link is idle; true while there is no connection.
+    std::function<bool()> linkIdle;
+
+    // Replaceable for tests: starting a new instance, opening a document with the desktop's
+    // handler (false when there is none).
     std::function<void()> startNewInstance;
-    std::function<void()> saveCommand;
+    std::function<bool(const QString& path)> openDocument;
+    // Refreshes which commands are enabled (after a hook was set).
+    void updateCommands();
+
+    QAction* action(const char* name) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildWindow();
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    QWidget* createUpperPanel();
+    QWidget* createProgramPage();
+    QWidget* createReadPage();
+    QWidget* createOptionsPage();
+    QToolButton* optionButton(const char* name, const char* hint, const char* icon,
+                              std::atomic<bool>& state);
     AppSettings collectSettings() const;
     void applyMainGeometry(const WindowGeometry& g);
     WindowGeometry mainGeometry() const;
+    void toggleWindow(QWidget* window);
 
     ShellPaths paths_;
     std::unique_ptr<MessageSink> ownSink_;
@@ -84,6 +159,7 @@ private:
     LogModel log_;
     std::unique_ptr<SupportedDeviceList> devices_;
     std::unique_ptr<HexEditModel> hexModel_;
+    SequenceOptions options_;
     std::vector<std::string> recentFiles_;
     std::vector<std::string> ports_;
 
@@ -96,12 +172,28 @@ private:
     PackageViewGeometry packageViewGeometry_;
     EditorGeometry editorGeometry_;
 
+    std::map<std::string, QAction*> actions_;
+    QMenu* mEdit_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QPointer<QWidget> editorWindow_;
+    QPointer<QWidget> descriptionWindow_;
+    QPointer<QWidget> packageView_;
+    QAction* editProperty_ = nullptr;
+
+    QToolButton* deviceIdButton_ = nullptr;
+    QLineEdit* deviceIdValue_ = nullptr;
+    QTabWidget* seqWin_ = nullptr;
+    std::vector<QToolButton*> optionButtons_;
+    QToolButton* programStart_ = nullptr;
+    QToolButton* readStart_ = nullptr;
+    QCheckBox* ptErrorsObp_ = nullptr;
+    QCheckBox* ptErrorsIcp_ = nullptr;
+    QCheckBox* confProgEnable_ = nullptr;
+
     LogView* statusWin_ = nullptr;
     QStatusBar* helpHint_ = nullptr;
     QProgressBar* progBar_ = nullptr;
     QMenu* logFilePopUp_ = nullptr;
-    QAction* s1_ = nullptr;
-    QAction* resToDef_ = nullptr;
 };
 
 }  // namespace jqz

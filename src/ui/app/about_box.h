@@ -1,0 +1,18 @@
+#pragma once
+// The About box: versions, maker, and the supported devices sorted without regard to case.
+#include <QDialog>
+
+namespace jqz {
+
+class SupportedDeviceList;
+
+class TAboutW : public QDialog {
+    Q_OBJECT
+public:
+    TAboutW(const SupportedDeviceList& devices, QWidget* parent = nullptr);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+}  // namespace jqz
