@@ -33,6 +33,7 @@
 #include "ui/app/icons.h"
 #include "ui/app/log_view.h"
 #include "ui/app/qt_message_sink.h"
+#include "ui/device/device_wizard.h"
 
 namespace jqz {
 
@@ -167,6 +168,11 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     setCentralWidget(central);
 
     applyMainGeometry(kDesignedGeometry);
+    deviceDialog = [this] {
+        if (deviceWiz_ == nullptr)
+            deviceWiz_ = new TDeviceWiz1(*devices_, quickInfoLoader, this);
+        deviceWiz_->exec();
+    };
     // The field starts at "Demo Mode"; its change handler makes every cell implemented and 0xFF.
     deviceIdValue_->setText(QString::fromStdString(devices_->selectedDevice()));
     updateCommands();

@@ -23,12 +23,14 @@ class QMenu;
 class QProgressBar;
 class QStatusBar;
 class QTabWidget;
+class QTextDocument;
 class QToolBar;
 class QToolButton;
 
 namespace jqz {
 
 class LogView;
+class TDeviceWiz1;
 
 // Where the program finds and keeps its files; tests point these at a temporary folder.
 struct ShellPaths {
@@ -124,6 +126,9 @@ public:
     // Whether the link is idle; true while there is no connection.
     std::function<bool()> linkIdle;
 
+    // Reads a quick-info document into the selection dialog's pane.
+    std::function<bool(const QString& path, QTextDocument& document)> quickInfoLoader;
+
     // Replaceable for tests: starting a new instance, opening a document with the desktop's
     // handler (false when there is none).
     std::function<void()> startNewInstance;
@@ -179,6 +184,7 @@ private:
     QPointer<QWidget> descriptionWindow_;
     QPointer<QWidget> packageView_;
     QAction* editProperty_ = nullptr;
+    TDeviceWiz1* deviceWiz_ = nullptr;
 
     QToolButton* deviceIdButton_ = nullptr;
     QLineEdit* deviceIdValue_ = nullptr;

@@ -1,0 +1,103 @@
+#include "ui/device/device_wizard.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "core/device/supported_device_list.h"
+
+namespace jqz {
+
+TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocument,
+                         QWidget* parent)
+    : QDialog(parent), devices_(devices), loadDocument_(std::move(loadDocument)) {
+    setObjectName("DeviceWiz1");
+    setWindowTitle("Select Device");
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setMinimumSize(200, 120);
+    resize(760, 440);
+
+    auto* v = new QVBoxLayout(this);
+    auto* h = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    auto* label1 = new QLabel("Device");
+    label1->setObjectName("Label1");
+    left->addWidget(label1);
+    list_ = new QListWidget;
+    list_->setObjectName("ListBox1");
+    list_->setStatusTip("Select the Device");
+    list_->setToolTip("Select the Device");
+    QFont courier("Courier");
+    courier.setStyleHint(QFont::TypeWriter);
+    courier.setFixedPitch(true);
+    list_->setFont(courier);
+    for (const auto& name : SortedIgnoringCase(devices_.deviceNames()))
+        list_->addItem(QString::fromStdString(name));
+    list_->setCurrentRow(0);
+    list_->setFixedWidth(list_->fontMetrics().horizontalAdvance(QString(24, 'M')));
+    left->addWidget(list_);
+    h->addLayout(left);
+
+    auto* right = new QVBoxLayout;
+    auto* label2 = new QLabel("Quick Info");
+    label2->setObjectName("Label2");
+    right->addWidget(label2);
+    info_ = new QTextEdit;
+    info_->setObjectName("RichEdit1");
+    info_->setReadOnly(true);
+    info_->setLineWrapMode(QTextEdit::NoWrap);
+    info_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    info_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    info_->setStatusTip("Device Quick Info");
+    info_->setToolTip("Device Quick Info");
+    right->addWidget(info_, 1);
+    h->addLayout(right, 1);
+    v->addLayout(h, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* ok = new QPushButton("OK");
+    ok->setObjectName("Button1");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton("Cancel");
+    cancel->setObjectName("Button2");
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    v->addLayout(buttons);
+
+    connect(list_, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { Button1Click(); });
+    connect(ok, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString TDeviceWiz1::highlighted() const {
+    const QListWidgetItem* item = list_->currentItem();
+    return item != nullptr ? item->text() : QString();
+}
+
+void TDeviceWiz1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TDeviceWiz1::FormShow() { ListBox1Click(); }
+
+void TDeviceWiz1::ListBox1Click() {
+    const std::string path = devices_.quickInfoFile(highlighted().toStdString());
+    info_->clear();
+    // A missing or unreadable document leaves the pane empty.
+    if (!path.empty() && loadDocument_ &&
+        !loadDocument_(QString::fromStdString(path), *info_->document()))
+        info_->clear();
+}
+
+void TDeviceWiz1::Button1Click() {
+    devices_.selectDevice(highlighted().toStdString());
+    accept();
+}
+
+}  // namespace jqz

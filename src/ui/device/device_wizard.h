@@ -1,0 +1,39 @@
+#pragma once
+// The "Select Device" dialog: the supported devices, sorted, in a fixed-pitch font, beside the
+// quick-info document of the highlighted one.
+#include <QDialog>
+#include <functional>
+
+class QListWidget;
+class QTextEdit;
+class QTextDocument;
+
+namespace jqz {
+
+class SupportedDeviceList;
+
+class TDeviceWiz1 : public QDialog {
+    Q_OBJECT
+public:
+    // Fills the document from a quick-info file; false when it cannot be read.
+    using DocumentLoader = std::function<bool(const QString& path, QTextDocument& document)>;
+
+    TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocument,
+                QWidget* parent = nullptr);
+
+    void FormShow();
+    void ListBox1Click();
+    void Button1Click();
+    QString highlighted() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    SupportedDeviceList& devices_;
+    DocumentLoader loadDocument_;
+    QListWidget* list_;
+    QTextEdit* info_;
+};
+
+}  // namespace jqz

@@ -1,0 +1,61 @@
+// The device selection dialog.
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QtTest>
+
+#include "core/device/supported_device_list.h"
+#include "ui/device/device_wizard.h"
+
+using namespace jqz;
+
+class TestDeviceWizard : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    static bool plainLoader(const QString& path, QTextDocument& doc) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return false;
+        doc.setPlainText(QString::fromLatin1(f.readAll()));
+        return true;
+    }
+
+private slots:
+    void initTestCase() {
+        QDir(dir_.path()).mkpath("dhelp");
+        QFile f(dir_.path() + "/dhelp/EA9.rtf");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("EA9 quick info");
+    }
+
+    void firstOpeningHighlightsTheFirstSortedNameAndShowsItsDocument() {
+        SupportedDeviceList devices(dir_.path().toStdString());
+        TDeviceWiz1 wiz(devices, plainLoader);
+        auto* list = wiz.findChild<QListWidget*>("ListBox1");
+        QCOMPARE(list->count(), 31);
+        QCOMPARE(list->item(0)->text(), QString("MC68HC11  A8 (AB95T)"));
+        QVERIFY(list->font().fixedPitch());
+        wiz.show();
+        QCOMPARE(wiz.findChild<QTextEdit*>("RichEdit1")->toPlainText(), QString());
+        const auto ea9 = list->findItems("MC68HC11  EA9(2D47J)", Qt::MatchExactly);
+        QCOMPARE(ea9.size(), 1);
+        list->setCurrentItem(ea9[0]);
+        QCOMPARE(wiz.findChild<QTextEdit*>("RichEdit1")->toPlainText(), QString("EA9 quick info"));
+        wiz.findChild<QPushButton*>("Button1")->click();
+        QCOMPARE(wiz.result(), int(QDialog::Accepted));
+        QCOMPARE(devices.selectedDevice(), std::string("MC68HC11  EA9(2D47J)"));
+        QCOMPARE(devices.deviceType, 1);
+
+        // Opening again: the chosen device is still highlighted; Cancel changes nothing.
+        wiz.show();
+        QCOMPARE(wiz.highlighted(), QString("MC68HC11  EA9(2D47J)"));
+        list->setCurrentRow(5);
+        wiz.findChild<QPushButton*>("Button2")->click();
+        QCOMPARE(devices.selectedDevice(), std::string("MC68HC11  EA9(2D47J)"));
+    }
+};
+
+QTEST_MAIN(TestDeviceWizard)
+#include "tst_device_wizard.moc"
