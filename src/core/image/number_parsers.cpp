@@ -65,6 +65,8 @@ int ParseNumber(std::string_view text, MessageSink& sink) {
     return *value < 0 ? -1 : *value;
 }
 
+std::optional<int> ConvertNumber(std::string_view text) { return convert(text); }
+
 HexPair ParseHexPair(char hi, char lo) {
     auto digit = [](char c) {
         if (c >= '0' && c <= '9') return c - '0';

@@ -1,5 +1,6 @@
 #pragma once
 // The number parsers that every dialog and reader shares.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ inline constexpr const char* kNumberFormatMessage =
 // leading blanks. A text that does not convert shows kNumberFormatMessage through the sink
 // and gives -1; a negative result gives -1 without a message.
 int ParseNumber(std::string_view text, MessageSink& sink);
+
+// The same conversion without the message and with negative results kept: the platform's
+// integer conversion, used where a signed value is wanted (the load offset). Nothing when
+// the text is not a number.
+std::optional<int> ConvertNumber(std::string_view text);
 
 struct HexPair {
     bool ok = false;

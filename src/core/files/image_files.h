@@ -1,0 +1,120 @@
+#pragma once
+// The three image file formats: the extended format (image data and the whole description),
+// Motorola S-records (image data and the project name) and binary (image data only).
+//
+// Readers place each data byte by the placement rule: a byte at file address A is taken when
+// lowest <= A <= highest and lands at A + offset when that is inside the image, through the
+// guarded WriteData. They are called in bulk mode after the description was cleared; they
+// never begin or end bulk mode themselves. Rejected lines go to the log as notices.
+//
+// Writers only read the image and the description. Every file is built whole in memory and
+// written to a temporary name that is then renamed over the target, so a failed save leaves
+// an existing file as it was.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace jqz {
+
+class ImageDescription;
+class LogSink;
+class MemoryImage;
+
+enum class FileFormat { Extended, Motorola, Binary };
+
+inline constexpr const char* kExtendedFormatName = "JQZ Extended Format";
+inline constexpr const char* kMotorolaFormatName = "Motorola S";
+inline constexpr const char* kBinaryFormatName = "Binary";
+
+inline constexpr const char* kUnrecognizedXLine = "Unrecognized Line in X file !";
+inline constexpr const char* kUnrecognizedSLine = "Unrecognized Line in S file !";
+
+// The name under which the load dialog offers a format.
+const char* FormatName(FileFormat format);
+std::optional<FileFormat> FormatFromName(std::string_view name);
+
+// Detection looks at this many leading bytes of a file.
+inline constexpr std::size_t kDetectBytes = 100;
+
+// The format found in a file's first bytes (only the first kDetectBytes of `head` count):
+// the first "X" or "x" followed by 0, 1, 2, 3 or 7, or "S" or "s" followed by 0, 1 or 2,
+// decides. Nothing when neither pair occurs.
+std::optional<FileFormat> detectFormat(std::string_view head);
+
+struct Placement {
+    long long lowest = 0;
+    long long highest = 0xFFFFFF;
+    long long offset = 0;
+};
+
+// At most this many rejected lines of one read are logged one by one; the rest are counted
+// in one closing notice, so that a file of junk cannot flood the log.
+inline constexpr long long kMaxLoggedRejects = 10000;
+
+// Readers of text already in memory (the whole file).
+void readExtendedText(std::string_view text, const Placement& placement, MemoryImage& image,
+                      ImageDescription& description, LogSink& log);
+void readMotorolaText(std::string_view text, const Placement& placement, MemoryImage& image,
+                      ImageDescription& description, LogSink& log);
+// `bytes` are the file's bytes from file offset `firstOffset` on.
+void readBinaryBytes(std::string_view bytes, long long firstOffset, const Placement& placement,
+                     MemoryImage& image);
+
+// File readers: empty on success, otherwise the message that the file could not be read
+// (nothing was placed then).
+std::string readExtendedFile(const std::string& path, const Placement& placement,
+                             MemoryImage& image, ImageDescription& description, LogSink& log);
+std::string readMotorolaFile(const std::string& path, const Placement& placement,
+                             MemoryImage& image, ImageDescription& description, LogSink& log);
+// Reads only the part of the file whose bytes can land in the image.
+std::string readBinaryFile(const std::string& path, const Placement& placement,
+                           MemoryImage& image);
+
+struct WriteRange {
+    long long lowest = 0;
+    long long highest = 0xFFFF;
+    bool saveUnimplemented = false;
+};
+
+enum class MotorolaVariant {
+    S1,  // "Motorola S (4 byte address)": 2-byte addresses, 16 bytes a record, S9 end
+    S2,  // "Motorola S (6 byte address)": 3-byte addresses, 32 bytes a record, S8 end
+};
+
+// The file texts, appended to `out`. The extended text fails (false, `error` set, `out`
+// untouched) when a name, a comment or the notes is too long for one record.
+bool formatExtendedText(const MemoryImage& image, const ImageDescription& description,
+                        const WriteRange& range, std::string& out, std::string& error);
+void formatMotorolaText(const MemoryImage& image, const ImageDescription& description,
+                        MotorolaVariant variant, const WriteRange& range, std::string& out);
+void formatBinaryBytes(const MemoryImage& image, long long lowest, long long highest,
+                       std::string& out);
+
+// File writers: empty on success, otherwise the message why the file was not written.
+std::string writeExtendedFile(const std::string& path, const MemoryImage& image,
+                              const ImageDescription& description, const WriteRange& range);
+std::string writeMotorolaFile(const std::string& path, const MemoryImage& image,
+                              const ImageDescription& description, MotorolaVariant variant,
+                              const WriteRange& range);
+std::string writeBinaryFile(const std::string& path, const MemoryImage& image,
+                            long long lowest, long long highest);
+
+// Reads at most maxBytes of a file from byte `offset` on into `out` (fewer at its end).
+// Empty on success, otherwise the message naming the file and the cause.
+std::string readFileBytes(const std::string& path, long long offset, std::size_t maxBytes,
+                          std::string& out);
+
+// The text readers refuse larger files: 24-bit addresses need far less.
+inline constexpr long long kMaxTextFileBytes = 256ll * 1024 * 1024;
+// The whole file for a text reader; empty on success, otherwise the message.
+std::string readTextFile(const std::string& path, std::string& out);
+
+// The part of a binary file whose bytes can land in the image under `placement`.
+struct FileWindow {
+    long long first = 0;
+    std::size_t length = 0;
+};
+FileWindow binaryFileWindow(const Placement& placement);
+
+}  // namespace jqz

@@ -1,0 +1,105 @@
+#include "core/files/load_file.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/app/log_model.h"
+#include "core/app/message_sink.h"
+#include "core/image/hex_edit_model.h"
+#include "core/image/number_parsers.h"
+
+namespace jqz {
+
+namespace {
+
+bool equalIgnoringCase(const std::string& a, const std::string& b) {
+    return std::ranges::equal(a, b, [](char x, char y) {
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return fold(x) == fold(y);
+    });
+}
+
+}  // namespace
+
+std::optional<std::vector<FileFormat>> OfferedFormats(const std::string& path) {
+    std::string head;
+    if (!readFileBytes(path, 0, kDetectBytes, head).empty()) return std::nullopt;
+    std::vector<FileFormat> formats;
+    if (const auto detected = detectFormat(head)) formats.push_back(*detected);
+    formats.push_back(FileFormat::Binary);
+    return formats;
+}
+
+std::optional<Placement> LoadPlacement(const LoadRequest& request, MessageSink& messages) {
+    Placement placement;
+    if (request.entireFile) return placement;
+    placement.lowest = ParseNumber(request.lowestText, messages);
+    if (placement.lowest == -1) return std::nullopt;
+    placement.highest = ParseNumber(request.highestText, messages);
+    if (placement.highest == -1) return std::nullopt;
+    const std::optional<int> offset = ConvertNumber(request.offsetText);
+    if (!offset) {
+        messages.showError(kNumberFormatMessage);
+        return std::nullopt;
+    }
+    placement.offset = *offset;
+    if (placement.highest < placement.lowest) std::swap(placement.lowest, placement.highest);
+    return placement;
+}
+
+bool LoadImageFile(const LoadRequest& request, HexEditModel& model,
+                   std::vector<std::string>& recentFiles, MessageSink& messages, LogSink& log) {
+    const std::optional<Placement> placement = LoadPlacement(request, messages);
+    if (!placement) return false;
+
+    // The file is read before anything changes, so that a file that has gone since it was
+    // chosen leaves the image as it was.
+    std::string content;
+    FileWindow window;
+    if (request.format == FileFormat::Binary) window = binaryFileWindow(*placement);
+    const std::string error =
+        request.format == FileFormat::Binary
+            ? readFileBytes(request.fileName, window.first, window.length, content)
+            : readTextFile(request.fileName, content);
+    if (!error.empty()) {
+        log.AddLogLine(error, LogError);
+        messages.showError(error);
+        return false;
+    }
+
+    model.description.clear();
+    model.image.BeginBulk();
+    if (request.clear != ClearChoice::None) {
+        const std::uint8_t fill = request.clear == ClearChoice::Zeros ? 0x00 : 0xFF;
+        for (int a = 0; a <= MemoryImage::LastAddress(); ++a) model.image.WriteData(a, fill);
+        log.AddLogLine(std::string(kBufferClearedWith) + (fill == 0 ? "0x00" : "0xFF"), LogInfo);
+    }
+    log.AddLogLine(kReadingFile + request.fileName, LogInfo);
+    switch (request.format) {
+        case FileFormat::Extended:
+            readExtendedText(content, *placement, model.image, model.description, log);
+            break;
+        case FileFormat::Motorola:
+            readMotorolaText(content, *placement, model.image, model.description, log);
+            break;
+        case FileFormat::Binary:
+            readBinaryBytes(content, window.first, *placement, model.image);
+            break;
+    }
+    model.image.EndBulk();
+    RememberRecentFile(recentFiles, request.fileName);
+    log.AddLogLine(kReadFileComplete, LogInfo);
+    return true;
+}
+
+void RememberRecentFile(std::vector<std::string>& recentFiles, const std::string& fileName) {
+    std::erase_if(recentFiles,
+                  [&](const std::string& entry) { return equalIgnoringCase(entry, fileName); });
+    recentFiles.insert(recentFiles.begin(), fileName);
+}
+
+std::string RecentFileCaption(std::size_t index, const std::string& fileName) {
+    return std::to_string(index) + " " + fileName;
+}
+
+}  // namespace jqz

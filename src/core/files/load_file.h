@@ -1,0 +1,65 @@
+#pragma once
+// Loading a file into the image: the rules behind the load dialog, from the format offered
+// for a file name to the log lines and the list of recently loaded files.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/files/image_files.h"
+
+namespace jqz {
+
+class HexEditModel;
+class LogSink;
+class MessageSink;
+
+inline constexpr const char* kFileNotAccessible = "File not Accessible or not Exist!";
+inline constexpr const char* kReadingFile = "Reading file : ";
+inline constexpr const char* kReadFileComplete = "Read file complete";
+inline constexpr const char* kBufferClearedWith = "Buffer Cleared with ";
+
+// The filter of the load and save browsers as pairs of shown text and pattern.
+struct FileFilter {
+    const char* text;
+    const char* pattern;
+};
+inline constexpr FileFilter kImageFileFilters[] = {
+    {"JQZ Extended Format (*.jef)", "*.JEF"},
+    {"Motorola (*.s19)", "*.S19"},
+    {"Binary (*.bin)", "*.BIN"},
+    {"All (*.*)", "*.*"},
+};
+
+// The formats offered for a file: the one its first bytes show, if any, then "Binary".
+// Nothing when the file cannot be opened and read.
+std::optional<std::vector<FileFormat>> OfferedFormats(const std::string& path);
+
+enum class ClearChoice { None = 0, Zeros = 1, Ones = 2 };
+
+struct LoadRequest {
+    std::string fileName;
+    FileFormat format = FileFormat::Binary;
+    bool entireFile = true;
+    std::string lowestText = "0x0000";
+    std::string highestText = "0xFFFFFF";
+    std::string offsetText = "0";
+    ClearChoice clear = ClearChoice::None;
+};
+
+// The placement of a load, or nothing after a refused field (with its message shown).
+std::optional<Placement> LoadPlacement(const LoadRequest& request, MessageSink& messages);
+
+// Runs the load: placement fields checked, the file read, then the description cleared, bulk
+// mode, the optional clearing of every cell, the reader, the end of bulk mode, the recent list
+// and the log lines. True when the file was loaded (the dialog closes). A refused field or a
+// file that cannot be read leaves the image, the description and the list as they were; the
+// read error is shown and logged.
+bool LoadImageFile(const LoadRequest& request, HexEditModel& model,
+                   std::vector<std::string>& recentFiles, MessageSink& messages, LogSink& log);
+
+// Most recent first, no two names equal ignoring letter case.
+void RememberRecentFile(std::vector<std::string>& recentFiles, const std::string& fileName);
+// "0 name", "1 name", ...: the caption of the recent list's entry `index`.
+std::string RecentFileCaption(std::size_t index, const std::string& fileName);
+
+}  // namespace jqz

@@ -1,0 +1,78 @@
+#include "core/files/save_file.h"
+
+#include <utility>
+
+#include "core/app/log_model.h"
+#include "core/app/message_sink.h"
+#include "core/image/hex_edit_model.h"
+#include "core/image/number_parsers.h"
+
+namespace jqz {
+
+const char* SaveFormatName(SaveFormat format) {
+    switch (format) {
+        case SaveFormat::Extended: return kExtendedFormatName;
+        case SaveFormat::MotorolaS2: return "Motorola S (6 byte address)";
+        case SaveFormat::MotorolaS1: return "Motorola S (4 byte address)";
+        case SaveFormat::Binary: break;
+    }
+    return kBinaryFormatName;
+}
+
+SaveFormat SaveFormatForFilter(int filterIndex) {
+    switch (filterIndex) {
+        case 1: return SaveFormat::MotorolaS2;
+        case 2: return SaveFormat::Binary;
+        default: return SaveFormat::Extended;
+    }
+}
+
+bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink& messages,
+                   LogSink& log) {
+    if (request.format == SaveFormat::MotorolaS1 &&
+        messages.askQuestion(kShortAddressWarning, QuestionButtons::YesNo) != Answer::Yes)
+        return false;
+
+    WriteRange range{0, MemoryImage::LastAddress(), request.saveUnimplemented};
+    if (!request.entireBuffer) {
+        range.lowest = ParseNumber(request.lowestText, messages);
+        if (range.lowest == -1) return false;
+        range.highest = ParseNumber(request.highestText, messages);
+        if (range.highest == -1) return false;
+        if (range.highest < range.lowest) std::swap(range.lowest, range.highest);
+        if (range.highest > MemoryImage::LastAddress()) {
+            messages.showError(kTooBigAddress);
+            return false;
+        }
+    }
+
+    log.AddLogLine(kWritingFile + request.fileName, LogInfo);
+    std::string error;
+    switch (request.format) {
+        case SaveFormat::Extended:
+            error = writeExtendedFile(request.fileName, model.image, model.description, range);
+            break;
+        case SaveFormat::MotorolaS2:
+        case SaveFormat::MotorolaS1:
+            error = writeMotorolaFile(request.fileName, model.image, model.description,
+                                      request.format == SaveFormat::MotorolaS2
+                                          ? MotorolaVariant::S2
+                                          : MotorolaVariant::S1,
+                                      range);
+            break;
+        case SaveFormat::Binary:
+            error = writeBinaryFile(request.fileName, model.image, range.lowest, range.highest);
+            break;
+    }
+    if (!error.empty()) {
+        log.AddLogLine(error, LogError);
+        messages.showError(error);
+        return false;
+    }
+    log.AddLogLine(kWriteFileComplete, LogInfo);
+    model.image.BeginBulk();
+    model.image.EndBulk();
+    return true;
+}
+
+}  // namespace jqz

@@ -1,0 +1,49 @@
+#pragma once
+// Saving the image to a file: the rules behind the save dialog.
+#include <string>
+
+#include "core/files/image_files.h"
+
+namespace jqz {
+
+class HexEditModel;
+class LogSink;
+class MessageSink;
+
+enum class SaveFormat { Extended, MotorolaS2, MotorolaS1, Binary };
+
+// The save dialog's format list, in its order.
+inline constexpr SaveFormat kSaveFormats[] = {SaveFormat::Extended, SaveFormat::MotorolaS2,
+                                              SaveFormat::MotorolaS1, SaveFormat::Binary};
+const char* SaveFormatName(SaveFormat format);
+
+// The format that the browser's filter (0-based, in kImageFileFilters' order) chooses.
+SaveFormat SaveFormatForFilter(int filterIndex);
+
+// Whether the "save unimplemented areas" choice applies to the format.
+inline bool UnimplementedChoiceApplies(SaveFormat format) { return format != SaveFormat::Binary; }
+
+inline constexpr const char* kShortAddressWarning =
+    "Motorola S (4 byte address) format allow save buffer up to 0xFFFF address only.\r\n\r\n"
+    "Continue ?";
+inline constexpr const char* kTooBigAddress = "Too big Address value";
+inline constexpr const char* kWritingFile = "Writing file : ";
+inline constexpr const char* kWriteFileComplete = "Write file complete";
+
+struct SaveRequest {
+    std::string fileName;
+    SaveFormat format = SaveFormat::Extended;
+    bool entireBuffer = true;
+    std::string lowestText = "0x0000";
+    std::string highestText = "0x0FFFF";
+    bool saveUnimplemented = false;
+};
+
+// Runs the save: the question for the 2-byte S format, the range checks, the writer, the log
+// lines and the bulk pass that clears the edited marks and the undo history. True when the
+// file was written (the dialog closes with OK and the image counts as saved). A write that
+// fails is shown and logged; the image keeps its marks and history then.
+bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink& messages,
+                   LogSink& log);
+
+}  // namespace jqz

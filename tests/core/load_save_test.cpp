@@ -1,0 +1,475 @@
+// Loading and saving the image: the rules behind the two dialogs, and round trips through
+// every format.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/files/load_file.h"
+#include "core/files/records.h"
+#include "core/files/save_file.h"
+#include "core/image/number_parsers.h"
+#include "file_test_support.h"
+#include "test_support.h"
+
+namespace jqz {
+namespace {
+
+using test::RecordingLog;
+using test::RecordingSink;
+
+using Lines = std::vector<std::string>;
+
+// An image worth saving: random bytes, a hole of unimplemented cells, a read-only cell and a
+// description with rows inside, beyond and on unimplemented cells.
+void fillSource(HexEditModel& m) {
+    std::mt19937 random(11);
+    m.image.BeginBulk();
+    for (int a = 0; a <= 0xFFFF; ++a) m.image.WriteData(a, static_cast<std::uint8_t>(random()));
+    for (int a = 0x2000; a <= 0x20FF; ++a) m.image.SetUnimplemented(a, true);
+    m.image.SetReadOnly(0xB600, true);
+    m.image.EndBulk();
+    m.description.setProjectName(std::string("Project \xE9") + std::string(230, 'p'));
+    m.description.setDeviceName("MC68HC811E2");
+    m.description.setNotes("first line\r\nsecond line\r\n");
+    m.description.putRow(0, {0xB600, 12, true, "CONFIG"});
+    m.description.putRow(1, {0x0000, 0, false, ""});
+    m.description.putRow(2, {0x12345, 3, true, "beyond the image"});
+    m.description.putRow(3, {0x2010, 5, false, "unimplemented"});
+    m.description.putRow(4, {0xFFFE, 48, false, "reset vector"});
+}
+
+struct RoundTrip {
+    SaveFormat format;
+    long long lowest;
+    long long highest;
+    bool saveUnimplemented;
+};
+
+std::ostream& operator<<(std::ostream& os, const RoundTrip& r) {
+    return os << SaveFormatName(r.format) << " " << std::hex << r.lowest << ".." << r.highest
+              << (r.saveUnimplemented ? " with unimplemented" : "");
+}
+
+class RoundTrips : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(RoundTrips, WhatIsSavedLoadsBackTheSame) {
+    const RoundTrip& t = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.file("image.file");
+    HexEditModel source;
+    test::CountingUndo undo;
+    source.image.setUndoHistory(&undo);
+    fillSource(source);
+    source.image.WriteData(0x0100, 0x42);  // an edit: edited colour, one undo step
+    undo.steps = 1;
+
+    RecordingSink messages;
+    RecordingLog saveLog;
+    SaveRequest save;
+    save.fileName = path;
+    save.format = t.format;
+    save.entireBuffer = t.lowest == 0 && t.highest == 0xFFFF;
+    save.lowestText = AddressText(t.lowest);
+    save.highestText = AddressText(t.highest);
+    save.saveUnimplemented = t.saveUnimplemented;
+    ASSERT_TRUE(SaveImageFile(save, source, messages, saveLog));
+    EXPECT_EQ(saveLog.texts(), (Lines{"Writing file : " + path, "Write file complete"}));
+    EXPECT_TRUE(source.image.IsUndoEmpty());
+    EXPECT_EQ(source.image.CellColor(0x0100), source.image.WorkColor()) << "edited mark gone";
+    EXPECT_TRUE(source.image.IsReadOnly(0xB600));
+    EXPECT_EQ(ColorToColorIndex(source.image.CellColor(0xB600)), 12);
+
+    // The loading side has no unimplemented cells, so it shows what the file holds.
+    HexEditModel target;
+    target.image.BeginBulk();
+    for (int a = 0; a <= 0xFFFF; ++a) target.image.WriteData(a, 0xA5);
+    target.image.EndBulk();
+    target.description.setProjectName("left over");
+    const auto offered = OfferedFormats(path);
+    ASSERT_TRUE(offered);
+    LoadRequest load;
+    load.fileName = path;
+    load.format = offered->front();
+    if (t.format == SaveFormat::Binary) {
+        EXPECT_EQ(*offered, std::vector<FileFormat>{FileFormat::Binary});
+        load.entireFile = false;
+        load.lowestText = "0";
+        load.highestText = "0xFFFFFF";
+        load.offsetText = std::to_string(t.lowest);
+    }
+    RecordingLog loadLog;
+    std::vector<std::string> recent;
+    ASSERT_TRUE(LoadImageFile(load, target, recent, messages, loadLog));
+    EXPECT_EQ(loadLog.texts(), (Lines{"Reading file : " + path, "Read file complete"}));
+    EXPECT_EQ(recent, Lines{path});
+    EXPECT_TRUE(messages.errors.empty());
+
+    for (int a = 0; a <= 0xFFFF; ++a) {
+        const bool inRange = a >= t.lowest && a <= t.highest;
+        const bool written = inRange && (t.saveUnimplemented || t.format == SaveFormat::Binary ||
+                                         !source.image.IsUnimplemented(a));
+        ASSERT_EQ(target.image.ReadData(a), written ? source.image.ReadData(a) : 0xA5)
+            << std::hex << "address " << a;
+    }
+
+    const ImageDescription& d = target.description;
+    switch (t.format) {
+        case SaveFormat::Extended:
+            EXPECT_EQ(d.projectName(), source.description.projectName());
+            EXPECT_EQ(d.deviceName(), "MC68HC811E2");
+            EXPECT_EQ(d.notes(), "first line\r\nsecond line\r\n");
+            ASSERT_EQ(d.rowCount(), source.description.rowCount());
+            for (int i = 0; i < d.rowCount(); ++i) EXPECT_EQ(d.getRow(i), source.description.getRow(i)) << i;
+            break;
+        case SaveFormat::MotorolaS1:
+        case SaveFormat::MotorolaS2:
+            EXPECT_EQ(d.projectName(), source.description.projectName().substr(0, 200));
+            EXPECT_EQ(d.deviceName(), "");
+            EXPECT_TRUE(d.isEmpty());
+            break;
+        case SaveFormat::Binary:
+            EXPECT_EQ(d.projectName(), "");
+            EXPECT_TRUE(d.isEmpty());
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFormatAndRange, RoundTrips,
+    ::testing::ValuesIn([] {
+        std::vector<RoundTrip> cases;
+        for (SaveFormat f : kSaveFormats)
+            for (auto [lo, hi] : {std::pair{0LL, 0xFFFFLL}, std::pair{0x1FF5LL, 0x2105LL},
+                                  std::pair{0x1234LL, 0x1234LL}, std::pair{0xFFF1LL, 0xFFFFLL}})
+                for (bool unimplemented : {false, true}) cases.push_back({f, lo, hi, unimplemented});
+        return cases;
+    }()));
+
+// ---------------------------------------------------------------- load
+
+class LoadTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    HexEditModel model;
+    RecordingSink messages;
+    RecordingLog log;
+    std::vector<std::string> recent;
+
+    std::string file(const std::string& name, const std::string& text) {
+        const std::string path = dir.file(name);
+        test::WriteText(path, text);
+        return path;
+    }
+    bool load(LoadRequest r) { return LoadImageFile(r, model, recent, messages, log); }
+    static LoadRequest partial(const std::string& path, const char* lowest, const char* highest,
+                               const char* offset) {
+        LoadRequest r;
+        r.fileName = path;
+        r.format = FileFormat::Motorola;
+        r.entireFile = false;
+        r.lowestText = lowest;
+        r.highestText = highest;
+        r.offsetText = offset;
+        return r;
+    }
+    void fillImage(std::uint8_t v) {
+        model.image.BeginBulk();
+        for (int a = 0; a <= 0xFFFF; ++a) model.image.WriteData(a, v);
+        model.image.EndBulk();
+    }
+};
+
+TEST_F(LoadTest, OfferedFormatsComeFromTheContent) {
+    using F = std::vector<FileFormat>;
+    EXPECT_EQ(OfferedFormats(file("a.bin", "S00600004844521B\r\n")),
+              (F{FileFormat::Motorola, FileFormat::Binary}));
+    EXPECT_EQ(OfferedFormats(file("b.s19", "X00004000000FB\r\n")),
+              (F{FileFormat::Extended, FileFormat::Binary}));
+    EXPECT_EQ(OfferedFormats(file("c.jef", std::string(200, '\xFF'))), F{FileFormat::Binary});
+    EXPECT_EQ(OfferedFormats(file("empty", "")), F{FileFormat::Binary});
+    EXPECT_EQ(OfferedFormats(dir.file("missing")), std::nullopt);
+    EXPECT_EQ(OfferedFormats(dir.path()), std::nullopt);
+}
+
+TEST_F(LoadTest, AFileWithOnlyDataLeavesAClearedDescription) {
+    model.description.setProjectName("old");
+    model.description.setNotes("old notes");
+    model.description.putRow(0, {0x10, 3, true, "old row"});
+    model.description.putRow(1, {0x20, 3, false, "old row 2"});
+    LoadRequest r;
+    r.fileName = file("d.jef", "X70007001000010203E2\r\n");
+    r.format = FileFormat::Extended;
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(model.description.projectName(), "");
+    EXPECT_EQ(model.description.notes(), "");
+    EXPECT_EQ(model.description.rowCount(), 1);
+    EXPECT_EQ(model.description.row(0), ImageDescription::Row{});
+    EXPECT_EQ(model.image.ReadData(0x1001), 2);
+}
+
+TEST_F(LoadTest, RecentListKeepsEachNameOnceMostRecentFirst) {
+    recent = {"/x/Other.s19", "/x/OLD.S19"};
+    LoadRequest r;
+    r.fileName = file("old.s19", "S9030000FC\r\n");
+    r.format = FileFormat::Motorola;
+    ASSERT_TRUE(load(r));
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(recent, (Lines{r.fileName, "/x/Other.s19", "/x/OLD.S19"}));
+    RememberRecentFile(recent, "/X/other.S19");
+    EXPECT_EQ(recent, (Lines{"/X/other.S19", r.fileName, "/x/OLD.S19"}));
+    EXPECT_EQ(RecentFileCaption(1, "/a b/c"), "1 /a b/c");
+}
+
+TEST_F(LoadTest, RangeAndOffset) {
+    std::string text;
+    std::vector<std::uint8_t> data(0x3000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i % 251 + 1);
+    for (std::size_t a = 0; a < data.size(); a += 32)
+        AppendMotorolaRecord(text, '1', 2, static_cast<std::uint32_t>(a), {&data[a], 32});
+    const std::string path = file("r.s19", text);
+
+    struct Case {
+        const char *lowest, *highest, *offset;
+        std::vector<std::pair<int, int>> expected;  // address, byte (0 = untouched)
+    };
+    const Case cases[] = {
+        // Ends reversed: swapped.
+        {"0x2000", "0x1000", "0", {{0x0FFF, 0}, {0x1000, data[0x1000]}, {0x2000, data[0x2000]}, {0x2001, 0}}},
+        // Targets below zero are dropped, the rest moves down.
+        {"0", "0xFFFFFF", "-16", {{0, data[16]}, {0x2FEF, data[0x2FFF]}, {0x2FF0, 0}}},
+        {"$10", "0x1F", "$100", {{0x110, data[0x10]}, {0x11F, data[0x1F]}, {0x120, 0}, {0x10, 0}}},
+        // Without a prefix the number is decimal.
+        {"1000", "1001", "0x0", {{1000, data[1000]}, {1001, data[1001]}, {0x1000, 0}, {999, 0}}},
+        {"  0", "0xFFFFFF", "-0x10", {{0, data[16]}}},
+    };
+    for (const Case& c : cases) {
+        fillImage(0);
+        ASSERT_TRUE(load(partial(path, c.lowest, c.highest, c.offset))) << c.lowest;
+        for (auto [a, v] : c.expected) EXPECT_EQ(model.image.ReadData(a), v) << c.lowest << " at " << a;
+    }
+    EXPECT_TRUE(messages.errors.empty());
+}
+
+TEST_F(LoadTest, RefusedFieldsLeaveEverythingAsItWas) {
+    struct Case {
+        const char *lowest, *highest, *offset;
+        std::vector<std::string> errors;
+    };
+    const Case cases[] = {
+        {"1F", "0x10", "0", {kNumberFormatMessage}},
+        {"0x10", "0x", "0", {kNumberFormatMessage}},
+        {"-5", "0x10", "0", {}},
+        {"0x10", "0x20", "ten", {kNumberFormatMessage}},
+        {"0x10", "0x20", "", {kNumberFormatMessage}},
+    };
+    const std::string path = file("x.s19", "S1061000010203E3\r\n");
+    for (const Case& c : cases) {
+        fillImage(0x77);
+        model.description.setProjectName("kept");
+        messages.errors.clear();
+        log.lines.clear();
+        LoadRequest r = partial(path, c.lowest, c.highest, c.offset);
+        r.clear = ClearChoice::Zeros;
+        EXPECT_FALSE(load(r));
+        EXPECT_EQ(messages.errors, c.errors) << c.lowest << " " << c.highest << " " << c.offset;
+        EXPECT_TRUE(log.lines.empty());
+        EXPECT_EQ(model.image.ReadData(0x1000), 0x77);
+        EXPECT_EQ(model.description.projectName(), "kept");
+        EXPECT_TRUE(recent.empty());
+    }
+    // With "Load Entire File" the fields are neither read nor checked.
+    messages.errors.clear();
+    LoadRequest r;
+    r.fileName = path;
+    r.format = FileFormat::Motorola;
+    r.lowestText = r.highestText = r.offsetText = "garbage";
+    EXPECT_TRUE(load(r));
+    EXPECT_TRUE(messages.errors.empty());
+    EXPECT_EQ(model.image.ReadData(0x1000), 1);
+}
+
+TEST_F(LoadTest, ClearingBeforeAPartialLoad) {
+    model.image.SetReadOnly(0x10, true);
+    model.image.SetUnimplemented(0x20, true);
+    model.image.WriteData(0x30, 0x11);  // an edit, so that the load's bulk pass is seen
+    LoadRequest r;
+    r.fileName = file("p.s19", "S1061000010203E3\r\n");
+    r.format = FileFormat::Motorola;
+    r.clear = ClearChoice::Ones;
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(log.texts(), (Lines{"Buffer Cleared with 0xFF", "Reading file : " + r.fileName,
+                                  "Read file complete"}));
+    for (const auto& l : log.lines) EXPECT_EQ(l.kind, LogInfo);
+    EXPECT_EQ(model.image.ReadData(0x10), 0xFF) << "read-only cells are cleared too";
+    EXPECT_EQ(model.image.ReadData(0x20), 0x00) << "unimplemented cells are not";
+    EXPECT_EQ(model.image.ReadData(0x30), 0xFF);
+    EXPECT_EQ(model.image.ReadData(0x1000), 0x01);
+    EXPECT_EQ(model.image.CellColor(0x30), model.image.WorkColor());
+    EXPECT_FALSE(model.image.IsBulk());
+
+    log.lines.clear();
+    r.clear = ClearChoice::Zeros;
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(log.texts().front(), "Buffer Cleared with 0x00");
+    EXPECT_EQ(model.image.ReadData(0x30), 0x00);
+}
+
+TEST_F(LoadTest, RejectedLinesAreNoticesBetweenTheLoadsLines) {
+    LoadRequest r;
+    r.fileName = file("n.jef", "X70007001000010203E2\r\n\r\nX7 bad\r\n");
+    r.format = FileFormat::Extended;
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(log.lines, (std::vector<RecordingLog::Line>{{"Reading file : " + r.fileName, LogInfo},
+                                                          {kUnrecognizedXLine, LogNotice},
+                                                          {kUnrecognizedXLine, LogNotice},
+                                                          {"Read file complete", LogInfo}}));
+    // A file in the extended format may still be loaded as binary.
+    r.format = FileFormat::Binary;
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(model.image.ReadData(0), 'X');
+}
+
+TEST_F(LoadTest, AFileThatCannotBeReadChangesNothing) {
+    fillImage(0x66);
+    model.description.setProjectName("kept");
+    for (FileFormat f : {FileFormat::Extended, FileFormat::Motorola, FileFormat::Binary}) {
+        messages.errors.clear();
+        log.lines.clear();
+        LoadRequest r;
+        r.fileName = dir.file("gone");
+        r.format = f;
+        r.clear = ClearChoice::Zeros;
+        EXPECT_FALSE(load(r));
+        const std::string error = "Cannot open file \"" + r.fileName + "\". No such file or directory";
+        EXPECT_EQ(messages.errors, Lines{error});
+        EXPECT_EQ(log.lines, (std::vector<RecordingLog::Line>{{error, LogError}}));
+        EXPECT_EQ(model.image.ReadData(0), 0x66);
+        EXPECT_EQ(model.description.projectName(), "kept");
+        EXPECT_FALSE(model.image.IsBulk());
+        EXPECT_TRUE(recent.empty());
+    }
+}
+
+// ---------------------------------------------------------------- save
+
+class SaveTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    HexEditModel model;
+    test::CountingUndo undo;
+    RecordingSink messages;
+    RecordingLog log;
+
+    void SetUp() override { model.image.setUndoHistory(&undo); }
+    bool save(const SaveRequest& r) { return SaveImageFile(r, model, messages, log); }
+};
+
+TEST_F(SaveTest, TheShortAddressFormatAsksFirst) {
+    SaveRequest r;
+    r.fileName = dir.file("s.s19");
+    r.format = SaveFormat::MotorolaS1;
+    messages.answer = Answer::No;
+    EXPECT_FALSE(save(r));
+    EXPECT_EQ(messages.questions,
+              Lines{"Motorola S (4 byte address) format allow save buffer up to 0xFFFF address "
+                    "only.\r\n\r\nContinue ?"});
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_FALSE(std::filesystem::exists(r.fileName));
+    messages.answer = Answer::Yes;
+    EXPECT_TRUE(save(r));
+    EXPECT_EQ(messages.questions.size(), 2u);
+    EXPECT_EQ(test::CrLfLines(test::FileText(r.fileName)).back(), "S9030000FC");
+    for (SaveFormat f : {SaveFormat::Extended, SaveFormat::MotorolaS2, SaveFormat::Binary}) {
+        r.format = f;
+        EXPECT_TRUE(save(r));
+    }
+    EXPECT_EQ(messages.questions.size(), 2u) << "only the 2-byte S format asks";
+}
+
+TEST_F(SaveTest, RangeChecks) {
+    struct Case {
+        const char *lowest, *highest;
+        bool saved;
+        std::vector<std::string> errors;
+        std::string content;  // of the binary file
+    };
+    const Case cases[] = {
+        {"0x0000", "0x10000", false, {kTooBigAddress}, ""},
+        {"0xFFFF", "0xFFFF", true, {}, "\x03"},
+        {"0x0100", "0x00FF", true, {}, "\x01\x02"},
+        {"0x", "0x10", false, {kNumberFormatMessage}, ""},
+        {"0x10", "-1", false, {}, ""},
+    };
+    model.image.BeginBulk();
+    model.image.WriteData(0xFF, 1);
+    model.image.WriteData(0x100, 2);
+    model.image.WriteData(0xFFFF, 3);
+    model.image.EndBulk();
+    for (const Case& c : cases) {
+        messages.errors.clear();
+        log.lines.clear();
+        SaveRequest r;
+        r.fileName = dir.file(std::string("r") + c.lowest + c.highest);
+        r.format = SaveFormat::Binary;
+        r.entireBuffer = false;
+        r.lowestText = c.lowest;
+        r.highestText = c.highest;
+        EXPECT_EQ(save(r), c.saved) << c.lowest << ".." << c.highest;
+        EXPECT_EQ(messages.errors, c.errors) << c.lowest << ".." << c.highest;
+        if (c.saved) {
+            EXPECT_EQ(test::FileText(r.fileName), c.content);
+        } else {
+            EXPECT_TRUE(log.lines.empty());
+            EXPECT_FALSE(std::filesystem::exists(r.fileName));
+        }
+    }
+}
+
+TEST_F(SaveTest, AFailedWriteKeepsTheEditsAndTheOldFile) {
+    const std::string path = dir.file("kept.jef");
+    test::WriteText(path, "old");
+    model.image.WriteData(0x40, 0x99);
+    undo.steps = 1;
+    SaveRequest r;
+    r.fileName = path;
+    model.description.setNotes(std::string(kMaxExtendedData + 1, 'n'));
+    EXPECT_FALSE(save(r));
+    ASSERT_EQ(messages.errors.size(), 1u);
+    EXPECT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0], (RecordingLog::Line{"Writing file : " + path, LogInfo}));
+    EXPECT_EQ(log.lines[1], (RecordingLog::Line{messages.errors[0], LogError}));
+    EXPECT_EQ(test::FileText(path), "old");
+    EXPECT_FALSE(model.image.IsUndoEmpty());
+    EXPECT_EQ(model.image.CellColor(0x40), model.image.EditedColor());
+
+    // A folder that cannot be written, in every format.
+    model.description.setNotes("");
+    for (SaveFormat f : kSaveFormats) {
+        messages.errors.clear();
+        log.lines.clear();
+        r.fileName = dir.file("no/such/folder/x");
+        r.format = f;
+        EXPECT_FALSE(save(r));
+        ASSERT_EQ(messages.errors.size(), 1u);
+        EXPECT_NE(messages.errors[0].find("No such file or directory"), std::string::npos)
+            << messages.errors[0];
+        EXPECT_EQ(log.texts(), (Lines{"Writing file : " + r.fileName, messages.errors[0]}));
+    }
+    EXPECT_FALSE(model.image.IsUndoEmpty());
+}
+
+TEST(SaveFormats, NamesFiltersAndTheUnimplementedChoice) {
+    Lines names;
+    for (SaveFormat f : kSaveFormats) names.push_back(SaveFormatName(f));
+    EXPECT_EQ(names, (Lines{"JQZ Extended Format", "Motorola S (6 byte address)",
+                            "Motorola S (4 byte address)", "Binary"}));
+    EXPECT_EQ(SaveFormatForFilter(0), SaveFormat::Extended);
+    EXPECT_EQ(SaveFormatForFilter(1), SaveFormat::MotorolaS2);
+    EXPECT_EQ(SaveFormatForFilter(2), SaveFormat::Binary);
+    EXPECT_EQ(SaveFormatForFilter(3), SaveFormat::Extended) << "All";
+    EXPECT_FALSE(UnimplementedChoiceApplies(SaveFormat::Binary));
+    EXPECT_TRUE(UnimplementedChoiceApplies(SaveFormat::MotorolaS1));
+}
+
+}  // namespace
+}  // namespace jqz
