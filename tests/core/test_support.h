@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/app/message_sink.h"
+#include "core/image/clipboard.h"
 
 namespace jqz::test {
 
@@ -18,9 +19,23 @@ public:
         questions.push_back(text);
         return answer;
     }
+    void showConfirmation(const std::string& text) override { confirmations.push_back(text); }
     std::vector<std::string> errors;
     std::vector<std::string> questions;
+    std::vector<std::string> confirmations;
     Answer answer = Answer::Yes;
+};
+
+// A clipboard that keeps what was put on it.
+class RecordingClipboard : public Clipboard {
+public:
+    void putText(const std::string& t) override {
+        text = t;
+        ++puts;
+    }
+    std::string getText() override { return text; }
+    std::string text;
+    int puts = 0;
 };
 
 // A fresh folder removed at the end of the test.

@@ -1,7 +1,5 @@
 #include "core/files/image_description.h"
 
-#include <cstdlib>
-
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
 
@@ -12,13 +10,17 @@ ImageDescription::ImageDescription(MemoryImage& image) : image_(image) { rows_.p
 void ImageDescription::clear() {
     {
         std::lock_guard lock(mutex_);
-        setRowCount(1);
+        while (rows_.size() > 1) {
+            dropped_.push_back(rows_.back());
+            rows_.pop_back();
+        }
         rows_[0] = Row{};
         projectName_.clear();
         deviceName_.clear();
         notes_.clear();
     }
     namesChanged();
+    changed();
 }
 
 bool ImageDescription::isEmpty() const {
@@ -38,6 +40,7 @@ void ImageDescription::setProjectName(const std::string& text) {
         projectName_ = text;
     }
     namesChanged();
+    changed();
 }
 
 std::string ImageDescription::deviceName() const {
@@ -51,6 +54,7 @@ void ImageDescription::setDeviceName(const std::string& text) {
         deviceName_ = text;
     }
     namesChanged();
+    changed();
 }
 
 std::string ImageDescription::notes() const {
@@ -59,8 +63,11 @@ std::string ImageDescription::notes() const {
 }
 
 void ImageDescription::setNotes(const std::string& text) {
-    std::lock_guard lock(mutex_);
-    notes_ = text;
+    {
+        std::lock_guard lock(mutex_);
+        notes_ = text;
+    }
+    changed();
 }
 
 int ImageDescription::rowCount() const {
@@ -69,13 +76,16 @@ int ImageDescription::rowCount() const {
 }
 
 void ImageDescription::setRowCount(int n) {
-    std::lock_guard lock(mutex_);
-    if (n < 1) n = 1;
-    while (static_cast<int>(rows_.size()) > n) {
-        dropped_.push_back(rows_.back());
-        rows_.pop_back();
+    {
+        std::lock_guard lock(mutex_);
+        if (n < 1) n = 1;
+        while (static_cast<int>(rows_.size()) > n) {
+            dropped_.push_back(rows_.back());
+            rows_.pop_back();
+        }
+        while (static_cast<int>(rows_.size()) < n) appendRowLocked();
     }
-    while (static_cast<int>(rows_.size()) < n) appendRowLocked();
+    changed();
 }
 
 void ImageDescription::appendRowLocked() {
@@ -90,26 +100,10 @@ void ImageDescription::appendRowLocked() {
 }
 
 long long ImageDescription::ParseRowAddress(const std::string& text) {
-    std::string_view t = text;
-    int base = 10;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-        t.remove_prefix(2);
-        base = 16;
-    } else if (t.size() > 1 && t[0] == '$') {
-        t.remove_prefix(1);
-        base = 16;
-    }
-    if (t.empty() || t.size() > 8) return -1;
-    long long value = 0;
-    for (char c : t) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return -1;
-        value = value * base + d;
-    }
-    return value;
+    // The conversion of the dialogs' number fields, so that every address text the Edit Cell
+    // dialog accepts reads back as the same cell.
+    const auto value = ConvertNumber(text);
+    return value && *value >= 0 ? *value : -1;
 }
 
 ProjCell ImageDescription::getRow(int index) const {
@@ -126,28 +120,36 @@ ProjCell ImageDescription::getRow(int index) const {
 }
 
 void ImageDescription::putRow(int index, const ProjCell& cell) {
-    std::lock_guard lock(mutex_);
-    if (index < 0) return;
-    if (index != 0) appendRowLocked();
-    if (index >= static_cast<int>(rows_.size())) return;
-    Row& row = rows_[static_cast<std::size_t>(index)];
-    row.addressText = AddressText(cell.address);
-    row.comment = cell.comment;
-    image_.SetReadOnly(cell.address, cell.readOnly);
-    image_.SetCellColor(cell.address, ColorIndexToColor(cell.colour));
+    {
+        std::lock_guard lock(mutex_);
+        if (index < 0) return;
+        if (index != 0) appendRowLocked();
+        if (index >= static_cast<int>(rows_.size())) return;
+        Row& row = rows_[static_cast<std::size_t>(index)];
+        row.addressText = AddressText(cell.address);
+        row.comment = cell.comment;
+        image_.SetReadOnly(cell.address, cell.readOnly);
+        image_.SetCellColor(cell.address, ColorIndexToColor(cell.colour));
+    }
+    changed();
 }
 
 void ImageDescription::AddRow() {
-    std::lock_guard lock(mutex_);
-    appendRowLocked();
+    {
+        std::lock_guard lock(mutex_);
+        appendRowLocked();
+    }
+    changed();
 }
 
 void ImageDescription::DeleteRow() {
-    std::lock_guard lock(mutex_);
-    if (rows_.size() > 1) {
+    {
+        std::lock_guard lock(mutex_);
+        if (rows_.size() <= 1) return;
         dropped_.push_back(rows_.back());
         rows_.pop_back();
     }
+    changed();
 }
 
 ImageDescription::Row ImageDescription::row(int index) const {
@@ -157,14 +159,31 @@ ImageDescription::Row ImageDescription::row(int index) const {
 }
 
 void ImageDescription::setRow(int index, const Row& row) {
-    std::lock_guard lock(mutex_);
-    if (index >= 0 && index < static_cast<int>(rows_.size()))
+    {
+        std::lock_guard lock(mutex_);
+        if (index < 0 || index >= static_cast<int>(rows_.size())) return;
         rows_[static_cast<std::size_t>(index)] = row;
+    }
+    changed();
 }
 
 void ImageDescription::setNamesChangedHandler(std::function<void()> handler) {
     std::lock_guard lock(mutex_);
     namesChanged_ = std::move(handler);
+}
+
+void ImageDescription::setChangedHandler(std::function<void()> handler) {
+    std::lock_guard lock(mutex_);
+    changed_ = std::move(handler);
+}
+
+void ImageDescription::changed() {
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = changed_;
+    }
+    if (handler) handler();
 }
 
 void ImageDescription::namesChanged() {

@@ -51,15 +51,20 @@ public:
     Row row(int index) const;
     void setRow(int index, const Row& row);
 
-    // The row's address text parsed as a number ("0x" and "$" prefixes); -1 when it does not parse.
+    // The row's address text as a number: decimal, or hexadecimal after "0x", "$" or "x", as
+    // the dialogs' number fields take it; -1 when it does not convert or is negative.
     static long long ParseRowAddress(const std::string& text);
 
     // Called after a change of the project or device name (for the window captions).
     void setNamesChangedHandler(std::function<void()> handler);
+    // Called after any change of names, rows or notes (for the window that shows them), from
+    // the thread that made the change.
+    void setChangedHandler(std::function<void()> handler);
 
 private:
     void appendRowLocked();
     void namesChanged();
+    void changed();
 
     MemoryImage& image_;
     mutable std::recursive_mutex mutex_;
@@ -70,6 +75,7 @@ private:
     // Rows dropped from the end keep their texts, as a grid keeps the contents of rows it hides.
     std::vector<Row> dropped_;
     std::function<void()> namesChanged_;
+    std::function<void()> changed_;
 };
 
 }  // namespace jqz

@@ -1,19 +1,34 @@
 #pragma once
-// What the hex editor owns besides its views: the image and its description (and, through
-// them, whatever the image's bulk operations re-apply).
+// What the hex editor owns besides its views: the image, its description and the undo stack
+// (and, through them, whatever the image's bulk operations re-apply and empty).
+#include <string>
+
 #include "core/files/image_description.h"
+#include "core/image/copy_as.h"
 #include "core/image/memory_image.h"
+#include "core/image/stack_container.h"
 
 namespace jqz {
 
 class HexEditModel {
 public:
-    HexEditModel() { image.setDescription(&description); }
+    HexEditModel() {
+        image.setDescription(&description);
+        image.setUndoHistory(&undo);
+    }
     HexEditModel(const HexEditModel&) = delete;
     HexEditModel& operator=(const HexEditModel&) = delete;
 
+    // The hex dump that printouts are built from (any thread).
+    std::string DumpText(long long from, long long to, int bytesPerLine) const {
+        return jqz::DumpText(image, description, from, to, bytesPerLine);
+    }
+    // The editor window's caption: project name, a blank, device name.
+    std::string Caption() const { return description.projectName() + " " + description.deviceName(); }
+
     MemoryImage image;
     ImageDescription description{image};
+    StackContainer undo{image};
 };
 
 }  // namespace jqz

@@ -10,6 +10,12 @@ void QtMessageSink::showError(const std::string& text) {
                           QString::fromLocal8Bit(text), QMessageBox::Ok);
 }
 
+void QtMessageSink::showConfirmation(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
+                    QString::fromLocal8Bit(text), QMessageBox::Ok, parent_);
+    box.exec();
+}
+
 Answer QtMessageSink::askQuestion(const std::string& text, QuestionButtons buttons) {
     QMessageBox::StandardButtons set = QMessageBox::Yes | QMessageBox::No;
     if (buttons == QuestionButtons::YesNoCancel) set |= QMessageBox::Cancel;

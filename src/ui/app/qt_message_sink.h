@@ -11,6 +11,7 @@ public:
     explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
     void showError(const std::string& text) override;
     Answer askQuestion(const std::string& text, QuestionButtons buttons) override;
+    void showConfirmation(const std::string& text) override;
 
 private:
     QWidget* parent_;

@@ -1,0 +1,42 @@
+#include "core/image/cell_edit.h"
+
+#include "core/app/message_sink.h"
+
+#include "core/image/editor_messages.h"
+#include "core/image/hex_edit_model.h"
+#include "core/image/number_parsers.h"
+
+namespace jqz {
+
+std::optional<CellEditValues> CellValuesFor(const HexEditModel& model, const std::string& address) {
+    const long long a = ImageDescription::ParseRowAddress(address);
+    if (!MemoryImage::Contains(a)) return std::nullopt;
+    CellEditValues v;
+    v.data = "0x" + HexText(model.image.ReadData(a), 2);
+    v.colour = ColorToColorIndex(model.image.CellColor(a));
+    v.readOnly = model.image.IsReadOnly(a);
+    return v;
+}
+
+bool CellEditOk(HexEditModel& model, int row, const CellEditInput& input, MessageSink& sink) {
+    const int a = ParseNumber(input.address, sink);
+    if (a < 0) return false;
+    if (a > MemoryImage::LastAddress()) {
+        sink.showError(kTooBigAddressMessage);
+        return false;
+    }
+    const int v = ParseNumber(input.data, sink);
+    if (v < 0) return false;
+    ImageDescription::Row described = model.description.row(row);
+    described.addressText = input.address;
+    model.description.setRow(row, described);
+    model.image.SetReadOnly(a, false);
+    model.image.WriteData(a, static_cast<std::uint8_t>(v & 0xFF));
+    if (input.readOnly) model.image.SetReadOnly(a, true);
+    model.image.SetCellColor(a, ColorIndexToColor(input.colour));
+    described.comment = input.comment;
+    model.description.setRow(row, described);
+    return true;
+}
+
+}  // namespace jqz

@@ -1,0 +1,176 @@
+#include "core/image/hex_editor.h"
+
+#include <new>
+
+#include "core/app/message_sink.h"
+#include "core/image/clipboard.h"
+#include "core/image/clipboard_text.h"
+#include "core/image/editor_messages.h"
+#include "core/image/number_parsers.h"
+
+namespace jqz {
+
+HexEditor::HexEditor(HexEditModel& model, MessageSink& sink, Clipboard& clipboard)
+    : model_(model), sink_(sink), clipboard_(clipboard) {}
+
+void HexEditor::moveAfter(int address) {
+    // The cursor stays on the very last cell.
+    if (address < MemoryImage::LastAddress()) selection_.GoToAddress(address + 1);
+    else selection_.GoToAddress(address);
+}
+
+bool HexEditor::TypeHexKey(std::uint8_t ch) {
+    int digit;
+    if (ch >= '0' && ch <= '9') digit = ch - '0';
+    else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
+    else if (ch >= 'a' && ch <= 'f') digit = ch - 'a' + 10;
+    else return false;
+    nibble_ = !nibble_;
+    const int a = selection_.cursorAddress();
+    model_.undo.BeginGroup();
+    model_.undo.Push(a);
+    model_.undo.EndGroup();
+    const std::uint8_t old = model_.image.ReadData(a);
+    const auto value = nibble_ ? static_cast<std::uint8_t>(digit * 16 + (old & 0x0F))
+                               : static_cast<std::uint8_t>((old & 0xF0) + digit);
+    model_.image.WriteData(a, value);
+    if (!nibble_) moveAfter(a);
+    return true;
+}
+
+void HexEditor::TypeCharKey(std::uint8_t ch) {
+    const int a = selection_.cursorAddress();
+    model_.undo.BeginGroup();
+    model_.undo.Push(a);
+    model_.undo.EndGroup();
+    model_.image.WriteData(a, ch);
+    moveAfter(a);
+}
+
+void HexEditor::EditUndo() {
+    const int a = model_.undo.Undo();
+    if (a >= 0) selection_.GoToAddress(a);
+}
+
+void HexEditor::putText(const std::string& text) { clipboard_.putText(text); }
+
+bool HexEditor::EditCopy() {
+    if (!selection_.HasRangeSelection()) return false;
+    std::string text;
+    try {
+        text = SelectionText(model_.image, selection_.rect());
+    } catch (const std::bad_alloc&) {
+        sink_.showError(kNotEnoughMemoryMessage);
+        return true;
+    }
+    putText(text);
+    return true;
+}
+
+void HexEditor::EditPaste() {
+    std::string text;
+    try {
+        text = clipboard_.getText();
+        if (text.size() > kPasteTextLimit) text.resize(kPasteTextLimit);
+    } catch (const std::bad_alloc&) {
+        sink_.showError(kNotEnoughMemoryMessage);
+        return;
+    }
+    const PasteResult result =
+        PasteText(model_.image, model_.undo, text, selection_.cursorAddress());
+    if (result.scanned) selection_.GoToAddress(result.nextAddress);
+}
+
+std::optional<AddressRange> HexEditor::ParseAddressRange(const std::string& fromText,
+                                                         const std::string& toText) {
+    const int from = ParseNumber(fromText, sink_);
+    if (from < 0) return std::nullopt;
+    const int to = ParseNumber(toText, sink_);
+    if (to < 0) return std::nullopt;
+    AddressRange range{std::min(from, to), std::max(from, to)};
+    if (range.to > MemoryImage::LastAddress()) {
+        sink_.showError(kTooBigAddressMessage);
+        return std::nullopt;
+    }
+    return range;
+}
+
+bool HexEditor::FillOk(const std::string& valueText, const std::string& fromText,
+                       const std::string& toText, bool onSelection) {
+    const int value = ParseNumber(valueText, sink_);
+    if (value < 0) return false;
+    const auto range = ParseAddressRange(fromText, toText);
+    if (!range) return false;
+    const CellSet cells = onSelection ? CellSet::Selection(selection_.rect())
+                                      : CellSet::Range(range->from, range->to);
+    FillCells(model_.image, model_.undo, cells, static_cast<std::uint8_t>(value & 0xFF));
+    selection_.GoToAddress(cells.last());
+    return true;
+}
+
+void HexEditor::SwapOk(SwapMode mode) { SwapImage(model_.image, model_.undo, mode); }
+
+bool HexEditor::GoToOk(const std::string& text) {
+    const int a = ParseNumber(text, sink_);
+    if (a < 0) return false;
+    if (a > MemoryImage::LastAddress()) {
+        sink_.showError(kTooBigAddressMessage);
+        return false;
+    }
+    selection_.GoToAddress(a);
+    return true;
+}
+
+bool HexEditor::CopyArrayOk(const std::string& fromText, const std::string& toText) {
+    const auto range = ParseAddressRange(fromText, toText);
+    if (!range) return false;
+    std::string text;
+    try {
+        text = ArrayText(model_.image, range->from, range->to);
+    } catch (const std::bad_alloc&) {
+        sink_.showError(kNotEnoughMemoryMessage);
+        return false;
+    }
+    putText(text);
+    return true;
+}
+
+bool HexEditor::CopyAsOk(CopyAsFormat format, const std::string& fromText,
+                         const std::string& toText, bool onSelection) {
+    CellSet cells = CellSet::Selection(selection_.rect());
+    if (!onSelection) {
+        const auto range = ParseAddressRange(fromText, toText);
+        if (!range) return false;
+        cells = CellSet::Range(range->from, range->to);
+    }
+    std::string text;
+    try {
+        text = CopyAsText(model_.image, cells, format, model_.Caption());
+    } catch (const std::bad_alloc&) {
+        sink_.showError(kNotEnoughMemoryMessage);
+        text.clear();
+    }
+    putText(text);
+    return true;
+}
+
+SearchOutcome HexEditor::RunSearch() {
+    const PatternResult parsed = MakeSearchPattern(search_.text, search_.type);
+    if (!parsed.pattern) {
+        sink_.showError(parsed.error);
+        return SearchOutcome::Refused;
+    }
+    const int step = search_.direction == SearchDirection::Down ? 1 : -1;
+    const long long start =
+        static_cast<long long>(selection_.cursorAddress()) + step * search_.lastMatchLength;
+    const auto found = FindPattern(model_.image, *parsed.pattern, start, step);
+    if (!found) {
+        sink_.showConfirmation(kSearchNotFoundMessage);
+        return SearchOutcome::NotFound;
+    }
+    selection_.GoToAddress(*found);
+    search_.lastMatchLength = static_cast<int>(parsed.pattern->bytes.size());
+    return SearchOutcome::Found;
+}
+
+}  // namespace jqz
