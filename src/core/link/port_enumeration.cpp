@@ -1,12 +1,9 @@
 #include "core/link/port_enumeration.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
+
+#include "core/link/posix_serial_port.h"
 
 namespace jqz {
 
@@ -46,14 +43,7 @@ std::vector<std::string> SerialPortCandidates(const std::string& devFolder) {
     return result;
 }
 
-bool PortOpens(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    termios tio{};
-    const bool ok = ::tcgetattr(fd, &tio) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return ok;
-}
+bool PortOpens(const std::string& name) { return PosixSerialPort::Open(name).port != nullptr; }
 
 std::vector<std::string> EnumeratePorts(const std::vector<std::string>& candidates,
                                         const std::function<bool(const std::string&)>& opens) {

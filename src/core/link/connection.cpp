@@ -1,0 +1,89 @@
+#include "core/link/connection.h"
+
+#include <chrono>
+#include <thread>
+
+namespace jqz {
+
+namespace {
+void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+}  // namespace
+
+COM::COM(std::string portName, int baudRate, PortOpener opener)
+    : PortName(std::move(portName)), BaudRate(baudRate), opener_(std::move(opener)) {
+    Detect();
+}
+
+COM::~COM() {
+    if (Connected && channel_) {
+        if (channel_->ProgrammerPresent()) channel_->PowerOff();
+    }
+    closeChannel();
+}
+
+void COM::closeChannel() { channel_.reset(); }
+
+void COM::Detect() {
+    if (Connected) return;
+    Idle = false;
+    ResultText = kProgrammerNotFound;
+    ResultAdvice.clear();
+    if (channel_) {
+        closeChannel();
+        pauseMs(200);
+    }
+    channel_ = std::make_unique<IO_DLL_R_W>(PortName, opener_, &Connected);
+    if (std::string error = channel_->TakeLastError(); !error.empty()) {
+        ResultText = error;
+        ResultAdvice = PortOpenAdvice(PortName, channel_->openError());
+        closeChannel();
+        Idle = true;
+        return;
+    }
+    if (!channel_->ProgrammerPresent()) {
+        closeChannel();
+        Idle = true;
+        return;
+    }
+    const std::string identification = channel_->ReadIdentification();
+    if (std::string error = channel_->TakeLastError(); !error.empty()) {
+        ResultText = error;
+        closeChannel();
+        Idle = true;
+        return;
+    }
+    if (!contains(identification, kProgrammerName)) {
+        // Whatever answers here is not our programmer: the port is let go, so that the next
+        // detection (or another program) can open it.
+        closeChannel();
+        Idle = true;
+        return;
+    }
+    ResultText = identification + kDetectedSuffix;
+    Connected = true;
+
+    auto failAfterConnect = [this](std::string error) {
+        ResultText = std::move(error);
+        closeChannel();
+        Connected = false;
+        Idle = true;
+    };
+    const std::string mode = channel_->ReadMode();
+    if (std::string error = channel_->TakeLastError(); !error.empty())
+        return failAfterConnect(std::move(error));
+    if (contains(mode, "NORMAL")) {
+        channel_->SetProgrammerBaud(BaudRate);
+        if (std::string error = channel_->TakeLastError(); !error.empty())
+            return failAfterConnect(std::move(error));
+        const std::string again = channel_->ReadIdentification();
+        if (std::string error = channel_->TakeLastError(); !error.empty())
+            return failAfterConnect(std::move(error));
+        if (!contains(again, kProgrammerName)) ResultText = kErrorBaudRate;
+    }
+    Idle = true;
+}
+
+}  // namespace jqz

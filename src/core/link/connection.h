@@ -1,0 +1,47 @@
+#pragma once
+// The connection COM: the programmer on a given port at a given rate. It owns the program's
+// one serial channel, detects the programmer on it, switches the link to the working rate,
+// and carries the flags every programmer operation consults first.
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "core/link/io_dll_r_w.h"
+
+namespace jqz {
+
+inline constexpr const char* kProgrammerNotFound = "MC68HC(7)11 Programmer not found.";
+inline constexpr const char* kProgrammerName = "MC68HC(7)11 Programmer";
+inline constexpr const char* kDetectedSuffix = " detected !";
+// The port name of the built-in virtual programmer.
+inline constexpr const char* kVirtualProgrammerPort = "Virtual Programmer";
+
+class COM {
+public:
+    // Stores the fields and detects the programmer at once; read ResultText afterwards.
+    COM(std::string portName, int baudRate, PortOpener opener);
+    // When connected: PowerOff if the programmer is present; then the channel is closed.
+    ~COM();
+    COM(const COM&) = delete;
+    COM& operator=(const COM&) = delete;
+
+    void Detect();
+
+    // The channel, or null when none is open. Used by one operation at a time (Idle).
+    IO_DLL_R_W* channel() { return channel_.get(); }
+
+    std::string PortName;
+    int BaudRate;
+    std::atomic<bool> Connected{false};
+    std::atomic<bool> Idle{true};
+    std::string ResultText;
+    // Plain words on why the port did not open and what to do; empty otherwise.
+    std::string ResultAdvice;
+
+private:
+    void closeChannel();
+    PortOpener opener_;
+    std::unique_ptr<IO_DLL_R_W> channel_;
+};
+
+}  // namespace jqz

@@ -1,0 +1,126 @@
+#pragma once
+// The serial channel to the programmer: exactly-sized writes and reads under total time-outs,
+// the DSR check, the reset pulse, the rate change and the programmer's command set. Nothing
+// here throws: every failure leaves its text in LastError, which the caller collects with
+// TakeLastError() right after each operation (empty text = success).
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "core/link/serial_port.h"
+
+namespace jqz {
+
+// Messages of the channel.
+inline constexpr const char* kErrorOpeningPort = "Error opening port: ";
+inline constexpr const char* kErrorTimeOutConstant = "Error setup Time Out Constant";
+inline constexpr const char* kCommunicationError = "PC too Programmer Communication Error.";
+inline constexpr const char* kTransmitterTimeOut = "Transmitter TimeOut Error.";
+inline constexpr const char* kReceiverTimeOut = "Receiver TimeOut Error.";
+inline constexpr const char* kErrorBaudRate = "Error setup Baud Rate";
+inline constexpr const char* kModemStatusError = "Message72";
+
+// The programmer's interface answers.
+inline constexpr const char* kInCircuitInterface = "In-Circuit Programming Interface. ";
+inline constexpr const char* kOnBoardInterface = "On-Board Programming Interface. ";
+
+// Watches the DSR line of an open port every 100 ms and clears the connection's Connected
+// flag when the programmer goes away. The port stays open.
+class Comm_EventTh {
+public:
+    Comm_EventTh(SerialPort& port, std::atomic<bool>* connected);
+    ~Comm_EventTh();  // stops and joins
+    Comm_EventTh(const Comm_EventTh&) = delete;
+    Comm_EventTh& operator=(const Comm_EventTh&) = delete;
+
+private:
+    void run();
+    SerialPort& port_;
+    std::atomic<bool>* connected_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool terminated_ = false;
+    std::thread thread_;
+};
+
+class IO_DLL_R_W {
+public:
+    // Opens and configures the port (9600 8N1, CTS and DSR output flow control, DSR
+    // sensitivity, DTR and RTS on), starts the DSR watcher, then waits 200 ms. Check
+    // LastError afterwards. connected: the flag the watcher clears on DSR off (may be null).
+    IO_DLL_R_W(const std::string& portName, const PortOpener& opener,
+               std::atomic<bool>* connected = nullptr);
+    // Stops the watcher, aborts pending input, closes the port.
+    ~IO_DLL_R_W();
+    IO_DLL_R_W(const IO_DLL_R_W&) = delete;
+    IO_DLL_R_W& operator=(const IO_DLL_R_W&) = delete;
+
+    bool isOpen() const { return port_ != nullptr; }
+    // Why the port did not open (an errno value), 0 when it did.
+    int openError() const { return openError_; }
+
+    void SetTimeouts(int seconds);
+    void WriteBytes(const std::uint8_t* buffer, std::size_t count);
+    // Bytes not received leave the rest of the buffer unchanged.
+    void ReadBytes(std::uint8_t* buffer, std::size_t count);
+    std::string TakeLastError();
+    const std::string& LastError() const { return lastError_; }
+    bool ProgrammerPresent();
+    // Purges everything and pulses DTR off for 500 ms.
+    void ResetProgrammer();
+    // Changes only the PC side's rate, keeping every other setting.
+    void SetBaudRate(int rate);
+    int baudRate() const { return settings_.baudRate; }
+
+    // The programmer's command set.
+    void SelectDeviceType(std::uint8_t type);
+    void ReadStatus();
+    void ReadPinTesterReport();
+    void SetProgrammerBaud(int rate);
+    std::string ReadMode();
+    std::string ReadIdentification();
+    std::string ReadInterface();
+    void SetPinTesterOptions(std::uint8_t flags);
+    void PowerOff();
+    std::uint8_t ReadByte(int address);
+    // buffer: at least 129 bytes; the request is built in it, the 128 data bytes come back in
+    // buffer[0..127] and their check in buffer[128].
+    void ReadBlock(int address, std::uint8_t* buffer);
+    void ReadBlock(int address, std::array<std::uint8_t, 129>& buffer) {
+        ReadBlock(address, buffer.data());
+    }
+    void WriteByte(int address, std::uint8_t value);
+    void WriteBlock(int address, const std::uint8_t* data);  // 128 bytes
+    void EraseEeprom();
+    std::string ReadDeviceId();
+    void LinkDevice();
+
+private:
+    bool transmit(const std::uint8_t* buffer, std::size_t count);
+    void writeThenStatus(const std::uint8_t* request, std::size_t count);
+    void writeByteWise(const std::uint8_t* request, std::size_t count);
+
+    std::unique_ptr<SerialPort> port_;
+    int openError_ = 0;
+    PortTimeouts timeouts_;
+    LineSettings settings_;
+    std::string lastError_;
+    std::unique_ptr<Comm_EventTh> watcher_;
+};
+
+// The status texts by code (index 0..23), "Unknoun Error" for higher codes.
+std::string StatusText(int code);
+// The pin-tester report for the two report bytes, as ReadPinTesterReport appends it.
+std::string PinTesterText(std::uint8_t dataPins, std::uint8_t controlPins);
+// Rate code of the baud command for 19200, 38400 and 57600; 0 for any other rate.
+std::uint8_t ProgrammerBaudCode(int rate);
+
+// Plain words for a port that did not open: why, and what to do about it.
+std::string PortOpenAdvice(const std::string& portName, int error);
+
+}  // namespace jqz

@@ -1,0 +1,255 @@
+#include "core/link/posix_serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "core/link/port_enumeration.h"
+
+namespace jqz {
+
+namespace {
+
+long long nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int remainingMs(long long deadline) {
+    return static_cast<int>(std::max(0LL, deadline - nowMs()));
+}
+
+void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// How long one wait may last before the modem lines are looked at again.
+constexpr int kLineCheckMs = 10;
+
+struct SpeedEntry {
+    int rate;
+    speed_t speed;
+};
+constexpr SpeedEntry kSpeeds[] = {
+    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},
+};
+
+}  // namespace
+
+unsigned PosixSpeedOf(int baudRate) {
+    for (const auto& e : kSpeeds)
+        if (e.rate == baudRate) return e.speed;
+    return 0;
+}
+
+int BaudRateOfPosixSpeed(unsigned speed) {
+    for (const auto& e : kSpeeds)
+        if (e.speed == speed) return e.rate;
+    return 0;
+}
+
+OpenedPort PosixSerialPort::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {nullptr, errno};
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return {nullptr, e};
+    }
+    // flock also holds against root, whom TIOCEXCL does not stop.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(fd);
+        return {nullptr, e};
+    }
+    (void)::ioctl(fd, TIOCEXCL);
+    int lines = 0;
+    const bool pseudo = ::ioctl(fd, TIOCMGET, &lines) != 0;
+    return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo)), 0};
+}
+
+OpenedPort OpenSystemPort(const std::string& name) {
+    return PosixSerialPort::Open(LocalPortName(name));
+}
+
+PosixSerialPort::~PosixSerialPort() {
+    // The exclusive flag stays on the terminal while anyone else holds it open.
+    (void)::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+}
+
+bool PosixSerialPort::getSettings(LineSettings& settings) {
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) return false;
+    std::lock_guard lock(settingsMutex_);
+    settings = flags_;
+    settings.baudRate = BaudRateOfPosixSpeed(::cfgetospeed(&tio));
+    switch (tio.c_cflag & CSIZE) {
+        case CS5: settings.dataBits = 5; break;
+        case CS6: settings.dataBits = 6; break;
+        case CS7: settings.dataBits = 7; break;
+        default: settings.dataBits = 8; break;
+    }
+    settings.stopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
+    settings.parity = !(tio.c_cflag & PARENB) ? Parity::None
+                      : (tio.c_cflag & PARODD) ? Parity::Odd
+                                               : Parity::Even;
+    settings.parityCheck = (tio.c_iflag & INPCK) != 0;
+    settings.outxCtsFlow = (tio.c_cflag & CRTSCTS) != 0;
+    return true;
+}
+
+bool PosixSerialPort::setSettings(const LineSettings& settings) {
+    const speed_t speed = PosixSpeedOf(settings.baudRate);
+    if (speed == 0 || settings.dataBits < 5 || settings.dataBits > 8) {
+        errno = EINVAL;
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) return false;
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |= kSizes[settings.dataBits - 5];
+    if (settings.stopBits == 2) tio.c_cflag |= CSTOPB;
+    if (settings.parity != Parity::None) tio.c_cflag |= PARENB;
+    if (settings.parity == Parity::Odd) tio.c_cflag |= PARODD;
+    if (settings.parityCheck) tio.c_iflag |= INPCK;
+    if (settings.outxCtsFlow) tio.c_cflag |= CRTSCTS;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+    if (!pseudo_) {
+        int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+        (void)::ioctl(fd_, settings.dtrEnable ? TIOCMBIS : TIOCMBIC, &dtr);
+        (void)::ioctl(fd_, settings.rtsEnable ? TIOCMBIS : TIOCMBIC, &rts);
+    }
+    std::lock_guard lock(settingsMutex_);
+    flags_ = settings;
+    outxDsrFlow_ = settings.outxDsrFlow;
+    dsrSensitivity_ = settings.dsrSensitivity;
+    return true;
+}
+
+bool PosixSerialPort::setTimeouts(const PortTimeouts& timeouts) {
+    if (timeouts.readTotalMs < 0 || timeouts.writeTotalMs < 0) return false;
+    readTotalMs_ = timeouts.readTotalMs;
+    writeTotalMs_ = timeouts.writeTotalMs;
+    return true;
+}
+
+bool PosixSerialPort::dsrOn() {
+    std::uint32_t status = 0;
+    return modemStatus(status) && (status & MS_DSR_ON) != 0;
+}
+
+bool PosixSerialPort::waitDrained(long long deadline) {
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+        if (nowMs() >= deadline) return false;
+        pauseMs(1);
+    }
+}
+
+std::size_t PosixSerialPort::write(const std::uint8_t* data, std::size_t count) {
+    const long long deadline = nowMs() + writeTotalMs_;
+    std::size_t sent = 0;
+    while (sent < count) {
+        const int left = remainingMs(deadline);
+        if (outxDsrFlow_ && !dsrOn()) {
+            if (left == 0) break;
+            pauseMs(std::min(left, kLineCheckMs));
+            continue;
+        }
+        pollfd p{fd_, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, std::min(left, kLineCheckMs));
+        if (ready > 0 && (p.revents & POLLOUT)) {
+            const ssize_t n = ::write(fd_, data + sent, count - sent);
+            if (n > 0) sent += static_cast<std::size_t>(n);
+        } else if (ready > 0) {
+            pauseMs(std::min(left, kLineCheckMs));  // hung up: nothing can go out
+        }
+        if (sent < count && remainingMs(deadline) == 0) break;
+    }
+    // A call counts only the bytes that really left: what still waits in the driver at the
+    // deadline (CTS held off) is thrown away and not counted.
+    if (sent > 0 && !waitDrained(deadline)) {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0)
+            sent -= std::min(sent, static_cast<std::size_t>(queued));
+        ::tcflush(fd_, TCOFLUSH);
+    }
+    return sent;
+}
+
+std::size_t PosixSerialPort::read(std::uint8_t* data, std::size_t count) {
+    const long long deadline = nowMs() + readTotalMs_;
+    std::size_t got = 0;
+    std::vector<std::uint8_t> chunk(count);
+    while (got < count) {
+        const int left = remainingMs(deadline);
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, std::min(left, 50));
+        if (ready > 0 && (p.revents & POLLIN)) {
+            const ssize_t n = ::read(fd_, chunk.data(), count - got);
+            if (n > 0 && !(dsrSensitivity_ && !dsrOn())) {
+                std::memcpy(data + got, chunk.data(), static_cast<std::size_t>(n));
+                got += static_cast<std::size_t>(n);
+            } else if (n <= 0) {
+                pauseMs(std::min(left, kLineCheckMs));
+            }
+        } else if (ready > 0) {
+            pauseMs(std::min(left, kLineCheckMs));  // hung up: nothing will come
+        }
+        if (got < count && remainingMs(deadline) == 0) break;
+    }
+    return got;
+}
+
+bool PosixSerialPort::purge(unsigned flags) {
+    bool ok = true;
+    if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) ok = ::tcflush(fd_, TCIFLUSH) == 0 && ok;
+    if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) ok = ::tcflush(fd_, TCOFLUSH) == 0 && ok;
+    return ok;
+}
+
+bool PosixSerialPort::modemStatus(std::uint32_t& status) {
+    if (pseudo_) {
+        pollfd p{fd_, 0, 0};
+        if (::poll(&p, 1, 0) < 0) return false;
+        status = (p.revents & POLLHUP) ? 0 : (MS_DSR_ON | MS_CTS_ON);
+        return true;
+    }
+    int lines = 0;
+    if (::ioctl(fd_, TIOCMGET, &lines) != 0) return false;
+    status = 0;
+    if (lines & TIOCM_CTS) status |= MS_CTS_ON;
+    if (lines & TIOCM_DSR) status |= MS_DSR_ON;
+    if (lines & TIOCM_RI) status |= MS_RING_ON;
+    if (lines & TIOCM_CD) status |= MS_RLSD_ON;
+    return true;
+}
+
+bool PosixSerialPort::setDtr(bool on) {
+    if (pseudo_) return true;
+    int dtr = TIOCM_DTR;
+    return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &dtr) == 0;
+}
+
+}  // namespace jqz

@@ -1,0 +1,60 @@
+#pragma once
+// The termios backend of SerialPort.
+//
+// What termios lacks is emulated: DSR output flow control (a write waits for DSR within its
+// time-out), DSR sensitivity (bytes received while DSR is off are dropped), one total
+// time-out per call (a poll loop against one deadline), exclusive use (TIOCEXCL and flock).
+// Pseudo-terminals have no modem lines: on one, DSR counts as on while the other side holds
+// it open, and DTR changes do nothing.
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "core/link/serial_port.h"
+
+namespace jqz {
+
+class PosixSerialPort : public SerialPort {
+public:
+    ~PosixSerialPort() override;
+
+    // Opens the device at this path for exclusive use; error holds the errno when it fails
+    // (EBUSY when another program holds it).
+    static OpenedPort Open(const std::string& path);
+
+    bool getSettings(LineSettings& settings) override;
+    bool setSettings(const LineSettings& settings) override;
+    bool setTimeouts(const PortTimeouts& timeouts) override;
+    std::size_t write(const std::uint8_t* data, std::size_t count) override;
+    std::size_t read(std::uint8_t* data, std::size_t count) override;
+    bool purge(unsigned flags) override;
+    bool modemStatus(std::uint32_t& status) override;
+    bool setDtr(bool on) override;
+
+    bool isPseudoTerminal() const { return pseudo_; }
+
+private:
+    PosixSerialPort(int fd, bool pseudo) : fd_(fd), pseudo_(pseudo) {}
+    bool dsrOn();
+    bool waitDrained(long long deadlineMs);
+
+    int fd_;
+    bool pseudo_;
+    std::mutex settingsMutex_;
+    LineSettings flags_;  // the emulated flags and the settings last applied
+    std::atomic<int> readTotalMs_{0};
+    std::atomic<int> writeTotalMs_{0};
+    std::atomic<bool> outxDsrFlow_{false};
+    std::atomic<bool> dsrSensitivity_{false};
+};
+
+// Baud rate to termios speed constant; 0 when the rate has none.
+unsigned PosixSpeedOf(int baudRate);
+// termios speed constant to baud rate; 0 when unknown.
+int BaudRateOfPosixSpeed(unsigned speed);
+
+// The program's own opener: "COM1".."COM10" mapped to /dev/ttyS0.. (LocalPortName), then
+// opened through termios.
+OpenedPort OpenSystemPort(const std::string& name);
+
+}  // namespace jqz

@@ -1,0 +1,112 @@
+#include "sim/pty_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/link/posix_serial_port.h"
+
+namespace jqz::sim {
+
+namespace {
+long long wireUs(int rate) { return rate > 0 ? 10'000'000LL / rate : 0; }
+}  // namespace
+
+PtyServer::~PtyServer() {
+    stop();
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+}
+
+bool PtyServer::open(std::string& error) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    char name[128] = {};
+    if (::ptsname_r(master_, name, sizeof name) != 0) {
+        error = std::string("cannot name the pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    path_ = name;
+    // Holding the terminal open ourselves keeps it alive between the PC's openings (and
+    // lets us see the PC's line settings).
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        error = std::string("cannot open ") + name + ": " + std::strerror(errno);
+        return false;
+    }
+    termios tio{};
+    ::tcgetattr(slave_, &tio);
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    ::tcsetattr(slave_, TCSANOW, &tio);
+    return true;
+}
+
+int PtyServer::pcRate() {
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) != 0) return 0;
+    return BaudRateOfPosixSpeed(::cfgetospeed(&tio));
+}
+
+void PtyServer::start() {
+    thread_ = std::thread([this] { serve(); });
+}
+
+void PtyServer::stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+void PtyServer::serve(const std::atomic<bool>* stopFlag) {
+    std::uint8_t buffer[512];
+    while (!stop_ && !(stopFlag && *stopFlag)) {
+        if (!programmer_.with([](ProgrammerModel& m) { return m.dsr(); })) {
+            // The cable is pulled: the PC sees the line hang up.
+            ::close(slave_);
+            ::close(master_);
+            slave_ = master_ = -1;
+            hungUp_ = true;
+            return;
+        }
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) continue;
+        const int rate = pcRate();
+        for (ssize_t i = 0; i < n; ++i) {
+            bool timing = false;
+            int replyRate = 0;
+            const Output out = programmer_.with([&](ProgrammerModel& m) {
+                timing = m.options().timing;
+                Output o = m.receive(buffer[i], rate);
+                replyRate = m.rate();
+                return o;
+            });
+            if (out.bytes.empty()) continue;
+            if (timing) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(out.busyMs) +
+                                            std::chrono::microseconds(
+                                                wireUs(replyRate) *
+                                                static_cast<long long>(out.bytes.size())));
+            }
+            std::size_t done = 0;
+            while (done < out.bytes.size()) {
+                const ssize_t w = ::write(master_, out.bytes.data() + done, out.bytes.size() - done);
+                if (w <= 0) break;
+                done += static_cast<std::size_t>(w);
+            }
+        }
+    }
+}
+
+}  // namespace jqz::sim

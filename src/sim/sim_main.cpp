@@ -1,0 +1,180 @@
+// jqz6811-sim: the virtual programmer on a pseudo-terminal. Prints the terminal's path on the
+// first line of its output and serves it until stopped (Ctrl+C, SIGTERM) or until a scripted
+// DSR drop hangs the line up.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "core/device/supported_device_list.h"
+#include "sim/pty_server.h"
+
+using namespace jqz::sim;
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+void onSignal(int) { g_stop = true; }
+
+const char* kUsage =
+    "usage: jqz6811-sim [options]\n"
+    "Serves a virtual MC68HC(7)11 programmer on a pseudo-terminal and prints its path.\n"
+    "  --version TEXT          firmware version in the identification (default VER-1.1)\n"
+    "  --identification TEXT   the whole 30-character identification\n"
+    "  --service               Service mode (BOOT11N, firmware loader); default WORK mode\n"
+    "  --interface icp|obp     in-circuit (default) or on-board adapter\n"
+    "  --secured               the on-board target starts secured\n"
+    "  --still-secured         ... and its erase fails (status 15 on linking)\n"
+    "  --device NAME|TYPE      the part in the socket (default: whatever type is selected)\n"
+    "  --device-id HHHH        device ID bytes (default FFFF: none)\n"
+    "  --status K=CODE         status code for the K-th command (repeatable)\n"
+    "  --pin-report DD,CC      pin-tester findings (hex data and control pin bits)\n"
+    "  --corrupt CMD:OCC:IDX   corrupt byte IDX of the reply to the OCC-th command CMD (hex)\n"
+    "  --drop CMD:OCC:IDX      leave that reply byte out\n"
+    "  --truncate CMD:OCC:IDX  end that reply before byte IDX\n"
+    "  --dsr-drop-after N      pull the cable after N received bytes\n"
+    "  --wrong-ack BLOCK:N     answer firmware block BLOCK wrongly N times\n"
+    "  --timing                wire time and EEPROM programming time\n"
+    "  --wire-log FILE         write every byte on the wire to FILE\n"
+    "  --link PATH             also make PATH a symbolic link to the terminal\n";
+
+[[noreturn]] void fail(const std::string& message) {
+    std::cerr << "jqz6811-sim: " << message << "\n" << kUsage;
+    std::exit(2);
+}
+
+long number(const std::string& text, int base) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, base);
+    if (text.empty() || *end != '\0') fail("not a number: " + text);
+    return v;
+}
+
+ReplyFault replyFault(const std::string& spec, ReplyFault::Kind kind) {
+    std::stringstream in(spec);
+    std::string cmd, occ, idx;
+    if (!std::getline(in, cmd, ':') || !std::getline(in, occ, ':') || !std::getline(in, idx))
+        fail("expected CMD:OCC:IDX, got " + spec);
+    return {static_cast<std::uint8_t>(number(cmd, 16)), static_cast<int>(number(occ, 10)),
+            static_cast<int>(number(idx, 10)), kind};
+}
+
+std::uint8_t deviceType(const std::string& spec) {
+    for (const auto& e : jqz::DeviceCatalogue())
+        if (spec == e.name) return e.type;
+    return static_cast<std::uint8_t>(number(spec, 10));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    SimOptions options;
+    std::string wireLog, link;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) fail(arg + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--version") {
+            options.version = value();
+        } else if (arg == "--identification") {
+            options.identification = value();
+        } else if (arg == "--service") {
+            options.serviceMode = true;
+        } else if (arg == "--interface") {
+            const std::string v = value();
+            if (v == "icp") options.interface = Interface::InCircuit;
+            else if (v == "obp") options.interface = Interface::OnBoard;
+            else fail("interface is icp or obp");
+        } else if (arg == "--secured") {
+            options.secured = true;
+        } else if (arg == "--still-secured") {
+            options.faults.stillSecured = true;
+        } else if (arg == "--device") {
+            options.targetType = deviceType(value());
+        } else if (arg == "--device-id") {
+            const long v = number(value(), 16);
+            options.deviceIdA = static_cast<std::uint8_t>(v >> 8);
+            options.deviceIdB = static_cast<std::uint8_t>(v);
+        } else if (arg == "--status") {
+            const std::string v = value();
+            const auto eq = v.find('=');
+            if (eq == std::string::npos) fail("expected K=CODE");
+            options.faults.statusForCommand[static_cast<int>(number(v.substr(0, eq), 10))] =
+                static_cast<int>(number(v.substr(eq + 1), 10));
+        } else if (arg == "--pin-report") {
+            const std::string v = value();
+            const auto comma = v.find(',');
+            if (comma == std::string::npos) fail("expected DD,CC");
+            options.faults.pinReportData = static_cast<std::uint8_t>(number(v.substr(0, comma), 16));
+            options.faults.pinReportControl =
+                static_cast<std::uint8_t>(number(v.substr(comma + 1), 16));
+        } else if (arg == "--corrupt") {
+            options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Corrupt));
+        } else if (arg == "--drop") {
+            options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Drop));
+        } else if (arg == "--truncate") {
+            options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Truncate));
+        } else if (arg == "--dsr-drop-after") {
+            options.faults.dsrDropAfterBytes = number(value(), 10);
+        } else if (arg == "--wrong-ack") {
+            const std::string v = value();
+            const auto colon = v.find(':');
+            if (colon == std::string::npos) fail("expected BLOCK:N");
+            options.faults.wrongAcks[static_cast<int>(number(v.substr(0, colon), 10))] =
+                static_cast<int>(number(v.substr(colon + 1), 10));
+        } else if (arg == "--timing") {
+            options.timing = true;
+        } else if (arg == "--wire-log") {
+            wireLog = value();
+        } else if (arg == "--link") {
+            link = value();
+        } else {
+            fail("unknown option " + arg);
+        }
+    }
+
+    VirtualProgrammer programmer(options);
+    FILE* log = nullptr;
+    if (!wireLog.empty()) {
+        log = std::fopen(wireLog.c_str(), "w");
+        if (!log) fail("cannot write " + wireLog);
+        programmer.with([log](ProgrammerModel& m) {
+            // One line per byte: direction (> from the PC, < to the PC), hex value, rate,
+            // and "lost" for a byte the other side could not take.
+            m.onWire = [log](const WireByte& w) {
+                std::fprintf(log, "%c %02X %d%s\n", w.fromPc ? '>' : '<', w.value, w.rate,
+                             w.lost ? " lost" : "");
+                std::fflush(log);
+            };
+            return 0;
+        });
+    }
+    PtyServer server(programmer);
+    std::string error;
+    if (!server.open(error)) fail(error);
+    if (!link.empty()) {
+        ::unlink(link.c_str());
+        if (::symlink(server.path().c_str(), link.c_str()) != 0)
+            fail("cannot link " + link + ": " + std::strerror(errno));
+    }
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    std::cout << server.path() << std::endl;
+    server.serve(&g_stop);
+    if (!link.empty()) ::unlink(link.c_str());
+    if (log) std::fclose(log);
+    return 0;
+}

@@ -1,0 +1,239 @@
+#include "sim/virtual_programmer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace jqz::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               Clock::now().time_since_epoch())
+        .count();
+}
+
+Clock::time_point atUs(long long us) {
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(
+        std::chrono::microseconds(us)));
+}
+
+// One byte on the line: start bit, 8 data bits, stop bit.
+long long wireUs(int rate) { return rate > 0 ? 10'000'000LL / rate : 0; }
+
+bool knownRate(int rate) {
+    for (int r : {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        if (r == rate) return true;
+    return false;
+}
+
+class VirtualPort : public SerialPort {
+public:
+    explicit VirtualPort(std::shared_ptr<VirtualProgrammer::State> state)
+        : s_(std::move(state)) {}
+
+    ~VirtualPort() override {
+        std::lock_guard lock(s_->mutex);
+        s_->portOpen = false;
+        s_->toPc.clear();
+    }
+
+    bool getSettings(LineSettings& settings) override {
+        std::lock_guard lock(s_->mutex);
+        if (s_->faults.failGetSettings) return false;
+        settings = s_->settings;
+        return true;
+    }
+
+    bool setSettings(const LineSettings& settings) override {
+        std::lock_guard lock(s_->mutex);
+        if (s_->faults.failSetSettings || !knownRate(settings.baudRate)) {
+            errno = EINVAL;
+            return false;
+        }
+        s_->settings = settings;
+        return true;
+    }
+
+    bool setTimeouts(const PortTimeouts& timeouts) override {
+        std::lock_guard lock(s_->mutex);
+        if (s_->faults.failTimeouts) return false;
+        s_->timeouts = timeouts;
+        return true;
+    }
+
+    std::size_t write(const std::uint8_t* data, std::size_t count) override {
+        std::unique_lock lock(s_->mutex);
+        const long long deadline = nowUs() + 1000LL * s_->timeouts.writeTotalMs / s_->timeoutDivisor;
+        const bool timing = s_->model.options().timing;
+        std::size_t sent = 0;
+        for (; sent < count; ++sent) {
+            if (s_->settings.outxDsrFlow) {
+                s_->changed.wait_until(lock, atUs(deadline), [&] { return s_->model.dsr(); });
+                if (!s_->model.dsr()) break;
+            }
+            const int rate = s_->settings.baudRate;
+            if (timing) {
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::microseconds(wireUs(rate)));
+                lock.lock();
+            }
+            Output out = s_->model.receive(data[sent], rate);
+            long long at = nowUs() + 1000LL * out.busyMs;
+            if (!s_->toPc.empty()) at = std::max(at, s_->toPc.back().first);
+            for (std::uint8_t b : out.bytes) {
+                if (timing) at += wireUs(s_->model.rate());
+                s_->toPc.emplace_back(at, b);
+            }
+            s_->changed.notify_all();
+        }
+        return sent;
+    }
+
+    std::size_t read(std::uint8_t* data, std::size_t count) override {
+        std::unique_lock lock(s_->mutex);
+        const long long deadline = nowUs() + 1000LL * s_->timeouts.readTotalMs / s_->timeoutDivisor;
+        std::size_t got = 0;
+        for (;;) {
+            const long long now = nowUs();
+            while (got < count && !s_->toPc.empty() && s_->toPc.front().first <= now) {
+                const std::uint8_t b = s_->toPc.front().second;
+                s_->toPc.pop_front();
+                if (s_->settings.dsrSensitivity && !s_->model.dsr()) continue;
+                data[got++] = b;
+            }
+            if (got == count || now >= deadline) break;
+            long long wake = deadline;
+            if (!s_->toPc.empty()) wake = std::min(wake, s_->toPc.front().first);
+            s_->changed.wait_until(lock, atUs(wake));
+        }
+        return got;
+    }
+
+    bool purge(unsigned flags) override {
+        std::lock_guard lock(s_->mutex);
+        if (s_->faults.failPurge) return false;
+        s_->purges.push_back(flags);
+        if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) s_->toPc.clear();
+        return true;
+    }
+
+    bool modemStatus(std::uint32_t& status) override {
+        std::lock_guard lock(s_->mutex);
+        if (s_->faults.failModemStatus) return false;
+        status = MS_CTS_ON | (s_->model.dsr() ? MS_DSR_ON : 0);
+        return true;
+    }
+
+    bool setDtr(bool on) override {
+        std::lock_guard lock(s_->mutex);
+        const long long now = nowUs();
+        if (!on) {
+            if (dtrOffAt_ < 0) dtrOffAt_ = now;
+        } else if (dtrOffAt_ >= 0) {
+            s_->dtrPulses.push_back((now - dtrOffAt_) / 1000);
+            dtrOffAt_ = -1;
+            s_->model.reset();
+            s_->toPc.clear();
+        }
+        return true;
+    }
+
+private:
+    std::shared_ptr<VirtualProgrammer::State> s_;
+    long long dtrOffAt_ = -1;
+};
+
+}  // namespace
+
+VirtualProgrammer::VirtualProgrammer(SimOptions options)
+    : state_(std::make_shared<State>(std::move(options))) {
+    // The port's own settings before the channel configures it.
+    state_->settings.baudRate = 4800;
+    state_->settings.parity = Parity::Even;
+    state_->settings.parityCheck = true;
+    state_->settings.dtrEnable = false;
+}
+
+VirtualProgrammer::~VirtualProgrammer() = default;
+
+OpenedPort VirtualProgrammer::open() {
+    std::lock_guard lock(state_->mutex);
+    if (state_->portOpen) return {nullptr, EBUSY};
+    state_->portOpen = true;
+    return {std::make_unique<VirtualPort>(state_), 0};
+}
+
+PortOpener VirtualProgrammer::opener() {
+    return [this](const std::string&) { return open(); };
+}
+
+void VirtualProgrammer::setDsr(bool on) {
+    std::lock_guard lock(state_->mutex);
+    state_->model.setDsr(on);
+    state_->changed.notify_all();
+}
+
+std::vector<WireByte> VirtualProgrammer::wire() {
+    std::lock_guard lock(state_->mutex);
+    return state_->model.wire();
+}
+
+std::vector<std::uint8_t> VirtualProgrammer::bytesFromPc() {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& w : wire())
+        if (w.fromPc && !w.lost) bytes.push_back(w.value);
+    return bytes;
+}
+
+std::vector<std::uint8_t> VirtualProgrammer::bytesToPc() {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& w : wire())
+        if (!w.fromPc && !w.lost) bytes.push_back(w.value);
+    return bytes;
+}
+
+void VirtualProgrammer::clearWire() {
+    std::lock_guard lock(state_->mutex);
+    state_->model.clearWire();
+}
+
+void VirtualProgrammer::setTimeoutDivisor(int divisor) {
+    std::lock_guard lock(state_->mutex);
+    state_->timeoutDivisor = std::max(1, divisor);
+}
+
+void VirtualProgrammer::setPortFaults(const PortFaults& faults) {
+    std::lock_guard lock(state_->mutex);
+    state_->faults = faults;
+}
+
+PortTimeouts VirtualProgrammer::lastTimeouts() {
+    std::lock_guard lock(state_->mutex);
+    return state_->timeouts;
+}
+
+LineSettings VirtualProgrammer::lastSettings() {
+    std::lock_guard lock(state_->mutex);
+    return state_->settings;
+}
+
+std::vector<unsigned> VirtualProgrammer::purges() {
+    std::lock_guard lock(state_->mutex);
+    return state_->purges;
+}
+
+std::vector<long long> VirtualProgrammer::dtrPulses() {
+    std::lock_guard lock(state_->mutex);
+    return state_->dtrPulses;
+}
+
+bool VirtualProgrammer::portOpen() {
+    std::lock_guard lock(state_->mutex);
+    return state_->portOpen;
+}
+
+}  // namespace jqz::sim

@@ -1,0 +1,337 @@
+// The programmer's command set against the virtual programmer: bytes on the wire, checks,
+// time-outs, status texts, the pin-tester report and the reply texts.
+#include "link_fixture.h"
+
+namespace jqz::test {
+namespace {
+
+using Commands = LinkTest;
+
+const char* const kStatusTexts[] = {
+    "",
+    "Error: Power Supply voltage grater",
+    "Error: Power Supply voltage lower",
+    "Error: Overcurrent protection",
+    "Error: WRONG SUBROUTINE CALL",
+    "PC too Programmer Communication Error",
+    "Error: WRONG DEVICE TYPE",
+    "Error: No ECLK Pulse Detected. Check EXTAL Pin connection.",
+    "Error: Wrong Adapter Selected",
+    "Error: External Power Supply Present",
+    "Unknoun Pin Tester Error",
+    "Error: No Echo from MCU",
+    "Error: Monitor Check sum Error",
+    "Error: Programmer to MCU Communication error",
+    "Error: Programming/Erasing Error",
+    "Error: Device Still Secured",
+    "Error: Reset Pin 'Low'",
+    "Error: Reset Pin 'High'",
+    "Error: External Reset Occurs",
+    "Error: MODA Pin 'High'",
+    "Error: MODB Pin 'High'",
+    "Error: Pintester Error: RxD Pin",
+    "Error: Pintester Error: TxD Pin",
+    "Error: MCU Bus Frequency too Low",
+    "Unknoun Error",
+    "Unknoun Error",
+};
+
+TEST_F(Commands, EveryStatusCodeGivesItsText) {
+    sim::SimOptions o;
+    for (int code = 0; code <= 25; ++code) o.faults.statusForCommand[code + 1] = code;
+    o.faults.statusForCommand[27] = 255;
+    programmer(o);
+    for (int code = 0; code <= 25; ++code) {
+        channel().SetPinTesterOptions(0);
+        EXPECT_EQ(channel().TakeLastError(), kStatusTexts[code]) << "code " << code;
+    }
+    channel().SetPinTesterOptions(0);
+    EXPECT_EQ(channel().TakeLastError(), "Unknoun Error");
+}
+
+TEST_F(Commands, StatusRepliesAsOnTheWire) {
+    // Status 3 with its check byte corrupted: 03 03 fails the check.
+    sim::SimOptions o;
+    o.faults.statusForCommand = {{1, 0}, {2, 14}, {3, 5}, {4, 24}, {5, 3}};
+    o.faults.replyFaults.push_back({0x02, 5, 1, sim::ReplyFault::Corrupt});
+    programmer(o);
+    const std::pair<Bytes, const char*> expected[] = {
+        {{0x00, 0xFF}, ""},
+        {{0x0E, 0xF1}, "Error: Programming/Erasing Error"},
+        {{0x05, 0xFA}, "PC too Programmer Communication Error"},
+        {{0x18, 0xE7}, "Unknoun Error"},
+        {{0x03, 0x03}, "PC too Programmer Communication Error."},
+    };
+    for (const auto& [reply, text] : expected) {
+        programmer().clearWire();
+        channel().SelectDeviceType(7);
+        EXPECT_EQ(channel().TakeLastError(), text);
+        EXPECT_EQ(fromPc(), (Bytes{0x01, 0x07, 0xF8, 0x02}));
+        EXPECT_EQ(toPc(), reply);
+    }
+}
+
+TEST_F(Commands, PinTesterReports) {
+    struct Case {
+        std::uint8_t d, c;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0x09, 0x05,
+         "Pure contact on pin(s) or pin(s) damaged: DATA0 DATA3 ECLK RESET "},
+        {0x00, 0x80, "Pure contact on pin(s) or pin(s) damaged: EXTAL "},
+        {0xFF, 0x7A,
+         "Pure contact on pin(s) or pin(s) damaged: DATA0 DATA1 DATA2 DATA3 DATA4 DATA5 DATA6 "
+         "DATA7 ADDR0 MODA MODB RxD TxD "},
+    };
+    for (const auto& c : cases) {
+        sim::VirtualProgrammer vp([&] {
+            sim::SimOptions o;
+            o.faults.statusForCommand[1] = 10;
+            o.faults.pinReportData = c.d;
+            o.faults.pinReportControl = c.c;
+            return o;
+        }());
+        vp.setTimeoutDivisor(kTimeoutDivisor);
+        IO_DLL_R_W ch("Virtual Programmer", vp.opener());
+        vp.clearWire();
+        ch.SelectDeviceType(7);
+        EXPECT_EQ(ch.TakeLastError(), c.text);
+        EXPECT_EQ(vp.bytesFromPc(), (Bytes{0x01, 0x07, 0xF8, 0x02, 0x03}));
+        EXPECT_EQ(vp.bytesToPc(), (Bytes{0x0A, 0xF5, c.d, c.c,
+                                         static_cast<std::uint8_t>(~(c.d + c.c))}));
+    }
+}
+
+TEST_F(Commands, PinTesterReportEdgeCases) {
+    sim::SimOptions o;
+    o.faults.statusForCommand = {{1, 10}, {2, 10}};
+    o.faults.replyFaults.push_back({0x03, 2, 2, sim::ReplyFault::Corrupt});
+    programmer(o);
+    channel().SetPinTesterOptions(3);  // report 00 00 FF
+    EXPECT_EQ(channel().TakeLastError(), "Unknoun Pin Tester Error");
+    EXPECT_EQ(toPc(), (Bytes{0x0A, 0xF5, 0x00, 0x00, 0xFF}));
+    channel().SetPinTesterOptions(3);  // report with a bad check
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+}
+
+TEST_F(Commands, WorkedByteExamples) {
+    sim::SimOptions o;
+    programmer(o);
+    std::uint8_t block[129];
+    channel().ReadBlock(0x8000, block);
+    const Bytes sent = fromPc();
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{0x11, 0x80, 0x00, 0x7F}));
+
+    programmer().clearWire();
+    channel().WriteByte(0xB600, 0x55);
+    EXPECT_EQ(fromPc(), (Bytes{0x12, 0xB6, 0x00, 0x55, 0xF4, 0x02}));
+    channel().TakeLastError();  // nothing is linked: status 13
+
+    programmer().clearWire();
+    channel().SetProgrammerBaud(9600);
+    channel().SetProgrammerBaud(115200);
+    EXPECT_TRUE(fromPc().empty());
+    EXPECT_EQ(programmer().lastSettings().baudRate, 9600);
+
+    const auto start = std::chrono::steady_clock::now();
+    channel().SetProgrammerBaud(57600);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+    EXPECT_EQ(channel().TakeLastError(), "");
+    EXPECT_EQ(fromPc(), (Bytes{0x04, 0x10, 0xEF}));
+    EXPECT_EQ(programmer().lastSettings().baudRate, 57600);
+    EXPECT_EQ(programmer().with([](sim::ProgrammerModel& m) { return m.rate(); }), 57600);
+
+    programmer().clearWire();
+    channel().SetProgrammerBaud(19200);
+    channel().SetProgrammerBaud(38400);
+    EXPECT_EQ(fromPc(), (Bytes{0x04, 0x33, 0xCC, 0x04, 0x19, 0xE6}));
+
+    programmer().clearWire();
+    channel().PowerOff();
+    channel().EraseEeprom();
+    channel().LinkDevice();
+    const std::string powerOff("\x09POWER OFF", 10), erase("\x14" "ERASE ENABLED", 14);
+    Bytes expected(powerOff.begin(), powerOff.end());
+    expected.insert(expected.end(), {0x00, 0x02});
+    expected.insert(expected.end(), erase.begin(), erase.end());
+    expected.insert(expected.end(), {0x00, 0x02, 0x16, 0xE9, 0x02});
+    EXPECT_EQ(fromPc(), expected);
+}
+
+TEST_F(Commands, EachCommandSetsItsTimeOut) {
+    programmer();
+    std::uint8_t block[129] = {};
+    const std::pair<std::function<void()>, int> cases[] = {
+        {[&] { channel().SelectDeviceType(7); }, 2000},
+        {[&] { channel().ReadMode(); }, 2000},
+        {[&] { channel().ReadBlock(0xB600, block); }, 30000},
+        {[&] { channel().ReadIdentification(); }, 2000},
+        {[&] { channel().WriteBlock(0xB600, block); }, 30000},
+        {[&] { channel().ReadInterface(); }, 2000},
+        {[&] { channel().LinkDevice(); }, 30000},
+        {[&] { channel().SetPinTesterOptions(0); }, 2000},
+        {[&] { channel().PowerOff(); }, 2000},
+        {[&] { channel().ReadByte(0xB600); }, 2000},
+        {[&] { channel().WriteByte(0xB600, 1); }, 2000},
+        {[&] { channel().EraseEeprom(); }, 2000},
+        {[&] { channel().ReadDeviceId(); }, 2000},
+        {[&] { channel().SetProgrammerBaud(19200); }, 2000},
+    };
+    for (const auto& [command, ms] : cases) {
+        command();
+        EXPECT_EQ(programmer().lastTimeouts(), (PortTimeouts{ms, ms}));
+    }
+}
+
+TEST_F(Commands, ReplyTexts) {
+    sim::SimOptions o;
+    o.deviceIdA = 0x12;
+    o.deviceIdB = 0x3C;
+    programmer(o);
+    EXPECT_EQ(channel().ReadMode(), "NORMAL ");
+    EXPECT_EQ(channel().ReadIdentification(), "MC68HC(7)11 Programmer VER-1.1");
+    EXPECT_EQ(channel().ReadInterface(), "In-Circuit Programming Interface. ");
+    EXPECT_EQ(channel().ReadDeviceId(), "");  // not linked yet: FF FF
+    channel().SelectDeviceType(7);
+    channel().LinkDevice();
+    EXPECT_EQ(channel().TakeLastError(), "");
+    EXPECT_EQ(channel().ReadDeviceId(), "Device ID:$12 $3C");
+    EXPECT_EQ(channel().TakeLastError(), "");
+
+    sim::SimOptions service;
+    service.serviceMode = true;
+    service.version = "VER-1.0";
+    service.interface = sim::Interface::OnBoard;
+    sim::VirtualProgrammer vp(service);
+    vp.setTimeoutDivisor(kTimeoutDivisor);
+    IO_DLL_R_W ch("Virtual Programmer", vp.opener());
+    EXPECT_EQ(ch.ReadMode(), "BOOT11N");
+    EXPECT_EQ(ch.ReadIdentification(), "MC68HC(7)11 Programmer VER-1.0");
+    EXPECT_EQ(ch.TakeLastError(), "");
+    vp.with([](sim::ProgrammerModel& m) {
+        m.options().serviceMode = false;
+        m.options().secured = true;
+        return 0;
+    });
+    EXPECT_EQ(ch.ReadInterface(), "On-Board Programming Interface. Device Secured.");
+    vp.with([](sim::ProgrammerModel& m) { return m.options().secured = false; });
+    EXPECT_EQ(ch.ReadInterface(), "On-Board Programming Interface. Device not Secured.");
+}
+
+TEST_F(Commands, ZeroBytesInModeAndIdentificationStayInTheText) {
+    sim::SimOptions o;
+    o.identification = std::string("MC68HC(7)11 Programmer\0VER", 26);
+    programmer(o);
+    const std::string id = channel().ReadIdentification();
+    EXPECT_EQ(id.size(), 30u);
+    EXPECT_EQ(id[22], '\0');
+}
+
+TEST_F(Commands, DeviceIdReplies) {
+    struct Case {
+        std::uint8_t a, b;
+        const char* text;
+    };
+    for (const Case& c : {Case{0xFF, 0xFF, ""}, Case{0xFF, 0xFE, "Device ID:$FF $FE"},
+                          Case{0x00, 0x0A, "Device ID:$00 $0A"}}) {
+        sim::SimOptions o;
+        o.deviceIdA = c.a;
+        o.deviceIdB = c.b;
+        sim::VirtualProgrammer vp(o);
+        vp.setTimeoutDivisor(kTimeoutDivisor);
+        IO_DLL_R_W ch("Virtual Programmer", vp.opener());
+        ch.SelectDeviceType(7);
+        ch.LinkDevice();
+        EXPECT_EQ(ch.ReadDeviceId(), c.text);
+        EXPECT_EQ(ch.TakeLastError(), "");
+    }
+}
+
+TEST_F(Commands, BadRepliesGiveTheCommunicationError) {
+    sim::SimOptions o;
+    o.faults.replyFaults = {
+        {0x15, 1, 2, sim::ReplyFault::Corrupt},   // device ID check
+        {0x07, 1, 0, sim::ReplyFault::Corrupt},   // interface A5 -> 5A? no: ~A5 = 5A
+        {0x07, 2, 0, sim::ReplyFault::Truncate},  // no interface answer
+        {0x10, 1, 0, sim::ReplyFault::Corrupt},   // byte check
+        {0x11, 1, 5, sim::ReplyFault::Corrupt},   // block checksum
+        {0x11, 2, 100, sim::ReplyFault::Drop},    // short block
+    };
+    programmer(o);
+    EXPECT_EQ(channel().ReadDeviceId(), "");
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+
+    // A corrupted A5 reads as 5A, which is a valid answer: the interface byte has no check.
+    EXPECT_EQ(channel().ReadInterface(), "On-Board Programming Interface. Device Secured.");
+    EXPECT_EQ(channel().TakeLastError(), "");
+    EXPECT_EQ(channel().ReadInterface(), "");
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+
+    programmer().clearWire();
+    EXPECT_EQ(channel().ReadByte(0xB600), 0);
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+    EXPECT_EQ(fromPc(), (Bytes{0x10, 0xB6, 0x00, 0x49}));  // no status request
+
+    programmer().clearWire();
+    std::uint8_t block[129];
+    channel().ReadBlock(0xB600, block);
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+    EXPECT_EQ(fromPc().size(), 4u);
+
+    channel().ReadBlock(0xB600, block);
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+}
+
+TEST_F(Commands, InterfaceAnswerOfAnyOtherValueIsAnError) {
+    sim::SimOptions o;
+    o.faults.replyFaults = {{0x07, 1, 0, sim::ReplyFault::Truncate}};
+    programmer(o);
+    // No reply at all: the byte stays 0, which is no interface.
+    EXPECT_EQ(channel().ReadInterface(), "");
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+}
+
+TEST_F(Commands, ShortRepliesEndWithinTheTimeOut) {
+    sim::SimOptions o;
+    o.faults.replyFaults = {{0x06, 1, 10, sim::ReplyFault::Truncate},
+                            {0x05, 1, 0, sim::ReplyFault::Truncate},
+                            {0x02, 1, 1, sim::ReplyFault::Truncate}};
+    programmer(o);
+    channel().ReadIdentification();
+    EXPECT_EQ(channel().TakeLastError(), "Receiver TimeOut Error.");
+    channel().ReadMode();
+    EXPECT_EQ(channel().TakeLastError(), "Receiver TimeOut Error.");
+    const auto start = std::chrono::steady_clock::now();
+    channel().SelectDeviceType(7);  // status reply 00 without its check byte
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+TEST_F(Commands, DsrLostInTheMiddleOfABlockWriteEndsAfterOneTimeOut) {
+    sim::SimOptions o;
+    o.faults.dsrDropAfterBytes = 10;
+    programmer(o).setTimeoutDivisor(200);
+    std::uint8_t data[128] = {};
+    const auto start = std::chrono::steady_clock::now();
+    channel().WriteBlock(0xB600, data);
+    const auto took = std::chrono::steady_clock::now() - start;
+    // The write of byte 11 waits out the 30 s time-out (150 ms here), the rest of the
+    // request is not sent, then the status request waits once more and its read once more
+    // (and not 118 more time-outs for the bytes that could not go).
+    EXPECT_LT(took, std::chrono::milliseconds(5 * 150));
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error.");
+    EXPECT_EQ(fromPc().size(), 10u);
+}
+
+TEST_F(Commands, RequestsWithBadChecksReportStatusFive) {
+    programmer();
+    // The programmer checks what it receives: a WriteByte with a wrong check byte.
+    const std::uint8_t bad[5] = {0x12, 0xB6, 0x00, 0x55, 0x00};
+    channel().WriteBytes(bad, 5);
+    channel().ReadStatus();
+    EXPECT_EQ(channel().TakeLastError(), "PC too Programmer Communication Error");
+}
+
+}  // namespace
+}  // namespace jqz::test
