@@ -117,6 +117,7 @@ bool ProgrammerModel::securedNow() {
 }
 
 void ProgrammerModel::reset() {
+    rate_ = 9600;
     frame_.clear();
     status_ = 0;
     linked_ = false;

@@ -97,7 +97,8 @@ public:
     // Bytes from the PC, sent at pcRate; the reply bytes that go back (already lost ones
     // left out when the rates differ).
     Output receive(std::uint8_t byte, int pcRate);
-    // DTR pulse: the programmer restarts (mid-frame state, status and link dropped).
+    // DTR pulse: the programmer restarts at 9600 baud (mid-frame state, status, link and a
+    // partial firmware load dropped). The mode switch and the firmware stay.
     void reset();
 
     bool dsr() const { return dsr_; }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,6 +37,13 @@ bool PtyServer::open(std::string& error) {
         return false;
     }
     path_ = name;
+    // Packet mode tells us when the PC purges its input: the channel does that whenever it
+    // moves DTR (opening, reset pulse, closing), which a terminal cannot show us otherwise.
+    int packet = 1;
+    if (::ioctl(master_, TIOCPKT, &packet) != 0) {
+        error = std::string("cannot use packet mode: ") + std::strerror(errno);
+        return false;
+    }
     // Holding the terminal open ourselves keeps it alive between the PC's openings (and
     // lets us see the PC's line settings).
     slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -82,8 +90,13 @@ void PtyServer::serve(const std::atomic<bool>* stopFlag) {
         if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
         if (n <= 0) continue;
+        if (buffer[0] != TIOCPKT_DATA) {
+            if (buffer[0] & TIOCPKT_FLUSHREAD)
+                programmer_.with([](ProgrammerModel& m) { m.reset(); return 0; });
+            continue;
+        }
         const int rate = pcRate();
-        for (ssize_t i = 0; i < n; ++i) {
+        for (ssize_t i = 1; i < n; ++i) {
             bool timing = false;
             int replyRate = 0;
             const Output out = programmer_.with([&](ProgrammerModel& m) {

@@ -35,10 +35,12 @@ public:
     explicit VirtualPort(std::shared_ptr<VirtualProgrammer::State> state)
         : s_(std::move(state)) {}
 
+    // Closing the port drops DTR, which restarts the programmer.
     ~VirtualPort() override {
         std::lock_guard lock(s_->mutex);
         s_->portOpen = false;
         s_->toPc.clear();
+        s_->model.reset();
     }
 
     bool getSettings(LineSettings& settings) override {

@@ -214,3 +214,39 @@ TEST_F(Connection, DetectionFromAWorkerThread) {
 
 }  // namespace
 }  // namespace jqz::test
+
+namespace jqz::test {
+namespace {
+
+TEST(ReplaceConnection, FreesTheOldOneThenDetectsOnTheChoice) {
+    sim::VirtualProgrammer vp;
+    vp.setTimeoutDivisor(kTimeoutDivisor);
+    auto current = std::make_unique<COM>("Virtual Programmer", 9600, vp.opener());
+    ASSERT_TRUE(current->Connected);
+    vp.clearWire();
+    ReplaceConnection(current, std::string("Virtual Programmer"), 38400, vp.opener());
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->BaudRate, 38400);
+    EXPECT_EQ(current->ResultText, "MC68HC(7)11 Programmer VER-1.1 detected !");
+    const Bytes sent = vp.bytesFromPc();
+    ASSERT_GE(sent.size(), 12u);
+    EXPECT_EQ(sent[0], 0x09);  // the old connection powered the target off first
+    EXPECT_EQ(Bytes(sent.begin() + 12, sent.end()), (Bytes{0x06, 0x05, 0x04, 0x19, 0xE6, 0x06}));
+}
+
+TEST(ReplaceConnection, NothingChosenKeepsPortAndRate) {
+    sim::VirtualProgrammer vp;
+    vp.setTimeoutDivisor(kTimeoutDivisor);
+    auto current = std::make_unique<COM>("Virtual Programmer", 19200, vp.opener());
+    ReplaceConnection(current, std::nullopt, std::nullopt, vp.opener());
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->PortName, "Virtual Programmer");
+    EXPECT_EQ(current->BaudRate, 19200);
+    EXPECT_TRUE(current->Connected);
+    ReplaceConnection(current, std::string("/dev/jqz-no-such-port"), std::nullopt, OpenSystemPort);
+    EXPECT_EQ(current->ResultText, "Error opening port: /dev/jqz-no-such-port");
+    EXPECT_EQ(current->BaudRate, 19200);
+}
+
+}  // namespace
+}  // namespace jqz::test

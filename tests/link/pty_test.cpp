@@ -57,6 +57,19 @@ TEST_F(Pty, DetectionOverThePseudoTerminalAtTheWorkingRate) {
     EXPECT_NE(PosixSerialPort::Open(server_->path()).port, nullptr);
 }
 
+TEST_F(Pty, ANewDetectionAfterAFastSessionFindsTheProgrammerAgain) {
+    // Closing the port drops DTR, which restarts the programmer at 9600 baud.
+    serve();
+    auto com = std::make_unique<COM>(server_->path(), 57600, OpenSystemPort);
+    ASSERT_TRUE(com->Connected);
+    com->Connected = false;
+    com->Detect();
+    EXPECT_EQ(com->ResultText, "MC68HC(7)11 Programmer VER-1.1 detected !");
+    com.reset();
+    COM again(server_->path(), 38400, OpenSystemPort);
+    EXPECT_TRUE(again.Connected);
+}
+
 TEST_F(Pty, APortInUseDoesNotOpenTwice) {
     serve();
     auto first = PosixSerialPort::Open(server_->path());

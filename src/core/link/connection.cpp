@@ -86,4 +86,15 @@ void COM::Detect() {
     Idle = true;
 }
 
+void ReplaceConnection(std::unique_ptr<COM>& current, const std::optional<std::string>& portName,
+                       const std::optional<int>& baudRate, const PortOpener& opener) {
+    std::string port = current ? current->PortName : std::string("COM1");
+    int rate = current ? current->BaudRate : 9600;
+    if (portName) port = *portName;
+    if (baudRate) rate = *baudRate;
+    current.reset();
+    pauseMs(200);
+    current = std::make_unique<COM>(port, rate, opener);
+}
+
 }  // namespace jqz

@@ -4,6 +4,7 @@
 // and carries the flags every programmer operation consults first.
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/link/io_dll_r_w.h"
@@ -43,5 +44,11 @@ private:
     PortOpener opener_;
     std::unique_ptr<IO_DLL_R_W> channel_;
 };
+
+// Confirming the port dialog: frees the current connection (powering the target off), waits
+// 200 ms and creates a new one on the chosen port and rate, which detects. A port or rate
+// that was not chosen keeps the current one, so there is always a working connection.
+void ReplaceConnection(std::unique_ptr<COM>& current, const std::optional<std::string>& portName,
+                       const std::optional<int>& baudRate, const PortOpener& opener);
 
 }  // namespace jqz
