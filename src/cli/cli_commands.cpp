@@ -1,0 +1,126 @@
+#include "cli/cli_commands.h"
+
+#include <cstdio>
+
+#include "core/app/atomic_file.h"
+#include "core/app/settings_file.h"
+#include "core/device/device_image_reset.h"
+#include "core/device/supported_device_list.h"
+#include "core/files/load_file.h"
+#include "core/files/save_file.h"
+#include "core/image/hex_edit_model.h"
+#include "core/link/port_enumeration.h"
+
+namespace jqz::cli {
+
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string extensionOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return lower(path.substr(dot + 1));
+}
+
+// The save format a name asks for: --to / --format, else the file's extension, else jef.
+SaveFormat saveFormatFor(const std::optional<std::string>& chosen, const std::string& path) {
+    const std::string f = chosen ? *chosen : extensionOf(path);
+    if (f == "s19" || f == "s1" || f == "mot") return SaveFormat::MotorolaS1;
+    if (f == "s28" || f == "s2" || f == "srec" || f == "s") return SaveFormat::MotorolaS2;
+    if (f == "bin") return SaveFormat::Binary;
+    return SaveFormat::Extended;
+}
+
+std::optional<FileFormat> loadFormatFor(const std::optional<std::string>& chosen) {
+    if (!chosen) return std::nullopt;
+    if (*chosen == "jef") return FileFormat::Extended;
+    if (*chosen == "bin") return FileFormat::Binary;
+    return FileFormat::Motorola;
+}
+
+// The image of the chosen device (or of no device): every byte 0xFF, only the device's cells
+// implemented.
+bool prepareImage(const Options& o, SupportedDeviceList& devices, HexEditModel& model,
+                  CliOutput& out) {
+    if (o.device) {
+        devices.selectDevice(*o.device);
+        if (devices.deviceType == 0) {
+            out.AddLogLine("Unknown device \"" + *o.device + "\" (see the devices command)",
+                           LogError);
+            return false;
+        }
+    }
+    ResetImageForDevice(model, devices);
+    return true;
+}
+
+}  // namespace
+
+int LoadInto(const Options& o, const std::string& path, HexEditModel& model, CliOutput& out) {
+    LoadRequest request;
+    request.fileName = path;
+    if (const auto forced = loadFormatFor(o.format)) {
+        request.format = *forced;
+    } else {
+        const auto offered = OfferedFormats(path);
+        if (!offered) {
+            out.AddLogLine(kFileNotAccessible + std::string(" ") + path, LogError);
+            return kUsage;
+        }
+        request.format = offered->front();
+    }
+    request.entireFile = !o.lowest && !o.highest && !o.offset;
+    if (o.lowest) request.lowestText = *o.lowest;
+    if (o.highest) request.highestText = *o.highest;
+    if (o.offset) request.offsetText = *o.offset;
+    if (o.clear) request.clear = *o.clear == "00" ? ClearChoice::Zeros : ClearChoice::Ones;
+    std::vector<std::string> recent;
+    return LoadImageFile(request, model, recent, out, out) ? kSuccess : kUsage;
+}
+
+int SaveFrom(const Options& o, const std::optional<std::string>& format, const std::string& path,
+             HexEditModel& model, CliOutput& out) {
+    SaveRequest request;
+    request.fileName = path;
+    request.format = saveFormatFor(format, path);
+    request.entireBuffer = !o.saveLowest && !o.saveHighest;
+    if (o.saveLowest) request.lowestText = *o.saveLowest;
+    if (o.saveHighest) request.highestText = *o.saveHighest;
+    request.saveUnimplemented = o.saveUnimplemented;
+    // Choosing the 2-byte S format on the command line answers its question.
+    out.setAnswer(Answer::Yes);
+    const bool saved = SaveImageFile(request, model, out, out);
+    out.setAnswer(Answer::No);
+    return saved ? kSuccess : kUsage;
+}
+
+int RunCommand(const Options& o, const Environment& env, CliOutput& out,
+               const std::atomic<bool>& stop) {
+    (void)stop;
+    SupportedDeviceList devices(env.programFolder);
+    if (o.command == "devices") {
+        for (const auto& name : devices.deviceNames()) std::printf("%s\n", name.c_str());
+        return kSuccess;
+    }
+    if (o.command == "ports") {
+        for (const auto& port : EnumeratePorts()) std::printf("%s\n", port.c_str());
+        std::printf("Virtual Programmer\n");
+        return kSuccess;
+    }
+    if (o.command == "convert") {
+        HexEditModel model;
+        if (!prepareImage(o, devices, model, out)) return kUsage;
+        if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
+        return SaveFrom(o, o.toFormat, o.arguments[1], model, out);
+    }
+    out.AddLogLine("The command " + o.command + " needs the programmer link, not built in yet.",
+                   LogError);
+    return kUsage;
+}
+
+}  // namespace jqz::cli

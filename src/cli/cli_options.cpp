@@ -1,0 +1,169 @@
+#include "cli/cli_options.h"
+
+#include <set>
+
+#include "core/app/settings_file.h"
+
+namespace jqz::cli {
+
+namespace {
+
+const std::set<std::string> kCommands = {"ports",  "devices", "detect",          "program",
+                                         "read",   "verify",  "update-firmware", "convert"};
+
+// How many file arguments each command takes.
+std::size_t argumentCount(const std::string& command) {
+    if (command == "program" || command == "read" || command == "verify") return 1;
+    if (command == "convert") return 2;
+    return 0;
+}
+
+bool isFormat(const std::string& f) { return f == "jef" || f == "s19" || f == "s28" || f == "bin"; }
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult r;
+    Options& o = r.options;
+    auto fail = [&r](std::string message) {
+        if (r.error.empty()) r.error = std::move(message);
+        return r;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (arg.rfind("--", 0) == 0) {
+            if (const auto eq = arg.find('='); eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+                hasValue = true;
+            }
+        }
+        auto take = [&](std::optional<std::string>& field) {
+            if (!hasValue) {
+                if (i + 1 >= args.size()) return false;
+                value = args[++i];
+            }
+            field = value;
+            return true;
+        };
+        auto flag = [&](bool& field) {
+            field = true;
+            return !hasValue;
+        };
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") ok = flag(o.help);
+        else if (arg == "--quiet" || arg == "-q") ok = flag(o.quiet);
+        else if (arg == "--json") ok = flag(o.json);
+        else if (arg == "--port") ok = take(o.port);
+        else if (arg == "--device") ok = take(o.device);
+        else if (arg == "--format") ok = take(o.format);
+        else if (arg == "--to") ok = take(o.toFormat);
+        else if (arg == "--baud") {
+            std::optional<std::string> text;
+            ok = take(text);
+            if (ok) {
+                o.baud = ParseDecimal(*text);
+                if (!o.baud || (*o.baud != 9600 && *o.baud != 19200 && *o.baud != 38400 &&
+                                *o.baud != 57600))
+                    return fail("--baud takes 9600, 19200, 38400 or 57600");
+            }
+        } else if (arg == "--erase") ok = flag(o.erase);
+        else if (arg == "--no-program") ok = flag(o.noProgram);
+        else if (arg == "--verify") o.verify = true;
+        else if (arg == "--no-verify") o.verify = false;
+        else if (arg == "--config") ok = flag(o.config);
+        else if (arg == "--ignore-pin-tester") {
+            std::optional<std::string> which;
+            ok = take(which);
+            if (ok && *which == "obp") o.ignoreObp = true;
+            else if (ok && *which == "icp") o.ignoreIcp = true;
+            else if (ok) return fail("--ignore-pin-tester takes obp or icp");
+        } else if (arg == "--eeprom") ok = flag(o.readEeprom);
+        else if (arg == "--rom") ok = flag(o.readRom);
+        else if (arg == "--bootrom") ok = flag(o.readBootRom);
+        else if (arg == "--lowest") ok = take(o.lowest);
+        else if (arg == "--highest") ok = take(o.highest);
+        else if (arg == "--offset") ok = take(o.offset);
+        else if (arg == "--clear") {
+            ok = take(o.clear);
+            if (ok && *o.clear != "00" && *o.clear != "ff" && *o.clear != "FF")
+                return fail("--clear takes 00 or ff");
+        } else if (arg == "--save-lowest") ok = take(o.saveLowest);
+        else if (arg == "--save-highest") ok = take(o.saveHighest);
+        else if (arg == "--save-unimplemented") ok = flag(o.saveUnimplemented);
+        else if (arg.size() > 1 && arg[0] == '-') return fail("unknown option " + arg);
+        else if (o.command.empty()) {
+            if (kCommands.count(arg) == 0) return fail("unknown command " + arg);
+            o.command = arg;
+        } else {
+            o.arguments.push_back(arg);
+        }
+        if (!ok) return fail(hasValue ? "option " + arg + " takes no value" : "option " + arg + " needs a value");
+    }
+    if (o.help) return r;
+    if (o.command.empty()) return fail("no command given");
+    if (o.arguments.size() != argumentCount(o.command))
+        return fail(o.command + " takes " + std::to_string(argumentCount(o.command)) +
+                    " file argument(s)");
+    for (const auto* f : {&o.format, &o.toFormat})
+        if (*f && !isFormat(**f)) return fail("formats are jef, s19, s28 and bin");
+    if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
+        o.readEeprom = o.readRom = o.readBootRom = true;
+    return r;
+}
+
+std::string UsageText() {
+    return R"USAGE(Usage: jqz6811-cli [options] COMMAND [FILE...]
+
+Programs MC68HC11 and MC68HC711 microcontrollers through the JQZ 68(7)11 programmer.
+
+Commands:
+  ports                 list the serial ports that can be opened
+  devices               list the supported devices
+  detect                find the programmer and print what it reports
+  program FILE          write FILE's EEPROM (and CONFIG) contents to the device
+  read FILE             read the device into FILE
+  verify FILE           compare the device's EEPROM with FILE
+  update-firmware       load the current firmware into a programmer in Service mode
+  convert IN OUT        convert an image file (no programmer needed)
+
+Common options:
+  --port P              serial device path, or "Virtual Programmer"
+                        (default: the port of the application's settings file)
+  --baud N              working rate 9600, 19200, 38400 or 57600 (default: settings file)
+  --device NAME         device, e.g. "MC68HC11  E9 (E28B)" (see the devices command)
+  --format F            input format jef, s19, s28 or bin (default: detected)
+  --quiet               print errors only
+  --json                one JSON object per log line, then one with the result
+  --help                this text
+
+program and verify:
+  --erase               erase the EEPROM first
+  --no-program          do not program (with --erase: erase and check blank)
+  --verify, --no-verify verify after programming (default: verify)
+  --config              also program the CONFIG register from FILE
+  --ignore-pin-tester obp|icp
+                        ignore pin tester errors in that mode (may erase a secured part)
+
+read:
+  --eeprom, --rom, --bootrom
+                        what to read (default: all three)
+  --format F            the file's format (default: from its extension, else jef)
+
+Ranges (load: program, verify, convert; save: read, convert):
+  --lowest A --highest A --offset N   take file addresses lowest..highest, moved by offset
+  --clear 00|ff         fill the buffer before loading
+  --save-lowest A --save-highest A    save only this address range
+  --save-unimplemented  also save cells that do not exist on the device
+  --to F                convert: output format (default: from OUT's extension)
+
+Numbers are decimal, or hexadecimal after 0x or $.
+
+Exit codes: 0 success, 1 the device operation failed, 2 bad usage or unreadable input,
+3 no programmer.
+)USAGE";
+}
+
+}  // namespace jqz::cli

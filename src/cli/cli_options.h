@@ -1,0 +1,53 @@
+#pragma once
+// The command line of jqz6811-cli.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jqz::cli {
+
+// Exit codes.
+enum ExitCode : int { kSuccess = 0, kOperationFailed = 1, kUsage = 2, kNoProgrammer = 3 };
+
+struct Options {
+    std::string command;
+    std::vector<std::string> arguments;
+
+    // Common options.
+    std::optional<std::string> port;    // a device path or "Virtual Programmer"
+    std::optional<int> baud;
+    std::optional<std::string> device;  // a catalogue name
+    std::optional<std::string> format;  // jef, s19, s28, bin: overrides detection of input
+    std::optional<std::string> toFormat;  // convert: the output format
+    bool quiet = false;
+    bool json = false;
+    bool help = false;
+
+    // program / verify
+    bool erase = false;
+    bool noProgram = false;
+    std::optional<bool> verify;  // default: on for program
+    bool config = false;
+    bool ignoreObp = false;
+    bool ignoreIcp = false;
+
+    // read
+    bool readEeprom = false, readRom = false, readBootRom = false;
+
+    // ranges: the load dialog's (lowest, highest, offset, clear) and the save dialog's
+    std::optional<std::string> lowest, highest, offset;
+    std::optional<std::string> clear;  // "00" or "ff"
+    std::optional<std::string> saveLowest, saveHighest;
+    bool saveUnimplemented = false;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty when the command line was understood
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace jqz::cli

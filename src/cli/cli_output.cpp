@@ -1,0 +1,110 @@
+#include "cli/cli_output.h"
+
+#include <algorithm>
+
+namespace jqz::cli {
+
+CliOutput::CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar)
+    : out_(out), json_(json), quiet_(quiet), progressBar_(progressBar && !json && !quiet) {}
+
+std::string CliOutput::JsonString(const std::string& text) {
+    std::string s = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': s += "\\\""; break;
+            case '\\': s += "\\\\"; break;
+            case '\n': s += "\\n"; break;
+            case '\r': s += "\\r"; break;
+            case '\t': s += "\\t"; break;
+            default:
+                if (c < 0x20 || c >= 0x7F) {
+                    // Log texts are 8-bit; anything outside ASCII is escaped as its code.
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    s += buf;
+                } else {
+                    s += static_cast<char>(c);
+                }
+        }
+    }
+    return s + "\"";
+}
+
+void CliOutput::writeLine(const std::string& line) {
+    if (barShown_) {
+        std::fputs("\r\033[K", out_);
+        barShown_ = false;
+        lastPercent_ = -1;
+    }
+    std::fputs(line.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+}
+
+void CliOutput::AddLogLine(const std::string& text, int kind) {
+    std::lock_guard lock(mutex_);
+    if (kind == LogError) {
+        ++errors_;
+        lastError_ = text;
+    }
+    if (quiet_ && kind != LogError) return;
+    if (json_) {
+        const char* name = kind == LogError ? "error" : kind == LogNotice ? "notice" : "info";
+        writeLine(std::string("{\"kind\":\"") + name + "\",\"text\":" + JsonString(text) + "}");
+    } else {
+        writeLine((kind == LogError ? "error: " : "") + text);
+    }
+}
+
+void CliOutput::showError(const std::string& text) { AddLogLine(text, LogError); }
+
+Answer CliOutput::askQuestion(const std::string& text, QuestionButtons) {
+    // A question the command line has answered already needs no mention.
+    if (answer_ != Answer::Yes) AddLogLine(text + " -> No", LogNotice);
+    return answer_;
+}
+
+void CliOutput::progress(int position, int maximum) {
+    std::lock_guard lock(mutex_);
+    if (!progressBar_ || maximum <= 0) return;
+    const int percent = std::min(100, std::max(0, position * 100 / maximum));
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    constexpr int kWidth = 40;
+    const int filled = percent * kWidth / 100;
+    std::fprintf(out_, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(), percent);
+    std::fflush(out_);
+    barShown_ = true;
+}
+
+void CliOutput::endProgress() {
+    std::lock_guard lock(mutex_);
+    if (barShown_) {
+        std::fputs("\r\033[K", out_);
+        std::fflush(out_);
+        barShown_ = false;
+        lastPercent_ = -1;
+    }
+}
+
+void CliOutput::result(int exitCode, const std::string& summary) {
+    std::lock_guard lock(mutex_);
+    if (json_) {
+        writeLine("{\"result\":" + JsonString(exitCode == 0 ? "ok" : "failed") +
+                  ",\"exit\":" + std::to_string(exitCode) + ",\"summary\":" + JsonString(summary) +
+                  "}");
+    }
+}
+
+int CliOutput::errorCount() const {
+    std::lock_guard lock(mutex_);
+    return errors_;
+}
+
+std::string CliOutput::lastError() const {
+    std::lock_guard lock(mutex_);
+    return lastError_;
+}
+
+}  // namespace jqz::cli

@@ -1,0 +1,49 @@
+#pragma once
+// Where the command line's log lines, questions and progress go: standard error, as plain
+// text with errors marked or as one JSON object per line.
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "core/app/log_model.h"
+#include "core/app/message_sink.h"
+
+namespace jqz::cli {
+
+class CliOutput : public LogSink, public MessageSink {
+public:
+    CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar);
+
+    void AddLogLine(const std::string& text, int kind) override;
+    void showError(const std::string& text) override;
+    // Questions cannot be asked here: the answer the command line already gave is taken
+    // (No unless a command set it) and said as a notice.
+    Answer askQuestion(const std::string& text, QuestionButtons buttons) override;
+    void setAnswer(Answer answer) { answer_ = answer; }
+
+    // A progress bar on a terminal; nothing otherwise.
+    void progress(int position, int maximum);
+    void endProgress();
+
+    // The closing object (JSON) or line.
+    void result(int exitCode, const std::string& summary);
+
+    int errorCount() const;
+    std::string lastError() const;
+
+    static std::string JsonString(const std::string& text);
+
+private:
+    void writeLine(const std::string& line);
+
+    std::FILE* out_;
+    bool json_, quiet_, progressBar_;
+    mutable std::mutex mutex_;
+    Answer answer_ = Answer::No;
+    bool barShown_ = false;
+    int lastPercent_ = -1;
+    int errors_ = 0;
+    std::string lastError_;
+};
+
+}  // namespace jqz::cli
