@@ -57,20 +57,21 @@ private slots:
     void logShowsKindsAndSelectsTheNewestLine() {
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);
-        shell.FormCreate();
+        shell.FormCreate();  // its first line is the connection's result
+        QCOMPARE(shell.log().count(), std::size_t{1});
         shell.AddLogLine("abc", 7);
         shell.AddLogLine("Error: x", LogError);
         shell.AddLogLine("notice", LogNotice);
         auto* list = shell.findChild<QListView*>("StatusWin");
         QVERIFY(list);
-        QTRY_COMPARE(list->model()->rowCount(), 3);
-        QCOMPARE(list->currentIndex().row(), 2);
-        QCOMPARE(list->model()->index(0, 0).data().toString(), QString(" abc"));
-        QCOMPARE(list->model()->index(0, 0).data(Qt::ForegroundRole).value<QColor>(),
-                 QColor(0, 0, 0));
+        QTRY_COMPARE(list->model()->rowCount(), 4);
+        QCOMPARE(list->currentIndex().row(), 3);
+        QCOMPARE(list->model()->index(1, 0).data().toString(), QString(" abc"));
         QCOMPARE(list->model()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
-                 QColor(255, 0, 0));
+                 QColor(0, 0, 0));
         QCOMPARE(list->model()->index(2, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(255, 0, 0));
+        QCOMPARE(list->model()->index(3, 0).data(Qt::ForegroundRole).value<QColor>(),
                  QColor(128, 0, 128));
         QVERIFY(shell.findChild<QStatusBar*>("HelpHint"));
         QCOMPARE(shell.findChild<QProgressBar*>("ProgBar")->value(), 0);

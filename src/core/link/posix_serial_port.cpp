@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -75,8 +77,10 @@ OpenedPort PosixSerialPort::Open(const std::string& path) {
         return {nullptr, e};
     }
     (void)::ioctl(fd, TIOCEXCL);
-    int lines = 0;
-    const bool pseudo = ::ioctl(fd, TIOCMGET, &lines) != 0;
+    // Unix98 pseudo-terminal slaves have the majors 136..143.
+    struct stat st {};
+    const bool pseudo = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+                        major(st.st_rdev) <= 143;
     return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo)), 0};
 }
 

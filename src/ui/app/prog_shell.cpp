@@ -34,6 +34,9 @@
 #include "ui/app/log_view.h"
 #include "ui/app/qt_message_sink.h"
 #include "ui/device/device_wizard.h"
+#include "ui/link/comm_set.h"
+#include "core/link/posix_serial_port.h"
+#include "sim/virtual_programmer.h"
 
 namespace jqz {
 
@@ -114,6 +117,12 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
 
+    // The built-in programmer takes its time like the real one, so progress shows.
+    virtualProgrammer_ = std::make_unique<sim::VirtualProgrammer>([] {
+        sim::SimOptions o;
+        o.timing = true;
+        return o;
+    }());
     devices_ = std::make_unique<SupportedDeviceList>(paths_.programFolder);
     hexModel_ = std::make_unique<HexEditModel>();
     EditorAppearance appearance = hexModel_->image.GetAppearance();
@@ -178,7 +187,24 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     updateCommands();
 }
 
-TProgShell::~TProgShell() = default;
+TProgShell::~TProgShell() {
+    com_.reset();  // before the virtual programmer it may be connected to
+}
+
+OpenedPort TProgShell::openPort(const std::string& name) {
+    if (name == kVirtualProgrammerPort) return virtualProgrammer_->open();
+    return OpenSystemPort(name);
+}
+
+// Detection runs on this thread and may take a few seconds: the busy cursor shows it. Its
+// result is the log line; a port that did not open gets a second line saying why.
+void TProgShell::connectProgrammer(const std::function<void()>& create) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    create();
+    QApplication::restoreOverrideCursor();
+    AddLogLine(com_->ResultText, LogNotice);
+    if (!com_->ResultAdvice.empty()) AddLogLine(com_->ResultAdvice, LogNotice);
+}
 
 void TProgShell::createActions() {
     for (const auto& spec : kActions) {
@@ -673,6 +699,21 @@ void TProgShell::FormCreate() {
     applyMainGeometry(settings.mainWindow);
     QApplication::processEvents();
     ports_ = EnumeratePorts();
+    commSet_ = new TCommSet(ports_, this);
+    commDialog = [this] {
+        commSet_->FormShow(com_->PortName, com_->BaudRate);
+        if (commSet_->exec() != QDialog::Accepted) return;
+        connectProgrammer([this] {
+            ReplaceConnection(com_, commSet_->selectedPort(), commSet_->selectedRate(),
+                              [this](const std::string& name) { return openPort(name); });
+        });
+    };
+    linkIdle = [this] { return !com_ || com_->Idle; };
+    updateCommands();
+    connectProgrammer([this] {
+        com_ = std::make_unique<COM>(portName_, baudRate_,
+                                     [this](const std::string& name) { return openPort(name); });
+    });
 }
 
 AppSettings TProgShell::collectSettings() const {
@@ -681,8 +722,8 @@ AppSettings TProgShell::collectSettings() const {
     s.packageView = packageViewGeometry_;
     s.editor = editorGeometry_;
     s.appearance = hexModel_->image.GetAppearance();
-    s.portName = portName_;
-    s.baudRate = baudRate_;
+    s.portName = portName();
+    s.baudRate = baudRate();
     s.recentFiles = recentFiles_;
     return s;
 }
@@ -709,6 +750,7 @@ void TProgShell::FormClose() {
         // A file that cannot be written keeps its old contents; the shutdown goes on.
         (void)WriteFileAtomically(paths_.settingsFile, list.text());
     }
+    com_.reset();  // powers the target off and closes the port
 }
 
 void TProgShell::closeEvent(QCloseEvent* event) {

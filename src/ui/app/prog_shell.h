@@ -16,6 +16,7 @@
 #include "core/device/device_options.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/hex_edit_model.h"
+#include "core/link/connection.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -30,7 +31,11 @@ class QToolButton;
 namespace jqz {
 
 class LogView;
+class TCommSet;
 class TDeviceWiz1;
+namespace sim {
+class VirtualProgrammer;
+}
 
 // Where the program finds and keeps its files; tests point these at a temporary folder.
 struct ShellPaths {
@@ -58,8 +63,16 @@ public:
     std::vector<std::string>& recentFiles() { return recentFiles_; }
     const std::vector<std::string>& ports() const { return ports_; }
 
-    std::string portName() const { return portName_; }
-    int baudRate() const { return baudRate_; }
+    // The current connection's port and rate (the settings' before it exists).
+    std::string portName() const { return com_ ? com_->PortName : portName_; }
+    int baudRate() const { return com_ ? com_->BaudRate : baudRate_; }
+    // The program's connection to the programmer: created by FormCreate, replaced by the
+    // port dialog, freed at shutdown (which powers the target off). Null before and after.
+    COM* connection() { return com_.get(); }
+    // Opens a port by name: the built-in virtual programmer for "Virtual Programmer",
+    // otherwise the serial device.
+    OpenedPort openPort(const std::string& name);
+    sim::VirtualProgrammer& virtualProgrammer() { return *virtualProgrammer_; }
     bool bufferSaved() const { return bufferSaved_; }
     void setBufferSaved(bool saved) { bufferSaved_ = saved; }
     bool settingsSuppressed() const { return settingsSuppressed_; }
@@ -157,6 +170,7 @@ private:
     void applyMainGeometry(const WindowGeometry& g);
     WindowGeometry mainGeometry() const;
     void toggleWindow(QWidget* window);
+    void connectProgrammer(const std::function<void()>& create);
 
     ShellPaths paths_;
     std::unique_ptr<MessageSink> ownSink_;
@@ -185,6 +199,10 @@ private:
     QPointer<QWidget> packageView_;
     QAction* editProperty_ = nullptr;
     TDeviceWiz1* deviceWiz_ = nullptr;
+    TCommSet* commSet_ = nullptr;
+    // The virtual programmer outlives every connection to it.
+    std::unique_ptr<sim::VirtualProgrammer> virtualProgrammer_;
+    std::unique_ptr<COM> com_;
 
     QToolButton* deviceIdButton_ = nullptr;
     QLineEdit* deviceIdValue_ = nullptr;

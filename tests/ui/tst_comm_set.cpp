@@ -1,0 +1,201 @@
+// The programmer connection in the main window: detection at start-up against jqz6811-sim on
+// a pseudo-terminal, the port dialog, the virtual programmer, and the power-off at shutdown.
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "core/app/atomic_file.h"
+#include "sim/virtual_programmer.h"
+#include "ui/app/prog_shell.h"
+#include "ui/link/comm_set.h"
+
+using namespace jqz;
+
+namespace {
+
+class QuietSink : public MessageSink {
+public:
+    void showError(const std::string& text) override { errors.push_back(text); }
+    Answer askQuestion(const std::string&, QuestionButtons) override { return Answer::No; }
+    std::vector<std::string> errors;
+};
+
+QStringList readLines(const QString& path) {
+    const auto bytes = ReadWholeFile(path.toStdString());
+    return bytes ? QString::fromStdString(*bytes).split('\n', Qt::SkipEmptyParts) : QStringList{};
+}
+
+// Runs f on the port dialog once it is shown modally.
+void onDialog(const std::function<void(TCommSet*)>& f) {
+    QTimer::singleShot(0, [f] {
+        auto* dialog = qobject_cast<TCommSet*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return onDialog(f);
+        f(dialog);
+    });
+}
+
+}  // namespace
+
+class TestCommSet : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QuietSink sink_;
+
+    ShellPaths paths() const {
+        ShellPaths p;
+        p.settingsFile = (dir_.path() + "/cfg/jqz6811.ini").toStdString();
+        p.programFolder = dir_.path().toStdString();
+        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
+        return p;
+    }
+    void writeSettings(const std::string& text) {
+        QDir().mkpath(dir_.path() + "/cfg");
+        QVERIFY(WriteFileAtomically(paths().settingsFile, text).empty());
+    }
+
+private slots:
+    void startUpDetectsTheSimulatorAndShutdownPowersOff() {
+        const QString wire = dir_.path() + "/wire.log";
+        QProcess sim;
+        sim.start(JQZ_SIM_PROGRAM, {"--wire-log", wire});
+        QVERIFY(sim.waitForStarted());
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        QVERIFY(pty.startsWith("/dev/"));
+        writeSettings("COMM_PORT=" + pty.toStdString() + "\r\nCOMM_SPEED=57600\r\n");
+        {
+            TProgShell shell(paths(), &sink_);
+            shell.FormCreate();
+            QCOMPARE(shell.log().count(), std::size_t{1});
+            QCOMPARE(QString::fromStdString(shell.log().storedLine(0)),
+                     QString("1MC68HC(7)11 Programmer VER-1.1 detected !"));
+            QVERIFY(shell.connection()->Connected);
+            QCOMPARE(readLines(wire).filter(">"),
+                     QStringList({"> 06 9600", "> 05 9600", "> 04 9600", "> 10 9600",
+                                  "> EF 9600", "> 06 57600"}));
+            QVERIFY(shell.close());
+        }
+        // Closing sent the 11-byte PowerOff request and read its status.
+        const QStringList lines = readLines(wire);
+        const QStringList tail = lines.mid(lines.indexOf("> 09 57600"));
+        QCOMPARE(tail.filter(">").size(), 12);
+        QCOMPARE(tail.filter(">").last(), QString("> 02 57600"));
+        QCOMPARE(tail.filter("<"), QStringList({"< 00 57600", "< FF 57600"}));
+        const auto settings = ReadWholeFile(paths().settingsFile);
+        QVERIFY(settings && settings->find("COMM_SPEED=57600\r\n") != std::string::npos);
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+    }
+
+    void dialogListsThePortsAndTheVirtualProgrammer() {
+        writeSettings("COMM_PORT=/dev/jqz-no-such-port\r\nCOMM_SPEED=12345\r\n");
+        TProgShell shell(paths(), &sink_);
+        shell.FormCreate();
+        QCOMPARE(QString::fromStdString(shell.log().storedLine(0)),
+                 QString("1Error opening port: /dev/jqz-no-such-port"));
+        QVERIFY(shell.log().storedLine(1).find("does not exist") != std::string::npos);
+        QVERIFY(shell.connection() != nullptr);
+        bool checked = false;
+        onDialog([&](TCommSet* d) {
+            QCOMPARE(d->windowTitle(), QString("Comm Port Setup"));
+            QCOMPARE(d->findChild<QLabel*>("Label1")->text(), QString("Communication Port #"));
+            QCOMPARE(d->findChild<QLabel*>("Label2")->text(),
+                     QString("Communication Port Baud Rate"));
+            auto* ports = d->findChild<QComboBox*>("ComboBox1");
+            auto* rates = d->findChild<QComboBox*>("ComboBox2");
+            QStringList expected;
+            for (const auto& p : shell.ports()) expected << QString::fromStdString(p);
+            expected << "Virtual Programmer";
+            QStringList items;
+            for (int i = 0; i < ports->count(); ++i) items << ports->itemText(i);
+            QCOMPARE(items, expected);
+            QCOMPARE(rates->count(), 4);
+            QCOMPARE(rates->itemText(3), QString("57600"));
+            // Neither the port from the file nor its rate is in the lists.
+            QCOMPARE(ports->currentIndex(), -1);
+            QCOMPARE(rates->currentIndex(), -1);
+            QCOMPARE(d->focusWidget(), ports);
+            checked = true;
+            d->findChild<QPushButton*>("Button2")->click();
+        });
+        shell.action("ToolComm")->trigger();
+        QVERIFY(checked);
+        QCOMPARE(shell.log().count(), std::size_t{2});  // Cancel changes nothing
+        QCOMPARE(shell.portName(), std::string("/dev/jqz-no-such-port"));
+        shell.close();
+    }
+
+    void choosingTheVirtualProgrammerConnectsToIt() {
+        writeSettings("COMM_PORT=/dev/jqz-no-such-port\r\n");
+        TProgShell shell(paths(), &sink_);
+        shell.FormCreate();
+        onDialog([](TCommSet* d) {
+            auto* ports = d->findChild<QComboBox*>("ComboBox1");
+            ports->setCurrentIndex(ports->count() - 1);
+            d->findChild<QComboBox*>("ComboBox2")->setCurrentText("38400");
+            d->findChild<QPushButton*>("Button1")->click();
+        });
+        shell.action("ToolComm")->trigger();
+        QCOMPARE(QString::fromStdString(shell.log().storedLines().back()),
+                 QString("1MC68HC(7)11 Programmer VER-1.1 detected !"));
+        QCOMPARE(shell.portName(), std::string("Virtual Programmer"));
+        QCOMPARE(shell.baudRate(), 38400);
+        QVERIFY(shell.connection()->Connected);
+        QCOMPARE(shell.virtualProgrammer().lastSettings().baudRate, 38400);
+
+        // The dialog shows the current choice next time; OK with nothing chosen keeps it.
+        onDialog([](TCommSet* d) {
+            auto* ports = d->findChild<QComboBox*>("ComboBox1");
+            auto* rates = d->findChild<QComboBox*>("ComboBox2");
+            QCOMPARE(ports->currentText(), QString("Virtual Programmer"));
+            QCOMPARE(rates->currentText(), QString("38400"));
+            ports->setCurrentIndex(-1);
+            rates->setCurrentIndex(-1);
+            d->findChild<QPushButton*>("Button1")->click();
+        });
+        shell.action("ToolComm")->trigger();
+        QVERIFY(shell.connection() != nullptr);
+        QVERIFY(shell.connection()->Connected);
+        QCOMPARE(shell.portName(), std::string("Virtual Programmer"));
+        QCOMPARE(shell.baudRate(), 38400);
+
+        // Closing powers the virtual target off.
+        shell.virtualProgrammer().clearWire();
+        QVERIFY(shell.close());
+        const auto sent = shell.virtualProgrammer().bytesFromPc();
+        QCOMPARE(int(sent.size()), 12);
+        QCOMPARE(int(sent.front()), 0x09);
+        QVERIFY(shell.connection() == nullptr);
+        const auto settings = ReadWholeFile(paths().settingsFile);
+        QVERIFY(settings &&
+                settings->find("COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=38400\r\n") !=
+                    std::string::npos);
+    }
+
+    void portDialogIsRefusedWhileTheLinkIsBusy() {
+        writeSettings("COMM_PORT=Virtual Programmer\r\n");
+        TProgShell shell(paths(), &sink_);
+        shell.FormCreate();
+        QVERIFY(shell.connection()->Connected);
+        shell.connection()->Idle = false;
+        bool shown = false;
+        QTimer::singleShot(50, [&] {
+            if (auto* d = qobject_cast<TCommSet*>(QApplication::activeModalWidget())) {
+                shown = true;
+                d->reject();
+            }
+        });
+        shell.action("ToolComm")->trigger();
+        QTest::qWait(100);
+        QVERIFY(!shown);
+        shell.connection()->Idle = true;
+        shell.close();
+    }
+};
+
+QTEST_MAIN(TestCommSet)
+#include "tst_comm_set.moc"
