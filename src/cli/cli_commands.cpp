@@ -9,7 +9,10 @@
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
 #include "core/image/hex_edit_model.h"
+#include "core/link/connection.h"
 #include "core/link/port_enumeration.h"
+#include "core/link/posix_serial_port.h"
+#include "sim/virtual_programmer.h"
 
 namespace jqz::cli {
 
@@ -60,6 +63,46 @@ bool prepareImage(const Options& o, SupportedDeviceList& devices, HexEditModel& 
 }
 
 }  // namespace
+
+// The port and rate: the options, else the application's settings file.
+struct LinkChoice {
+    std::string port;
+    int baud;
+};
+
+LinkChoice linkChoice(const Options& o, const Environment& env) {
+    AppSettings settings;
+    if (const auto bytes = ReadWholeFile(env.settingsFile, 16u * 1024u * 1024u))
+        settings.readFrom(NameValueList::Parse(*bytes));
+    return {o.port.value_or(settings.portName), o.baud.value_or(settings.baudRate)};
+}
+
+// Opens the system's ports by name, and the built-in virtual programmer by its name.
+class PortOpeners {
+public:
+    OpenedPort open(const std::string& name) {
+        if (name != kVirtualProgrammerPort) return OpenSystemPort(name);
+        if (!virtualProgrammer_) virtualProgrammer_ = std::make_unique<sim::VirtualProgrammer>();
+        return virtualProgrammer_->open();
+    }
+    PortOpener opener() {
+        return [this](const std::string& name) { return open(name); };
+    }
+
+private:
+    std::unique_ptr<sim::VirtualProgrammer> virtualProgrammer_;
+};
+
+// Detects the programmer; nullptr (after the log lines) when it is not there.
+std::unique_ptr<COM> connect(const Options& o, const Environment& env, PortOpeners& openers,
+                             CliOutput& out) {
+    const LinkChoice choice = linkChoice(o, env);
+    auto com = std::make_unique<COM>(choice.port, choice.baud, openers.opener());
+    out.AddLogLine(com->ResultText, com->Connected ? LogNotice : LogError);
+    if (!com->ResultAdvice.empty()) out.AddLogLine(com->ResultAdvice, LogNotice);
+    if (!com->Connected) return nullptr;
+    return com;
+}
 
 int LoadInto(const Options& o, const std::string& path, HexEditModel& model, CliOutput& out) {
     LoadRequest request;
@@ -117,6 +160,13 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         if (!prepareImage(o, devices, model, out)) return kUsage;
         if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
         return SaveFrom(o, o.toFormat, o.arguments[1], model, out);
+    }
+    if (o.command == "detect") {
+        PortOpeners openers;
+        auto com = connect(o, env, openers, out);
+        if (!com) return kNoProgrammer;
+        std::printf("%s\n", com->ResultText.c_str());
+        return kSuccess;
     }
     out.AddLogLine("The command " + o.command + " needs the programmer link, not built in yet.",
                    LogError);
