@@ -97,6 +97,9 @@ private slots:
             QCOMPARE(button->isEnabled(), a->isEnabled());
         }
         // Commands without their dialog are disabled, never silently inert.
+        QVERIFY(shell_->action("EditOpenFile")->isEnabled());
+        shell_->loadDialog = nullptr;
+        shell_->updateCommands();
         QVERIFY(!shell_->action("EditOpenFile")->isEnabled());
         shell_->loadDialog = [] {};
         shell_->updateCommands();

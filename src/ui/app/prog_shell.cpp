@@ -37,6 +37,8 @@
 #include "ui/link/comm_set.h"
 #include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
+#include "ui/files/load_dialog.h"
+#include "ui/files/save_dialog.h"
 
 namespace jqz {
 
@@ -181,6 +183,14 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
         if (deviceWiz_ == nullptr)
             deviceWiz_ = new TDeviceWiz1(*devices_, quickInfoLoader, this);
         deviceWiz_->exec();
+    };
+    loadDialog = [this] {
+        if (loadf_ == nullptr) loadf_ = new TLoadf(*hexModel_, recentFiles_, *sink_, log_, this);
+        loadf_->exec();
+    };
+    saveDialog = [this] {
+        if (savef_ == nullptr) savef_ = new TSavef(*hexModel_, *sink_, log_, this);
+        return savef_->exec() == QDialog::Accepted;
     };
     // The field starts at "Demo Mode"; its change handler makes every cell implemented and 0xFF.
     deviceIdValue_->setText(QString::fromStdString(devices_->selectedDevice()));

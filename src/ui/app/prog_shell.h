@@ -36,6 +36,8 @@ class TDeviceWiz1;
 namespace sim {
 class VirtualProgrammer;
 }
+class TLoadf;
+class TSavef;
 
 // Where the program finds and keeps its files; tests point these at a temporary folder.
 struct ShellPaths {
@@ -203,6 +205,8 @@ private:
     // The virtual programmer outlives every connection to it.
     std::unique_ptr<sim::VirtualProgrammer> virtualProgrammer_;
     std::unique_ptr<COM> com_;
+    TLoadf* loadf_ = nullptr;
+    TSavef* savef_ = nullptr;
 
     QToolButton* deviceIdButton_ = nullptr;
     QLineEdit* deviceIdValue_ = nullptr;

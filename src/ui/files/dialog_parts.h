@@ -1,0 +1,43 @@
+#pragma once
+// What the file and print dialogs share: the window frame, the browser and the common
+// controls, each named as the dialogs' tests find them.
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+
+namespace jqz {
+
+// The filter texts of the file browsers, in kImageFileFilters' order. The browser matches
+// their patterns without regard to letter case.
+QStringList ImageFileNameFilters();
+
+// A modal tool window with only a close box; CentreOnScreen puts it in the screen's middle.
+void MakeToolDialog(QDialog& dialog);
+void CentreOnScreen(QDialog& dialog);
+
+QLabel* NamedLabel(const char* name, const QString& text);
+QLineEdit* NamedEdit(const char* name, const QString& text);
+// A push button that is never the default by taking the focus.
+QPushButton* NamedButton(const char* name, const QString& text);
+
+// A separator line and a bold heading.
+void AddHeading(QVBoxLayout& layout, const char* name, const QString& text);
+
+// The default and the cancel button at the dialog's bottom right.
+struct DialogButtons {
+    QPushButton* accept;
+    QPushButton* cancel;
+};
+DialogButtons AddDialogButtons(QVBoxLayout& layout, const char* acceptName,
+                               const QString& acceptText, const char* cancelName);
+
+// The widget-based browser (the same everywhere, and reachable by tests) with the image filters.
+QFileDialog* MakeFileBrowser(QDialog& parent, const char* name, const QString& title);
+
+}  // namespace jqz

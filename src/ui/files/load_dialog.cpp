@@ -1,0 +1,175 @@
+#include "ui/files/load_dialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/files/load_file.h"
+#include "core/app/message_sink.h"
+#include "ui/files/dialog_parts.h"
+
+namespace jqz {
+
+TLoadf::TLoadf(HexEditModel& model, std::vector<std::string>& recentFiles, MessageSink& messages,
+               LogSink& log, QWidget* parent)
+    : QDialog(parent), model_(model), recentFiles_(recentFiles), messages_(messages), log_(log) {
+    setObjectName("Loadf");
+    setWindowTitle("Load File Into Buffer");
+    MakeToolDialog(*this);
+
+    auto* v = new QVBoxLayout(this);
+    v->setSpacing(6);
+    v->addWidget(NamedLabel("Label1", "File Name"));
+    auto* nameRow = new QHBoxLayout;
+    edit1_ = NamedEdit("Edit1", "");
+    edit1_->setReadOnly(true);
+    edit1_->setFocusPolicy(Qt::ClickFocus);
+    edit1_->setMinimumWidth(380);
+    edit1_->setStatusTip("File to load");
+    button4_ = new QToolButton;
+    button4_->setObjectName("Button4");
+    button4_->setArrowType(Qt::DownArrow);
+    button4_->setToolTip("Recently loaded files");
+    button4_->setStatusTip("Recently loaded files");
+    QPushButton* button1 = NamedButton("Button1", "Browse");
+    nameRow->addWidget(edit1_, 1);
+    nameRow->addWidget(button4_);
+    nameRow->addWidget(button1);
+    v->addLayout(nameRow);
+    AddHeading(*v, "Label2", "Buffer Load Options");
+
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(NamedLabel("Label3", "Auto Format Detected : "), 0, 0);
+    comboBox1_ = new QComboBox;
+    comboBox1_->setObjectName("ComboBox1");
+    comboBox1_->setMinimumContentsLength(20);
+    grid->addWidget(comboBox1_, 0, 1);
+    checkBox1_ = new QCheckBox("Load Entire File");
+    checkBox1_->setObjectName("CheckBox1");
+    checkBox1_->setChecked(true);
+    grid->addWidget(checkBox1_, 1, 0, 1, 2);
+    const char* rangeNames[3][4] = {
+        {"Label4", "Lowest Address From File To Load :", "Edit2", "0x0000"},
+        {"Label5", "Highest Address From File To Load :", "Edit3", "0xFFFFFF"},
+        {"Label6", "Offset Value To Place Data To Buffer:", "Edit4", "0"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        rangeLabels_[i] = NamedLabel(rangeNames[i][0], rangeNames[i][1]);
+        rangeEdits_[i] = NamedEdit(rangeNames[i][2], rangeNames[i][3]);
+        grid->addWidget(rangeLabels_[i], 2 + i, 0);
+        grid->addWidget(rangeEdits_[i], 2 + i, 1);
+    }
+    v->addLayout(grid);
+
+    radioGroup1_ = new QGroupBox("Clear Buffer Before Loading File");
+    radioGroup1_->setObjectName("RadioGroup1");
+    auto* radios = new QVBoxLayout(radioGroup1_);
+    clearChoice_ = new QButtonGroup(this);
+    const char* choices[] = {"Disable", "Clear Buffer With Zeros (0x00)",
+                             "Clear Buffer With Ones  (0xFF)"};
+    for (int i = 0; i < 3; ++i) {
+        auto* r = new QRadioButton(choices[i]);
+        r->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+        clearChoice_->addButton(r, i);
+        radios->addWidget(r);
+    }
+    clearChoice_->button(0)->setChecked(true);
+    v->addWidget(radioGroup1_);
+
+    const DialogButtons buttons = AddDialogButtons(*v, "Button2", "OK", "Button3");
+    button2_ = buttons.accept;
+    button2_->setEnabled(false);
+
+    openedFileList_ = new QMenu(this);
+    openedFileList_->setObjectName("OpenedFileList");
+
+    openDialog_ = MakeFileBrowser(*this, "OpenDialog1", "Open");
+    openDialog_->setFileMode(QFileDialog::ExistingFile);
+    openDialog_->setAcceptMode(QFileDialog::AcceptOpen);
+
+    connect(edit1_, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+    connect(button4_, &QToolButton::clicked, this, [this] { Button4Click(); });
+    connect(button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(checkBox1_, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+    connect(button2_, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
+    CheckBox1Click();
+}
+
+void TLoadf::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    openedFileList_->clear();
+    for (std::size_t i = 0; i < recentFiles_.size(); ++i) {
+        QString caption = QString::fromStdString(RecentFileCaption(i, recentFiles_[i]));
+        QAction* a = openedFileList_->addAction(caption.replace('&', "&&"));
+        a->setData(QString::fromStdString(recentFiles_[i]));
+        connect(a, &QAction::triggered, this, [this, a] {
+            edit1_->setText(a->data().toString());
+            edit1_->selectAll();
+        });
+    }
+    CentreOnScreen(*this);
+    button4_->setFocus();
+}
+
+void TLoadf::Button4Click() {
+    // The list opens under the file name; it opens again on every click.
+    openedFileList_->exec(mapToGlobal(QPoint(7, 60)));
+}
+
+void TLoadf::Button1Click() {
+    // The browser opens in the folder of the file named last.
+    if (!edit1_->text().isEmpty()) openDialog_->setDirectory(QFileInfo(edit1_->text()).absolutePath());
+    if (openDialog_->exec() != QDialog::Accepted || openDialog_->selectedFiles().isEmpty()) return;
+    edit1_->setText(openDialog_->selectedFiles().front());
+    edit1_->selectAll();
+}
+
+void TLoadf::Edit1Change() {
+    button2_->setEnabled(false);
+    const auto formats = OfferedFormats(edit1_->text().toStdString());
+    if (!formats) {
+        messages_.showError(kFileNotAccessible);
+        return;
+    }
+    button2_->setEnabled(true);
+    comboBox1_->clear();
+    for (FileFormat f : *formats) comboBox1_->addItem(FormatName(f));
+    comboBox1_->setCurrentIndex(0);
+}
+
+void TLoadf::CheckBox1Click() {
+    const bool ranged = !checkBox1_->isChecked();
+    for (int i = 0; i < 3; ++i) {
+        rangeLabels_[i]->setEnabled(ranged);
+        rangeEdits_[i]->setEnabled(ranged);
+    }
+}
+
+void TLoadf::Button2Click() {
+    LoadRequest request;
+    request.fileName = edit1_->text().toStdString();
+    request.format = FormatFromName(comboBox1_->currentText().toStdString())
+                         .value_or(FileFormat::Binary);
+    request.entireFile = checkBox1_->isChecked();
+    request.lowestText = rangeEdits_[0]->text().toStdString();
+    request.highestText = rangeEdits_[1]->text().toStdString();
+    request.offsetText = rangeEdits_[2]->text().toStdString();
+    request.clear = static_cast<ClearChoice>(clearChoice_->checkedId());
+    if (LoadImageFile(request, model_, recentFiles_, messages_, log_)) accept();
+}
+
+}  // namespace jqz

@@ -1,0 +1,339 @@
+// The load and save dialogs behind F3 and F2 of the main window.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+#include "core/app/atomic_file.h"
+#include "core/files/image_files.h"
+#include "ui/app/prog_shell.h"
+#include "ui/files/load_dialog.h"
+#include "ui/files/save_dialog.h"
+#include "../core/test_support.h"
+
+using namespace jqz;
+
+namespace {
+
+using ScriptedSink = test::RecordingSink;
+
+std::vector<std::string> logTexts(TProgShell& shell) {
+    std::vector<std::string> out;
+    for (const auto& line : shell.log().storedLines()) out.push_back(line.substr(1));
+    return out;
+}
+
+// Runs `inside` once the next modal dialog of type T is up; fails the test if none comes.
+template <typename T>
+void whenModal(std::function<void(T*)> inside) {
+    QTimer::singleShot(0, [inside] {
+        T* dialog = nullptr;
+        for (int i = 0; i < 200 && dialog == nullptr; ++i) {
+            dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) QTest::qWait(5);
+        }
+        QVERIFY2(dialog != nullptr, "the dialog did not come up");
+        inside(dialog);
+    });
+}
+
+template <typename T>
+T* child(QObject* parent, const char* name) {
+    T* c = parent->findChild<T*>(name);
+    if (c == nullptr) qWarning("no control %s", name);
+    return c;
+}
+
+void chooseFilter(QFileDialog* browser, int index) {
+    // As the user does: through the browser's own filter list.
+    auto* types = browser->findChild<QComboBox*>("fileTypeCombo");
+    QVERIFY(types != nullptr);
+    types->setCurrentIndex(index);
+    emit types->activated(index);
+    emit types->textActivated(types->itemText(index));
+}
+
+// Types a name into the browser's name field, as the user does.
+void typeName(QFileDialog* browser, const QString& name) {
+    auto* field = browser->findChild<QLineEdit*>("fileNameEdit");
+    QVERIFY(field != nullptr);
+    field->setText(name);
+}
+
+}  // namespace
+
+class TestFileDialogs : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    ShellPaths paths() const {
+        ShellPaths p;
+        p.settingsFile = (dir_.path() + "/jqz6811.ini").toStdString();
+        p.programFolder = dir_.path().toStdString();
+        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
+        return p;
+    }
+    std::string file(const QString& name, const std::string& text) const {
+        const std::string path = (dir_.path() + "/" + name).toStdString();
+        (void)WriteFileAtomically(path, text);
+        return path;
+    }
+
+private slots:
+    void theFileMenuHoldsOpenAndSave() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        QCOMPARE(shell.action("EditOpenFile")->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(shell.action("EditSaveFile")->shortcut(), QKeySequence(Qt::Key_F2));
+        QVERIFY(shell.action("EditOpenFile")->isEnabled());
+        QVERIFY(shell.action("EditSaveFile")->isEnabled());
+        auto* menu = shell.findChild<QMenu*>("MFile");
+        QVERIFY(menu->actions().contains(shell.action("EditOpenFile")));
+        QVERIFY(menu->actions().contains(shell.action("EditSaveFile")));
+    }
+
+    void loadDetectsTheFormatAndLoads() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        const std::string s19 = file("data.s19", "S0060000616263D3\r\nS1061000010203E3\r\nS9030000FC\r\n");
+        const std::string missing = (dir_.path() + "/missing.s19").toStdString();
+        bool ran = false;
+        whenModal<TLoadf>([&](TLoadf* d) {
+            QCOMPARE(d->windowTitle(), QString("Load File Into Buffer"));
+            auto* edit1 = child<QLineEdit>(d, "Edit1");
+            auto* ok = child<QPushButton>(d, "Button2");
+            auto* formats = child<QComboBox>(d, "ComboBox1");
+            QVERIFY(!ok->isEnabled());
+            QVERIFY(!child<QLineEdit>(d, "Edit2")->isEnabled());
+            QCOMPARE(child<QLineEdit>(d, "Edit3")->text(), QString("0xFFFFFF"));
+
+            edit1->setText(QString::fromStdString(missing));
+            QCOMPARE(sink.errors, std::vector<std::string>{"File not Accessible or not Exist!"});
+            QVERIFY(!ok->isEnabled());
+            edit1->setText(QString::fromStdString(s19));
+            QVERIFY(ok->isEnabled());
+            QCOMPARE(formats->count(), 2);
+            QCOMPARE(formats->itemText(0), QString("Motorola S"));
+            QCOMPARE(formats->itemText(1), QString("Binary"));
+            QCOMPARE(formats->currentIndex(), 0);
+
+            child<QCheckBox>(d, "CheckBox1")->click();
+            QVERIFY(child<QLineEdit>(d, "Edit2")->isEnabled());
+            QVERIFY(child<QLabel>(d, "Label6")->isEnabled());
+            child<QLineEdit>(d, "Edit4")->setText("-0x0800");
+            auto* ones = child<QGroupBox>(d, "RadioGroup1")->findChildren<QRadioButton*>().at(2);
+            QCOMPARE(ones->text(), QString("Clear Buffer With Ones  (0xFF)"));
+            ones->click();
+            ok->click();
+            QVERIFY(!d->isVisible());
+            QCOMPARE(d->result(), int(QDialog::Accepted));
+            ran = true;
+        });
+        shell.action("EditOpenFile")->trigger();
+        QVERIFY(ran);
+        QCOMPARE(shell.hexModel().image.ReadData(0x0800), std::uint8_t{1});
+        QCOMPARE(shell.hexModel().image.ReadData(0x1000), std::uint8_t{0xFF});
+        QCOMPARE(shell.hexModel().description.projectName(), std::string("abc"));
+        QCOMPARE(logTexts(shell), (std::vector<std::string>{"Buffer Cleared with 0xFF",
+                                                            "Reading file : " + s19,
+                                                            "Read file complete"}));
+        QCOMPARE(shell.recentFiles(), std::vector<std::string>{s19});
+        QCOMPARE(sink.errors.size(), std::size_t{1});
+
+        // The dialog is kept: the next use shows the same fields.
+        whenModal<TLoadf>([&](TLoadf* d) {
+            QCOMPARE(child<QLineEdit>(d, "Edit4")->text(), QString("-0x0800"));
+            QVERIFY(!child<QCheckBox>(d, "CheckBox1")->isChecked());
+            d->reject();
+        });
+        shell.action("EditOpenFile")->trigger();
+        QCOMPARE(logTexts(shell).size(), std::size_t{3});
+    }
+
+    void browseAndTheRecentList() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        const std::string a = file("a.jef", "X00004000000FB\r\n");
+        const std::string b = file("b & c.bin", std::string(10, '\x01'));
+        shell.recentFiles() = {a, b};
+        bool ran = false;
+        whenModal<TLoadf>([&](TLoadf* d) {
+            auto* edit1 = child<QLineEdit>(d, "Edit1");
+            // The recent list, under the file name.
+            QTimer::singleShot(0, [&] {
+                QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QVERIFY(popup != nullptr);
+                QCOMPARE(popup->actions().size(), 2);
+                QCOMPARE(popup->actions()[0]->text(), QString::fromStdString("0 " + a));
+                QCOMPARE(popup->actions()[1]->text(), QString("1 ") + QString::fromStdString(b).replace("&", "&&"));
+                QCOMPARE(popup->pos(), d->mapToGlobal(QPoint(7, 60)));
+                popup->actions()[1]->trigger();
+                popup->close();
+            });
+            child<QToolButton>(d, "Button4")->click();
+            QCOMPARE(edit1->text().toStdString(), b);
+            QCOMPARE(child<QComboBox>(d, "ComboBox1")->count(), 1);
+
+            // The browser.
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                QCOMPARE(browser->objectName(), QString("OpenDialog1"));
+                QCOMPARE(browser->nameFilters(),
+                         (QStringList{"JQZ Extended Format (*.jef)", "Motorola (*.s19)",
+                                      "Binary (*.bin)", "All (*.*)"}));
+                QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
+                QCOMPARE(browser->defaultSuffix(), QString("jef"));
+                browser->selectFile(QString::fromStdString(a));
+                static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
+            });
+            child<QPushButton>(d, "Button1")->click();
+            QCOMPARE(edit1->text().toStdString(), a);
+            QCOMPARE(edit1->selectedText(), edit1->text());
+            QCOMPARE(child<QComboBox>(d, "ComboBox1")->itemText(0), QString("JQZ Extended Format"));
+            d->reject();
+            ran = true;
+        });
+        shell.action("EditOpenFile")->trigger();
+        QVERIFY(ran);
+        QVERIFY(shell.log().storedLines().empty());  // cancel loads nothing
+    }
+
+    void saveFollowsTheBrowsersFilterAndMarksTheImageSaved() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.setBufferSaved(false);
+        shell.hexModel().image.WriteData(0x20, 0x42);
+        const QString base = dir_.path() + "/saved";
+        bool ran = false;
+        whenModal<TSavef>([&](TSavef* d) {
+            QCOMPARE(d->windowTitle(), QString("Save File From Buffer"));
+            auto* formats = child<QComboBox>(d, "ComboBox1");
+            auto* unimplemented = child<QCheckBox>(d, "CheckBox2");
+            QCOMPARE(formats->count(), 4);
+            QCOMPARE(formats->itemText(2), QString("Motorola S (4 byte address)"));
+            QCOMPARE(unimplemented->text(), QString("Save Unimplemented  Areas"));
+            QCOMPARE(child<QLineEdit>(d, "Edit3")->text(), QString("0x0FFFF"));
+            QCOMPARE(child<QLabel>(d, "Label5")->text(), QString("Higest Buffer address to Save :"));
+            QVERIFY(!child<QPushButton>(d, "Button2")->isEnabled());
+
+            // Binary through the browser's filter: the name gets its extension.
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                QCOMPARE(browser->windowTitle(), QString("Save File"));
+                QCOMPARE(browser->acceptMode(), QFileDialog::AcceptSave);
+                chooseFilter(browser, 2);
+                typeName(browser, base);
+                static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
+            });
+            child<QPushButton>(d, "Button1")->click();
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".bin");
+            QCOMPARE(formats->currentText(), QString("Binary"));
+            QVERIFY(!unimplemented->isEnabled());
+            QVERIFY(child<QPushButton>(d, "Button2")->isEnabled());
+
+            // "All" chooses the extended format, whatever the name's extension.
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                chooseFilter(browser, 3);
+                typeName(browser, base + ".s19");
+                static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
+            });
+            child<QPushButton>(d, "Button1")->click();
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".s19");
+            QCOMPARE(formats->currentText(), QString("JQZ Extended Format"));
+            QVERIFY(unimplemented->isEnabled());
+
+            // The 2-byte S format asks first; No leaves the dialog open and writes nothing.
+            formats->setCurrentIndex(2);
+            sink.answer = Answer::No;
+            child<QPushButton>(d, "Button2")->click();
+            QVERIFY(d->isVisible());
+            QCOMPARE(sink.questions.size(), std::size_t{1});
+            QVERIFY(shell.log().storedLines().empty());
+            QVERIFY(!QFileInfo::exists(base + ".s19"));
+
+            // A range above the image is refused.
+            child<QCheckBox>(d, "CheckBox1")->click();
+            child<QLineEdit>(d, "Edit3")->setText("0x10000");
+            formats->setCurrentIndex(1);
+            child<QPushButton>(d, "Button2")->click();
+            QCOMPARE(sink.errors, std::vector<std::string>{"Too big Address value"});
+            QVERIFY(d->isVisible());
+
+            child<QLineEdit>(d, "Edit3")->setText("0x0021");
+            child<QLineEdit>(d, "Edit2")->setText("0x0020");
+            child<QPushButton>(d, "Button2")->click();
+            QVERIFY(!d->isVisible());
+            ran = true;
+        });
+        shell.action("EditSaveFile")->trigger();
+        QVERIFY(ran);
+        QVERIFY(shell.bufferSaved());
+        QVERIFY(shell.hexModel().image.IsUndoEmpty());
+        QCOMPARE(shell.hexModel().image.CellColor(0x20), shell.hexModel().image.WorkColor());
+        const auto text = ReadWholeFile((base + ".s19").toStdString());
+        QVERIFY(text.has_value());
+        QVERIFY(text->find("S20600002042FF") != std::string::npos);
+        QCOMPARE(logTexts(shell), (std::vector<std::string>{"Writing file : " + (base + ".s19").toStdString(),
+                                                            "Write file complete"}));
+
+        // Cancel leaves the saved flag as it was.
+        shell.setBufferSaved(false);
+        whenModal<TSavef>([](TSavef* d) { d->reject(); });
+        shell.action("EditSaveFile")->trigger();
+        QVERIFY(!shell.bufferSaved());
+    }
+
+    void aFailedSaveKeepsTheDialogOpen() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.setBufferSaved(false);
+        bool ran = false;
+        whenModal<TSavef>([&](TSavef* d) {
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                typeName(browser, dir_.path() + "/x.jef");
+                static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
+            });
+            child<QPushButton>(d, "Button1")->click();
+            QVERIFY(QDir(dir_.path()).mkdir("x.jef"));  // the target is now a folder
+            child<QPushButton>(d, "Button2")->click();
+            QVERIFY(d->isVisible());
+            QCOMPARE(sink.errors.size(), std::size_t{1});
+            const auto lines = logTexts(shell);
+            QCOMPARE(lines.size(), std::size_t{2});
+            QCOMPARE(lines[1], sink.errors[0]);
+            d->reject();
+            ran = true;
+        });
+        shell.action("EditSaveFile")->trigger();
+        QVERIFY(ran);
+        QVERIFY(!shell.bufferSaved());
+        QDir(dir_.path()).rmdir("x.jef");
+    }
+
+    void yesToTheCloseQuestionOpensTheSaveDialog() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.setBufferSaved(false);
+        sink.answer = Answer::Yes;
+        bool shown = false;
+        whenModal<TSavef>([&](TSavef* d) {
+            shown = true;
+            d->reject();
+        });
+        QVERIFY(shell.FormCloseQuery());
+        QVERIFY(shown);
+        shell.FormClose();
+    }
+};
+
+QTEST_MAIN(TestFileDialogs)
+#include "tst_file_dialogs.moc"
