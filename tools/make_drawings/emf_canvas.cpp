@@ -1,0 +1,176 @@
+#include "emf_canvas.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace jqz::tools {
+
+namespace {
+
+constexpr float kPixelsPerMm = 4.0f;
+
+U_POINTL toPoint(Point p) { return point32_set(p.x, p.y); }
+
+// libUEMF hands out UTF-16 buffers allocated with malloc.
+struct Utf16 {
+    explicit Utf16(const std::string& utf8) {
+        data = U_Utf8ToUtf16le(utf8.c_str(), 0, &length);
+        if (data == nullptr) throw std::runtime_error("text is not UTF-8: " + utf8);
+    }
+    ~Utf16() { std::free(data); }
+    Utf16(const Utf16&) = delete;
+    Utf16& operator=(const Utf16&) = delete;
+    uint16_t* data = nullptr;
+    size_t length = 0;
+};
+
+}  // namespace
+
+EmfCanvas::EmfCanvas(int width, int height, const std::string& description) {
+    // The records are collected in memory; finish() hands them over.
+    if (emf_start("/dev/null", 1u << 16, 1u << 16, &track_) != 0)
+        throw std::runtime_error("emf_start failed");
+    if (emf_htable_create(128, 128, &handles_) != 0) throw std::runtime_error("emf handles");
+
+    U_SIZEL device, millimetres;
+    device_size(216, 279, kPixelsPerMm, &device, &millimetres);  // a Letter page as reference
+    U_RECTL bounds, frame;
+    drawing_size(static_cast<int>(width / kPixelsPerMm), static_cast<int>(height / kPixelsPerMm),
+                 kPixelsPerMm, &bounds, &frame);
+    // Description: application name, a NUL, the picture's title, two NULs.
+    std::string desc = std::string("JQZ 68(7)11 Programmer") + '\0' + description + '\0' + '\0';
+    std::vector<uint16_t> wide;
+    for (unsigned char c : desc) wide.push_back(c < 0x80 ? c : '?');
+    append(U_EMRHEADER_set(bounds, frame, nullptr, static_cast<U_CBSTR>(wide.size()), wide.data(),
+                           device, millimetres, 0));
+    append(U_EMRSETMAPMODE_set(U_MM_TEXT));
+    append(U_EMRSETBKMODE_set(U_TRANSPARENT));
+    append(U_EMRSETPOLYFILLMODE_set(U_ALTERNATE));
+    append(U_EMRSETTEXTCOLOR_set(colorref_set(0, 0, 0)));
+    // A white sheet under the drawing.
+    setPen(1, 255, 255, 255);
+    setFill(255, 255, 255);
+    rectangle({0, 0}, {width, height});
+    setPen(2);
+    setHollow();
+}
+
+EmfCanvas::~EmfCanvas() {
+    if (track_ != nullptr) emf_free(&track_);
+    if (handles_ != nullptr) emf_htable_free(&handles_);
+}
+
+void EmfCanvas::append(char* record) {
+    if (record == nullptr || emf_append(reinterpret_cast<PU_ENHMETARECORD>(record), track_, 1) != 0)
+        throw std::runtime_error("could not add an EMF record");
+}
+
+void EmfCanvas::setPen(int width, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    std::uint32_t pen = 0;
+    append(createpen_set(&pen, handles_,
+                         logpen_set(U_PS_SOLID | U_PS_GEOMETRIC | U_PS_ENDCAP_FLAT | U_PS_JOIN_MITER,
+                                    point_set(width, width), colorref_set(r, g, b))));
+    append(selectobject_set(pen, handles_));
+    if (pen_ != 0) append(deleteobject_set(&pen_, handles_));
+    pen_ = pen;
+}
+
+void EmfCanvas::setFill(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    std::uint32_t brush = 0;
+    append(createbrushindirect_set(&brush, handles_,
+                                   logbrush_set(U_BS_SOLID, colorref_set(r, g, b), 0)));
+    append(selectobject_set(brush, handles_));
+    if (brush_ != 0) append(deleteobject_set(&brush_, handles_));
+    brush_ = brush;
+}
+
+void EmfCanvas::setHollow() {
+    append(selectobject_set(U_NULL_BRUSH, handles_));
+    if (brush_ != 0) append(deleteobject_set(&brush_, handles_));
+    brush_ = 0;
+}
+
+void EmfCanvas::setTextColor(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    append(U_EMRSETTEXTCOLOR_set(colorref_set(r, g, b)));
+}
+
+void EmfCanvas::line(Point a, Point b) {
+    append(U_EMRMOVETOEX_set(toPoint(a)));
+    append(U_EMRLINETO_set(toPoint(b)));
+}
+
+void EmfCanvas::rectangle(Point topLeft, Point bottomRight) {
+    append(U_EMRRECTANGLE_set(rectl_set(toPoint(topLeft), toPoint(bottomRight))));
+}
+
+void EmfCanvas::polygon(const std::vector<Point>& points) {
+    std::vector<U_POINTL> pts;
+    pts.reserve(points.size());
+    int minX = points.empty() ? 0 : points[0].x, maxX = minX;
+    int minY = points.empty() ? 0 : points[0].y, maxY = minY;
+    for (const Point& p : points) {
+        pts.push_back(toPoint(p));
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    append(U_EMRPOLYGON_set(rectl_set(point32_set(minX, minY), point32_set(maxX, maxY)),
+                            static_cast<uint32_t>(pts.size()), pts.data()));
+}
+
+void EmfCanvas::circle(Point c, int radius) {
+    append(U_EMRELLIPSE_set(rectl_set(point32_set(c.x - radius, c.y - radius),
+                                      point32_set(c.x + radius, c.y + radius))));
+}
+
+void EmfCanvas::text(Point at, const std::string& utf8, int height, TextAlign align, bool bold,
+                     bool upright) {
+    Utf16 face("Arial");
+    const U_LOGFONT font = logfont_set(-height, 0, 0, 0, bold ? U_FW_BOLD : U_FW_NORMAL, 0, 0, 0,
+                                       U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS, U_CLIP_DEFAULT_PRECIS,
+                                       U_DEFAULT_QUALITY, U_VARIABLE_PITCH | U_FF_SWISS, face.data);
+    U_LOGFONT_PANOSE withPanose =
+        logfont_panose_set(font, nullptr, nullptr, 0, panose_set(0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+    std::uint32_t fontHandle = 0;
+    append(extcreatefontindirectw_set(&fontHandle, handles_, nullptr,
+                                      reinterpret_cast<char*>(&withPanose)));
+    append(selectobject_set(fontHandle, handles_));
+    std::uint32_t mode = U_TA_BASELINE;
+    if (align == TextAlign::Center) mode |= U_TA_CENTER;
+    if (align == TextAlign::Right) mode |= U_TA_RIGHT;
+    append(U_EMRSETTEXTALIGN_set(mode));
+
+    // Upright text is drawn at the origin of a world transform turned a quarter to the left.
+    Point origin = at;
+    if (upright) {
+        append(U_EMRSETWORLDTRANSFORM_set(xform_set(0, -1, 1, 0, static_cast<U_FLOAT>(at.x),
+                                                    static_cast<U_FLOAT>(at.y))));
+        origin = {0, 0};
+    }
+    Utf16 wide(utf8);
+    uint32_t* dx = dx_set(height, bold ? U_FW_BOLD : U_FW_NORMAL, static_cast<uint32_t>(wide.length));
+    char* emrText = emrtext_set(toPoint(origin), static_cast<U_NUM_STR>(wide.length), 2, wide.data,
+                                U_ETO_NONE, U_RCL_DEF, dx);
+    std::free(dx);
+    if (emrText == nullptr) throw std::runtime_error("emrtext_set failed");
+    char* record = U_EMREXTTEXTOUTW_set(U_RCL_DEF, U_GM_COMPATIBLE, 1.0f, 1.0f,
+                                        reinterpret_cast<PU_EMRTEXT>(emrText));
+    std::free(emrText);
+    append(record);
+    if (upright)
+        append(U_EMRMODIFYWORLDTRANSFORM_set(xform_set(1, 0, 0, 1, 0, 0), U_MWT_IDENTITY));
+    append(selectobject_set(U_DEVICE_DEFAULT_FONT, handles_));
+    append(deleteobject_set(&fontHandle, handles_));
+}
+
+std::vector<char> EmfCanvas::finish() {
+    if (finished_) throw std::logic_error("finish() called twice");
+    finished_ = true;
+    append(U_EMREOF_set(0, nullptr, track_));
+    if (emf_finish(track_, handles_) != 0) throw std::runtime_error("emf_finish failed");
+    return std::vector<char>(track_->buf, track_->buf + track_->used);
+}
+
+}  // namespace jqz::tools
