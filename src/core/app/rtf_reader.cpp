@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <unordered_map>
 
 namespace jqz {
 
@@ -107,16 +108,67 @@ struct GroupState {
     int unicodeSkip = 1;  // \ucN: fallback characters after each \uN
 };
 
-// Groups whose contents are never shown.
-constexpr std::string_view kSkippedDestinations[] = {
-    "pict",       "info",        "stylesheet", "listtable", "listoverridetable",
-    "rsidtbl",    "revtbl",      "header",     "headerl",   "headerr",
-    "headerf",    "footer",      "footerl",    "footerr",   "footerf",
-    "footnote",   "annotation",  "fldinst",    "objdata",   "filetbl",
-    "generator",  "xmlnstbl",    "themedata",  "datastore", "latentstyles",
-    "colorschememapping", "pgdsctbl", "docvar", "nonshppict", "bkmkstart",
-    "bkmkend",    "atnid",       "atnauthor",  "template",  "userprops",
+// The control words the reader acts on.
+enum class Word {
+    Unknown, Skipped, Bin, U, Uc,
+    // font table
+    F, Fnil, Froman, Fswiss, Fmodern, Fscript, Fdecor, Ftech, Fbidi, Fcharset, Fprq,
+    // colour table
+    Red, Green, Blue,
+    // destinations and document
+    Fonttbl, Colortbl, Ansi, Ansicpg, Deff,
+    // characters
+    Par, Line, Tab, Emdash, Endash, Bullet, Lquote, Rquote, Ldblquote, Rdblquote, Emspace,
+    Enspace,
+    // character format
+    Plain, B, I, Ul, Ulnone, Strike, Fs, Cf, Background,
+    // paragraph format
+    Pard, Ql, Qc, Qr, Qj, Li, Ri, Fi, Sb, Sa, Tqr, Tqc, Tqdec, Tx, Tb,
 };
+
+Word lookUp(std::string_view name) {
+    static const std::unordered_map<std::string_view, Word> words = {
+        // Groups whose contents are never shown.
+        {"pict", Word::Skipped}, {"info", Word::Skipped}, {"stylesheet", Word::Skipped},
+        {"listtable", Word::Skipped}, {"listoverridetable", Word::Skipped},
+        {"rsidtbl", Word::Skipped}, {"revtbl", Word::Skipped}, {"header", Word::Skipped},
+        {"headerl", Word::Skipped}, {"headerr", Word::Skipped}, {"headerf", Word::Skipped},
+        {"footer", Word::Skipped}, {"footerl", Word::Skipped}, {"footerr", Word::Skipped},
+        {"footerf", Word::Skipped}, {"footnote", Word::Skipped}, {"annotation", Word::Skipped},
+        {"fldinst", Word::Skipped}, {"objdata", Word::Skipped}, {"filetbl", Word::Skipped},
+        {"generator", Word::Skipped}, {"xmlnstbl", Word::Skipped}, {"themedata", Word::Skipped},
+        {"datastore", Word::Skipped}, {"latentstyles", Word::Skipped},
+        {"colorschememapping", Word::Skipped}, {"pgdsctbl", Word::Skipped},
+        {"docvar", Word::Skipped}, {"nonshppict", Word::Skipped}, {"bkmkstart", Word::Skipped},
+        {"bkmkend", Word::Skipped}, {"atnid", Word::Skipped}, {"atnauthor", Word::Skipped},
+        {"template", Word::Skipped}, {"userprops", Word::Skipped},
+        {"bin", Word::Bin}, {"u", Word::U}, {"uc", Word::Uc},
+        {"f", Word::F}, {"fnil", Word::Fnil}, {"froman", Word::Froman}, {"fswiss", Word::Fswiss},
+        {"fmodern", Word::Fmodern}, {"fscript", Word::Fscript}, {"fdecor", Word::Fdecor},
+        {"ftech", Word::Ftech}, {"fbidi", Word::Fbidi}, {"fcharset", Word::Fcharset},
+        {"fprq", Word::Fprq},
+        {"red", Word::Red}, {"green", Word::Green}, {"blue", Word::Blue},
+        {"fonttbl", Word::Fonttbl}, {"colortbl", Word::Colortbl}, {"ansi", Word::Ansi},
+        {"ansicpg", Word::Ansicpg}, {"deff", Word::Deff},
+        {"par", Word::Par}, {"sect", Word::Par}, {"page", Word::Par}, {"row", Word::Par},
+        {"line", Word::Line}, {"tab", Word::Tab}, {"cell", Word::Tab},
+        {"emdash", Word::Emdash}, {"endash", Word::Endash}, {"bullet", Word::Bullet},
+        {"lquote", Word::Lquote}, {"rquote", Word::Rquote}, {"ldblquote", Word::Ldblquote},
+        {"rdblquote", Word::Rdblquote}, {"emspace", Word::Emspace}, {"enspace", Word::Enspace},
+        {"plain", Word::Plain}, {"b", Word::B}, {"i", Word::I},
+        {"ul", Word::Ul}, {"uld", Word::Ul}, {"uldash", Word::Ul}, {"uldb", Word::Ul},
+        {"ulw", Word::Ul}, {"ulth", Word::Ul}, {"ulwave", Word::Ul}, {"ulnone", Word::Ulnone},
+        {"strike", Word::Strike}, {"striked", Word::Strike}, {"fs", Word::Fs}, {"cf", Word::Cf},
+        {"highlight", Word::Background}, {"cb", Word::Background},
+        {"chcbpat", Word::Background},
+        {"pard", Word::Pard}, {"ql", Word::Ql}, {"qc", Word::Qc}, {"qr", Word::Qr},
+        {"qj", Word::Qj}, {"li", Word::Li}, {"ri", Word::Ri}, {"fi", Word::Fi}, {"sb", Word::Sb},
+        {"sa", Word::Sa}, {"tqr", Word::Tqr}, {"tqc", Word::Tqc}, {"tqdec", Word::Tqdec},
+        {"tx", Word::Tx}, {"tb", Word::Tb},
+    };
+    const auto it = words.find(name);
+    return it == words.end() ? Word::Unknown : it->second;
+}
 
 constexpr std::size_t kMaxDepth = 1024;
 constexpr std::size_t kMaxNameLength = 32;
@@ -191,10 +243,9 @@ private:
                     ++pos_;  // an escaped character, braces included
                     continue;
                 }
-                std::string name;
                 long long param = 0;
                 bool hasParam = false;
-                readControlWord(name, param, hasParam);
+                const std::string_view name = readControlWord(param, hasParam);
                 if (name == "bin" && hasParam) skipBinary(param);
             }
         }
@@ -208,12 +259,11 @@ private:
     }
 
     // Reads letters, an optional signed number and an optional delimiting space; pos_ is on
-    // the first letter.
-    void readControlWord(std::string& name, long long& param, bool& hasParam) {
-        while (pos_ < in_.size() && isLetter(in_[pos_])) {
-            if (name.size() < kMaxNameLength) name += in_[pos_];
-            ++pos_;
-        }
+    // the first letter. Names longer than any known word are cut (and stay unknown).
+    std::string_view readControlWord(long long& param, bool& hasParam) {
+        const std::size_t first = pos_;
+        while (pos_ < in_.size() && isLetter(in_[pos_])) ++pos_;
+        const std::string_view name = in_.substr(first, std::min(pos_ - first, kMaxNameLength));
         bool negative = false;
         if (pos_ + 1 < in_.size() && in_[pos_] == '-' && isDigit(in_[pos_ + 1])) {
             negative = true;
@@ -228,6 +278,7 @@ private:
         }
         if (negative) param = -param;
         if (pos_ < in_.size() && in_[pos_] == ' ') ++pos_;
+        return name;
     }
 
     static int clampInt(long long v) {
@@ -245,15 +296,15 @@ private:
             controlSymbol(c, groupStart);
             return;
         }
-        std::string name;
         long long param = 0;
         bool hasParam = false;
-        readControlWord(name, param, hasParam);
-        if (name == "bin") {
+        const Word word = lookUp(readControlWord(param, hasParam));
+        if (word == Word::Bin) {
             skipBinary(hasParam ? param : 0);
             return;
         }
-        controlWord(name, hasParam, clampInt(param), groupStart);
+        (void)groupStart;
+        controlWord(word, hasParam, clampInt(param));
     }
 
     void controlSymbol(char c, bool groupStart) {
@@ -424,175 +475,124 @@ private:
         if (doc_.fonts.size() < 4096) doc_.fonts.push_back(std::move(f));
     }
 
-    void controlWord(const std::string& name, bool hasParam, int param, bool groupStart) {
+    void controlWord(Word word, bool hasParam, int param) {
         GroupState& s = state();
         // A control word counts as one fallback character after \uN.
-        if (name != "u" && pendingSkip_ > 0 && s.dest == Dest::Normal) {
+        if (word != Word::U && pendingSkip_ > 0 && s.dest == Dest::Normal) {
             --pendingSkip_;
             return;
         }
-        (void)groupStart;
-        for (std::string_view skipped : kSkippedDestinations)
-            if (name == skipped) {
-                if (stack_.size() > 1) skipGroup();
-                return;
-            }
-        const bool on = !hasParam || param != 0;
-
+        if (word == Word::Skipped) {
+            if (stack_.size() > 1) skipGroup();
+            return;
+        }
+        if (word == Word::U) {
+            unicodeChar(param);
+            return;
+        }
+        if (word == Word::Uc) {
+            s.unicodeSkip = std::clamp(param, 0, 16);
+            return;
+        }
         if (s.dest == Dest::FontTable) {
-            if (name == "f") {
-                flushPendingFont();
-                pendingFont_ = RtfFont{};
-                pendingFont_.number = param;
-            } else if (name == "fnil") {
-                pendingFont_.family = RtfFontFamily::Nil;
-            } else if (name == "froman") {
-                pendingFont_.family = RtfFontFamily::Roman;
-            } else if (name == "fswiss") {
-                pendingFont_.family = RtfFontFamily::Swiss;
-            } else if (name == "fmodern") {
-                pendingFont_.family = RtfFontFamily::Modern;
-            } else if (name == "fscript") {
-                pendingFont_.family = RtfFontFamily::Script;
-            } else if (name == "fdecor") {
-                pendingFont_.family = RtfFontFamily::Decor;
-            } else if (name == "ftech") {
-                pendingFont_.family = RtfFontFamily::Tech;
-            } else if (name == "fbidi") {
-                pendingFont_.family = RtfFontFamily::Bidi;
-            } else if (name == "fcharset") {
-                pendingFont_.charset = param;
-            } else if (name == "fprq") {
-                pendingFont_.fixedPitch = param == 1;
-            } else if (name == "u") {
-                unicodeChar(param);
-            } else if (name == "uc") {
-                s.unicodeSkip = std::clamp(param, 0, 16);
-            }
+            fontTableWord(word, param);
             return;
         }
         if (s.dest == Dest::ColorTable) {
             const int level = std::clamp(param, 0, 255);
-            if (name == "red") {
-                pendingColor_.red = level;
+            if (word == Word::Red) pendingColor_.red = level;
+            if (word == Word::Green) pendingColor_.green = level;
+            if (word == Word::Blue) pendingColor_.blue = level;
+            if (word == Word::Red || word == Word::Green || word == Word::Blue)
                 pendingColor_.isAuto = false;
-            } else if (name == "green") {
-                pendingColor_.green = level;
-                pendingColor_.isAuto = false;
-            } else if (name == "blue") {
-                pendingColor_.blue = level;
-                pendingColor_.isAuto = false;
-            }
             return;
         }
+        const bool on = !hasParam || param != 0;
+        switch (word) {
+            // destinations and document
+            case Word::Fonttbl:
+                s.dest = Dest::FontTable;
+                pendingFont_ = RtfFont{};
+                fontPending_ = false;
+                break;
+            case Word::Colortbl:
+                s.dest = Dest::ColorTable;
+                doc_.colors.clear();
+                pendingColor_ = RtfColor{};
+                break;
+            case Word::Ansi: codePage_ = 1252; break;
+            case Word::Ansicpg: codePage_ = param; break;
+            case Word::Deff: doc_.defaultFont = param; break;
+            // characters
+            case Word::Par: endParagraph(false); break;
+            case Word::Line: text(U'\n'); break;
+            case Word::Tab: text(U'\t'); break;
+            case Word::Emdash: text(0x2014); break;
+            case Word::Endash: text(0x2013); break;
+            case Word::Bullet: text(0x2022); break;
+            case Word::Lquote: text(0x2018); break;
+            case Word::Rquote: text(0x2019); break;
+            case Word::Ldblquote: text(0x201C); break;
+            case Word::Rdblquote: text(0x201D); break;
+            case Word::Emspace: text(0x2003); break;
+            case Word::Enspace: text(0x2002); break;
+            // character format
+            case Word::Plain: s.chr = RtfCharFormat{}; break;
+            case Word::B: s.chr.bold = on; break;
+            case Word::I: s.chr.italic = on; break;
+            case Word::Ul: s.chr.underline = on; break;
+            case Word::Ulnone: s.chr.underline = false; break;
+            case Word::Strike: s.chr.strike = on; break;
+            case Word::Fs:
+                if (hasParam && param > 0) s.chr.fontSizeHalfPoints = std::min(param, 3276);
+                break;
+            case Word::F: s.chr.font = param; break;
+            case Word::Cf: s.chr.color = std::max(0, param); break;
+            case Word::Background: s.chr.background = std::max(0, param); break;
+            // paragraph format
+            case Word::Pard:
+                s.para = RtfParagraphFormat{};
+                pendingTabKind_ = RtfTabKind::Left;
+                break;
+            case Word::Ql: s.para.alignment = RtfAlignment::Left; break;
+            case Word::Qc: s.para.alignment = RtfAlignment::Center; break;
+            case Word::Qr: s.para.alignment = RtfAlignment::Right; break;
+            case Word::Qj: s.para.alignment = RtfAlignment::Justify; break;
+            case Word::Li: s.para.leftIndentTwips = param; break;
+            case Word::Ri: s.para.rightIndentTwips = param; break;
+            case Word::Fi: s.para.firstLineIndentTwips = param; break;
+            case Word::Sb: s.para.spaceBeforeTwips = param; break;
+            case Word::Sa: s.para.spaceAfterTwips = param; break;
+            case Word::Tqr: pendingTabKind_ = RtfTabKind::Right; break;
+            case Word::Tqc: pendingTabKind_ = RtfTabKind::Center; break;
+            case Word::Tqdec: pendingTabKind_ = RtfTabKind::Decimal; break;
+            case Word::Tx:
+                if (s.para.tabs.size() < 64) s.para.tabs.push_back({param, pendingTabKind_});
+                pendingTabKind_ = RtfTabKind::Left;
+                break;
+            case Word::Tb: pendingTabKind_ = RtfTabKind::Left; break;
+            default: break;  // unknown words and font or colour table words out of place
+        }
+    }
 
-        // Destinations
-        if (name == "fonttbl") {
-            s.dest = Dest::FontTable;
-            pendingFont_ = RtfFont{};
-            fontPending_ = false;
-            return;
-        }
-        if (name == "colortbl") {
-            s.dest = Dest::ColorTable;
-            doc_.colors.clear();
-            pendingColor_ = RtfColor{};
-            return;
-        }
-        // Document
-        if (name == "ansi") {
-            codePage_ = 1252;
-        } else if (name == "ansicpg") {
-            codePage_ = param;
-        } else if (name == "deff") {
-            doc_.defaultFont = param;
-        } else if (name == "uc") {
-            s.unicodeSkip = std::clamp(param, 0, 16);
-        } else if (name == "u") {
-            unicodeChar(param);
-        }
-        // Characters
-        else if (name == "par" || name == "sect" || name == "page" || name == "row") {
-            endParagraph(false);
-        } else if (name == "line") {
-            text(U'\n');
-        } else if (name == "tab" || name == "cell") {
-            text(U'\t');
-        } else if (name == "emdash") {
-            text(0x2014);
-        } else if (name == "endash") {
-            text(0x2013);
-        } else if (name == "bullet") {
-            text(0x2022);
-        } else if (name == "lquote") {
-            text(0x2018);
-        } else if (name == "rquote") {
-            text(0x2019);
-        } else if (name == "ldblquote") {
-            text(0x201C);
-        } else if (name == "rdblquote") {
-            text(0x201D);
-        } else if (name == "emspace") {
-            text(0x2003);
-        } else if (name == "enspace") {
-            text(0x2002);
-        }
-        // Character format
-        else if (name == "plain") {
-            s.chr = RtfCharFormat{};
-        } else if (name == "b") {
-            s.chr.bold = on;
-        } else if (name == "i") {
-            s.chr.italic = on;
-        } else if (name == "ul" || name == "uld" || name == "uldash" || name == "uldb" ||
-                   name == "ulw" || name == "ulth" || name == "ulwave") {
-            s.chr.underline = on;
-        } else if (name == "ulnone") {
-            s.chr.underline = false;
-        } else if (name == "strike" || name == "striked") {
-            s.chr.strike = on;
-        } else if (name == "fs") {
-            if (hasParam && param > 0) s.chr.fontSizeHalfPoints = std::min(param, 3276);
-        } else if (name == "f") {
-            s.chr.font = param;
-        } else if (name == "cf") {
-            s.chr.color = std::max(0, param);
-        } else if (name == "highlight" || name == "cb" || name == "chcbpat") {
-            s.chr.background = std::max(0, param);
-        }
-        // Paragraph format
-        else if (name == "pard") {
-            s.para = RtfParagraphFormat{};
-            pendingTabKind_ = RtfTabKind::Left;
-        } else if (name == "ql") {
-            s.para.alignment = RtfAlignment::Left;
-        } else if (name == "qc") {
-            s.para.alignment = RtfAlignment::Center;
-        } else if (name == "qr") {
-            s.para.alignment = RtfAlignment::Right;
-        } else if (name == "qj") {
-            s.para.alignment = RtfAlignment::Justify;
-        } else if (name == "li") {
-            s.para.leftIndentTwips = param;
-        } else if (name == "ri") {
-            s.para.rightIndentTwips = param;
-        } else if (name == "fi") {
-            s.para.firstLineIndentTwips = param;
-        } else if (name == "sb") {
-            s.para.spaceBeforeTwips = param;
-        } else if (name == "sa") {
-            s.para.spaceAfterTwips = param;
-        } else if (name == "tqr") {
-            pendingTabKind_ = RtfTabKind::Right;
-        } else if (name == "tqc") {
-            pendingTabKind_ = RtfTabKind::Center;
-        } else if (name == "tqdec") {
-            pendingTabKind_ = RtfTabKind::Decimal;
-        } else if (name == "tx") {
-            if (s.para.tabs.size() < 64) s.para.tabs.push_back({param, pendingTabKind_});
-            pendingTabKind_ = RtfTabKind::Left;
-        } else if (name == "tb") {
-            pendingTabKind_ = RtfTabKind::Left;
+    void fontTableWord(Word word, int param) {
+        switch (word) {
+            case Word::F:
+                flushPendingFont();
+                pendingFont_ = RtfFont{};
+                pendingFont_.number = param;
+                break;
+            case Word::Fnil: pendingFont_.family = RtfFontFamily::Nil; break;
+            case Word::Froman: pendingFont_.family = RtfFontFamily::Roman; break;
+            case Word::Fswiss: pendingFont_.family = RtfFontFamily::Swiss; break;
+            case Word::Fmodern: pendingFont_.family = RtfFontFamily::Modern; break;
+            case Word::Fscript: pendingFont_.family = RtfFontFamily::Script; break;
+            case Word::Fdecor: pendingFont_.family = RtfFontFamily::Decor; break;
+            case Word::Ftech: pendingFont_.family = RtfFontFamily::Tech; break;
+            case Word::Fbidi: pendingFont_.family = RtfFontFamily::Bidi; break;
+            case Word::Fcharset: pendingFont_.charset = param; break;
+            case Word::Fprq: pendingFont_.fixedPitch = param == 1; break;
+            default: break;
         }
     }
 
