@@ -9,6 +9,8 @@ namespace jqz::tools {
 namespace {
 
 constexpr float kPixelsPerMm = 4.0f;
+// "No bounds given" (the header's U_RCL_DEF, spelt without a C compound literal).
+constexpr U_RECTL kNoBounds{0, 0, -1, -1};
 
 U_POINTL toPoint(Point p) { return point32_set(p.x, p.y); }
 
@@ -152,10 +154,10 @@ void EmfCanvas::text(Point at, const std::string& utf8, int height, TextAlign al
     Utf16 wide(utf8);
     uint32_t* dx = dx_set(height, bold ? U_FW_BOLD : U_FW_NORMAL, static_cast<uint32_t>(wide.length));
     char* emrText = emrtext_set(toPoint(origin), static_cast<U_NUM_STR>(wide.length), 2, wide.data,
-                                U_ETO_NONE, U_RCL_DEF, dx);
+                                U_ETO_NONE, kNoBounds, dx);
     std::free(dx);
     if (emrText == nullptr) throw std::runtime_error("emrtext_set failed");
-    char* record = U_EMREXTTEXTOUTW_set(U_RCL_DEF, U_GM_COMPATIBLE, 1.0f, 1.0f,
+    char* record = U_EMREXTTEXTOUTW_set(kNoBounds, U_GM_COMPATIBLE, 1.0f, 1.0f,
                                         reinterpret_cast<PU_EMRTEXT>(emrText));
     std::free(emrText);
     append(record);

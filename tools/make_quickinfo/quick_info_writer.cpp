@@ -147,7 +147,7 @@ std::string document(const std::vector<const DeviceEntry*>& rows) {
         if (m.rom2Start != 0)
             d.row({"EPROM/ROM area 2", range(m.rom2Start, m.rom2End), bytes(m.rom2Start, m.rom2End)},
                   tabs);
-        if (m.rom1Start == 0) d.row({"EPROM/ROM", "none", ""}, tabs);
+        if (m.rom1Start == 0) d.row({"EPROM/ROM", "none"}, tabs);
         d.row({"BOOT ROM", range(m.bootStart, m.bootEnd), bytes(m.bootStart, m.bootEnd)}, tabs);
         d.para("Selecting the device marks exactly these cells as implemented in the hex editor; "
                "all other addresses are shown as unimplemented and are neither programmed nor "
