@@ -27,6 +27,7 @@
 #include <filesystem>
 
 #include "core/app/atomic_file.h"
+#include "core/app/program_folder.h"
 #include "core/device/device_image_reset.h"
 #include "core/link/port_enumeration.h"
 #include "ui/app/about_box.h"
@@ -34,6 +35,8 @@
 #include "ui/app/log_view.h"
 #include "ui/app/qt_message_sink.h"
 #include "ui/device/device_wizard.h"
+#include "ui/device/package_view.h"
+#include "ui/device/rtf_text_document.h"
 #include "ui/link/comm_set.h"
 #include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
@@ -91,11 +94,9 @@ ShellPaths ShellPaths::Default() {
     ShellPaths p;
     p.settingsFile = DefaultSettingsPath();
     const QString programDir = QCoreApplication::applicationDirPath();
-    // Installed, the documents live in <prefix>/share/jqz6811 beside <prefix>/bin.
-    const QString installed = QFileInfo(programDir + "/../share/jqz6811").absoluteFilePath();
-    p.programFolder = (QFileInfo::exists(programDir + "/dhelp") || !QFileInfo::exists(installed))
-                          ? programDir.toStdString()
-                          : installed.toStdString();
+    // "dhelp" and the manual: beside the program in the build tree, in <prefix>/share/jqz6811
+    // beside <prefix>/bin when installed.
+    p.programFolder = ProgramDataFolder(programDir.toStdString());
     p.logFile = ChooseLogFilePath(
         programDir.toStdString(),
         QFileInfo(QString::fromStdString(p.settingsFile)).absolutePath().toStdString());
@@ -125,6 +126,11 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
         o.timing = true;
         return o;
     }());
+    // The quick-info documents are RTF, read by our own reader.
+    quickInfoLoader = [](const QString& path, QTextDocument& document) {
+        return LoadRtfFile(path, document);
+    };
+
     devices_ = std::make_unique<SupportedDeviceList>(paths_.programFolder);
     hexModel_ = std::make_unique<HexEditModel>();
     EditorAppearance appearance = hexModel_->image.GetAppearance();
@@ -687,16 +693,25 @@ WindowGeometry TProgShell::mainGeometry() const {
 }
 
 void TProgShell::FormCreate() {
+    if (dpView_ == nullptr) {
+        dpView_ = new TDPView1(this);
+        dpView_->setShowPackageActions(action("ShowPackageOpen"), action("ShowPackageClose"));
+        bindPackageView(dpView_);
+        showPackageDrawings = [view = dpView_](const std::vector<std::string>& list) {
+            if (view) view->ShowDrawings(list);
+        };
+    }
+
     AppSettings settings;
     settings.mainWindow = mainGeometry();
-    settings.packageView = packageViewGeometry_;
+    settings.packageView = dpView_->GetGeometry();
     settings.editor = editorGeometry_;
     settings.appearance = hexModel_->image.GetAppearance();
     settings.portName = portName_;
     settings.baudRate = baudRate_;
     if (const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u)) {
         settings.readFrom(NameValueList::Parse(*bytes));
-        packageViewGeometry_ = settings.packageView;
+        dpView_->SetGeometry(settings.packageView);  // shows or hides the window
         editorGeometry_ = settings.editor;
         hexModel_->image.ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
@@ -729,7 +744,7 @@ void TProgShell::FormCreate() {
 AppSettings TProgShell::collectSettings() const {
     AppSettings s;
     s.mainWindow = mainGeometry();
-    s.packageView = packageViewGeometry_;
+    if (dpView_) s.packageView = dpView_->GetGeometry();
     s.editor = editorGeometry_;
     s.appearance = hexModel_->image.GetAppearance();
     s.portName = portName();

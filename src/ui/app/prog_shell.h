@@ -32,6 +32,7 @@ namespace jqz {
 
 class LogView;
 class TCommSet;
+class TDPView1;
 class TDeviceWiz1;
 namespace sim {
 class VirtualProgrammer;
@@ -54,7 +55,7 @@ public:
                         QWidget* parent = nullptr);
     ~TProgShell() override;
 
-    // Reads the settings file, shows the window, lists the ports.
+    // Creates the package view, reads the settings file, shows the window, lists the ports.
     void FormCreate();
 
     void AddLogLine(const std::string& text, int kind);
@@ -152,6 +153,8 @@ public:
     void updateCommands();
 
     QAction* action(const char* name) const;
+    // The package view; exists once FormCreate has run.
+    TDPView1* packageWindow() const { return dpView_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -190,7 +193,6 @@ private:
     bool settingsSuppressed_ = false;
     bool closed_ = false;
     // Geometry of windows that are not built yet: kept as read and written back unchanged.
-    PackageViewGeometry packageViewGeometry_;
     EditorGeometry editorGeometry_;
 
     std::map<std::string, QAction*> actions_;
@@ -199,6 +201,7 @@ private:
     QPointer<QWidget> editorWindow_;
     QPointer<QWidget> descriptionWindow_;
     QPointer<QWidget> packageView_;
+    QPointer<TDPView1> dpView_;
     QAction* editProperty_ = nullptr;
     TDeviceWiz1* deviceWiz_ = nullptr;
     TCommSet* commSet_ = nullptr;

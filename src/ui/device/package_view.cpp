@@ -1,0 +1,172 @@
+#include "ui/device/package_view.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QPalette>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "core/device/supported_device_list.h"
+#include "ui/device/emf_picture.h"
+
+// The window icon lives in the resources of a static library: register them before use.
+static void initDeviceIcons() { Q_INIT_RESOURCE(device_icons); }
+
+namespace jqz {
+
+namespace {
+constexpr const char* kPageNames[TDPView1::kPages] = {"PLCC52", "PLCC68", "PLCC84", "QFP64",
+                                                      "TQFP80", "SDIP56", "DIP48"};
+constexpr QSize kDesignedSize{640, 560};
+}  // namespace
+
+TDPView1::TDPView1(QWidget* parent) : QMainWindow(parent, Qt::Window) {
+    setObjectName("DPView1");
+    setWindowTitle(QStringLiteral("Device Package Layout"));
+    initDeviceIcons();
+    setWindowIcon(QIcon(QStringLiteral(":/jqz/package_view.svg")));
+    setMinimumSize(420, 350);
+    resize(kDesignedSize);
+
+    pageControl1_ = new QTabWidget(this);
+    pageControl1_->setObjectName("PageControl1");
+    pageControl1_->setDocumentMode(true);
+    for (int p = 0; p < kPages; ++p) {
+        auto* page = new QWidget(pageControl1_);
+        page->setObjectName(kPageNames[p]);
+        page->setAutoFillBackground(true);
+        QPalette white = page->palette();
+        white.setColor(QPalette::Window, Qt::white);
+        page->setPalette(white);
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(4, 4, 4, 4);
+        auto* picture = new EmfPicture(page);
+        picture->setObjectName(QStringLiteral("Image%1").arg(p + 1));
+        // The SDIP drawing is tall and narrow: it is shrunk to fit but never blown up.
+        picture->setScaleUp(p != 5);
+        layout->addWidget(picture);
+        pageControl1_->addTab(page, QString::fromLatin1(kPackagePages[p]));
+        pageControl1_->setTabVisible(p, false);
+        pages_[static_cast<std::size_t>(p)] = page;
+        pictures_[static_cast<std::size_t>(p)] = picture;
+    }
+    setCentralWidget(pageControl1_);
+    // Until a device with drawings is chosen there is no page to show.
+    pageControl1_->setVisible(false);
+
+    statusBar1_ = new QStatusBar(this);
+    statusBar1_->setObjectName("StatusBar1");
+    setStatusBar(statusBar1_);
+
+    current_.assign(8, std::string());
+    connect(pageControl1_, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
+}
+
+void TDPView1::setShowPackageActions(QAction* open, QAction* close) {
+    showPackageOpen_ = open;
+    showPackageClose_ = close;
+}
+
+void TDPView1::ShowDrawings(const std::vector<std::string>& list) {
+    for (int p = 0; p < kPages; ++p) pageControl1_->setTabVisible(p, false);
+    const auto entry = [&list](std::size_t i) { return i < list.size() ? list[i] : std::string(); };
+    if (entry(0).empty()) {
+        // No page is offered; nothing of an earlier device stays in view.
+        pageControl1_->setVisible(false);
+        statusBar1_->clearMessage();
+        return;
+    }
+    int firstVisible = -1;
+    for (int p = 0; p < kPages; ++p) {
+        const std::size_t e = static_cast<std::size_t>(p) + 1;
+        const std::string file = entry(e);
+        if (file.empty()) continue;
+        if (file != current_[e])
+            (void)pictures_[static_cast<std::size_t>(p)]->load(
+                QString::fromStdString(entry(0) + file));
+        pageControl1_->setTabVisible(p, true);
+        if (firstVisible < 0) firstVisible = p;
+    }
+    current_.assign(8, std::string());
+    for (std::size_t i = 0; i < 8; ++i) current_[i] = entry(i);
+    pageControl1_->setVisible(firstVisible >= 0);
+    // A hidden page is not shown: the first page of the device becomes the active one.
+    if (firstVisible >= 0 && !pageControl1_->isTabVisible(pageControl1_->currentIndex()))
+        pageControl1_->setCurrentIndex(firstVisible);
+    updateStatusBar();
+}
+
+void TDPView1::PageControl1Change() { updateStatusBar(); }
+
+void TDPView1::updateStatusBar() {
+    const int p = pageControl1_->currentIndex();
+    if (p < 0 || !pageControl1_->isTabVisible(p)) return;
+    statusBar1_->showMessage(
+        QString::fromStdString(current_[0] + current_[static_cast<std::size_t>(p) + 1]));
+}
+
+// Positions and sizes are those of the outer frame. The frame's width is known while the
+// window is shown; a hidden window is measured with the frame it had last.
+PackageViewGeometry TDPView1::GetGeometry() const {
+    const QRect outer = geometry().marginsAdded(frame_);
+    return {outer.left(), outer.top(), outer.height(), outer.width(), isVisible()};
+}
+
+void TDPView1::SetGeometry(const PackageViewGeometry& g) {
+    applyOuterGeometry(g);
+    if (g.visible) {
+        show();
+        applyOuterGeometry(g);  // now with the frame of the shown window
+    } else {
+        close();
+    }
+}
+
+void TDPView1::applyOuterGeometry(const PackageViewGeometry& g) {
+    const int width = std::max(minimumWidth(), g.width - frame_.left() - frame_.right());
+    const int height = std::max(minimumHeight(), g.height - frame_.top() - frame_.bottom());
+    setGeometry(g.left + frame_.left(), g.top + frame_.top(), width, height);
+}
+
+void TDPView1::rememberFrame() {
+    if (!isVisible()) return;
+    const QRect inner = geometry(), outer = frameGeometry();
+    frame_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                      outer.right() - inner.right(), outer.bottom() - inner.bottom());
+}
+
+void TDPView1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    rememberFrame();
+}
+
+void TDPView1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    rememberFrame();
+}
+
+void TDPView1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    rememberFrame();
+    FormShow();
+}
+
+void TDPView1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TDPView1::FormShow() {
+    if (showPackageOpen_ != nullptr) showPackageOpen_->trigger();
+}
+
+void TDPView1::FormClose() {
+    if (showPackageClose_ != nullptr) showPackageClose_->trigger();
+}
+
+}  // namespace jqz
