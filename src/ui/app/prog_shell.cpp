@@ -533,6 +533,8 @@ void TProgShell::bindDescriptionWindow(QWidget* description, QAction* editProper
     toolBar_->insertAction(action("ShowPackage"), editProperty);
 }
 
+TDPView1* TProgShell::packageWindow() const { return dpView_; }
+
 void TProgShell::bindPackageView(QWidget* view) {
     packageView_ = view;
     view->installEventFilter(this);

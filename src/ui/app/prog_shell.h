@@ -154,7 +154,7 @@ public:
 
     QAction* action(const char* name) const;
     // The package view; exists once FormCreate has run.
-    TDPView1* packageWindow() const { return dpView_; }
+    TDPView1* packageWindow() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
