@@ -1,5 +1,7 @@
 // The RTF adapter: paragraphs and runs of the core reader become blocks and character formats.
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTextDocument>
 #include <QTextFragment>
 #include <QtTest>
@@ -52,8 +54,17 @@ private slots:
         QCOMPARE(body.blockFormat().textIndent(), -24.0);
         const auto tabs = body.blockFormat().tabPositions();
         QCOMPARE(tabs.size(), 2);
-        QCOMPARE(tabs[0].position, 96.0);  // counted from the left indent
+        QCOMPARE(tabs[0].position, 120.0);  // counted from the start of the first line
         QCOMPARE(tabs[1].type, QTextOption::RightTab);
+        // Laid out, the text after the tab starts where RTF puts the stop: 2160 twips (144
+        // pixels) from the margin, whatever the paragraph's indents.
+        doc.setDocumentMargin(0);
+        doc.setTextWidth(800);
+        (void)doc.documentLayout()->documentSize();  // lays the document out
+        const QTextLine firstLine = body.layout()->lineAt(0);
+        QVERIFY(firstLine.isValid());
+        const int underAt = body.text().indexOf("under");
+        QVERIFY(qAbs(firstLine.cursorToX(underAt) - 144.0) < 1.0);
         QVERIFY(formatOf(doc, "slanted").fontItalic());
         QVERIFY(formatOf(doc, "under").fontUnderline());
         QCOMPARE(formatOf(doc, "under").fontPointSize(), 10.0);

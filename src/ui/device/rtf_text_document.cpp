@@ -49,10 +49,12 @@ QTextBlockFormat blockFormat(const RtfParagraphFormat& p) {
             if (t.kind == RtfTabKind::Right) type = QTextOption::RightTab;
             if (t.kind == RtfTabKind::Center) type = QTextOption::CenterTab;
             if (t.kind == RtfTabKind::Decimal) type = QTextOption::DelimiterTab;
-            // Tab positions count from the paragraph's left indent in RTF and from the
-            // block's left edge in Qt.
-            tabs.append(QTextOption::Tab(twipsToPixels(t.positionTwips - p.leftIndentTwips), type,
-                                         QLatin1Char('.')));
+            // RTF counts tab positions from the page margin, Qt from where the line starts:
+            // the left indent plus, on the first line, its own indent.
+            const int fromLineStart =
+                t.positionTwips - p.leftIndentTwips - p.firstLineIndentTwips;
+            if (fromLineStart <= 0) continue;
+            tabs.append(QTextOption::Tab(twipsToPixels(fromLineStart), type, QLatin1Char('.')));
         }
         f.setTabPositions(tabs);
     }
