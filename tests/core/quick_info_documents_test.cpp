@@ -42,6 +42,10 @@ TEST(QuickInfoDocuments, ReadWithTheFactsOfTheirDevices) {
         ASSERT_EQ(bytes->rfind("{\\rtf1", 0), 0u) << "not an RTF document";
         const RtfDocument doc = ParseRtf(*bytes);
         const std::string text = doc.plainText();
+        // The prose is broken into short lines; read it as running text.
+        std::string flat = text;
+        for (char& c : flat)
+            if (c == '\n') c = ' ';
         // the device row: its name and type code
         const auto row = text.find(std::string(e.name) + "\t" + std::to_string(e.type) + "\n");
         EXPECT_NE(row, std::string::npos);
@@ -61,13 +65,20 @@ TEST(QuickInfoDocuments, ReadWithTheFactsOfTheirDevices) {
             EXPECT_NE(text.find("EPROM/ROM area 2\t" + hex4(e.romArea2Start)), std::string::npos);
         }
         const int blocks = (e.eepromEnd - e.eepromStart) / 128 + 1;
-        EXPECT_NE(text.find(std::to_string(blocks) + " blocks of 128 bytes"), std::string::npos);
-        EXPECT_NE(text.find("DATA0\xE2\x80\x93" "DATA7, ECLK, ADDR0, RESET, MODA, MODB, RxD, TxD "
+        EXPECT_NE(flat.find(std::to_string(blocks) + " blocks of 128 bytes"), std::string::npos);
+        EXPECT_NE(flat.find("DATA0\xE2\x80\x93" "DATA7, ECLK, ADDR0, RESET, MODA, MODB, RxD, TxD "
                             "and EXTAL"),
                   std::string::npos);
         for (int p = 0; p < 7; ++p)
             if (e.drawings[p] != nullptr) {
-                EXPECT_NE(text.find(kPackagePages[p]), std::string::npos) << kPackagePages[p];
+                EXPECT_NE(flat.find(kPackagePages[p]), std::string::npos) << kPackagePages[p];
+            }
+        // no line is wider than the quick-info pane shows without scrolling
+        std::size_t lineStart = 0;
+        for (std::size_t i = 0; i <= text.size(); ++i)
+            if (i == text.size() || text[i] == '\n') {
+                EXPECT_LE(i - lineStart, 90u) << text.substr(lineStart, i - lineStart);
+                lineStart = i + 1;
             }
         // styled: a bold heading and the fixed-pitch device names
         ASSERT_FALSE(doc.paragraphs.empty());

@@ -1,5 +1,6 @@
 #include "quick_info_writer.h"
 
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -45,6 +46,72 @@ std::string partName(const std::string& name) {
     return compact;
 }
 
+// Visible width of RTF text: a control word or a \'hh counts as one character, a brace as none.
+std::size_t visibleLength(const std::string& rtf) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        const char c = rtf[i];
+        if (c == '{' || c == '}') continue;
+        if (c == '\\' && i + 1 < rtf.size()) {
+            ++n;
+            if (rtf[i + 1] == '\'') {
+                i += 3;
+            } else if (std::isalpha(static_cast<unsigned char>(rtf[i + 1]))) {
+                while (i + 1 < rtf.size() && std::isalnum(static_cast<unsigned char>(rtf[i + 1]))) ++i;
+                if (i + 1 < rtf.size() && rtf[i + 1] == ' ') ++i;  // the delimiter
+            } else {
+                ++i;
+            }
+            continue;
+        }
+        ++n;
+    }
+    return n;
+}
+
+bool endsWithControlWord(const std::string& token) {
+    std::size_t i = token.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(token[i - 1]))) --i;
+    if (i > 0 && token[i - 1] == '-') --i;
+    const std::size_t lettersEnd = i;
+    while (i > 0 && std::isalpha(static_cast<unsigned char>(token[i - 1]))) --i;
+    return i < lettersEnd && i > 0 && token[i - 1] == '\\';
+}
+
+// Breaks running text into lines of at most `width` visible characters with \line: the
+// quick-info pane does not wrap lines. A control word stays with the word after it.
+std::string wrapLines(const std::string& rtf, std::size_t width = 72) {
+    std::vector<std::string> words;
+    std::string word;
+    for (std::size_t i = 0; i <= rtf.size(); ++i) {
+        if (i == rtf.size() || rtf[i] == ' ') {
+            if (i < rtf.size() && endsWithControlWord(word)) {
+                word += ' ';  // its delimiter: the next word belongs to it
+                continue;
+            }
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+        } else {
+            word += rtf[i];
+        }
+    }
+    std::string out;
+    std::size_t line = 0;
+    for (const std::string& w : words) {
+        const std::size_t len = visibleLength(w);
+        if (line > 0 && line + 1 + len > width) {
+            out += "\\line ";
+            line = 0;
+        } else if (line > 0) {
+            out += ' ';
+            ++line;
+        }
+        out += w;
+        line += len;
+    }
+    return out;
+}
+
 struct Map {
     int eepromStart, eepromEnd, config, rom1Start, rom1End, rom2Start, rom2End, bootStart, bootEnd;
     auto operator<=>(const Map&) const = default;
@@ -85,9 +152,12 @@ public:
         }
         out_ += bold ? "\\b0\\par\n" : "\\par\n";
     }
-    void para(const std::string& rtf) { out_ += "\\pard\\sa60 " + rtf + "\\par\n"; }
+    void para(const std::string& rtf) {
+        out_ += "\\pard\\sb80\\sa60 " + wrapLines(rtf) + "\\par\n";
+    }
     void bullet(const std::string& rtf) {
-        out_ += "\\pard\\li360\\fi-240\\sa60\\tx360 \\bullet\\tab " + rtf + "\\par\n";
+        out_ += "\\pard\\li360\\fi-240\\sa60\\tx360 \\bullet\\tab " + wrapLines(rtf, 68) +
+                "\\par\n";
     }
     std::string text() const { return std::string(kHeader) + out_ + "}\n"; }
 
