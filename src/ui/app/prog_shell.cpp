@@ -209,7 +209,7 @@ TProgShell::~TProgShell() {
 
 OpenedPort TProgShell::openPort(const std::string& name) {
     if (name == kVirtualProgrammerPort) return virtualProgrammer_->open();
-    return OpenSystemPort(name);
+    return systemPortOpener ? systemPortOpener(name) : OpenSystemPort(name);
 }
 
 // Detection runs on this thread and may take a few seconds: the busy cursor shows it. Its

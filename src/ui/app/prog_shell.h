@@ -75,6 +75,8 @@ public:
     // Opens a port by name: the built-in virtual programmer for "Virtual Programmer",
     // otherwise the serial device.
     OpenedPort openPort(const std::string& name);
+    // Opens the system's serial ports; tests replace it to keep real ports out of reach.
+    std::function<OpenedPort(const std::string& name)> systemPortOpener;
     sim::VirtualProgrammer& virtualProgrammer() { return *virtualProgrammer_; }
     bool bufferSaved() const { return bufferSaved_; }
     void setBufferSaved(bool saved) { bufferSaved_ = saved; }
