@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -61,6 +62,9 @@ private slots:
         }
         QVERIFY(visibleTabs(view).isEmpty());
         QCOMPARE(view.currentList(), std::vector<std::string>(8));
+        view.show();
+        QVERIFY(!pages->isVisible());
+        QVERIFY(view.findChild<QLabel*>("EmptyNote")->isVisible());
         QVERIFY(view.minimumWidth() >= 420 && view.minimumHeight() >= 350);
     }
 
@@ -73,6 +77,7 @@ private slots:
         view.show();
         view.ShowDrawings(list);
         QCOMPARE(visibleTabs(view), QStringList({"PLCC 52", "QFP 64", "SDIP 56"}));
+        QVERIFY(view.pageControl()->isVisible());
         for (int page : {0, 3, 5}) QVERIFY(!view.picture(page)->isEmpty());
         for (int page : {1, 2, 4, 6}) QVERIFY(view.picture(page)->isEmpty());
         // the status bar names the active page's drawing by its full path
@@ -155,6 +160,9 @@ private slots:
         QVERIFY(visibleTabs(view).isEmpty());
         QVERIFY(!view.pageControl()->isVisible());
         QCOMPARE(statusText(view), QString());
+        auto* note = view.findChild<QLabel*>("EmptyNote");
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(), QString("No package drawing was found for this device."));
     }
 
     void picturesAreCentredAndFitted() {
@@ -223,9 +231,9 @@ private slots:
         QVERIFY(!view->isVisible());
         QVERIFY(!showPackage->isChecked());
 
-        // The selected device's drawings reach the view.
+        // A change of the Device ID field to a real device hands its drawings to the view.
         shell.devices().selectDevice("MC68HC11  P2 (2E74J)");
-        shell.showPackageDrawings(shell.devices().packageDrawings());
+        shell.DeviceIDValueChange();
         QCOMPARE(visibleTabs(*view), QStringList({"PLCC84"}));
 
         // A hidden window keeps the place and size it is given.

@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QPalette>
 #include <QShowEvent>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -55,9 +57,18 @@ TDPView1::TDPView1(QWidget* parent) : QMainWindow(parent, Qt::Window) {
         pages_[static_cast<std::size_t>(p)] = page;
         pictures_[static_cast<std::size_t>(p)] = picture;
     }
-    setCentralWidget(pageControl1_);
-    // Until a device with drawings is chosen there is no page to show.
-    pageControl1_->setVisible(false);
+    // In place of the pages while there is none to show, a line saying why.
+    emptyNote_ = new QLabel(
+        QStringLiteral("Choose a device with the Device ID button to see its package drawings."));
+    emptyNote_->setObjectName("EmptyNote");
+    emptyNote_->setAlignment(Qt::AlignCenter);
+    emptyNote_->setWordWrap(true);
+    emptyNote_->setMargin(24);
+    stack_ = new QStackedWidget(this);
+    stack_->addWidget(pageControl1_);
+    stack_->addWidget(emptyNote_);
+    stack_->setCurrentWidget(emptyNote_);
+    setCentralWidget(stack_);
 
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName("StatusBar1");
@@ -77,7 +88,8 @@ void TDPView1::ShowDrawings(const std::vector<std::string>& list) {
     const auto entry = [&list](std::size_t i) { return i < list.size() ? list[i] : std::string(); };
     if (entry(0).empty()) {
         // No page is offered; nothing of an earlier device stays in view.
-        pageControl1_->setVisible(false);
+        emptyNote_->setText(QStringLiteral("No package drawing was found for this device."));
+        stack_->setCurrentWidget(emptyNote_);
         statusBar1_->clearMessage();
         return;
     }
@@ -94,7 +106,7 @@ void TDPView1::ShowDrawings(const std::vector<std::string>& list) {
     }
     current_.assign(8, std::string());
     for (std::size_t i = 0; i < 8; ++i) current_[i] = entry(i);
-    pageControl1_->setVisible(firstVisible >= 0);
+    stack_->setCurrentWidget(firstVisible >= 0 ? static_cast<QWidget*>(pageControl1_) : emptyNote_);
     // A hidden page is not shown: the first page of the device becomes the active one.
     if (firstVisible >= 0 && !pageControl1_->isTabVisible(pageControl1_->currentIndex()))
         pageControl1_->setCurrentIndex(firstVisible);

@@ -10,6 +10,8 @@
 #include "core/app/settings_file.h"
 
 class QAction;
+class QLabel;
+class QStackedWidget;
 class QStatusBar;
 class QTabWidget;
 
@@ -55,6 +57,8 @@ private:
     void rememberFrame();
 
     QTabWidget* pageControl1_ = nullptr;
+    QLabel* emptyNote_ = nullptr;
+    QStackedWidget* stack_ = nullptr;
     QStatusBar* statusBar1_ = nullptr;
     std::array<QWidget*, kPages> pages_{};
     std::array<EmfPicture*, kPages> pictures_{};
