@@ -78,7 +78,7 @@ private slots:
                  (QStringList{"Hex Editor Options ...", "Comm Port Options ...",
                               "Firmware Update ...", "-", "Reset To Default"}));
         QCOMPARE(menuCaptions(find<QMenu>("MWindow")),
-                 (QStringList{"Hex Editor [Alt+E]", "Device Package"}));
+                 (QStringList{"Hex Editor [Alt+E]", "Description", "Device Package"}));
         QCOMPARE(menuCaptions(find<QMenu>("MHelp")),
                  (QStringList{"User Manual [F1]", "-", "About ..."}));
         QCOMPARE(shell_->windowTitle(), QString("JQZ 68(7)11 Programmer"));

@@ -33,6 +33,10 @@
 #include "ui/app/about_box.h"
 #include "ui/app/icons.h"
 #include "ui/app/log_view.h"
+#include "ui/files/explaine.h"
+#include "ui/image/dialog_fields.h"
+#include "ui/image/hex_edit.h"
+#include "ui/image/hex_options_dialog.h"
 #include "ui/app/qt_message_sink.h"
 #include "ui/device/device_wizard.h"
 #include "ui/device/package_view.h"
@@ -133,10 +137,11 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
 
     devices_ = std::make_unique<SupportedDeviceList>(paths_.programFolder);
     hexModel_ = std::make_unique<HexEditModel>();
-    EditorAppearance appearance = hexModel_->image.GetAppearance();
+    hexEdit_ = std::make_unique<THexEdit>(*hexModel_, *sink_, nullptr, this);
+    EditorAppearance appearance = hexEdit_->GetAppearance();
     appearance.LeftFont = "System";
     appearance.RightFont = "Terminal";
-    hexModel_->image.ApplyAppearance(appearance);
+    hexEdit_->ApplyAppearance(appearance);
 
     createActions();
     createMenus();
@@ -185,6 +190,15 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     setCentralWidget(central);
 
     applyMainGeometry(kDesignedGeometry);
+    bindEditorWindow(hexEdit_.get());
+    bindDescriptionWindow(hexEdit_->description(), hexEdit_->action("EditProperty"));
+    bindEditorActions(hexEdit_->editMenuActions(), hexEdit_->toolBarActions());
+    showAddressAtTop = [this](int a) { hexEdit_->ShowAddressAtTop(a); };
+    editorOptionsDialog = [this] {
+        if (hoptions_ == nullptr) hoptions_ = new THoptions(*hexEdit_, this);
+        CentreOnScreen(hoptions_);
+        hoptions_->exec();
+    };
     deviceDialog = [this] {
         if (deviceWiz_ == nullptr)
             deviceWiz_ = new TDeviceWiz1(*devices_, quickInfoLoader, this);
@@ -528,8 +542,18 @@ void TProgShell::bindDescriptionWindow(QWidget* description, QAction* editProper
     editProperty_ = editProperty;
     editProperty_->setCheckable(true);
     description->installEventFilter(this);
-    QMenu* window = findChild<QMenu*>("MWindow");
-    window->insertAction(action("ShowPackage"), editProperty);
+    // The Window menu names the same action "Description".
+    auto* item = new QAction("Description", this);
+    item->setObjectName("WindowDescription");
+    item->setCheckable(true);
+    item->setStatusTip(editProperty->statusTip());
+    item->setEnabled(editProperty->isEnabled());
+    item->setChecked(editProperty->isChecked());
+    connect(item, &QAction::triggered, editProperty, [editProperty] { editProperty->trigger(); });
+    connect(editProperty, &QAction::toggled, item, &QAction::setChecked);
+    connect(editProperty, &QAction::changed, item,
+            [item, editProperty] { item->setEnabled(editProperty->isEnabled()); });
+    findChild<QMenu*>("MWindow")->insertAction(action("ShowPackage"), item);
     toolBar_->insertAction(action("ShowPackage"), editProperty);
 }
 
@@ -707,15 +731,15 @@ void TProgShell::FormCreate() {
     AppSettings settings;
     settings.mainWindow = mainGeometry();
     settings.packageView = dpView_->GetGeometry();
-    settings.editor = editorGeometry_;
-    settings.appearance = hexModel_->image.GetAppearance();
+    settings.editor = hexEdit_->GetGeometry();
+    settings.appearance = hexEdit_->GetAppearance();
     settings.portName = portName_;
     settings.baudRate = baudRate_;
     if (const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u)) {
         settings.readFrom(NameValueList::Parse(*bytes));
         dpView_->SetGeometry(settings.packageView);  // shows or hides the window
-        editorGeometry_ = settings.editor;
-        hexModel_->image.ApplyAppearance(settings.appearance);
+        hexEdit_->SetGeometry(settings.editor);
+        hexEdit_->ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
         baudRate_ = settings.baudRate;
         recentFiles_.insert(recentFiles_.end(), settings.recentFiles.begin(),
@@ -747,8 +771,8 @@ AppSettings TProgShell::collectSettings() const {
     AppSettings s;
     s.mainWindow = mainGeometry();
     if (dpView_) s.packageView = dpView_->GetGeometry();
-    s.editor = editorGeometry_;
-    s.appearance = hexModel_->image.GetAppearance();
+    s.editor = hexEdit_->GetGeometry();
+    s.appearance = hexEdit_->GetAppearance();
     s.portName = portName();
     s.baudRate = baudRate();
     s.recentFiles = recentFiles_;

@@ -34,6 +34,8 @@ class LogView;
 class TCommSet;
 class TDPView1;
 class TDeviceWiz1;
+class THexEdit;
+class THoptions;
 namespace sim {
 class VirtualProgrammer;
 }
@@ -62,6 +64,7 @@ public:
     LogModel& log() { return log_; }
     SupportedDeviceList& devices() { return *devices_; }
     HexEditModel& hexModel() { return *hexModel_; }
+    THexEdit& hexEdit() { return *hexEdit_; }
     SequenceOptions& sequenceOptions() { return options_; }
     std::vector<std::string>& recentFiles() { return recentFiles_; }
     const std::vector<std::string>& ports() const { return ports_; }
@@ -185,6 +188,9 @@ private:
     LogModel log_;
     std::unique_ptr<SupportedDeviceList> devices_;
     std::unique_ptr<HexEditModel> hexModel_;
+    // Declared after the model, so it goes first.
+    std::unique_ptr<THexEdit> hexEdit_;
+    THoptions* hoptions_ = nullptr;
     SequenceOptions options_;
     std::vector<std::string> recentFiles_;
     std::vector<std::string> ports_;
@@ -194,8 +200,6 @@ private:
     bool bufferSaved_ = true;
     bool settingsSuppressed_ = false;
     bool closed_ = false;
-    // Geometry of windows that are not built yet: kept as read and written back unchanged.
-    EditorGeometry editorGeometry_;
 
     std::map<std::string, QAction*> actions_;
     QMenu* mEdit_ = nullptr;

@@ -1,0 +1,19 @@
+#pragma once
+// The 8-bit code page in which the editor shows and takes the image's bytes as characters
+// (Windows-1252: Latin-1 with printable characters at 0x80..0x9F).
+#include <QChar>
+#include <QString>
+#include <cstdint>
+#include <string>
+
+namespace jqz {
+
+// The character a byte stands for; bytes without a printable character give "." as 0x00
+// and 0xFF do.
+QChar DisplayCharacter(std::uint8_t byte);
+// The byte of a typed character; characters outside the code page give "?".
+std::uint8_t CodePageByte(QChar c);
+// A text in the code page, one byte per character.
+std::string ToCodePage(const QString& text);
+
+}  // namespace jqz

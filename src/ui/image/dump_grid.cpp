@@ -1,0 +1,240 @@
+#include "ui/image/dump_grid.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <array>
+
+#include "core/image/cell_range.h"
+#include "ui/image/code_page.h"
+#include "ui/image/hex_edit.h"
+
+namespace jqz {
+
+namespace {
+
+// The texts of every byte and every row address, made once.
+struct CellTexts {
+    std::array<QString, 256> hex;
+    std::array<QString, 256> character;
+    CellTexts() {
+        for (int b = 0; b < 256; ++b) {
+            hex[static_cast<std::size_t>(b)] = QStringLiteral("%1").arg(b, 2, 16, QChar('0')).toUpper();
+            character[static_cast<std::size_t>(b)] = QString(DisplayCharacter(static_cast<std::uint8_t>(b)));
+        }
+    }
+};
+
+const CellTexts& cellTexts() {
+    static const CellTexts texts;
+    return texts;
+}
+
+}  // namespace
+
+DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
+    : QAbstractScrollArea(parent), kind_(kind), owner_(owner) {
+    setObjectName(kind == Kind::Hex ? "StringGrid1" : "StringGrid2");
+    setFocusPolicy(Qt::StrongFocus);
+    setFrameShape(QFrame::StyledPanel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    verticalScrollBar()->setSingleStep(1);
+    horizontalScrollBar()->setSingleStep(kind == Kind::Hex ? kHexCellWidth : kCharCellWidth);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(false);
+    setStatusTip(kind == Kind::Hex ? "Memory dump in Hexadecimal Format"
+                                   : "Memory dump in Character Format");
+    updateScrollRange();
+}
+
+int DumpGrid::topRow() const { return verticalScrollBar()->value(); }
+
+void DumpGrid::setTopRow(int row) { verticalScrollBar()->setValue(row); }
+
+int DumpGrid::visibleRows() const { return std::max(1, viewport()->height() / kRowHeight); }
+
+int DumpGrid::contentWidth() const { return firstColumnX() + kGridColumns * cellWidth(); }
+
+void DumpGrid::updateScrollRange() {
+    QScrollBar* v = verticalScrollBar();
+    const int rows = visibleRows();
+    v->setRange(0, std::max(0, kGridRows - rows));
+    v->setPageStep(rows);
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, std::max(0, contentWidth() - viewport()->width()));
+    h->setPageStep(std::max(1, viewport()->width()));
+}
+
+void DumpGrid::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRange();
+}
+
+void DumpGrid::scrollContentsBy(int, int dy) {
+    viewport()->update();
+    if (dy != 0) emit topRowChanged(topRow());
+}
+
+QRect DumpGrid::cellRect(int row, int column) const {
+    return QRect(firstColumnX() + column * cellWidth() - horizontalScrollBar()->value(),
+                 (row - topRow()) * kRowHeight, cellWidth(), kRowHeight);
+}
+
+bool DumpGrid::cellAt(const QPoint& pos, int& row, int& column) const {
+    const int x = pos.x() + horizontalScrollBar()->value() - firstColumnX();
+    if (x < 0 || x >= kGridColumns * cellWidth() || pos.y() < 0) return false;
+    row = topRow() + pos.y() / kRowHeight;
+    column = x / cellWidth();
+    return row < kGridRows;
+}
+
+void DumpGrid::showCursor() {
+    const GridSelection& s = owner_.editor().selection();
+    const int row = s.cursorRow();
+    const int rows = visibleRows();
+    if (row < topRow())
+        setTopRow(row);
+    else if (row >= topRow() + rows)
+        setTopRow(row - rows + 1);
+    QScrollBar* h = horizontalScrollBar();
+    const int left = firstColumnX() + s.cursorColumn() * cellWidth();
+    const int fixed = firstColumnX();
+    if (left - h->value() < fixed)
+        h->setValue(left - fixed);
+    else if (left + cellWidth() - h->value() > viewport()->width())
+        h->setValue(left + cellWidth() - viewport()->width());
+}
+
+void DumpGrid::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    const QRect area = event->rect();
+    p.fillRect(area, owner_.backgroundColour());
+    p.setFont(font());
+    const int ascent = p.fontMetrics().ascent();
+
+    const HexEditor& editor = owner_.editor();
+    const MemoryImage& image = owner_.model().image;
+    const CellRect selection = editor.selection().rect();
+    const int cursor = editor.cursorAddress();
+    const CellTexts& texts = cellTexts();
+    const int top = topRow();
+    const int dx = -horizontalScrollBar()->value();
+    const int width = cellWidth();
+    const int x0 = firstColumnX() + dx;
+
+    const int firstRow = top + std::max(0, area.top()) / kRowHeight;
+    const int lastRow = std::min(kGridRows - 1, top + area.bottom() / kRowHeight);
+    const int firstColumn = std::clamp((area.left() - x0) / width, 0, kGridColumns - 1);
+    const int lastColumn = std::clamp((area.right() - x0) / width, 0, kGridColumns - 1);
+    const bool addressInView = kind_ == Kind::Hex && area.left() < x0;
+
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int y = (row - top) * kRowHeight;
+        if (addressInView) {
+            p.setPen(owner_.addressColour());
+            p.drawText(QPoint(dx + 1, y + 1 + ascent),
+                       QStringLiteral("%1").arg(row * kGridColumns, 5, 16, QChar('0')).toUpper());
+        }
+        const bool rowSelected = row >= selection.top && row <= selection.bottom;
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const int a = row * kGridColumns + column;
+            const int x = x0 + column * width;
+            if (rowSelected && column >= selection.left && column <= selection.right)
+                p.fillRect(x, y, width, kRowHeight, owner_.selectedColour());
+            const std::uint8_t byte = image.ReadData(a);
+            p.setPen(owner_.paletteColour(image.ReadAttribute(a) & MemoryImage::kColourMask));
+            p.drawText(QPoint(x + 1, y + 1 + ascent),
+                       kind_ == Kind::Hex ? texts.hex[byte] : texts.character[byte]);
+            if (a == cursor && hasFocus()) {
+                QPen pen(owner_.addressColour(), 1, Qt::DotLine);
+                p.setPen(pen);
+                p.drawRect(x, y, width - 1, kRowHeight - 1);
+            }
+        }
+    }
+}
+
+bool DumpGrid::moveByKey(QKeyEvent* event) {
+    GridSelection& s = owner_.editor().selection();
+    int row = s.cursorRow();
+    int column = s.cursorColumn();
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    switch (event->key()) {
+        case Qt::Key_Up: --row; break;
+        case Qt::Key_Down: ++row; break;
+        case Qt::Key_Left: --column; break;
+        case Qt::Key_Right: ++column; break;
+        case Qt::Key_PageUp:
+            row -= visibleRows();
+            setTopRow(topRow() - visibleRows());
+            break;
+        case Qt::Key_PageDown:
+            row += visibleRows();
+            setTopRow(topRow() + visibleRows());
+            break;
+        case Qt::Key_Home:
+            column = 0;
+            if (ctrl) row = 0;
+            break;
+        case Qt::Key_End:
+            column = kGridColumns - 1;
+            if (ctrl) row = kGridRows - 1;
+            break;
+        default: return false;
+    }
+    s.moveTo(row, column, event->modifiers() & Qt::ShiftModifier);
+    owner_.userMovedCursor(this);
+    return true;
+}
+
+void DumpGrid::keyPressEvent(QKeyEvent* event) {
+    if (moveByKey(event)) return;
+    const QString text = event->text();
+    if (!text.isEmpty() && !(event->modifiers() & Qt::AltModifier)) {
+        owner_.typed(this, text);
+        return;
+    }
+    event->ignore();
+}
+
+void DumpGrid::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() != Qt::LeftButton) return;
+    int row, column;
+    if (!cellAt(event->position().toPoint(), row, column)) return;
+    owner_.editor().selection().moveTo(row, column, event->modifiers() & Qt::ShiftModifier);
+    owner_.userMovedCursor(this);
+}
+
+void DumpGrid::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    // Dragging extends the selection; beyond the view's edges the grid scrolls along.
+    const QPoint pos = event->position().toPoint();
+    const int x = std::clamp(pos.x() + horizontalScrollBar()->value() - firstColumnX(), 0,
+                             kGridColumns * cellWidth() - 1);
+    int row = topRow() + (pos.y() < 0 ? -1 : pos.y() / kRowHeight);
+    owner_.editor().selection().moveTo(row, x / cellWidth(), true);
+    owner_.userMovedCursor(this);
+}
+
+void DumpGrid::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    owner_.gridFocused(this);
+    viewport()->update();
+}
+
+void DumpGrid::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void DumpGrid::contextMenuEvent(QContextMenuEvent* event) {
+    if (kind_ == Kind::Hex) owner_.showPopup(event->globalPos());
+}
+
+}  // namespace jqz

@@ -1,0 +1,543 @@
+#include "ui/image/hex_edit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "core/image/number_parsers.h"
+#include "ui/app/icons.h"
+#include "ui/files/explaine.h"
+#include "ui/image/copy_array_dialog.h"
+#include "ui/image/copy_as_dialog.h"
+#include "ui/image/code_page.h"
+#include "ui/image/dump_grid.h"
+#include "ui/image/fill_dialog.h"
+#include "ui/image/go_to_dialog.h"
+#include "ui/image/qt_clipboard.h"
+#include "ui/image/search_dialog.h"
+#include "ui/image/swap_dialog.h"
+
+namespace jqz {
+
+namespace {
+
+struct ActionSpec {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+    const char* hint;
+    const char* icon;
+};
+
+constexpr ActionSpec kActions[] = {
+    {"EditUndo", "Undo", "Alt+Backspace", "Undo the last action", "undo"},
+    {"EditCopy", "Copy", "Ctrl+Ins", "Copy selected memory cells to clipboard", "copy"},
+    {"EditPaste", "Paste", "Shift+Ins", "Paste contents of clipboard", "paste"},
+    {"EditSelectAll", "Select All", "Ctrl+A", "Select all memory cell", "selectall"},
+    {"EditFill", "Fill", nullptr, "Fill memory cells with the value", "fill"},
+    {"EditCopyAs", "Copy As ...", nullptr, "Copy selected memory cells to clipboard with conversion",
+     "copyas"},
+    {"EditFind", "Find", nullptr, "Find cell in memory dump", "find"},
+    {"EditSearchAgain", "Search Again", "Ctrl+L", "Search again cell in memory dump",
+     "searchagain"},
+    {"EditProperty", "Property", nullptr, "Description window Show/Close", "description"},
+    {"EditGoToAddr", "Go To Address", "Ctrl+G", "Go to address in memory dump", "goto"},
+    {"EditSwap", "Swap", nullptr, "Swap memory cells", "swap"},
+};
+
+// The actions that follow the window: enabled while it is shown.
+constexpr const char* kShownActions[] = {"EditCopy", "EditSelectAll", "EditFill", "EditCopyAs",
+                                         "EditFind", "EditGoToAddr", "EditSwap"};
+
+constexpr int kStatusWidths[] = {55, 70, 95, 170, 40};
+
+QFont gridFont(const std::string& name) {
+    QFont font(QString::fromStdString(name));
+    font.setPixelSize(13);
+    font.setFixedPitch(true);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+// Work for the window from whichever thread the image or its description runs on.
+template <typename Work>
+void onUiThread(QObject* context, Work&& work) {
+    QMetaObject::invokeMethod(context, std::forward<Work>(work), Qt::AutoConnection);
+}
+
+// The busy cursor over a widget for as long as the guard lives.
+class BusyCursor {
+public:
+    explicit BusyCursor(QWidget* widget) : widget_(widget) { widget_->setCursor(Qt::WaitCursor); }
+    ~BusyCursor() { widget_->unsetCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    QWidget* widget_;
+};
+
+}  // namespace
+
+THexEdit::THexEdit(HexEditModel& model, MessageSink& sink, Clipboard* clipboard, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      model_(model),
+      sink_(sink),
+      ownClipboard_(clipboard == nullptr ? std::make_unique<QtClipboard>() : nullptr),
+      clipboard_(clipboard == nullptr ? *ownClipboard_ : *clipboard),
+      editor_(model, sink, clipboard_) {
+    setObjectName("HexEdit");
+    setWindowTitle("HexEdit");
+    setWindowIcon(ShellIcon("hexeditor"));
+    setMinimumWidth(400);
+    setMaximumWidth(565);
+
+    for (int i = 0; i < 64; ++i) palette_[static_cast<std::size_t>(i)] = toQColor(ColorIndexToColor(i));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    splitter1_ = new QSplitter(Qt::Horizontal, this);
+    splitter1_->setObjectName("Splitter1");
+    splitter1_->setChildrenCollapsible(false);
+    hexGrid_ = new DumpGrid(DumpGrid::Kind::Hex, *this, splitter1_);
+    charGrid_ = new DumpGrid(DumpGrid::Kind::Char, *this, splitter1_);
+    hexGrid_->setMinimumWidth(265);
+    charGrid_->setMinimumWidth(70);
+    splitter1_->addWidget(hexGrid_);
+    splitter1_->addWidget(charGrid_);
+    splitter1_->setStretchFactor(0, 0);
+    splitter1_->setStretchFactor(1, 1);
+    layout->addWidget(splitter1_, 1);
+    for (DumpGrid* grid : {hexGrid_, charGrid_})
+        connect(grid, &DumpGrid::topRowChanged, this,
+                [this, grid](int row) { topRowChanged(grid, row); });
+
+    statusBar1_ = new QStatusBar(this);
+    statusBar1_->setObjectName("StatusBar1");
+    statusBar1_->setSizeGripEnabled(true);
+    statusBar1_->setStatusTip("Memory cell numerical representation and properties");
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        auto* panel = new QLabel(statusBar1_);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(kStatusWidths[i]);
+        if (i + 1 < panels_.size()) panel->setFixedWidth(kStatusWidths[i]);
+        statusBar1_->addWidget(panel, i + 1 == panels_.size() ? 1 : 0);
+        panels_[i] = panel;
+    }
+    layout->addWidget(statusBar1_);
+
+    createActions();
+    createPopupMenu();
+    explaine_ = new TExplaine(*this, this);
+
+    scrollBarOwner_ = hexGrid_;
+    hexGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    refreshAppearance();
+
+    // The designed size: the whole hex grid with its scroll bar, the character grid beside it.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int hexWidth = hexGrid_->contentWidth() + bar + 2 * hexGrid_->frameWidth();
+    const int charWidth = charGrid_->contentWidth() + 2 * charGrid_->frameWidth() + 8;
+    resize(std::clamp(hexWidth + charWidth + splitter1_->handleWidth(), 400, 565), 480);
+    layout->activate();
+    splitter1_->setSizes({hexWidth, width() - hexWidth - splitter1_->handleWidth()});
+
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { clipboardChanged(); });
+    model_.undo.setAvailabilityHandler([this](bool available) {
+        onUiThread(this, [this, available] { action("EditUndo")->setEnabled(available); });
+    });
+    model_.image.setRepaintHandler([this] {
+        onUiThread(this, [this] {
+            refreshAppearance();
+            RepaintView();
+        });
+    });
+    model_.description.setNamesChangedHandler([this] { onUiThread(this, [this] { namesChanged(); }); });
+    updateStatus();
+}
+
+THexEdit::~THexEdit() {
+    model_.undo.setAvailabilityHandler({});
+    model_.image.setRepaintHandler({});
+    model_.description.setNamesChangedHandler({});
+}
+
+void THexEdit::createActions() {
+    for (const auto& spec : kActions) {
+        auto* a = new QAction(spec.caption, this);
+        a->setObjectName(spec.name);
+        if (spec.shortcut != nullptr) a->setShortcut(QKeySequence(spec.shortcut));
+        a->setStatusTip(spec.hint);
+        a->setIcon(ShellIcon(spec.icon));
+        a->setEnabled(std::string(spec.name) == "EditProperty");
+        addAction(a);  // the shortcuts work while the editor is the active window
+        actions_[spec.name] = a;
+    }
+    auto on = [this](const char* name, void (THexEdit::*handler)()) {
+        connect(action(name), &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on("EditUndo", &THexEdit::EditUndoExecute);
+    on("EditCopy", &THexEdit::EditCopyExecute);
+    on("EditPaste", &THexEdit::EditPasteExecute);
+    on("EditSelectAll", &THexEdit::EditSelectAllExecute);
+    on("EditFill", &THexEdit::EditFillExecute);
+    on("EditCopyAs", &THexEdit::EditCopyAsExecute);
+    on("EditFind", &THexEdit::EditFindExecute);
+    on("EditSearchAgain", &THexEdit::EditSearchAgainExecute);
+    on("EditProperty", &THexEdit::EditPropertyExecute);
+    on("EditGoToAddr", &THexEdit::EditGoToAddrExecute);
+    on("EditSwap", &THexEdit::EditSwapExecute);
+}
+
+void THexEdit::createPopupMenu() {
+    popupMenu1_ = new QMenu(this);
+    popupMenu1_->setObjectName("PopupMenu1");
+    popupMenu1_->addAction(action("EditUndo"));
+    popupMenu1_->addSeparator();
+    popupMenu1_->addAction(action("EditCopy"));
+    popupMenu1_->addAction(action("EditPaste"));
+    popupMenu1_->addAction(action("EditSelectAll"));
+    popupMenu1_->addSeparator();
+    // The menu's own items: "Find ..." and "Copy As" captions, Fill with its own Ctrl+F.
+    auto* find = popupMenu1_->addAction(action("EditFind")->icon(), "Find ...");
+    find->setObjectName("PopupFind");
+    connect(find, &QAction::triggered, action("EditFind"), &QAction::trigger);
+    popupMenu1_->addAction(action("EditSearchAgain"));
+    popupMenu1_->addSeparator();
+    popupMenu1_->addAction(action("EditGoToAddr"));
+    auto* copyAs = popupMenu1_->addAction(action("EditCopyAs")->icon(), "Copy As");
+    copyAs->setObjectName("PopupCopyAs");
+    connect(copyAs, &QAction::triggered, action("EditCopyAs"), &QAction::trigger);
+    popupFill_ = popupMenu1_->addAction(action("EditFill")->icon(), "Fill");
+    popupFill_->setObjectName("PopupFill");
+    popupFill_->setShortcut(QKeySequence("Ctrl+F"));
+    popupFill_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    hexGrid_->addAction(popupFill_);
+    connect(popupFill_, &QAction::triggered, action("EditFill"), &QAction::trigger);
+    popupMenu1_->addAction(action("EditSwap"));
+    // The menu's own items follow their actions' enabled state.
+    for (auto [item, source] : {std::pair{find, action("EditFind")},
+                                std::pair{copyAs, action("EditCopyAs")},
+                                std::pair{popupFill_, action("EditFill")}}) {
+        item->setEnabled(source->isEnabled());
+        item->setStatusTip(source->statusTip());
+        connect(source, &QAction::enabledChanged, item, &QAction::setEnabled);
+    }
+}
+
+QAction* THexEdit::action(const char* name) const {
+    const auto it = actions_.find(name);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+std::vector<QAction*> THexEdit::editMenuActions() const {
+    return {action("EditUndo"),     nullptr,
+            action("EditCopy"),     action("EditPaste"),       action("EditSelectAll"), nullptr,
+            action("EditFind"),     action("EditSearchAgain"), nullptr,
+            action("EditGoToAddr"), action("EditCopyAs"),      action("EditFill"),
+            action("EditSwap")};
+}
+
+std::vector<QAction*> THexEdit::toolBarActions() const {
+    return {action("EditCopy"), action("EditPaste"), action("EditFind"), action("EditCopyAs"),
+            action("EditFill"), action("EditUndo"),  action("EditSwap"), action("EditGoToAddr")};
+}
+
+// --- appearance and painting ---
+
+void THexEdit::refreshAppearance() {
+    const EditorAppearance p = model_.image.GetAppearance();
+    hexGrid_->setFont(gridFont(p.LeftFont));
+    charGrid_->setFont(gridFont(p.RightFont));
+    addressColour_ = toQColor(p.AddressColor);
+    backgroundColour_ = toQColor(p.BackgroundColor);
+    selectedColour_ = QColor(p.BackgroundColor.r ^ 0x40, p.BackgroundColor.g ^ 0x40,
+                             p.BackgroundColor.b ^ 0x40);
+    rightFontName_ = QString::fromStdString(p.RightFont);
+    panels_[4]->setText("Char Set: " + rightFontName_);
+}
+
+EditorAppearance THexEdit::GetAppearance() const { return model_.image.GetAppearance(); }
+
+void THexEdit::ApplyAppearance(const EditorAppearance& p) {
+    model_.image.ApplyAppearance(p);
+    refreshAppearance();
+    updateStatus();
+    RepaintView();
+}
+
+void THexEdit::RepaintView() {
+    hexGrid_->viewport()->update();
+    charGrid_->viewport()->update();
+    updateStatus();
+}
+
+void THexEdit::updateStatus() {
+    const int a = editor_.cursorAddress();
+    const std::uint8_t byte = model_.image.ReadData(a);
+    panels_[0]->setText(" " + QString::fromStdString(HexText(a, 5)));
+    panels_[1]->setText(QStringLiteral("Dec: %1").arg(byte));
+    panels_[2]->setText(QStringLiteral("Bin: %1").arg(byte, 8, 2, QChar('0')));
+    panels_[3]->setText(model_.image.IsUnimplemented(a) ? "Unimplemented"
+                        : model_.image.IsReadOnly(a)    ? "Read Only"
+                                                        : "Read/Write");
+    panels_[4]->setText("Char Set: " + rightFontName_);
+    explaine_->repaintGrid();
+}
+
+QString THexEdit::statusText(int panel) const {
+    return panel >= 0 && panel < static_cast<int>(panels_.size())
+               ? panels_[static_cast<std::size_t>(panel)]->text()
+               : QString();
+}
+
+// --- cursor, typing, focus ---
+
+void THexEdit::afterCommand() {
+    hexGrid_->showCursor();
+    charGrid_->showCursor();
+    RepaintView();
+}
+
+void THexEdit::GoToAddress(long long a) {
+    editor_.GoToAddress(a);
+    afterCommand();
+}
+
+void THexEdit::ShowAddressAtTop(long long a) {
+    editor_.GoToAddress(MemoryImage::LastAddress());
+    hexGrid_->setTopRow(kGridRows);
+    GoToAddress(a);
+}
+
+void THexEdit::userMovedCursor(DumpGrid* grid) {
+    if (grid == hexGrid_) editor_.clearNibble();
+    grid->showCursor();
+    (grid == hexGrid_ ? charGrid_ : hexGrid_)->showCursor();
+    RepaintView();
+}
+
+void THexEdit::typed(DumpGrid* grid, const QString& text) {
+    for (QChar c : text) {
+        const std::uint8_t byte = CodePageByte(c);
+        if (grid == hexGrid_) {
+            if (!editor_.TypeHexKey(byte)) QApplication::beep();
+        } else {
+            editor_.TypeCharKey(byte);
+        }
+    }
+    afterCommand();
+}
+
+void THexEdit::gridFocused(DumpGrid* grid) {
+    editor_.clearNibble();
+    giveScrollBarTo(grid);
+}
+
+void THexEdit::giveScrollBarTo(DumpGrid* grid) {
+    if (scrollBarOwner_ == grid) return;
+    DumpGrid* other = grid == hexGrid_ ? charGrid_ : hexGrid_;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QList<int> sizes = splitter1_->sizes();
+    const int to = grid == hexGrid_ ? 0 : 1;
+    if (sizes.size() == 2 && sizes[1 - to] - bar >= (to == 0 ? 70 : 265)) {
+        sizes[to] += bar;
+        sizes[1 - to] -= bar;
+    }
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    other->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    splitter1_->setSizes(sizes);
+    scrollBarOwner_ = grid;
+}
+
+void THexEdit::topRowChanged(DumpGrid* grid, int row) {
+    DumpGrid* other = grid == hexGrid_ ? charGrid_ : hexGrid_;
+    if (other->topRow() != row) other->setTopRow(row);
+}
+
+void THexEdit::showPopup(const QPoint& globalPos) { popupMenu1_->popup(globalPos); }
+
+// --- window state ---
+
+void THexEdit::namesChanged() {
+    setWindowTitle(QString::fromStdString(model_.Caption()));
+    explaine_->namesChanged();
+}
+
+void THexEdit::clipboardChanged() {
+    action("EditPaste")->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
+}
+
+void THexEdit::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous()) return;
+    setWindowTitle(QString::fromStdString(model_.Caption()));
+    clipboardChanged();
+    action("EditSearchAgain")->setEnabled(searchCreated());
+    action("EditUndo")->setEnabled(!model_.undo.IsEmpty());
+    for (const char* name : kShownActions) action(name)->setEnabled(true);
+    hexGrid_->setFocus(Qt::OtherFocusReason);
+    afterCommand();
+}
+
+void THexEdit::closeEvent(QCloseEvent* event) {
+    for (const auto& [name, a] : actions_)
+        if (name != "EditProperty") a->setEnabled(false);
+    event->accept();
+}
+
+bool THexEdit::event(QEvent* event) {
+    // Hints go to the main window's hint line.
+    if (event->type() == QEvent::StatusTip && parentWidget() != nullptr)
+        return QCoreApplication::sendEvent(parentWidget(), event);
+    return QWidget::event(event);
+}
+
+// --- geometry ---
+
+EditorGeometry THexEdit::GetGeometry() const {
+    EditorGeometry g;
+    const QRect f = frameGeometry();
+    g.EditorLeft = f.left();
+    g.EditorTop = f.top();
+    g.EditorHeight = f.height();
+    g.EditorWidth = f.width();
+    g.LeftGridWidth = splitter1_->sizes().value(0);
+    g.EditorVisible = isVisible();
+    const QRect d = explaine_->frameGeometry();
+    g.DescriptionLeft = d.left();
+    g.DescriptionTop = d.top();
+    g.DescriptionHeight = d.height();
+    g.DescriptionWidth = d.width();
+    g.DescriptionVisible = explaine_->isVisible();
+    return g;
+}
+
+namespace {
+
+void placeWindow(QWidget* w, int left, int top, int height, int width) {
+    const QSize frameExtra = w->frameGeometry().size() - w->geometry().size();
+    w->move(left, top);
+    w->resize(std::max(1, width - frameExtra.width()), std::max(1, height - frameExtra.height()));
+}
+
+}  // namespace
+
+void THexEdit::SetGeometry(const EditorGeometry& g) {
+    placeWindow(this, g.EditorLeft, g.EditorTop, g.EditorHeight, g.EditorWidth);
+    if (g.EditorVisible)
+        show();
+    else
+        close();
+    layout()->activate();
+    const int total = splitter1_->width() - splitter1_->handleWidth();
+    const int left = std::clamp(g.LeftGridWidth, 265, std::max(265, total - 70));
+    splitter1_->setSizes({left, std::max(70, total - left)});
+    placeWindow(explaine_, g.DescriptionLeft, g.DescriptionTop, g.DescriptionHeight,
+                g.DescriptionWidth);
+    if (g.DescriptionVisible)
+        explaine_->show();
+    else
+        explaine_->close();
+}
+
+// --- commands ---
+
+void THexEdit::EditUndoExecute() {
+    {
+        BusyCursor busy(hexGrid_);
+        editor_.EditUndo();
+    }
+    afterCommand();
+}
+
+void THexEdit::EditCopyExecute() {
+    bool copied;
+    {
+        BusyCursor busy(hexGrid_);
+        copied = editor_.EditCopy();
+    }
+    if (copied) return;
+    if (form2_ == nullptr) form2_ = new TForm2(*this);
+    const QString address = QString::fromStdString(AddressText(editor_.cursorAddress()));
+    BusyCursor busy(hexGrid_);
+    form2_->open(address, address);
+}
+
+void THexEdit::EditPasteExecute() {
+    {
+        BusyCursor busy(hexGrid_);
+        editor_.EditPaste();
+    }
+    afterCommand();
+}
+
+void THexEdit::EditSelectAllExecute() {
+    editor_.EditSelectAll();
+    afterCommand();
+}
+
+void THexEdit::EditFillExecute() {
+    if (form5_ == nullptr) form5_ = new TForm5(*this);
+    {
+        BusyCursor busy(hexGrid_);
+        form5_->open();
+    }
+    afterCommand();
+}
+
+void THexEdit::EditCopyAsExecute() {
+    if (form6_ == nullptr) form6_ = new TForm6(*this);
+    BusyCursor busy(hexGrid_);
+    form6_->open();
+}
+
+void THexEdit::EditFindExecute() {
+    if (form7_ == nullptr) {
+        form7_ = new TForm7(*this);
+        action("EditSearchAgain")->setEnabled(true);
+    }
+    form7_->open();
+    afterCommand();
+}
+
+void THexEdit::EditSearchAgainExecute() {
+    if (form7_ == nullptr) return;
+    form7_->searchAgain();
+    afterCommand();
+}
+
+void THexEdit::EditPropertyExecute() {
+    if (explaine_->isVisible())
+        explaine_->close();
+    else
+        explaine_->show();
+}
+
+void THexEdit::EditGoToAddrExecute() {
+    if (form3_ == nullptr) form3_ = new TForm3(*this);
+    form3_->open();
+    afterCommand();
+}
+
+void THexEdit::EditSwapExecute() {
+    if (form4_ == nullptr) form4_ = new TForm4(*this);
+    form4_->open();
+    afterCommand();
+}
+
+}  // namespace jqz
