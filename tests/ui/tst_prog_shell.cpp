@@ -11,6 +11,8 @@
 #include "ui/app/log_view.h"
 #include "no_system_ports.h"
 #include "ui/app/prog_shell.h"
+#include "ui/files/explaine.h"
+#include "ui/image/hex_edit.h"
 
 using namespace jqz;
 
@@ -145,6 +147,57 @@ private slots:
         QVERIFY(second.find("HE_NOFIX_COLOR=12\r\n") != std::string::npos);
         QVERIFY(second.find("LOF0=a\r\nLOF1=c\r\n") != std::string::npos);
         QVERIFY2(second.find("P_WIN_POS_WIDTH=700\r\n") != std::string::npos, second.c_str());
+    }
+
+    void theEditorsGeometryTravelsThroughTheSettingsFile() {
+        WriteFileAtomically(paths().settingsFile,
+                            "H_WIN_POS_LEFT=30\r\nH_WIN_POS_TOP=40\r\nH_WIN_POS_HEIGHT=420\r\n"
+                            "H_WIN_POS_WIDTH=520\r\nH_SPLIT_POS_LEFT=300\r\nH_WIN_VISIBLE=-1\r\n"
+                            "E_WIN_POS_WIDTH=333\r\nE_WIN_VISIBLE=1\r\n");
+        {
+            ScriptedSink sink;
+            TProgShell shell(paths(), &sink);
+            shell.FormCreate();
+            THexEdit& editor = shell.hexEdit();
+            QVERIFY(editor.isVisible());
+            QVERIFY(editor.description()->isVisible());
+            const EditorGeometry g = editor.GetGeometry();
+            QCOMPARE(g.EditorLeft, 30);
+            QCOMPARE(g.EditorTop, 40);
+            QCOMPARE(g.EditorHeight, 420);
+            QCOMPARE(g.EditorWidth, 520);
+            QCOMPARE(g.LeftGridWidth, 300);
+            QCOMPARE(g.DescriptionWidth, 333);
+            QVERIFY(shell.action("ShowEditor")->isChecked());
+            editor.close();
+            QVERIFY(!shell.action("ShowEditor")->isChecked());
+            QVERIFY(shell.close());
+        }
+        const std::string text = readFile(QString::fromStdString(paths().settingsFile));
+        QVERIFY2(text.find("H_WIN_POS_LEFT=30\r\nH_WIN_POS_TOP=40\r\nH_WIN_POS_HEIGHT=420\r\n"
+                           "H_WIN_POS_WIDTH=520\r\nH_WIN_VISIBLE=0\r\nH_SPLIT_POS_LEFT=300\r\n") !=
+                     std::string::npos,
+                 text.c_str());
+        QVERIFY2(text.find("E_WIN_POS_WIDTH=333\r\nE_WIN_VISIBLE=1\r\n") != std::string::npos,
+                 text.c_str());
+    }
+
+    void theEditorsActionsReachTheEditMenu() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        auto* edit = shell.findChild<QMenu*>("MEdit");
+        QVERIFY(edit->isEnabled());
+        QStringList captions;
+        for (QAction* a : edit->actions()) captions << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(captions, (QStringList{"Undo", "-", "Copy", "Paste", "Select All", "-", "Find",
+                                        "Search Again", "-", "Go To Address", "Copy As ...", "Fill",
+                                        "Swap"}));
+        // Hidden editor: the Edit commands are greyed.
+        QVERIFY(!shell.hexEdit().action("EditCopy")->isEnabled());
+        shell.action("ShowEditor")->trigger();
+        QVERIFY(shell.hexEdit().isVisible());
+        QVERIFY(shell.hexEdit().action("EditCopy")->isEnabled());
+        shell.FormClose();
     }
 
     void imageStartsAsDemoModeFF() {

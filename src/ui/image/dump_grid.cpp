@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
-#include <array>
 
 #include "core/image/cell_range.h"
 #include "ui/image/code_page.h"
@@ -15,26 +14,6 @@
 
 namespace jqz {
 
-namespace {
-
-// The texts of every byte and every row address, made once.
-struct CellTexts {
-    std::array<QString, 256> hex;
-    std::array<QString, 256> character;
-    CellTexts() {
-        for (int b = 0; b < 256; ++b) {
-            hex[static_cast<std::size_t>(b)] = QStringLiteral("%1").arg(b, 2, 16, QChar('0')).toUpper();
-            character[static_cast<std::size_t>(b)] = QString(DisplayCharacter(static_cast<std::uint8_t>(b)));
-        }
-    }
-};
-
-const CellTexts& cellTexts() {
-    static const CellTexts texts;
-    return texts;
-}
-
-}  // namespace
 
 DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
     : QAbstractScrollArea(parent), kind_(kind), owner_(owner) {
@@ -49,7 +28,27 @@ DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
     viewport()->setMouseTracking(false);
     setStatusTip(kind == Kind::Hex ? "Memory dump in Hexadecimal Format"
                                    : "Memory dump in Character Format");
+    prepareTexts();
     updateScrollRange();
+}
+
+void DumpGrid::prepareTexts() {
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<std::uint8_t>(b);
+        QStaticText& text = texts_[byte];
+        text.setText(kind_ == Kind::Hex ? QStringLiteral("%1").arg(b, 2, 16, QChar('0')).toUpper()
+                                        : QString(DisplayCharacter(byte)));
+        text.setTextFormat(Qt::PlainText);
+        text.prepare(QTransform(), font());
+    }
+}
+
+void DumpGrid::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        prepareTexts();
+        viewport()->update();
+    }
 }
 
 int DumpGrid::topRow() const { return verticalScrollBar()->value(); }
@@ -121,7 +120,6 @@ void DumpGrid::paintEvent(QPaintEvent* event) {
     const MemoryImage& image = owner_.model().image;
     const CellRect selection = editor.selection().rect();
     const int cursor = editor.cursorAddress();
-    const CellTexts& texts = cellTexts();
     const int top = topRow();
     const int dx = -horizontalScrollBar()->value();
     const int width = cellWidth();
@@ -148,8 +146,7 @@ void DumpGrid::paintEvent(QPaintEvent* event) {
                 p.fillRect(x, y, width, kRowHeight, owner_.selectedColour());
             const std::uint8_t byte = image.ReadData(a);
             p.setPen(owner_.paletteColour(image.ReadAttribute(a) & MemoryImage::kColourMask));
-            p.drawText(QPoint(x + 1, y + 1 + ascent),
-                       kind_ == Kind::Hex ? texts.hex[byte] : texts.character[byte]);
+            p.drawStaticText(x + 1, y + 1, texts_[byte]);
             if (a == cursor && hasFocus()) {
                 QPen pen(owner_.addressColour(), 1, Qt::DotLine);
                 p.setPen(pen);

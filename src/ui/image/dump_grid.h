@@ -3,6 +3,8 @@
 // columns of two hexadecimal digits) or the character grid (16 columns of one character).
 // Both show 4096 rows and paint only the cells in view.
 #include <QAbstractScrollArea>
+#include <QStaticText>
+#include <array>
 
 namespace jqz {
 
@@ -48,14 +50,18 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     int firstColumnX() const { return kind_ == Kind::Hex ? kAddressWidth : 0; }
     int cellWidth() const { return kind_ == Kind::Hex ? kHexCellWidth : kCharCellWidth; }
     bool moveByKey(QKeyEvent* event);
+    // Every byte's text laid out once for the grid's font.
+    void prepareTexts();
 
     Kind kind_;
     THexEdit& owner_;
+    std::array<QStaticText, 256> texts_;
 };
 
 }  // namespace jqz

@@ -439,20 +439,26 @@ void placeWindow(QWidget* w, int left, int top, int height, int width) {
 
 void THexEdit::SetGeometry(const EditorGeometry& g) {
     placeWindow(this, g.EditorLeft, g.EditorTop, g.EditorHeight, g.EditorWidth);
-    if (g.EditorVisible)
+    if (g.EditorVisible) {
         show();
-    else
+        // The frame is known once the window is shown: place it by its outer edges again.
+        placeWindow(this, g.EditorLeft, g.EditorTop, g.EditorHeight, g.EditorWidth);
+    } else {
         close();
+    }
     layout()->activate();
     const int total = splitter1_->width() - splitter1_->handleWidth();
     const int left = std::clamp(g.LeftGridWidth, 265, std::max(265, total - 70));
     splitter1_->setSizes({left, std::max(70, total - left)});
     placeWindow(explaine_, g.DescriptionLeft, g.DescriptionTop, g.DescriptionHeight,
                 g.DescriptionWidth);
-    if (g.DescriptionVisible)
+    if (g.DescriptionVisible) {
         explaine_->show();
-    else
+        placeWindow(explaine_, g.DescriptionLeft, g.DescriptionTop, g.DescriptionHeight,
+                    g.DescriptionWidth);
+    } else {
         explaine_->close();
+    }
 }
 
 // --- commands ---
