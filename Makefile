@@ -18,6 +18,7 @@ test: deps
 
 bench: build
 	./build/bench/jqz_bench
+	QT_QPA_PLATFORM=offscreen ./build/bench/jqz_bench_ui
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz *.log

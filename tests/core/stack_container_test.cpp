@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "core/image/hex_edit_model.h"
@@ -176,6 +178,32 @@ TEST(StackContainer, BeginBulkEmptiesIt) {
     m.image.EndBulk();
     EXPECT_EQ(m.undo.Undo(), -1);
     EXPECT_EQ(availability, (std::vector<bool>{true, false}));
+}
+
+// A read sequence empties the stack from its worker while the editor records steps.
+TEST(StackContainer, ClearFromAWorkerWhileStepsAreRecorded) {
+    HexEditModel m;
+    std::atomic<int> notices{0};
+    m.undo.setAvailabilityHandler([&](bool) { ++notices; });
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        while (!stop) {
+            m.image.BeginBulk();
+            m.image.WriteData(0x8000, 0x11);
+            m.image.EndBulk();
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        typeInto(m, i & 0xFF, static_cast<std::uint8_t>(i));
+        if (i % 7 == 0) m.undo.Undo();
+    }
+    stop = true;
+    worker.join();
+    m.image.BeginBulk();
+    m.image.EndBulk();
+    EXPECT_TRUE(m.undo.IsEmpty());
+    EXPECT_EQ(m.undo.recordCount(), 0);
+    EXPECT_GT(notices.load(), 0);
 }
 
 }  // namespace
