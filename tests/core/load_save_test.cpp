@@ -7,6 +7,7 @@
 #include "core/files/load_file.h"
 #include "core/files/records.h"
 #include "core/files/save_file.h"
+#include "core/image/editor_messages.h"
 #include "core/image/number_parsers.h"
 #include "file_test_support.h"
 #include "test_support.h"
@@ -394,7 +395,7 @@ TEST_F(SaveTest, RangeChecks) {
         std::string content;  // of the binary file
     };
     const Case cases[] = {
-        {"0x0000", "0x10000", false, {kTooBigAddress}, ""},
+        {"0x0000", "0x10000", false, {kTooBigAddressMessage}, ""},
         {"0xFFFF", "0xFFFF", true, {}, "\x03"},
         {"0x0100", "0x00FF", true, {}, "\x01\x02"},
         {"0x", "0x10", false, {kNumberFormatMessage}, ""},

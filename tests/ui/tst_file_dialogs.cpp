@@ -21,18 +21,13 @@
 #include "ui/files/load_dialog.h"
 #include "ui/files/save_dialog.h"
 #include "../core/test_support.h"
+#include "shell_test_support.h"
 
 using namespace jqz;
 
 namespace {
 
 using ScriptedSink = test::RecordingSink;
-
-std::vector<std::string> logTexts(TProgShell& shell) {
-    std::vector<std::string> out;
-    for (const auto& line : shell.log().storedLines()) out.push_back(line.substr(1));
-    return out;
-}
 
 // Runs `inside` once the next modal dialog of type T is up; fails the test if none comes.
 template <typename T>
@@ -77,13 +72,7 @@ class TestFileDialogs : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
-    ShellPaths paths() const {
-        ShellPaths p;
-        p.settingsFile = (dir_.path() + "/jqz6811.ini").toStdString();
-        p.programFolder = dir_.path().toStdString();
-        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
-        return p;
-    }
+    ShellPaths paths() const { return test::ShellPathsIn(dir_.path()); }
     std::string file(const QString& name, const std::string& text) const {
         const std::string path = (dir_.path() + "/" + name).toStdString();
         (void)WriteFileAtomically(path, text);
@@ -145,7 +134,7 @@ private slots:
         QCOMPARE(shell.hexModel().image.ReadData(0x0800), std::uint8_t{1});
         QCOMPARE(shell.hexModel().image.ReadData(0x1000), std::uint8_t{0xFF});
         QCOMPARE(shell.hexModel().description.projectName(), std::string("abc"));
-        QCOMPARE(logTexts(shell), (std::vector<std::string>{"Buffer Cleared with 0xFF",
+        QCOMPARE(test::LogTexts(shell), (std::vector<std::string>{"Buffer Cleared with 0xFF",
                                                             "Reading file : " + s19,
                                                             "Read file complete"}));
         QCOMPARE(shell.recentFiles(), std::vector<std::string>{s19});
@@ -158,7 +147,7 @@ private slots:
             d->reject();
         });
         shell.action("EditOpenFile")->trigger();
-        QCOMPARE(logTexts(shell).size(), std::size_t{3});
+        QCOMPARE(test::LogTexts(shell).size(), std::size_t{3});
     }
 
     void browseAndTheRecentList() {
@@ -282,7 +271,7 @@ private slots:
         const auto text = ReadWholeFile((base + ".s19").toStdString());
         QVERIFY(text.has_value());
         QVERIFY(text->find("S20600002042FF") != std::string::npos);
-        QCOMPARE(logTexts(shell), (std::vector<std::string>{"Writing file : " + (base + ".s19").toStdString(),
+        QCOMPARE(test::LogTexts(shell), (std::vector<std::string>{"Writing file : " + (base + ".s19").toStdString(),
                                                             "Write file complete"}));
 
         // Cancel leaves the saved flag as it was.
@@ -307,7 +296,7 @@ private slots:
             child<QPushButton>(d, "Button2")->click();
             QVERIFY(d->isVisible());
             QCOMPARE(sink.errors.size(), std::size_t{1});
-            const auto lines = logTexts(shell);
+            const auto lines = test::LogTexts(shell);
             QCOMPARE(lines.size(), std::size_t{2});
             QCOMPARE(lines[1], sink.errors[0]);
             d->reject();

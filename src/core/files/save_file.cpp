@@ -1,11 +1,9 @@
 #include "core/files/save_file.h"
 
-#include <utility>
-
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
 #include "core/image/hex_edit_model.h"
-#include "core/image/number_parsers.h"
+#include "core/image/hex_editor.h"
 
 namespace jqz {
 
@@ -35,15 +33,10 @@ bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink&
 
     WriteRange range{0, MemoryImage::LastAddress(), request.saveUnimplemented};
     if (!request.entireBuffer) {
-        range.lowest = ParseNumber(request.lowestText, messages);
-        if (range.lowest == -1) return false;
-        range.highest = ParseNumber(request.highestText, messages);
-        if (range.highest == -1) return false;
-        if (range.highest < range.lowest) std::swap(range.lowest, range.highest);
-        if (range.highest > MemoryImage::LastAddress()) {
-            messages.showError(kTooBigAddress);
-            return false;
-        }
+        const auto typed = ParseAddressRange(request.lowestText, request.highestText, messages);
+        if (!typed) return false;
+        range.lowest = typed->from;
+        range.highest = typed->to;
     }
 
     log.AddLogLine(kWritingFile + request.fileName, LogInfo);

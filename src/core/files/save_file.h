@@ -26,7 +26,6 @@ inline bool UnimplementedChoiceApplies(SaveFormat format) { return format != Sav
 inline constexpr const char* kShortAddressWarning =
     "Motorola S (4 byte address) format allow save buffer up to 0xFFFF address only.\r\n\r\n"
     "Continue ?";
-inline constexpr const char* kTooBigAddress = "Too big Address value";
 inline constexpr const char* kWritingFile = "Writing file : ";
 inline constexpr const char* kWriteFileComplete = "Write file complete";
 

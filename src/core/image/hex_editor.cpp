@@ -81,18 +81,23 @@ void HexEditor::EditPaste() {
     if (result.scanned) selection_.GoToAddress(result.nextAddress);
 }
 
-std::optional<AddressRange> HexEditor::ParseAddressRange(const std::string& fromText,
-                                                         const std::string& toText) {
-    const int from = ParseNumber(fromText, sink_);
+std::optional<AddressRange> ParseAddressRange(const std::string& fromText,
+                                              const std::string& toText, MessageSink& sink) {
+    const int from = ParseNumber(fromText, sink);
     if (from < 0) return std::nullopt;
-    const int to = ParseNumber(toText, sink_);
+    const int to = ParseNumber(toText, sink);
     if (to < 0) return std::nullopt;
     AddressRange range{std::min(from, to), std::max(from, to)};
     if (range.to > MemoryImage::LastAddress()) {
-        sink_.showError(kTooBigAddressMessage);
+        sink.showError(kTooBigAddressMessage);
         return std::nullopt;
     }
     return range;
+}
+
+std::optional<AddressRange> HexEditor::ParseAddressRange(const std::string& fromText,
+                                                         const std::string& toText) {
+    return jqz::ParseAddressRange(fromText, toText, sink_);
 }
 
 bool HexEditor::FillOk(const std::string& valueText, const std::string& fromText,

@@ -35,6 +35,11 @@ struct AddressRange {
     int to = 0;
 };
 
+// Two address fields as every range dialog reads them: ParseNumber on each (stopping at the
+// first refused one), the ends swapped when reversed, "Too big Address value" above the image.
+std::optional<AddressRange> ParseAddressRange(const std::string& fromText,
+                                              const std::string& toText, MessageSink& sink);
+
 class HexEditor {
 public:
     HexEditor(HexEditModel& model, MessageSink& sink, Clipboard& clipboard);

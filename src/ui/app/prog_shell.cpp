@@ -45,6 +45,7 @@
 #include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
 #include "ui/files/load_dialog.h"
+#include "ui/files/print_dialog.h"
 #include "ui/files/save_dialog.h"
 
 namespace jqz {
@@ -207,6 +208,13 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     loadDialog = [this] {
         if (loadf_ == nullptr) loadf_ = new TLoadf(*hexModel_, recentFiles_, *sink_, log_, this);
         loadf_->exec();
+    };
+    printDialog = [this] {
+        if (printd_ == nullptr)
+            printd_ = new TPrintd(
+                *hexModel_, *sink_, log_, [this](int m) { setGaugeMaximum(m); },
+                [this](int p) { setGaugePosition(p); }, this);
+        printd_->exec();
     };
     saveDialog = [this] {
         if (savef_ == nullptr) savef_ = new TSavef(*hexModel_, *sink_, log_, this);

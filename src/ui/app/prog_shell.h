@@ -40,6 +40,7 @@ namespace sim {
 class VirtualProgrammer;
 }
 class TLoadf;
+class TPrintd;
 class TSavef;
 
 // Where the program finds and keeps its files; tests point these at a temporary folder.
@@ -216,6 +217,7 @@ private:
     std::unique_ptr<COM> com_;
     TLoadf* loadf_ = nullptr;
     TSavef* savef_ = nullptr;
+    TPrintd* printd_ = nullptr;
 
     QToolButton* deviceIdButton_ = nullptr;
     QLineEdit* deviceIdValue_ = nullptr;

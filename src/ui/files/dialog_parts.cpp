@@ -72,7 +72,8 @@ DialogButtons AddDialogButtons(QVBoxLayout& layout, const char* acceptName,
                                const QString& acceptText, const char* cancelName) {
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    DialogButtons buttons{NamedButton(acceptName, acceptText), NamedButton(cancelName, "Cancel")};
+    DialogButtons buttons{NamedButton(acceptName, acceptText), NamedButton(cancelName, "Cancel"),
+                          row};
     buttons.accept->setDefault(true);
     row->addWidget(buttons.accept);
     row->addWidget(buttons.cancel);

@@ -6,6 +6,7 @@
 
 class QDialog;
 class QFileDialog;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,10 +30,12 @@ QPushButton* NamedButton(const char* name, const QString& text);
 // A separator line and a bold heading.
 void AddHeading(QVBoxLayout& layout, const char* name, const QString& text);
 
-// The default and the cancel button at the dialog's bottom right.
+// The default and the cancel button at the dialog's bottom right, in a row that may take
+// more buttons at its left.
 struct DialogButtons {
     QPushButton* accept;
     QPushButton* cancel;
+    QHBoxLayout* row;
 };
 DialogButtons AddDialogButtons(QVBoxLayout& layout, const char* acceptName,
                                const QString& acceptText, const char* cancelName);

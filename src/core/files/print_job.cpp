@@ -1,0 +1,92 @@
+#include "core/files/print_job.h"
+
+#include <new>
+#include <vector>
+
+#include "core/app/log_model.h"
+#include "core/image/editor_messages.h"
+#include "core/image/hex_edit_model.h"
+#include "core/image/number_parsers.h"
+
+namespace jqz {
+
+int PrintFontPoints(int bytesPerRow) { return bytesPerRow == 16 ? 12 : 8; }
+
+std::optional<AddressRange> PrintRange(const std::string& fromText, const std::string& toText,
+                                       MessageSink& messages) {
+    return ParseAddressRange(fromText, toText, messages);
+}
+
+std::string PrintingBufferLine(const AddressRange& range, const std::string& printerName) {
+    return "Printing buffer : " + AddressText(range.from) + "-" + AddressText(range.to) +
+           " -> " + printerName;
+}
+
+PrinterTh::PrinterTh(const HexEditModel& model, PrintRequest request, PrintDocument& document,
+                     LogSink& log, Gauge gauge, std::function<void()> finished)
+    : model_(model),
+      request_(request),
+      document_(document),
+      log_(log),
+      gauge_(std::move(gauge)),
+      finished_(std::move(finished)),
+      thread_([this] { Execute(); }) {}
+
+PrinterTh::~PrinterTh() {
+    Terminate();
+    WaitFor();
+}
+
+void PrinterTh::WaitFor() {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void PrinterTh::Execute() {
+    returnValue_.store(1);
+    if (!Terminated()) {
+        std::vector<std::string> lines;
+        bool haveText = true;
+        try {
+            const std::string text =
+                model_.DumpText(request_.range.from, request_.range.to, request_.bytesPerRow);
+            for (std::size_t at = 0; at < text.size();) {
+                const std::size_t end = text.find("\r\n", at);
+                lines.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+                at = end == std::string::npos ? text.size() : end + 2;
+            }
+        } catch (const std::bad_alloc&) {
+            lines.clear();
+            haveText = false;
+            log_.AddLogLine(kNotEnoughMemoryMessage, LogError);
+        }
+        document_.begin(PrintFontPoints(request_.bytesPerRow));
+        if (gauge_.setMaximum) gauge_.setMaximum(static_cast<int>(lines.size()));
+        for (std::size_t i = 0; i < lines.size() && !Terminated(); ++i) {
+            document_.appendLine(lines[i]);
+            if (gauge_.setPosition) gauge_.setPosition(static_cast<int>(i));
+        }
+        if (gauge_.setPosition) gauge_.setPosition(0);
+        if (!haveText) {
+            returnValue_.store(0);
+        } else if (!Terminated()) {
+            // Once printing has begun it is not interrupted.
+            const std::string error = document_.print();
+            if (error.empty())
+                log_.AddLogLine(kPrintBufferComplete, LogInfo);
+            else
+                log_.AddLogLine(error, LogError);
+            returnValue_.store(0);
+        }
+    }
+    if (finished_) finished_();
+}
+
+void StopPrint(std::unique_ptr<PrinterTh>& thread, LogSink& log) {
+    if (!thread) return;
+    thread->Terminate();
+    thread->WaitFor();
+    if (thread->ReturnValue() != 0) log.AddLogLine(kPrintJobInterrupted, LogInfo);
+    thread.reset();
+}
+
+}  // namespace jqz

@@ -1,0 +1,178 @@
+#include "ui/files/print_dialog.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+#include "core/app/log_model.h"
+#include "core/image/memory_image.h"
+#include "core/image/number_parsers.h"
+#include "ui/files/dialog_parts.h"
+
+namespace jqz {
+
+void PrinterDocument::begin(int fontPoints) {
+    fontPoints_ = fontPoints;
+    lines_.clear();
+}
+
+void PrinterDocument::appendLine(const std::string& line) {
+    lines_ << QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
+}
+
+std::string PrinterDocument::print() {
+    QTextDocument document;
+    QFont font("Courier New");
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(fontPoints_);
+    document.setDefaultFont(font);
+    document.setDocumentMargin(0);
+    document.setPlainText(lines_.join('\n'));
+
+    // Coordinates start at the corner of the printable area, as the printer's page does.
+    printer_.setFullPage(false);
+    printer_.setDocName(QString());
+    QPainter painter;
+    if (!painter.begin(&printer_))
+        return "Cannot print: the printer \"" + PrinterDisplayName(printer_).toStdString() +
+               "\" is not available.";
+    // Laid out at the printer's resolution, within the printable area less the margin at its
+    // left and top.
+    document.documentLayout()->setPaintDevice(&printer_);
+    const QRectF page = printer_.pageLayout().paintRectPixels(printer_.resolution());
+    const QSizeF body(page.width() - kPrintMargin, page.height() - kPrintMargin);
+    document.setPageSize(body);
+    const int pages = document.pageCount();
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0) printer_.newPage();
+        painter.save();
+        painter.translate(kPrintMargin, kPrintMargin - page * body.height());
+        document.drawContents(&painter, QRectF(QPointF(0, page * body.height()), body));
+        painter.restore();
+    }
+    if (!painter.end()) return "Cannot print: the printer refused the document.";
+    return {};
+}
+
+QString PrinterDisplayName(const QPrinter& printer) {
+    return printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
+                                                         : printer.printerName();
+}
+
+TPrintd::TPrintd(const HexEditModel& model, MessageSink& messages, LogSink& log,
+                 GaugeSetter gaugeMaximum, GaugeSetter gaugePosition, QWidget* parent)
+    : QDialog(parent),
+      model_(model),
+      messages_(messages),
+      log_(log),
+      gaugeMaximum_(std::move(gaugeMaximum)),
+      gaugePosition_(std::move(gaugePosition)),
+      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setObjectName("Printd");
+    setWindowTitle("Print");
+    MakeToolDialog(*this);
+    document_ = std::make_unique<PrinterDocument>(*printer_);
+
+    auto* v = new QVBoxLayout(this);
+    v->setSpacing(6);
+    auto* heading = NamedLabel("Label1", "Buffer Printing Options");
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    v->addWidget(heading);
+
+    auto* row = new QHBoxLayout;
+    auto* grid = new QGridLayout;
+    edit1_ = NamedEdit("Edit1", "0x0000");
+    edit2_ = NamedEdit("Edit2", QString::fromStdString("0x" + HexText(MemoryImage::LastAddress(), 4)));
+    grid->addWidget(NamedLabel("Label2", "From Address :"), 0, 0);
+    grid->addWidget(edit1_, 0, 1);
+    grid->addWidget(NamedLabel("Label3", "To Address :"), 1, 0);
+    grid->addWidget(edit2_, 1, 1);
+    grid->setRowStretch(2, 1);
+    row->addLayout(grid, 1);
+
+    auto* radioGroup1 = new QGroupBox("Bytes/Row");
+    radioGroup1->setObjectName("RadioGroup1");
+    auto* radios = new QVBoxLayout(radioGroup1);
+    bytesPerRow_ = new QButtonGroup(this);
+    for (int bytes : {16, 32}) {
+        auto* r = new QRadioButton(QString::number(bytes));
+        r->setObjectName(QStringLiteral("RadioButton%1").arg(bytes));
+        bytesPerRow_->addButton(r, bytes);
+        radios->addWidget(r);
+    }
+    bytesPerRow_->button(16)->setChecked(true);
+    row->addWidget(radioGroup1);
+    v->addLayout(row);
+
+    const DialogButtons end = AddDialogButtons(*v, "Button2", "Print", "Button3");
+    button2_ = end.accept;
+    button1_ = NamedButton("Button1", "Setup ...");
+    end.row->insertWidget(0, button1_);
+
+    connect(button1_, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(button2_, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(end.cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TPrintd::~TPrintd() { thread_.reset(); }
+
+void TPrintd::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    button1_->setEnabled(true);
+    button2_->setEnabled(true);
+    CentreOnScreen(*this);
+    edit1_->setFocus();
+    edit1_->selectAll();
+}
+
+void TPrintd::post(std::function<void()> f) {
+    QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+}
+
+void TPrintd::Button1Click() {
+    QPrintDialog setup(printer_.get(), this);
+    setup.setObjectName("PrinterSetupDialog1");
+    setup.setOption(QAbstractPrintDialog::PrintToFile);
+    setup.exec();
+}
+
+void TPrintd::Button2Click() {
+    if (thread_) return;
+    const auto range = PrintRange(edit1_->text().toStdString(), edit2_->text().toStdString(),
+                                  messages_);
+    if (!range) return;
+    log_.AddLogLine(PrintingBufferLine(*range, PrinterDisplayName(*printer_).toStdString()),
+                    LogInfo);
+    button1_->setEnabled(false);
+    button2_->setEnabled(false);
+    PrinterTh::Gauge gauge{
+        [this](int m) { post([this, m] { if (gaugeMaximum_) gaugeMaximum_(m); }); },
+        [this](int p) { post([this, p] { if (gaugePosition_) gaugePosition_(p); }); }};
+    thread_ = std::make_unique<PrinterTh>(model_, PrintRequest{*range, bytesPerRow_->checkedId()},
+                                          *document_, log_, std::move(gauge), [this] {
+                                              post([this] {
+                                                  if (isVisible()) accept();
+                                              });
+                                          });
+}
+
+void TPrintd::done(int result) {
+    StopPrint(thread_, log_);
+    QDialog::done(result);
+}
+
+}  // namespace jqz

@@ -1,0 +1,84 @@
+#pragma once
+// "Print": prints a hex dump of an address range, 16 or 32 bytes a row, on the chosen printer.
+// The dump is laid out and printed by the print thread while the dialog stays open; closing
+// the dialog stops a print that has not reached the printer yet.
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/files/print_job.h"
+
+class QButtonGroup;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+
+namespace jqz {
+
+class HexEditModel;
+class LogSink;
+class MessageSink;
+
+// The document the print thread fills: the dump's lines in a fixed-pitch font, printed with
+// the margin at the left and the top of every page. Used on the print thread only.
+class PrinterDocument : public PrintDocument {
+public:
+    explicit PrinterDocument(QPrinter& printer) : printer_(printer) {}
+    void begin(int fontPoints) override;
+    void appendLine(const std::string& line) override;
+    std::string print() override;
+
+private:
+    QPrinter& printer_;
+    int fontPoints_ = 12;
+    QStringList lines_;
+};
+
+// The name a printout goes to: the printer's, or the file's when it prints to a file.
+QString PrinterDisplayName(const QPrinter& printer);
+
+class TPrintd : public QDialog {
+    Q_OBJECT
+public:
+    using GaugeSetter = std::function<void(int)>;
+
+    // The gauge setters are called on the dialog's thread.
+    TPrintd(const HexEditModel& model, MessageSink& messages, LogSink& log,
+            GaugeSetter gaugeMaximum, GaugeSetter gaugePosition, QWidget* parent = nullptr);
+    ~TPrintd() override;
+
+    QPrinter& printer() { return *printer_; }
+
+    // "Setup ...": the printer setup dialog.
+    void Button1Click();
+    // "Print": checks the range, logs it and starts the print thread.
+    void Button2Click();
+    // Every close (Cancel, the close box, the end of a print) stops and waits for the thread.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Runs f on the dialog's thread, later.
+    void post(std::function<void()> f);
+
+    const HexEditModel& model_;
+    MessageSink& messages_;
+    LogSink& log_;
+    GaugeSetter gaugeMaximum_;
+    GaugeSetter gaugePosition_;
+
+    QLineEdit* edit1_ = nullptr;
+    QLineEdit* edit2_ = nullptr;
+    QButtonGroup* bytesPerRow_ = nullptr;
+    QPushButton* button1_ = nullptr;
+    QPushButton* button2_ = nullptr;
+
+    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<PrinterDocument> document_;
+    std::unique_ptr<PrinterTh> thread_;
+};
+
+}  // namespace jqz
