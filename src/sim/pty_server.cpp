@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/link/posix_serial_port.h"
 
@@ -77,6 +78,8 @@ void PtyServer::stop() {
 
 void PtyServer::serve(const std::atomic<bool>* stopFlag) {
     std::uint8_t buffer[512];
+    // Work the programmer took on (an EEPROM write, a link) delays its next answer.
+    int busyMs = 0;
     while (!stop_ && !(stopFlag && *stopFlag)) {
         if (!programmer_.with([](ProgrammerModel& m) { return m.dsr(); })) {
             // The cable is pulled: the PC sees the line hang up.
@@ -105,9 +108,10 @@ void PtyServer::serve(const std::atomic<bool>* stopFlag) {
                 replyRate = m.rate();
                 return o;
             });
+            busyMs += out.busyMs;
             if (out.bytes.empty()) continue;
             if (timing) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(out.busyMs) +
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::exchange(busyMs, 0)) +
                                             std::chrono::microseconds(
                                                 wireUs(replyRate) *
                                                 static_cast<long long>(out.bytes.size())));

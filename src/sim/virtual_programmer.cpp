@@ -84,10 +84,21 @@ public:
                 lock.lock();
             }
             Output out = s_->model.receive(data[sent], rate);
-            long long at = nowUs() + 1000LL * out.busyMs;
+            if (timing) s_->accountedUs += wireUs(rate);
+            // The programmer answers nothing before the work it took on is done (an EEPROM
+            // write, a link), whichever request the answer belongs to.
+            const long long now = nowUs();
+            if (out.busyMs > 0) {
+                s_->busyUntil = std::max(now, s_->busyUntil) + 1000LL * out.busyMs;
+                s_->accountedUs += 1000LL * out.busyMs;
+            }
+            long long at = std::max(now, s_->busyUntil);
             if (!s_->toPc.empty()) at = std::max(at, s_->toPc.back().first);
             for (std::uint8_t b : out.bytes) {
-                if (timing) at += wireUs(s_->model.rate());
+                if (timing) {
+                    at += wireUs(s_->model.rate());
+                    s_->accountedUs += wireUs(s_->model.rate());
+                }
                 s_->toPc.emplace_back(at, b);
             }
             s_->changed.notify_all();
@@ -140,6 +151,7 @@ public:
             dtrOffAt_ = -1;
             s_->model.reset();
             s_->toPc.clear();
+            s_->busyUntil = 0;
         }
         return true;
     }
@@ -231,6 +243,16 @@ std::vector<unsigned> VirtualProgrammer::purges() {
 std::vector<long long> VirtualProgrammer::dtrPulses() {
     std::lock_guard lock(state_->mutex);
     return state_->dtrPulses;
+}
+
+long long VirtualProgrammer::accountedMicroseconds() {
+    std::lock_guard lock(state_->mutex);
+    return state_->accountedUs;
+}
+
+void VirtualProgrammer::resetAccountedTime() {
+    std::lock_guard lock(state_->mutex);
+    state_->accountedUs = 0;
 }
 
 bool VirtualProgrammer::portOpen() {

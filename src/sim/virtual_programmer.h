@@ -59,6 +59,11 @@ public:
     // DTR off periods in milliseconds, one per completed pulse.
     std::vector<long long> dtrPulses();
     bool portOpen();
+    // With the timing model on: the time the model accounts for since the last reset, in
+    // microseconds: every byte's time on the wire, both ways, and the programmer's own work
+    // (EEPROM writes and erases, links).
+    long long accountedMicroseconds();
+    void resetAccountedTime();
 
     struct State {
         explicit State(SimOptions options) : model(std::move(options)) {}
@@ -73,6 +78,8 @@ public:
         std::vector<unsigned> purges;
         std::vector<long long> dtrPulses;
         std::deque<std::pair<long long, std::uint8_t>> toPc;  // (available from, byte)
+        long long busyUntil = 0;    // the programmer works until then (timing model)
+        long long accountedUs = 0;  // see accountedMicroseconds()
     };
 
 private:

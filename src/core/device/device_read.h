@@ -1,0 +1,41 @@
+#pragma once
+// The read sequence: checks the programmer and links the device as the program sequence
+// does, then copies the EEPROM with the CONFIG register, the EPROM/ROM areas and the BOOT ROM
+// into the memory image, as the option states say, with the image in bulk mode.
+#include "core/device/sequence_driver.h"
+
+namespace jqz {
+
+inline constexpr const char* kReadInProgress = "Read Sequence in Progress ...";
+inline constexpr const char* kReadCompleted = "Read Sequence completed successful.";
+inline constexpr const char* kReadInterrupted = "Read Sequence Interrupted.";
+
+class SequenceLink;
+class ProgBarSimTh;
+
+class DeviceReadTh final : public SequenceWorker {
+public:
+    using SequenceWorker::SequenceWorker;
+    ~DeviceReadTh() override { WaitFor(); }
+
+protected:
+    void Execute() override;
+
+private:
+    void run(SequenceLink& link, ProgBarSimTh& simulation);
+    // Reads first..last block by block into the image, the gauge counting stored bytes.
+    // False on an error (logged); true when done or stopped.
+    bool readRange(SequenceLink& link, int first, int last);
+};
+
+class DeviceRead final : public SequenceDriver {
+public:
+    explicit DeviceRead(SequenceHost& host) : SequenceDriver(host, kReadInterrupted) {}
+
+protected:
+    std::unique_ptr<SequenceWorker> makeWorker(COM* com, const DeviceMap& device) override {
+        return std::make_unique<DeviceReadTh>(host(), com, device);
+    }
+};
+
+}  // namespace jqz

@@ -1,0 +1,61 @@
+#include "core/device/sequence_driver.h"
+
+#include "core/device/supported_device_list.h"
+#include "core/link/connection.h"
+
+namespace jqz {
+
+DeviceMap DeviceMap::Of(const SupportedDeviceList& d) {
+    DeviceMap m;
+    m.deviceType = d.deviceType;
+    m.eepromStart = d.eepromStart;
+    m.eepromEnd = d.eepromEnd;
+    m.configAddress = d.configAddress;
+    m.romArea1Start = d.romArea1Start;
+    m.romArea1End = d.romArea1End;
+    m.romArea2Start = d.romArea2Start;
+    m.romArea2End = d.romArea2End;
+    m.bootRomStart = d.bootRomStart;
+    m.bootRomEnd = d.bootRomEnd;
+    return m;
+}
+
+void SequenceWorker::announceEnd(SequenceKind kind) {
+    ended_.store(true);
+    host_.SequenceEnded(kind);
+    if (com_ != nullptr) com_->Idle = true;
+}
+
+void SequenceDriver::Start() {
+    if (worker_) worker_->WaitFor();
+    COM* com = host_.connection();
+    // The link is busy from the press of the button on, so that nothing else starts on it
+    // while the worker is on its way to the point where it says so itself.
+    if (com != nullptr) com->Idle = false;
+    worker_ = makeWorker(com, DeviceMap::Of(host_.devices()));
+    worker_->Start();
+}
+
+void SequenceDriver::Stop() {
+    // A run that ended by itself is left alone; one that was asked to stop (here or through
+    // RequestStop) gets the whole of the stop.
+    if (!worker_ || (worker_->Finished() && !worker_->Terminated())) return;
+    worker_->Terminate();
+    if (worker_->WaitFor() == 0) return;
+    if (COM* com = host_.connection()) {
+        if (IO_DLL_R_W* channel = com->channel()) channel->ResetProgrammer();
+        com->Connected = false;
+    }
+    host_.log().AddLogLine(interruptedLine_, LogInfo);
+    worker_.reset();
+}
+
+void SequenceDriver::RequestStop() {
+    if (worker_) worker_->Terminate();
+}
+
+bool SequenceDriver::Running() const { return worker_ && !worker_->Ended(); }
+
+int SequenceDriver::WaitFor() { return worker_ ? worker_->WaitFor() : -1; }
+
+}  // namespace jqz

@@ -1,0 +1,70 @@
+#pragma once
+// What the program and read sequences share: a worker that runs one sequence against the
+// connection it was given, and a driver that starts it and stops it the way the start button
+// does (stop, wait, reset the programmer, mark the connection lost, say so in the log).
+#include <atomic>
+#include <memory>
+
+#include "core/device/sequence_host.h"
+#include "core/device/worker_thread.h"
+
+namespace jqz {
+
+class SequenceWorker : public WorkerThread {
+public:
+    SequenceWorker(SequenceHost& host, COM* com, const DeviceMap& device)
+        : host_(host), com_(com), device_(device) {}
+
+    // True from the moment the run releases its start button; the run is over then, apart
+    // from giving the link free.
+    bool Ended() const { return ended_.load(); }
+
+protected:
+    // The end of every run after the gauge is back at 0: release the start button, then
+    // give the link free.
+    void announceEnd(SequenceKind kind);
+
+    SequenceHost& host_;
+    COM* const com_;
+    const DeviceMap device_;
+
+private:
+    std::atomic<bool> ended_{false};
+};
+
+class SequenceDriver {
+public:
+    SequenceDriver(SequenceHost& host, const char* interruptedLine)
+        : host_(host), interruptedLine_(interruptedLine) {}
+    // A run still going is stopped as the start button would stop it.
+    virtual ~SequenceDriver() { Stop(); }
+    SequenceDriver(const SequenceDriver&) = delete;
+    SequenceDriver& operator=(const SequenceDriver&) = delete;
+
+    // On the controlling thread: marks the link busy and starts a new worker for the
+    // connection and the device selected now. A finished previous worker is released.
+    void Start();
+    // On the controlling thread: when a run is going (or ended after RequestStop), asks it to
+    // stop and waits for it. A run that did not reach its normal end leaves the programmer
+    // reset, the connection marked lost and the interrupted line in the log. A run that ended
+    // by itself is left alone.
+    void Stop();
+    // Only asks a running worker to stop, from any thread; Stop() finishes the job.
+    void RequestStop();
+    // A run has started and not yet released its start button.
+    bool Running() const;
+    // Waits until the current run ends by itself; its return value (0 = normal end), or -1
+    // when no run was started.
+    int WaitFor();
+
+protected:
+    SequenceHost& host() { return host_; }
+    virtual std::unique_ptr<SequenceWorker> makeWorker(COM* com, const DeviceMap& device) = 0;
+
+private:
+    SequenceHost& host_;
+    const char* interruptedLine_;
+    std::unique_ptr<SequenceWorker> worker_;
+};
+
+}  // namespace jqz

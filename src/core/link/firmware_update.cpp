@@ -1,0 +1,107 @@
+#include "core/link/firmware_update.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/link/connection.h"
+#include "core/link/firmware_image.h"
+
+namespace jqz {
+
+hupdatTh::hupdatTh(SequenceHost& host, COM* com, const std::vector<std::uint8_t>& image)
+    : host_(host), com_(com), image_(image) {}
+
+void hupdatTh::Execute() {
+    setReturnValue(1);
+    transfer();
+    host_.gauge().setPosition(0);
+    if (com_ != nullptr) com_->Idle = true;
+    host_.SequenceEnded(SequenceKind::FirmwareUpdate);
+}
+
+void hupdatTh::transfer() {
+    LogSink& log = host_.log();
+    if (com_ == nullptr) {
+        log.AddLogLine(kProgrammerNotFound, LogError);
+        return;
+    }
+    if (!com_->Connected) {
+        com_->Detect();
+        if (!com_->Connected) {
+            log.AddLogLine(com_->ResultText, LogError);
+            return;
+        }
+    }
+    com_->Idle = false;
+    IO_DLL_R_W* channel = com_->channel();
+    if (channel == nullptr || !channel->ProgrammerPresent()) {
+        log.AddLogLine(kProgrammerNotFound, LogError);
+        return;
+    }
+    const std::string mode = channel->ReadMode();
+    if (std::string error = channel->TakeLastError(); !error.empty()) {
+        log.AddLogLine(error, LogError);
+        return;
+    }
+    if (mode.find("BOOT11N") == std::string::npos) {
+        log.AddLogLine(kServiceModeRequired, LogError);
+        return;
+    }
+
+    log.AddLogLine(kUpdateInProgress, LogInfo);
+    ProgressGauge& gauge = host_.gauge();
+    gauge.setMaximum(kFirmwareBlockCount);
+    gauge.setPosition(0);
+    // Runs under the time-outs the mode request left.
+    std::array<std::uint8_t, kFirmwareFrameSize> frame{};
+    int n = 0;
+    std::size_t p = 0;
+    while (n < kFirmwareBlockCount && !Terminated()) {
+        frame[0] = kFirmwareFrameByte;
+        std::copy_n(image_.begin() + static_cast<std::ptrdiff_t>(p), kFirmwareBlockSize,
+                    frame.begin() + 1);
+        p += kFirmwareBlockSize;
+        channel->WriteBytes(frame.data(), frame.size());
+        if (std::string error = channel->TakeLastError(); !error.empty()) {
+            log.AddLogLine(error, LogError);
+            return;
+        }
+        std::uint8_t answer = 0;
+        channel->ReadBytes(&answer, 1);
+        if (std::string error = channel->TakeLastError(); !error.empty()) {
+            log.AddLogLine(error, LogError);
+            return;
+        }
+        if (answer != image_[p - 1]) {  // not taken: the same block again
+            --n;
+            p -= kFirmwareBlockSize;
+        }
+        gauge.stepBy(1);
+        ++n;
+    }
+    if (n == kFirmwareBlockCount) {
+        log.AddLogLine(kUpdateComplete, LogInfo);
+        setReturnValue(0);
+    }
+}
+
+FirmwareUpdate::FirmwareUpdate(SequenceHost& host) : host_(host) {}
+
+void FirmwareUpdate::Start() {
+    if (worker_) worker_->WaitFor();
+    COM* com = host_.connection();
+    if (com != nullptr) com->Idle = false;
+    worker_ = std::make_unique<hupdatTh>(host_, com, CurrentFirmwareImage());
+    worker_->Start();
+}
+
+void FirmwareUpdate::Stop() {
+    if (!worker_) return;
+    worker_->Terminate();
+    if (worker_->WaitFor() == 0) return;
+    if (COM* com = host_.connection()) com->Connected = false;
+    host_.log().AddLogLine(kUpdateInterrupted, LogInfo);
+    worker_.reset();
+}
+
+}  // namespace jqz
