@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
 
 namespace jqz::sim {
 
@@ -78,16 +77,18 @@ public:
                 if (!s_->model.dsr()) break;
             }
             const int rate = s_->settings.baudRate;
+            // Timing model: the port's buffer takes the byte at once and the line sends it as
+            // soon as it is free, so bytes written one after the other go out back to back;
+            // the programmer has it when its last bit is in.
+            long long now = nowUs();
             if (timing) {
-                lock.unlock();
-                std::this_thread::sleep_for(std::chrono::microseconds(wireUs(rate)));
-                lock.lock();
+                now = std::max(now, s_->lineFreeAt) + wireUs(rate);
+                s_->lineFreeAt = now;
+                s_->accountedUs += wireUs(rate);
             }
             Output out = s_->model.receive(data[sent], rate);
-            if (timing) s_->accountedUs += wireUs(rate);
             // The programmer answers nothing before the work it took on is done (an EEPROM
             // write, a link), whichever request the answer belongs to.
-            const long long now = nowUs();
             if (out.busyMs > 0) {
                 s_->busyUntil = std::max(now, s_->busyUntil) + 1000LL * out.busyMs;
                 s_->accountedUs += 1000LL * out.busyMs;
@@ -119,8 +120,13 @@ public:
                 data[got++] = b;
             }
             if (got == count || now >= deadline) break;
+            // Wake when the bytes still missing are all in (or the last one queued is), not
+            // once per byte.
             long long wake = deadline;
-            if (!s_->toPc.empty()) wake = std::min(wake, s_->toPc.front().first);
+            if (!s_->toPc.empty()) {
+                const std::size_t missing = std::min(count - got, s_->toPc.size());
+                wake = std::min(wake, s_->toPc[missing - 1].first);
+            }
             s_->changed.wait_until(lock, atUs(wake));
         }
         return got;
@@ -152,6 +158,7 @@ public:
             s_->model.reset();
             s_->toPc.clear();
             s_->busyUntil = 0;
+            s_->lineFreeAt = 0;
         }
         return true;
     }

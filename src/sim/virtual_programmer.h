@@ -79,6 +79,7 @@ public:
         std::vector<long long> dtrPulses;
         std::deque<std::pair<long long, std::uint8_t>> toPc;  // (available from, byte)
         long long busyUntil = 0;    // the programmer works until then (timing model)
+        long long lineFreeAt = 0;   // the PC's last byte is on the line until then
         long long accountedUs = 0;  // see accountedMicroseconds()
     };
 

@@ -1,0 +1,138 @@
+// The sequences and the firmware update through the termios backend, against the virtual
+// programmer on a pseudo-terminal.
+#include "core/link/firmware_image.h"
+#include "core/link/posix_serial_port.h"
+#include "sequence_fixture.h"
+#include "sim/pty_server.h"
+
+namespace jqz::test {
+namespace {
+
+constexpr int kEeprom = 0xB600;
+
+class SequencePty : public SequenceTest {
+public:
+    void serve(sim::SimOptions options = {}) {
+        programmer(std::move(options));
+        server_ = std::make_unique<sim::PtyServer>(programmer());
+        std::string error;
+        ASSERT_TRUE(server_->open(error)) << error;
+        server_->start();
+    }
+    void connectPty(int rate = 57600) {
+        host.com = std::make_unique<COM>(server_->path(), rate, OpenSystemPort);
+        ASSERT_TRUE(host.com->Connected) << host.com->ResultText;
+        programmer().clearWire();
+    }
+    void TearDown() override {
+        SequenceTest::TearDown();
+        server_.reset();
+    }
+    Bytes linkBytes() { return req::cat({req::checksAndLink(0, 7), req::interfaceAndId()}); }
+    Bytes eepromBlocks(bool write) {
+        Bytes all;
+        for (int a = kEeprom; a <= 0xB7FF; a += 128) {
+            std::uint8_t block[128];
+            for (int i = 0; i < 128; ++i) block[i] = host.model.image.ReadData(a + i);
+            all = req::cat({all, write ? req::writeBlock(a, block) : req::readBlock(a)});
+        }
+        return all;
+    }
+    std::unique_ptr<sim::PtyServer> server_;
+};
+
+TEST_F(SequencePty, ProgramAndVerify) {
+    serve();
+    selectDevice(kE9);
+    for (int a = kEeprom; a <= 0xB7FF; ++a) host.model.image.WriteData(a, static_cast<std::uint8_t>(a ^ 0x5A));
+    host.opts.ProgramEepromOn = true;
+    host.opts.VerifyEepromOn = true;
+    connectPty();
+    EXPECT_EQ(runProgram(), 0);
+    EXPECT_EQ(log(), (Lines{infoLine("Linking Device ..."), infoLine(kProgramInProgress),
+                            infoLine("EEPROM  Program Verify selected."),
+                            infoLine("In-Circuit Programming Interface. "),
+                            infoLine(kProgramCompleted)}));
+    EXPECT_EQ(fromPc(), req::cat({linkBytes(), eepromBlocks(true), eepromBlocks(false),
+                                  req::powerOff()}));
+    EXPECT_EQ(targetData(kEeprom, 0xB7FF), imageData(kEeprom, 0xB7FF));
+    expectCommonEnd(SequenceKind::Program);
+}
+
+TEST_F(SequencePty, ReadEverythingOfAnE9) {
+    serve();
+    selectDevice(kE9);
+    host.opts.ReadEepromOn = true;
+    host.opts.ReadFlashOn = true;
+    host.opts.ReadRomOn = true;
+    connectPty();
+    EXPECT_EQ(runRead(), 0);
+    EXPECT_EQ(log().back(), infoLine(kReadCompleted));
+    EXPECT_EQ(imageData(0xB600, 0xB7FF), targetData(0xB600, 0xB7FF));
+    EXPECT_EQ(imageData(0xBF00, 0xFFFF), targetData(0xBF00, 0xFFFF));
+    EXPECT_EQ(host.model.image.ReadData(0x103F), sim::kSimConfigDefault);
+    expectCommonEnd(SequenceKind::Read);
+}
+
+TEST_F(SequencePty, AProgrammingErrorOnOneBlockIsPassedOver) {
+    sim::SimOptions o;
+    o.faults.statusForCommand = {{13, 14}};  // the second block write
+    serve(o);
+    selectDevice(kE9);
+    host.opts.ProgramEepromOn = true;
+    connectPty();
+    EXPECT_EQ(runProgram(), 0);
+    EXPECT_EQ(log().back(), errorLine(kProgrammingError));
+    EXPECT_EQ(fromPc(), req::cat({linkBytes(), eepromBlocks(true), req::powerOff()}));
+}
+
+TEST_F(SequencePty, TheCablePulledDuringTheIdentification) {
+    sim::SimOptions o;
+    o.faults.dsrDropAfterBytes = 7;  // the detection's six bytes, then the identification request
+    serve(o);
+    selectDevice(kE9);
+    host.opts.ProgramEepromOn = true;
+    connectPty();
+    EXPECT_EQ(runProgram(), 1);
+    EXPECT_EQ(log(), (Lines{errorLine("Receiver TimeOut Error.")}));
+    EXPECT_TRUE(eventually([&] { return !host.com->Connected; }));
+    expectCommonEnd(SequenceKind::Program);
+}
+
+TEST_F(SequencePty, AStopResetsTheProgrammerAndTheNextRunDetectsAgain) {
+    serve();
+    selectDevice(kE9);
+    host.opts.ProgramEepromOn = true;
+    connectPty();
+    stopAfter(req::cat({linkBytes(), Bytes(132 + 2)}), [this] { writer.RequestStop(); });
+    writer.Start();
+    writer.WaitFor();
+    writer.Stop();
+    EXPECT_EQ(log().back(), infoLine(kProgramInterrupted));
+    EXPECT_FALSE(host.com->Connected);
+    programmer().with([](sim::ProgrammerModel& m) {
+        m.onWire = nullptr;
+        return 0;
+    });
+    EXPECT_EQ(runProgram(), 0);
+    EXPECT_EQ(log().back(), infoLine(kProgramCompleted));
+    EXPECT_TRUE(host.com->Connected);
+}
+
+TEST_F(SequencePty, FirmwareUpdate) {
+    sim::SimOptions o;
+    o.serviceMode = true;
+    o.version = "VER-1.0";
+    o.faults.wrongAcks[3] = 1;
+    serve(o);
+    connectPty();
+    update.Start();
+    EXPECT_EQ(update.WaitFor(), 0);
+    update.Stop();
+    EXPECT_EQ(log(), (Lines{infoLine(kUpdateInProgress), infoLine(kUpdateComplete)}));
+    EXPECT_EQ(fromPc().size(), 1u + 90u * kFirmwareFrameSize);
+    EXPECT_EQ(programmer().with([](sim::ProgrammerModel& m) { return m.version(); }), "VER-1.1");
+}
+
+}  // namespace
+}  // namespace jqz::test
