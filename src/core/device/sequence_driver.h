@@ -20,8 +20,8 @@ public:
     bool Ended() const { return ended_.load(); }
 
 protected:
-    // The end of every run after the gauge is back at 0: release the start button, then
-    // give the link free.
+    // The end of every run after the gauge is back at 0: tell the host (which releases the
+    // start button or closes the update dialog), then give the link free.
     void announceEnd(SequenceKind kind);
 
     SequenceHost& host_;

@@ -8,15 +8,11 @@
 
 namespace jqz {
 
-hupdatTh::hupdatTh(SequenceHost& host, COM* com, const std::vector<std::uint8_t>& image)
-    : host_(host), com_(com), image_(image) {}
-
 void hupdatTh::Execute() {
     setReturnValue(1);
     transfer();
     host_.gauge().setPosition(0);
-    if (com_ != nullptr) com_->Idle = true;
-    host_.SequenceEnded(SequenceKind::FirmwareUpdate);
+    announceEnd(SequenceKind::FirmwareUpdate);
 }
 
 void hupdatTh::transfer() {

@@ -7,8 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/device/sequence_host.h"
-#include "core/device/worker_thread.h"
+#include "core/device/sequence_driver.h"
 
 namespace jqz {
 
@@ -17,10 +16,11 @@ inline constexpr const char* kUpdateInProgress = "Firmware Update in Progress ..
 inline constexpr const char* kUpdateComplete = "Firmware Update complete.";
 inline constexpr const char* kUpdateInterrupted = "Firmware Update Interrupted.";
 
-class hupdatTh final : public WorkerThread {
+class hupdatTh final : public SequenceWorker {
 public:
     // image: kFirmwareImageSize bytes, sent as they stand.
-    hupdatTh(SequenceHost& host, COM* com, const std::vector<std::uint8_t>& image);
+    hupdatTh(SequenceHost& host, COM* com, const std::vector<std::uint8_t>& image)
+        : SequenceWorker(host, com, DeviceMap{}), image_(image) {}
     ~hupdatTh() override { WaitFor(); }
 
 protected:
@@ -29,8 +29,6 @@ protected:
 private:
     void transfer();
 
-    SequenceHost& host_;
-    COM* const com_;
     const std::vector<std::uint8_t>& image_;
 };
 
@@ -53,8 +51,8 @@ public:
     void RequestStop() {
         if (worker_) worker_->Terminate();
     }
-    // An update has started and not yet ended.
-    bool Running() const { return worker_ && !worker_->Finished(); }
+    // An update has started and not yet said it has ended.
+    bool Running() const { return worker_ && !worker_->Ended(); }
     // Waits until the update ends by itself; its return value (0 = finished), -1 without one.
     int WaitFor() { return worker_ ? worker_->WaitFor() : -1; }
 

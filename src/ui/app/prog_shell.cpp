@@ -41,6 +41,7 @@
 #include "ui/device/device_wizard.h"
 #include "ui/device/package_view.h"
 #include "ui/device/rtf_text_document.h"
+#include "ui/link/firmware_update_dialog.h"
 #include "ui/link/comm_set.h"
 #include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
@@ -220,12 +221,49 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
         if (savef_ == nullptr) savef_ = new TSavef(*hexModel_, *sink_, log_, this);
         return savef_->exec() == QDialog::Accepted;
     };
+    // The gauge model moves on any thread; ProgBar follows it on this one, one repaint for
+    // however many changes came meanwhile.
+    gauge_.setChangeHandler([this](int, int) {
+        if (gaugeRepaintPending_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                gaugeRepaintPending_ = false;
+                progBar_->setMaximum(std::max(1, gauge_.maximum()));
+                progBar_->setValue(gauge_.position());
+            },
+            Qt::QueuedConnection);
+    });
+    programSequence = [this](bool start) {
+        if (!deviceWrite_) deviceWrite_ = std::make_unique<DeviceWrite>(*this);
+        if (start)
+            deviceWrite_->Start();
+        else
+            deviceWrite_->Stop();
+    };
+    readSequence = [this](bool start) {
+        if (!deviceRead_) deviceRead_ = std::make_unique<DeviceRead>(*this);
+        if (start)
+            deviceRead_->Start();
+        else
+            deviceRead_->Stop();
+    };
+    updateDialog = [this] {
+        if (hupdate_ == nullptr) hupdate_ = new THupdate(*this, this);
+        hupdate_->exec();
+    };
     // The field starts at "Demo Mode"; its change handler makes every cell implemented and 0xFF.
     deviceIdValue_->setText(QString::fromStdString(devices_->selectedDevice()));
     updateCommands();
 }
 
 TProgShell::~TProgShell() {
+    // Whatever still runs on the link is stopped before what it uses goes.
+    delete hupdate_;
+    hupdate_ = nullptr;
+    deviceWrite_.reset();
+    deviceRead_.reset();
+    gauge_.setChangeHandler({});
     com_.reset();  // before the virtual programmer it may be connected to
 }
 
@@ -511,12 +549,32 @@ bool TProgShell::ComIdle() const { return !linkIdle || linkIdle(); }
 
 void TProgShell::AddLogLine(const std::string& text, int kind) { log_.AddLogLine(text, kind); }
 
-void TProgShell::setGaugeMaximum(int maximum) {
-    progBar_->setMaximum(std::max(1, maximum));
+void TProgShell::setGaugeMaximum(int maximum) { gauge_.setMaximum(maximum); }
+
+void TProgShell::setGaugePosition(int position) { gauge_.setPosition(position); }
+
+bool TProgShell::linkBusy() const {
+    return (deviceWrite_ && deviceWrite_->Running()) || (deviceRead_ && deviceRead_->Running()) ||
+           (hupdate_ != nullptr && hupdate_->updateRunning());
 }
 
-void TProgShell::setGaugePosition(int position) {
-    progBar_->setValue(std::clamp(position, 0, progBar_->maximum()));
+void TProgShell::SequenceEnded(SequenceKind kind) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, kind] {
+            switch (kind) {
+                case SequenceKind::Program:
+                    if (!deviceWrite_ || !deviceWrite_->Running()) programStart_->setChecked(false);
+                    break;
+                case SequenceKind::Read:
+                    if (!deviceRead_ || !deviceRead_->Running()) readStart_->setChecked(false);
+                    break;
+                case SequenceKind::FirmwareUpdate:
+                    if (hupdate_ != nullptr) hupdate_->UpdateEnded();
+                    break;
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // --- windows and their check marks ---
@@ -767,7 +825,8 @@ void TProgShell::FormCreate() {
                               [this](const std::string& name) { return openPort(name); });
         });
     };
-    linkIdle = [this] { return !com_ || com_->Idle; };
+    // A sequence or update counts as busy from its start on, before its worker marks the link.
+    linkIdle = [this] { return (!com_ || com_->Idle) && !linkBusy(); };
     updateCommands();
     connectProgrammer([this] {
         com_ = std::make_unique<COM>(portName_, baudRate_,
@@ -809,6 +868,9 @@ void TProgShell::FormClose() {
         // A file that cannot be written keeps its old contents; the shutdown goes on.
         (void)WriteFileAtomically(paths_.settingsFile, list.text());
     }
+    // A sequence still running is stopped as its start button would stop it.
+    if (deviceWrite_) deviceWrite_->Stop();
+    if (deviceRead_) deviceRead_->Stop();
     com_.reset();  // powers the target off and closes the port
 }
 

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QPointer>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,10 @@
 #include "core/app/message_sink.h"
 #include "core/app/settings_file.h"
 #include "core/device/device_options.h"
+#include "core/device/device_read.h"
+#include "core/device/device_write.h"
+#include "core/device/progress_gauge.h"
+#include "core/device/sequence_host.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/hex_edit_model.h"
 #include "core/link/connection.h"
@@ -36,6 +41,7 @@ class TDPView1;
 class TDeviceWiz1;
 class THexEdit;
 class THoptions;
+class THupdate;
 namespace sim {
 class VirtualProgrammer;
 }
@@ -51,7 +57,9 @@ struct ShellPaths {
     static ShellPaths Default();
 };
 
-class TProgShell : public QMainWindow {
+// The window is the sequences' host: they read its option states, device and image, log to
+// its log, move its gauge and hand their end to its thread.
+class TProgShell : public QMainWindow, public SequenceHost {
     Q_OBJECT
 public:
     explicit TProgShell(ShellPaths paths = ShellPaths::Default(), MessageSink* sink = nullptr,
@@ -62,8 +70,8 @@ public:
     void FormCreate();
 
     void AddLogLine(const std::string& text, int kind);
-    LogModel& log() { return log_; }
-    SupportedDeviceList& devices() { return *devices_; }
+    LogModel& log() override { return log_; }
+    SupportedDeviceList& devices() override { return *devices_; }
     HexEditModel& hexModel() { return *hexModel_; }
     THexEdit& hexEdit() { return *hexEdit_; }
     SequenceOptions& sequenceOptions() { return options_; }
@@ -75,7 +83,7 @@ public:
     int baudRate() const { return com_ ? com_->BaudRate : baudRate_; }
     // The program's connection to the programmer: created by FormCreate, replaced by the
     // port dialog, freed at shutdown (which powers the target off). Null before and after.
-    COM* connection() { return com_.get(); }
+    COM* connection() override { return com_.get(); }
     // Opens a port by name: the built-in virtual programmer for "Virtual Programmer",
     // otherwise the serial device.
     OpenedPort openPort(const std::string& name);
@@ -90,9 +98,19 @@ public:
     // False while a detection, a sequence or a firmware update runs.
     bool ComIdle() const;
 
-    // The progress gauge.
+    // The progress gauge: a model any thread may move; ProgBar shows it.
     void setGaugeMaximum(int maximum);
     void setGaugePosition(int position);
+    ProgressGauge& gauge() override { return gauge_; }
+
+    // SequenceHost
+    const SequenceOptions& options() override { return options_; }
+    MemoryImage& image() override { return hexModel_->image; }
+    // From the worker: the start button is released (or the update dialog closed) on this
+    // window's thread, unless a new run has started by then.
+    void SequenceEnded(SequenceKind kind) override;
+    // A sequence or firmware update has started and not yet ended.
+    bool linkBusy() const;
 
     // The close question: true when the window may close.
     bool FormCloseQuery();
@@ -233,6 +251,14 @@ private:
     QStatusBar* helpHint_ = nullptr;
     QProgressBar* progBar_ = nullptr;
     QMenu* logFilePopUp_ = nullptr;
+
+    ProgressGauge gauge_;
+    std::atomic<bool> gaugeRepaintPending_{false};
+    // The sequence drivers, created on the first click of their start buttons; the update
+    // dialog, created on first use.
+    std::unique_ptr<DeviceWrite> deviceWrite_;
+    std::unique_ptr<DeviceRead> deviceRead_;
+    THupdate* hupdate_ = nullptr;
 };
 
 }  // namespace jqz
