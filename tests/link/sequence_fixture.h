@@ -37,10 +37,12 @@ public:
     LogSink& log() override { return logModel; }
     ProgressGauge& gauge() override { return gaugeModel; }
     void SequenceEnded(SequenceKind kind) override {
+        // Where the gauge stood when the run said it was over (read before taking the lock
+        // that the gauge's own handler takes).
+        const int gauge = gaugeModel.position();
         std::lock_guard lock(mutex_);
         ++ended_[kind];
-        // Where the gauge stood when the run said it was over.
-        endedAtGauge_ = gaugeModel.position();
+        endedAtGauge_ = gauge;
     }
 
     int ended(SequenceKind kind) {

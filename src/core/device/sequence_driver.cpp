@@ -1,5 +1,7 @@
 #include "core/device/sequence_driver.h"
 
+#include <utility>
+
 #include "core/device/supported_device_list.h"
 #include "core/link/connection.h"
 
@@ -32,7 +34,12 @@ void SequenceDriver::Start() {
     // The link is busy from the press of the button on, so that nothing else starts on it
     // while the worker is on its way to the point where it says so itself.
     if (com != nullptr) com->Idle = false;
-    worker_ = makeWorker(com, DeviceMap::Of(host_.devices()));
+    std::unique_ptr<SequenceWorker> worker = makeWorker(com, DeviceMap::Of(host_.devices()));
+    std::unique_ptr<SequenceWorker> previous;
+    {
+        std::lock_guard lock(workerMutex_);
+        previous = std::exchange(worker_, std::move(worker));
+    }
     worker_->Start();
 }
 
@@ -47,10 +54,13 @@ void SequenceDriver::Stop() {
         com->Connected = false;
     }
     host_.log().AddLogLine(interruptedLine_, LogInfo);
-    worker_.reset();
+    std::unique_ptr<SequenceWorker> stopped;
+    std::lock_guard lock(workerMutex_);
+    stopped = std::move(worker_);
 }
 
 void SequenceDriver::RequestStop() {
+    std::lock_guard lock(workerMutex_);
     if (worker_) worker_->Terminate();
 }
 

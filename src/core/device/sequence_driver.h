@@ -4,6 +4,7 @@
 // does (stop, wait, reset the programmer, mark the connection lost, say so in the log).
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "core/device/sequence_host.h"
 #include "core/device/worker_thread.h"
@@ -64,6 +65,9 @@ protected:
 private:
     SequenceHost& host_;
     const char* interruptedLine_;
+    // Replaced only on the controlling thread, under the lock, so that RequestStop from
+    // another thread finds a whole worker or none.
+    mutable std::mutex workerMutex_;
     std::unique_ptr<SequenceWorker> worker_;
 };
 

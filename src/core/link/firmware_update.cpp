@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "core/link/connection.h"
 #include "core/link/firmware_image.h"
@@ -87,7 +88,12 @@ void FirmwareUpdate::Start() {
     if (worker_) worker_->WaitFor();
     COM* com = host_.connection();
     if (com != nullptr) com->Idle = false;
-    worker_ = std::make_unique<hupdatTh>(host_, com, CurrentFirmwareImage());
+    auto worker = std::make_unique<hupdatTh>(host_, com, CurrentFirmwareImage());
+    std::unique_ptr<hupdatTh> previous;
+    {
+        std::lock_guard lock(workerMutex_);
+        previous = std::exchange(worker_, std::move(worker));
+    }
     worker_->Start();
 }
 
@@ -97,7 +103,9 @@ void FirmwareUpdate::Stop() {
     if (worker_->WaitFor() == 0) return;
     if (COM* com = host_.connection()) com->Connected = false;
     host_.log().AddLogLine(kUpdateInterrupted, LogInfo);
-    worker_.reset();
+    std::unique_ptr<hupdatTh> stopped;
+    std::lock_guard lock(workerMutex_);
+    stopped = std::move(worker_);
 }
 
 }  // namespace jqz

@@ -5,6 +5,7 @@
 // to the log.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/device/sequence_driver.h"
@@ -49,6 +50,7 @@ public:
     void Stop();
     // Only asks a running worker to stop, from any thread; Stop() finishes the job.
     void RequestStop() {
+        std::lock_guard lock(workerMutex_);
         if (worker_) worker_->Terminate();
     }
     // An update has started and not yet said it has ended.
@@ -58,6 +60,8 @@ public:
 
 private:
     SequenceHost& host_;
+    // Replaced only on the controlling thread, under the lock (see RequestStop).
+    std::mutex workerMutex_;
     std::unique_ptr<hupdatTh> worker_;
 };
 
