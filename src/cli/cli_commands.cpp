@@ -4,7 +4,15 @@
 
 #include "core/app/atomic_file.h"
 #include "core/app/settings_file.h"
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+
 #include "core/device/device_image_reset.h"
+#include "core/device/device_read.h"
+#include "core/device/device_write.h"
+#include "core/device/sequence_host.h"
+#include "core/link/firmware_update.h"
 #include "core/device/supported_device_list.h"
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
@@ -104,6 +112,56 @@ std::unique_ptr<COM> connect(const Options& o, const Environment& env, PortOpene
     return com;
 }
 
+// The sequences' host on the command line: the connection, the options the command line
+// chose, the image, the log on standard error and the gauge as a progress bar.
+class CliHost : public SequenceHost {
+public:
+    CliHost(COM& com, SupportedDeviceList& devices, HexEditModel& model, CliOutput& out)
+        : com_(com), devices_(devices), model_(model), out_(out) {
+        gauge_.setChangeHandler([this](int maximum, int position) { out_.progress(position, maximum); });
+    }
+    ~CliHost() override { gauge_.setChangeHandler({}); }
+
+    COM* connection() override { return &com_; }
+    const SequenceOptions& options() override { return options_; }
+    const SupportedDeviceList& devices() override { return devices_; }
+    MemoryImage& image() override { return model_.image; }
+    LogSink& log() override { return out_; }
+    ProgressGauge& gauge() override { return gauge_; }
+    void SequenceEnded(SequenceKind) override {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        endedChanged_.notify_all();
+    }
+
+    // Waits for the run's end; a stop request (Ctrl+C) is handed to `stop` once.
+    template <typename Stop>
+    void waitForEnd(const std::atomic<bool>& interrupted, Stop&& stop) {
+        std::unique_lock lock(mutex_);
+        while (!ended_) {
+            if (interrupted.load()) {
+                lock.unlock();
+                out_.endProgress();
+                stop();  // waits for the worker, which ends the run
+                return;
+            }
+            endedChanged_.wait_for(lock, std::chrono::milliseconds(50));
+        }
+    }
+
+    SequenceOptions options_;
+
+private:
+    COM& com_;
+    SupportedDeviceList& devices_;
+    HexEditModel& model_;
+    CliOutput& out_;
+    ProgressGauge gauge_;
+    std::mutex mutex_;
+    std::condition_variable endedChanged_;
+    bool ended_ = false;
+};
+
 int LoadInto(const Options& o, const std::string& path, HexEditModel& model, CliOutput& out) {
     LoadRequest request;
     request.fileName = path;
@@ -168,9 +226,53 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         std::printf("%s\n", com->ResultText.c_str());
         return kSuccess;
     }
-    out.AddLogLine("The command " + o.command + " needs the programmer link, not built in yet.",
-                   LogError);
-    return kUsage;
+    if (o.command == "program" || o.command == "verify" || o.command == "read") {
+        if (!o.device) {
+            out.AddLogLine(o.command + " needs --device (see the devices command)", LogError);
+            return kUsage;
+        }
+    }
+    HexEditModel model;
+    if (!prepareImage(o, devices, model, out)) return kUsage;
+    if (o.command == "program" || o.command == "verify") {
+        if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
+    }
+    PortOpeners openers;
+    auto com = connect(o, env, openers, out);
+    if (!com) return kNoProgrammer;
+    CliHost host(*com, devices, model, out);
+    SequenceOptions& opt = host.options_;
+    int runResult = 0;
+    if (o.command == "program" || o.command == "verify") {
+        const bool program = o.command == "program";
+        opt.EraseEepromOn = program && o.erase;
+        opt.ProgramEepromOn = program && !o.noProgram;
+        opt.VerifyEepromOn = !program || o.verify.value_or(true);
+        opt.ConfProgEnable = program && o.config;
+        opt.PTErrorsOBP = o.ignoreObp;
+        opt.PTErrorsICP = o.ignoreIcp;
+        DeviceWrite driver(host);
+        driver.Start();
+        host.waitForEnd(stop, [&driver] { driver.Stop(); });
+        runResult = driver.WaitFor();
+    } else if (o.command == "read") {
+        opt.ReadEepromOn = o.readEeprom;
+        opt.ReadFlashOn = o.readRom;
+        opt.ReadRomOn = o.readBootRom;
+        DeviceRead driver(host);
+        driver.Start();
+        host.waitForEnd(stop, [&driver] { driver.Stop(); });
+        runResult = driver.WaitFor();
+    } else if (o.command == "update-firmware") {
+        FirmwareUpdate update(host);
+        update.Start();
+        host.waitForEnd(stop, [&update] { update.Stop(); });
+        runResult = update.WaitFor();
+    }
+    out.endProgress();
+    if (runResult != 0 || out.errorCount() > 0) return kOperationFailed;
+    if (o.command == "read") return SaveFrom(o, o.format, o.arguments[0], model, out);
+    return kSuccess;
 }
 
 }  // namespace jqz::cli

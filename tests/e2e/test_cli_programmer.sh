@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# jqz6811-cli against jqz6811-sim on a pseudo-terminal: program, verify, read, firmware
+# update, the simulator's scripted faults, and Ctrl+C.
+set -uo pipefail
+build=$1
+cli="$build/src/cli/jqz6811-cli"
+sim="$build/src/sim/jqz6811-sim"
+tmp=$(mktemp -d)
+simpid=""
+cleanup() { [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -f "$tmp/err" ] && cat "$tmp/err"; exit 1; }
+export XDG_CONFIG_HOME="$tmp/config"   # no settings file: the port comes from --port
+E9="MC68HC11  E9 (E28B)"
+
+# Starts a simulator with the given options; its terminal's path is in $pty.
+start_sim() {
+  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
+  "$sim" --link "$tmp/pty" "$@" > "$tmp/sim.out" 2>&1 &
+  simpid=$!
+  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
+  [ -e "$tmp/pty" ] || fail "simulator did not start"
+  pty="$tmp/pty"
+}
+# Runs the cli; its exit code is in $rc, standard error in $tmp/err, standard output in $tmp/out.
+run() { "$cli" --port "$pty" "$@" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
+expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
+expect_log() { grep -qF -- "$1" "$tmp/err" || fail "missing log line: $1"; }
+
+# An EEPROM image: 512 bytes at 0xB600 made by the converter from binary.
+head -c 512 /dev/urandom > "$tmp/ee.bin"
+"$cli" --quiet convert --format bin --offset 0xB600 --lowest 0 --highest 0x1FF "$tmp/ee.bin" \
+  "$tmp/ee.s19" --save-lowest 0xB600 --save-highest 0xB7FF || fail "convert"
+
+start_sim
+run detect
+expect_rc 0 detect
+grep -qF "MC68HC(7)11 Programmer VER-1.1 detected !" "$tmp/out" || fail "detect prints the identification"
+
+run --device "$E9" --erase program "$tmp/ee.s19"
+expect_rc 0 program
+expect_log "Program Sequence completed successful"
+
+run --device "$E9" verify "$tmp/ee.s19"
+expect_rc 0 verify
+
+run --device "$E9" --eeprom read "$tmp/back.bin" --save-lowest 0xB600 --save-highest 0xB7FF
+expect_rc 0 read
+cmp "$tmp/back.bin" "$tmp/ee.bin" || fail "the EEPROM read back differs from what was programmed"
+
+# A file that differs: verify fails with exit code 1 and names the first address.
+printf '\x00' | dd of="$tmp/ee.bin" bs=1 seek=5 conv=notrunc status=none
+"$cli" --quiet convert --format bin --offset 0xB600 --lowest 0 --highest 0x1FF "$tmp/ee.bin" \
+  "$tmp/ee2.s19" --save-lowest 0xB600 --save-highest 0xB7FF
+run --device "$E9" verify "$tmp/ee2.s19"
+if cmp -s <(head -c 6 "$tmp/ee.bin" | tail -c 1) <(head -c 6 "$tmp/back.bin" | tail -c 1); then
+  expect_rc 0 "verify of an unchanged byte"
+else
+  expect_rc 1 "verify with a differing byte"
+  expect_log "Verify Error at Address : 0x0B605"
+fi
+
+# JSON: one object per line and the result.
+run --json --device "$E9" --eeprom read "$tmp/j.jef"
+expect_rc 0 "json read"
+grep -q '^{"kind":"info","text":"Read Sequence completed successful."}$' "$tmp/err" || fail "json log line"
+tail -1 "$tmp/err" | grep -q '"result":"ok","exit":0' || fail "json result"
+
+# Faults the simulator scripts: a status code, a pin-tester report.
+start_sim --status 7=7 --status 8=7 --status 9=7 --status 10=7
+run --device "$E9" --eeprom read "$tmp/x.jef"
+expect_rc 1 "status code"
+grep -q "^error: " "$tmp/err" || fail "errors are marked"
+[ ! -e "$tmp/x.jef" ] || fail "a failed read must not write its file"
+
+start_sim --pin-report 01,00
+run --device "$E9" verify "$tmp/ee.s19"
+expect_rc 1 "pin tester"
+
+# An old firmware is refused; in Service mode the update loads and the programmer is current.
+start_sim --version VER-1.0
+run --device "$E9" --eeprom read "$tmp/x.jef"
+expect_rc 1 "old firmware"
+expect_log "Wrong Firmware Version. Please Update Firmware to current software version"
+start_sim --version VER-1.0 --service
+run update-firmware
+expect_rc 0 "firmware update"
+expect_log "Firmware Update complete."
+run detect
+grep -qF "VER-1.1" "$tmp/out" || fail "after the update the programmer reports VER-1.1"
+
+# No programmer: exit code 3.
+"$cli" --port "$tmp/no-such-port" detect > /dev/null 2> "$tmp/err"; rc=$?
+expect_rc 3 "no programmer"
+
+# Ctrl+C during a slow read stops it like the start button: interrupted, port free again.
+start_sim --timing
+"$cli" --port "$pty" --baud 9600 --device "MC68HC711 E20(1H19S)" read "$tmp/slow.jef" > /dev/null 2> "$tmp/err" &
+clipid=$!
+for _ in $(seq 100); do grep -q "Read Sequence in Progress" "$tmp/err" && break; sleep 0.1; done
+sleep 0.5
+kill -INT "$clipid"
+wait "$clipid"; rc=$?
+expect_rc 1 "interrupted read"
+expect_log "Read Sequence Interrupted."
+run detect
+expect_rc 0 "the port is free after Ctrl+C"
+
+echo "cli against the simulator: ok"
