@@ -493,3 +493,29 @@ TEST_F(HexEditorTest, CopyAsRangeAndSelection) {
 
 }  // namespace
 }  // namespace jqz
+
+namespace jqz {
+namespace {
+
+// While a device read fills the image (bulk mode), edits are refused: they would bypass
+// read-only cells and leave no edited mark.
+TEST_F(HexEditorTest, EditsAreRefusedWhileAReadFillsTheImage) {
+    fillImage(0x11);
+    image.SetReadOnly(0, true);
+    image.BeginBulk();
+    EXPECT_FALSE(editor.TypeHexKey('4'));
+    EXPECT_FALSE(editor.TypeCharKey('A'));
+    clipboard.text = "0000: 22 22";
+    editor.EditPaste();
+    EXPECT_FALSE(editor.FillOk("0x33", "0", "0xFF", false));
+    editor.SwapOk(SwapMode::Byte);
+    image.EndBulk();
+    EXPECT_EQ(image.ReadData(0), 0x11);
+    EXPECT_EQ(image.ReadData(1), 0x11);
+    EXPECT_TRUE(model.undo.IsEmpty());
+    EXPECT_EQ(sink.errors, std::vector<std::string>(3, kImageBusyMessage));
+    EXPECT_TRUE(editor.TypeCharKey('A')) << "editing works again after the read";
+}
+
+}  // namespace
+}  // namespace jqz

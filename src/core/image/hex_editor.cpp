@@ -19,7 +19,14 @@ void HexEditor::moveAfter(int address) {
     else selection_.GoToAddress(address);
 }
 
+bool HexEditor::refuseWhileBusy() {
+    if (!model_.image.IsBulk()) return false;
+    sink_.showError(kImageBusyMessage);
+    return true;
+}
+
 bool HexEditor::TypeHexKey(std::uint8_t ch) {
+    if (model_.image.IsBulk()) return false;
     int digit;
     if (ch >= '0' && ch <= '9') digit = ch - '0';
     else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
@@ -38,13 +45,15 @@ bool HexEditor::TypeHexKey(std::uint8_t ch) {
     return true;
 }
 
-void HexEditor::TypeCharKey(std::uint8_t ch) {
+bool HexEditor::TypeCharKey(std::uint8_t ch) {
+    if (model_.image.IsBulk()) return false;
     const int a = selection_.cursorAddress();
     model_.undo.BeginGroup();
     model_.undo.Push(a);
     model_.undo.EndGroup();
     model_.image.WriteData(a, ch);
     moveAfter(a);
+    return true;
 }
 
 void HexEditor::EditUndo() {
@@ -68,6 +77,7 @@ bool HexEditor::EditCopy() {
 }
 
 void HexEditor::EditPaste() {
+    if (refuseWhileBusy()) return;
     std::string text;
     try {
         text = clipboard_.getText();
@@ -102,6 +112,7 @@ std::optional<AddressRange> HexEditor::ParseAddressRange(const std::string& from
 
 bool HexEditor::FillOk(const std::string& valueText, const std::string& fromText,
                        const std::string& toText, bool onSelection) {
+    if (refuseWhileBusy()) return false;
     const int value = ParseNumber(valueText, sink_);
     if (value < 0) return false;
     const auto range = ParseAddressRange(fromText, toText);
@@ -113,7 +124,10 @@ bool HexEditor::FillOk(const std::string& valueText, const std::string& fromText
     return true;
 }
 
-void HexEditor::SwapOk(SwapMode mode) { SwapImage(model_.image, model_.undo, mode); }
+void HexEditor::SwapOk(SwapMode mode) {
+    if (refuseWhileBusy()) return;
+    SwapImage(model_.image, model_.undo, mode);
+}
 
 bool HexEditor::GoToOk(const std::string& text) {
     const int a = ParseNumber(text, sink_);

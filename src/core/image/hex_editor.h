@@ -59,8 +59,9 @@ public:
     // A character typed in the hex grid (its low eight bits); false when it is no
     // hexadecimal digit, which changes nothing.
     bool TypeHexKey(std::uint8_t ch);
-    // A character typed in the character grid: its code goes into the cell.
-    void TypeCharKey(std::uint8_t ch);
+    // A character typed in the character grid: its code goes into the cell. Both refuse
+    // (false) while a device read fills the image.
+    bool TypeCharKey(std::uint8_t ch);
 
     // Undo: takes back the newest step and puts the cursor on its first cell.
     void EditUndo();
@@ -88,6 +89,8 @@ public:
     std::optional<AddressRange> ParseAddressRange(const std::string& from, const std::string& to);
 
 private:
+    // True (after saying so) while a device read fills the image in bulk mode.
+    bool refuseWhileBusy();
     void moveAfter(int address);
     void putText(const std::string& text);
 

@@ -337,7 +337,7 @@ void THexEdit::typed(DumpGrid* grid, const QString& text) {
         if (grid == hexGrid_) {
             if (!editor_.TypeHexKey(byte)) QApplication::beep();
         } else {
-            editor_.TypeCharKey(byte);
+            if (!editor_.TypeCharKey(byte)) QApplication::beep();
         }
     }
     afterCommand();
