@@ -31,6 +31,7 @@
 #include "core/device/device_image_reset.h"
 #include "core/link/port_enumeration.h"
 #include "ui/app/about_box.h"
+#include "ui/app/action_table.h"
 #include "ui/app/icons.h"
 #include "ui/app/log_view.h"
 #include "ui/files/explaine.h"
@@ -62,14 +63,6 @@ constexpr const char* kConfigWarning =
     "This setting enable programming of CONFIG register\n(System configuration register) during "
     "Program Sequence.\nChanging of this register will change device configuration!\n\nEnable "
     "Program of CONFIG register ?";
-
-struct ActionSpec {
-    const char* name;
-    const char* caption;
-    const char* shortcut;
-    const char* hint;
-    const char* icon;
-};
 
 // The main window's actions: name, menu caption, shortcut, hint and picture.
 constexpr ActionSpec kActions[] = {
@@ -283,19 +276,7 @@ void TProgShell::connectProgrammer(const std::function<void()>& create) {
 }
 
 void TProgShell::createActions() {
-    for (const auto& spec : kActions) {
-        auto* a = new QAction(this);
-        a->setObjectName(spec.name);
-        if (spec.caption != nullptr) a->setText(spec.caption);
-        if (spec.shortcut != nullptr) a->setShortcut(QKeySequence(spec.shortcut));
-        if (spec.hint != nullptr) {
-            a->setStatusTip(spec.hint);
-            a->setToolTip(spec.hint);
-        }
-        if (spec.icon != nullptr) a->setIcon(ShellIcon(spec.icon));
-        addAction(a);  // shortcuts work while the window has the focus
-        actions_[spec.name] = a;
-    }
+    for (const auto& spec : kActions) actions_[spec.name] = CreateAction(this, spec);
     for (const char* name : {"ShowEditor", "ShowPackage"}) action(name)->setCheckable(true);
 
     auto on = [this](const char* name, auto&& handler) {

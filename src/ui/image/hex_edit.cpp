@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "core/image/number_parsers.h"
+#include "ui/app/action_table.h"
 #include "ui/app/icons.h"
 #include "ui/files/explaine.h"
 #include "ui/image/copy_array_dialog.h"
@@ -28,14 +29,6 @@
 namespace jqz {
 
 namespace {
-
-struct ActionSpec {
-    const char* name;
-    const char* caption;
-    const char* shortcut;
-    const char* hint;
-    const char* icon;
-};
 
 constexpr ActionSpec kActions[] = {
     {"EditUndo", "Undo", "Alt+Backspace", "Undo the last action", "undo"},
@@ -178,13 +171,8 @@ THexEdit::~THexEdit() {
 
 void THexEdit::createActions() {
     for (const auto& spec : kActions) {
-        auto* a = new QAction(spec.caption, this);
-        a->setObjectName(spec.name);
-        if (spec.shortcut != nullptr) a->setShortcut(QKeySequence(spec.shortcut));
-        a->setStatusTip(spec.hint);
-        a->setIcon(ShellIcon(spec.icon));
+        QAction* a = CreateAction(this, spec);  // the shortcuts work while the editor is active
         a->setEnabled(std::string(spec.name) == "EditProperty");
-        addAction(a);  // the shortcuts work while the editor is the active window
         actions_[spec.name] = a;
     }
     auto on = [this](const char* name, void (THexEdit::*handler)()) {
