@@ -1,12 +1,21 @@
-// Takes the pictures of the documentation: the package view of an E9 device and the device
+// Takes the pictures of the documentation: the main window after a read of an E9 from the
+// built-in virtual programmer, the hex editor, the package view of an E9 device and the device
 // selection dialog with the E9's quick info.
 //   doc_screenshots <program folder holding dhelp> <output folder>
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <QListWidget>
 #include <QTabWidget>
 #include <cstdio>
 
+#include "core/app/atomic_file.h"
 #include "core/device/supported_device_list.h"
+#include "ui/app/prog_shell.h"
+#include "ui/image/hex_edit.h"
 #include "ui/device/device_wizard.h"
 #include "ui/device/package_view.h"
 #include "ui/device/rtf_text_document.h"
@@ -21,6 +30,38 @@ int main(int argc, char** argv) {
     const char* e9 = "MC68HC11  E9 (E28B)";
     jqz::SupportedDeviceList devices(argv[1]);
     devices.selectDevice(e9);
+
+    {
+        // The main window with its own settings folder, connected to the virtual programmer.
+        QTemporaryDir settings;
+        jqz::ShellPaths paths;
+        paths.settingsFile = (settings.path() + "/jqz6811.ini").toStdString();
+        paths.programFolder = argv[1];
+        paths.logFile = (settings.path() + "/6811prog.log").toStdString();
+        jqz::WriteFileAtomically(paths.settingsFile,
+                                 "COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=57600\r\n"
+                                 "P_WIN_POS_WIDTH=760\r\nP_WIN_POS_HEIGHT=560\r\n");
+        jqz::TProgShell shell(paths);
+        shell.FormCreate();
+        shell.devices().selectDevice(e9);
+        shell.AddLogLine(std::string(e9) + " selected.", jqz::LogInfo);
+        shell.findChild<QLineEdit*>("DeviceIDValue")->setText(e9);
+        for (const char* b : {"ReadEepromOn", "ReadRomOn"})
+            shell.findChild<QToolButton*>(b)->click();
+        auto* start = shell.findChild<QToolButton*>("ReadStartButton");
+        start->click();
+        QElapsedTimer timer;
+        timer.start();
+        while (start->isChecked() && timer.elapsed() < 60000) app.processEvents(QEventLoop::AllEvents, 50);
+        app.processEvents();
+        if (!shell.grab().save(out + "/screenshot.png")) return 1;
+        shell.hexEdit().resize(700, 460);
+        shell.hexEdit().show();
+        shell.hexEdit().ShowAddressAtTop(0xBEC0);
+        app.processEvents();
+        if (!shell.hexEdit().grab().save(out + "/hex_editor.png")) return 1;
+        shell.hexEdit().close();
+    }
 
     jqz::TDPView1 view;
     view.resize(720, 700);
