@@ -148,6 +148,12 @@ private slots:
         });
         shell.action("EditOpenFile")->trigger();
         QCOMPARE(test::LogTexts(shell).size(), std::size_t{3});
+
+        // The recent list goes to the settings file at shutdown.
+        shell.FormClose();
+        const auto settings = ReadWholeFile(paths().settingsFile);
+        QVERIFY(settings.has_value());
+        QVERIFY(settings->find("LOF0=" + s19 + "\r\n") != std::string::npos);
     }
 
     void browseAndTheRecentList() {
@@ -189,6 +195,15 @@ private slots:
             QCOMPARE(edit1->text().toStdString(), a);
             QCOMPARE(edit1->selectedText(), edit1->text());
             QCOMPARE(child<QComboBox>(d, "ComboBox1")->itemText(0), QString("JQZ Extended Format"));
+
+            // The same file chosen again after it changed is looked at again.
+            (void)WriteFileAtomically(a, "S1061000010203E3\r\n");
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                browser->selectFile(QString::fromStdString(a));
+                static_cast<QDialog*>(browser)->accept();
+            });
+            child<QPushButton>(d, "Button1")->click();
+            QCOMPARE(child<QComboBox>(d, "ComboBox1")->itemText(0), QString("Motorola S"));
             d->reject();
             ran = true;
         });

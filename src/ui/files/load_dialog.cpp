@@ -116,10 +116,7 @@ void TLoadf::showEvent(QShowEvent* event) {
         QString caption = QString::fromStdString(RecentFileCaption(i, recentFiles_[i]));
         QAction* a = openedFileList_->addAction(caption.replace('&', "&&"));
         a->setData(QString::fromStdString(recentFiles_[i]));
-        connect(a, &QAction::triggered, this, [this, a] {
-            edit1_->setText(a->data().toString());
-            edit1_->selectAll();
-        });
+        connect(a, &QAction::triggered, this, [this, a] { chooseFile(a->data().toString()); });
     }
     CentreOnScreen(*this);
     button4_->setFocus();
@@ -134,7 +131,15 @@ void TLoadf::Button1Click() {
     // The browser opens in the folder of the file named last.
     if (!edit1_->text().isEmpty()) openDialog_->setDirectory(QFileInfo(edit1_->text()).absolutePath());
     if (openDialog_->exec() != QDialog::Accepted || openDialog_->selectedFiles().isEmpty()) return;
-    edit1_->setText(openDialog_->selectedFiles().front());
+    chooseFile(openDialog_->selectedFiles().front());
+}
+
+void TLoadf::chooseFile(const QString& name) {
+    // The same name chosen again is looked at again: the file may have changed meanwhile.
+    if (edit1_->text() == name)
+        Edit1Change();
+    else
+        edit1_->setText(name);
     edit1_->selectAll();
 }
 

@@ -45,6 +45,7 @@ protected:
 
 private:
     void CheckBox1Click();
+    void chooseFile(const QString& name);
 
     HexEditModel& model_;
     std::vector<std::string>& recentFiles_;
