@@ -73,6 +73,32 @@ expect_rc 1 "status code"
 grep -q "^error: " "$tmp/err" || fail "errors are marked"
 [ ! -e "$tmp/x.jef" ] || fail "a failed read must not write its file"
 
+# The simulator's other scripted faults, each ending the read with its error line.
+while IFS='|' read -r opts line; do
+  # shellcheck disable=SC2086
+  start_sim $opts
+  run --device "$E9" --eeprom read "$tmp/x.jef"
+  expect_rc 1 "fault $opts"
+  expect_log "$line"
+  [ ! -e "$tmp/x.jef" ] || fail "a failed read must not write its file ($opts)"
+done <<'FAULTS'
+--corrupt 06:3:0|error: MC68HC(7)11 Programmer not found.
+--drop 06:3:0|error: Receiver TimeOut Error.
+--truncate 06:3:5|error: Receiver TimeOut Error.
+--dsr-drop-after 40|error: PC too Programmer Communication Error.
+--interface obp --secured --still-secured|error: Error: Device Still Secured
+--service|error: Programmer must be in WORK mode.
+FAULTS
+
+# A device ID is reported; a wrong firmware acknowledgement is answered by sending the block again.
+start_sim --device-id 1234
+run --device "$E9" --eeprom read "$tmp/id.jef"
+expect_rc 0 "device id"
+expect_log 'Device ID:$12 $34'
+start_sim --service --wrong-ack 3:1
+run update-firmware
+expect_rc 0 "firmware update with a resent block"
+
 start_sim --pin-report 01,00
 run --device "$E9" verify "$tmp/ee.s19"
 expect_rc 1 "pin tester"

@@ -165,6 +165,17 @@ private slots:
         QVERIFY(shell_->bufferSaved());
     }
 
+    void f3OpensTheLoadDialogAndAltXCloses() {
+        int loads = 0;
+        shell_->loadDialog = [&] { ++loads; };
+        shell_->updateCommands();
+        QTest::keyClick(shell_.get(), Qt::Key_F3);
+        QCOMPARE(loads, 1);
+        QTest::keyClick(shell_.get(), Qt::Key_X, Qt::AltModifier);
+        QVERIFY(!shell_->isVisible());
+        QVERIFY2(QFile::exists(dir_.path() + "/jqz6811.ini"), "the shutdown ran");
+    }
+
     void helpWithoutManualOrViewerSaysSo() {
         int opened = 0;
         bool viewer = true;

@@ -150,6 +150,18 @@ private slots:
         read->click();
         QVERIFY(!read->isChecked());
         QVERIFY(start->isChecked());
+        // So are Print, Comm Port Options and Firmware Update: no dialog opens.
+        int opened = 0;
+        QTimer::singleShot(300, [&opened] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                ++opened;
+                w->close();
+            }
+        });
+        for (const char* a : {"EditPrint", "ToolComm", "ToolUpdate"}) s->action(a)->trigger();
+        QTest::qWait(350);
+        QCOMPARE(opened, 0);
+        QVERIFY(start->isChecked());
         start->click();  // released: stop, wait, reset
         QVERIFY(!start->isChecked());
         QCOMPARE(s->log().storedLines().back(), std::string("0Program Sequence Interrupted."));

@@ -1,5 +1,5 @@
-// Takes the pictures of the documentation: the main window after a read of an E9 from the
-// built-in virtual programmer, the hex editor, the package view of an E9 device and the device
+// Takes the pictures of the documentation: the main window during a program sequence of an E9
+// against the built-in virtual programmer, the hex editor, the package view of an E9 device and the device
 // selection dialog with the E9's quick info.
 //   doc_screenshots <program folder holding dhelp> <output folder>
 #include <QApplication>
@@ -54,7 +54,21 @@ int main(int argc, char** argv) {
         timer.start();
         while (start->isChecked() && timer.elapsed() < 60000) app.processEvents(QEventLoop::AllEvents, 50);
         app.processEvents();
+        // Then a program sequence of a changed EEPROM, pictured while it runs.
+        for (int a = 0xB600; a <= 0xB7FF; ++a)
+            shell.hexModel().image.WriteData(a, static_cast<std::uint8_t>(a * 7));
+        shell.findChild<QTabWidget*>("SeqWin1")->setCurrentIndex(0);
+        for (const char* b : {"EraseEepromOn", "ProgramEepromOn", "VerifyEepromOn"})
+            shell.findChild<QToolButton*>(b)->click();
+        auto* program = shell.findChild<QToolButton*>("ProgramStartButton");
+        program->click();
+        timer.restart();
+        while (program->isChecked() && timer.elapsed() < 3500)
+            app.processEvents(QEventLoop::AllEvents, 50);
         if (!shell.grab().save(out + "/screenshot.png")) return 1;
+        timer.restart();
+        while (program->isChecked() && timer.elapsed() < 60000)
+            app.processEvents(QEventLoop::AllEvents, 50);
         shell.hexEdit().resize(700, 460);
         shell.hexEdit().show();
         shell.hexEdit().ShowAddressAtTop(0xBEC0);
