@@ -56,19 +56,19 @@ long number(const std::string& text, int base) {
     return v;
 }
 
-ReplyFault replyFault(const std::string& spec, ReplyFault::Kind kind) {
-    std::stringstream in(spec);
+ReplyFault replyFault(const std::string& text, ReplyFault::Kind kind) {
+    std::stringstream in(text);
     std::string cmd, occ, idx;
     if (!std::getline(in, cmd, ':') || !std::getline(in, occ, ':') || !std::getline(in, idx))
-        fail("expected CMD:OCC:IDX, got " + spec);
+        fail("expected CMD:OCC:IDX, got " + text);
     return {static_cast<std::uint8_t>(number(cmd, 16)), static_cast<int>(number(occ, 10)),
             static_cast<int>(number(idx, 10)), kind};
 }
 
-std::uint8_t deviceType(const std::string& spec) {
+std::uint8_t deviceType(const std::string& text) {
     for (const auto& e : jqz::DeviceCatalogue())
-        if (spec == e.name) return e.type;
-    return static_cast<std::uint8_t>(number(spec, 10));
+        if (text == e.name) return e.type;
+    return static_cast<std::uint8_t>(number(text, 10));
 }
 
 }  // namespace

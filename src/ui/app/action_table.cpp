@@ -4,16 +4,16 @@
 
 namespace jqz {
 
-QAction* CreateAction(QWidget* window, const ActionSpec& spec) {
+QAction* CreateAction(QWidget* window, const ActionEntry& entry) {
     auto* a = new QAction(window);
-    a->setObjectName(spec.name);
-    if (spec.caption != nullptr) a->setText(spec.caption);
-    if (spec.shortcut != nullptr) a->setShortcut(QKeySequence(spec.shortcut));
-    if (spec.hint != nullptr) {
-        a->setStatusTip(spec.hint);
-        a->setToolTip(spec.hint);
+    a->setObjectName(entry.name);
+    if (entry.caption != nullptr) a->setText(entry.caption);
+    if (entry.shortcut != nullptr) a->setShortcut(QKeySequence(entry.shortcut));
+    if (entry.hint != nullptr) {
+        a->setStatusTip(entry.hint);
+        a->setToolTip(entry.hint);
     }
-    if (spec.icon != nullptr) a->setIcon(ShellIcon(spec.icon));
+    if (entry.icon != nullptr) a->setIcon(ShellIcon(entry.icon));
     window->addAction(a);
     return a;
 }

@@ -5,7 +5,7 @@
 
 namespace jqz {
 
-struct ActionSpec {
+struct ActionEntry {
     const char* name;
     const char* caption;   // nullptr: none (actions that are in no menu)
     const char* shortcut;  // nullptr: none
@@ -14,6 +14,6 @@ struct ActionSpec {
 };
 
 // Creates the action on the window, whose shortcuts then work while it is active.
-QAction* CreateAction(QWidget* window, const ActionSpec& spec);
+QAction* CreateAction(QWidget* window, const ActionEntry& entry);
 
 }  // namespace jqz

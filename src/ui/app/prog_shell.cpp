@@ -65,7 +65,7 @@ constexpr const char* kConfigWarning =
     "Program of CONFIG register ?";
 
 // The main window's actions: name, menu caption, shortcut, hint and picture.
-constexpr ActionSpec kActions[] = {
+constexpr ActionEntry kActions[] = {
     {"ShowEditor", "Hex Editor", "Alt+E", "Hexadecimal Editor window Show/Close", "hexeditor"},
     {"EditSaveFile", "Save", "F2", "Save Current File", "save"},
     {"EditOpenFile", "Open", "F3", "Open an Existing File", "open"},
@@ -276,7 +276,7 @@ void TProgShell::connectProgrammer(const std::function<void()>& create) {
 }
 
 void TProgShell::createActions() {
-    for (const auto& spec : kActions) actions_[spec.name] = CreateAction(this, spec);
+    for (const auto& entry : kActions) actions_[entry.name] = CreateAction(this, entry);
     for (const char* name : {"ShowEditor", "ShowPackage"}) action(name)->setCheckable(true);
 
     auto on = [this](const char* name, auto&& handler) {

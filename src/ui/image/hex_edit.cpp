@@ -30,7 +30,7 @@ namespace jqz {
 
 namespace {
 
-constexpr ActionSpec kActions[] = {
+constexpr ActionEntry kActions[] = {
     {"EditUndo", "Undo", "Alt+Backspace", "Undo the last action", "undo"},
     {"EditCopy", "Copy", "Ctrl+Ins", "Copy selected memory cells to clipboard", "copy"},
     {"EditPaste", "Paste", "Shift+Ins", "Paste contents of clipboard", "paste"},
@@ -170,10 +170,10 @@ THexEdit::~THexEdit() {
 }
 
 void THexEdit::createActions() {
-    for (const auto& spec : kActions) {
-        QAction* a = CreateAction(this, spec);  // the shortcuts work while the editor is active
-        a->setEnabled(std::string(spec.name) == "EditProperty");
-        actions_[spec.name] = a;
+    for (const auto& entry : kActions) {
+        QAction* a = CreateAction(this, entry);  // the shortcuts work while the editor is active
+        a->setEnabled(std::string(entry.name) == "EditProperty");
+        actions_[entry.name] = a;
     }
     auto on = [this](const char* name, void (THexEdit::*handler)()) {
         connect(action(name), &QAction::triggered, this, [this, handler] { (this->*handler)(); });
