@@ -1,21 +1,32 @@
 #pragma once
-// What the window tests of the file and print dialogs share.
+// What the window tests share.
 #include <QString>
 #include <string>
 #include <vector>
 
+#include "core/app/message_sink.h"
 #include "ui/app/prog_shell.h"
 
 namespace jqz::test {
 
-// A main window's files, all in the folder `dir`.
-inline ShellPaths ShellPathsIn(const QString& dir) {
+// A main window's files, all in the folder `dir`; the settings file in its subfolder
+// `settingsFolder` when one is named.
+inline ShellPaths ShellPathsIn(const QString& dir, const QString& settingsFolder = {}) {
     ShellPaths p;
-    p.settingsFile = (dir + "/jqz6811.ini").toStdString();
+    const QString settingsDir = settingsFolder.isEmpty() ? dir : dir + "/" + settingsFolder;
+    p.settingsFile = (settingsDir + "/jqz6811.ini").toStdString();
     p.programFolder = dir.toStdString();
     p.logFile = (dir + "/6811prog.log").toStdString();
     return p;
 }
+
+// Records error boxes and answers every question with No.
+class QuietSink : public MessageSink {
+public:
+    void showError(const std::string& text) override { errors.push_back(text); }
+    Answer askQuestion(const std::string&, QuestionButtons) override { return Answer::No; }
+    std::vector<std::string> errors;
+};
 
 // The log's lines as the user reads them, without their kinds.
 inline std::vector<std::string> LogTexts(TProgShell& shell) {

@@ -10,19 +10,13 @@
 
 #include "core/app/atomic_file.h"
 #include "sim/virtual_programmer.h"
+#include "shell_test_support.h"
 #include "ui/app/prog_shell.h"
 #include "ui/link/comm_set.h"
 
 using namespace jqz;
 
 namespace {
-
-class QuietSink : public MessageSink {
-public:
-    void showError(const std::string& text) override { errors.push_back(text); }
-    Answer askQuestion(const std::string&, QuestionButtons) override { return Answer::No; }
-    std::vector<std::string> errors;
-};
 
 QStringList readLines(const QString& path) {
     const auto bytes = ReadWholeFile(path.toStdString());
@@ -43,15 +37,9 @@ void onDialog(const std::function<void(TCommSet*)>& f) {
 class TestCommSet : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    QuietSink sink_;
+    test::QuietSink sink_;
 
-    ShellPaths paths() const {
-        ShellPaths p;
-        p.settingsFile = (dir_.path() + "/cfg/jqz6811.ini").toStdString();
-        p.programFolder = dir_.path().toStdString();
-        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
-        return p;
-    }
+    ShellPaths paths() const { return test::ShellPathsIn(dir_.path(), "cfg"); }
     void writeSettings(const std::string& text) {
         QDir().mkpath(dir_.path() + "/cfg");
         QVERIFY(WriteFileAtomically(paths().settingsFile, text).empty());

@@ -10,6 +10,7 @@
 #include "core/app/atomic_file.h"
 #include "ui/app/log_view.h"
 #include "no_system_ports.h"
+#include "shell_test_support.h"
 #include "ui/app/prog_shell.h"
 #include "ui/files/explaine.h"
 #include "ui/image/hex_edit.h"
@@ -43,13 +44,7 @@ class TestProgShell : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
-    ShellPaths paths() const {
-        ShellPaths p;
-        p.settingsFile = (dir_.path() + "/cfg/jqz6811.ini").toStdString();
-        p.programFolder = dir_.path().toStdString();
-        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
-        return p;
-    }
+    ShellPaths paths() const { return test::ShellPathsIn(dir_.path(), "cfg"); }
 
 private slots:
     void init() {
