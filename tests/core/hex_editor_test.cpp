@@ -354,18 +354,62 @@ TEST_F(HexEditorTest, SwapModes) {
     }
 }
 
-TEST_F(HexEditorTest, SwapHandsAReadOnlyCellsValueToItsPartner) {
-    put(0, {0x12, 0x34});
-    image.SetReadOnly(0, true);
-    editor.SwapOk(SwapMode::Word);
-    EXPECT_EQ(image.ReadData(0), 0x12);
-    EXPECT_EQ(image.ReadData(1), 0x12);
-    image.SetUnimplemented(0x11, true);
-    put(0x10, {0xAB});
-    editor.SwapOk(SwapMode::Word);
-    EXPECT_EQ(image.ReadData(0x10), 0x00) << "the unimplemented partner's byte comes over";
-    EXPECT_TRUE(image.IsUnimplemented(0x11));
+// A cell the image refuses keeps its byte, and a word or double word that holds one is left
+// whole: its writable partner would otherwise lose its own byte (BD 95 turning into BD BD).
+struct RefusedSwapCase {
+    SwapMode mode;
+    int refused;        // the cell made read-only (or unimplemented)
+    bool unimplemented;
+    std::vector<std::uint8_t> after;
+};
+
+class SwapAroundARefusedCell : public ::testing::TestWithParam<RefusedSwapCase> {};
+
+TEST_P(SwapAroundARefusedCell, LeavesItsGroupWhole) {
+    const RefusedSwapCase& c = GetParam();
+    HexEditModel m;
+    test::RecordingSink sink;
+    test::RecordingClipboard clipboard;
+    HexEditor e(m, sink, clipboard);
+    const std::vector<std::uint8_t> before{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
+    for (int i = 0; i < 8; ++i) m.image.WriteData(i, before[static_cast<std::size_t>(i)]);
+    m.image.BeginBulk();
+    m.image.EndBulk();
+    if (c.unimplemented) m.image.SetUnimplemented(c.refused, true);
+    else m.image.SetReadOnly(c.refused, true);
+    e.SwapOk(c.mode);
+    for (int i = 0; i < 8; ++i) {
+        const auto u = static_cast<std::size_t>(i);
+        EXPECT_EQ(m.image.ReadData(i), c.after[u]) << "cell " << i;
+        // Cells the swap wrote are marked, cells it left alone are not.
+        const bool written = c.mode == SwapMode::Byte ? i != c.refused
+                             : c.mode == SwapMode::Word ? i / 2 != c.refused / 2
+                                                       : i / 4 != c.refused / 4;
+        if (i != c.refused || !c.unimplemented) {
+            EXPECT_EQ(m.image.CellColor(i), written ? kRed : kBlue) << "cell " << i;
+        }
+    }
+    e.EditUndo();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(m.image.ReadData(i), before[static_cast<std::size_t>(i)]);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Editor, SwapAroundARefusedCell,
+    ::testing::Values(
+        RefusedSwapCase{SwapMode::Byte, 0, false, {0x12, 0x2C, 0x6A, 0x1E, 0x59, 0x3D, 0x7B, 0x0F}},
+        RefusedSwapCase{SwapMode::Byte, 1, false, {0x48, 0x34, 0x6A, 0x1E, 0x59, 0x3D, 0x7B, 0x0F}},
+        RefusedSwapCase{SwapMode::Byte, 2, false, {0x48, 0x2C, 0x56, 0x1E, 0x59, 0x3D, 0x7B, 0x0F}},
+        RefusedSwapCase{SwapMode::Byte, 3, false, {0x48, 0x2C, 0x6A, 0x78, 0x59, 0x3D, 0x7B, 0x0F}},
+        RefusedSwapCase{SwapMode::Word, 0, false, {0x12, 0x34, 0x78, 0x56, 0xBC, 0x9A, 0xF0, 0xDE}},
+        RefusedSwapCase{SwapMode::Word, 1, false, {0x12, 0x34, 0x78, 0x56, 0xBC, 0x9A, 0xF0, 0xDE}},
+        RefusedSwapCase{SwapMode::Word, 2, false, {0x34, 0x12, 0x56, 0x78, 0xBC, 0x9A, 0xF0, 0xDE}},
+        RefusedSwapCase{SwapMode::Word, 3, false, {0x34, 0x12, 0x56, 0x78, 0xBC, 0x9A, 0xF0, 0xDE}},
+        RefusedSwapCase{SwapMode::Word, 1, true, {0x12, 0x34, 0x78, 0x56, 0xBC, 0x9A, 0xF0, 0xDE}},
+        RefusedSwapCase{SwapMode::DoubleWord, 0, false, {0x12, 0x34, 0x56, 0x78, 0xF0, 0xDE, 0xBC, 0x9A}},
+        RefusedSwapCase{SwapMode::DoubleWord, 1, false, {0x12, 0x34, 0x56, 0x78, 0xF0, 0xDE, 0xBC, 0x9A}},
+        RefusedSwapCase{SwapMode::DoubleWord, 2, false, {0x12, 0x34, 0x56, 0x78, 0xF0, 0xDE, 0xBC, 0x9A}},
+        RefusedSwapCase{SwapMode::DoubleWord, 3, false, {0x12, 0x34, 0x56, 0x78, 0xF0, 0xDE, 0xBC, 0x9A}},
+        RefusedSwapCase{SwapMode::DoubleWord, 6, true, {0x78, 0x56, 0x34, 0x12, 0x9A, 0xBC, 0xDE, 0xF0}}));
 
 // --- Search ------------------------------------------------------------------------------------
 
@@ -497,23 +541,26 @@ TEST_F(HexEditorTest, CopyAsRangeAndSelection) {
 namespace jqz {
 namespace {
 
-// While a device read fills the image (bulk mode), edits are refused: they would bypass
-// read-only cells and leave no edited mark.
-TEST_F(HexEditorTest, EditsAreRefusedWhileAReadFillsTheImage) {
+// While a device read holds the image, every edit is refused with the busy message: it would
+// bypass read-only cells and leave no edited mark.
+TEST_F(HexEditorTest, EditsAreRefusedWhileAReadHoldsTheImage) {
     fillImage(0x11);
     image.SetReadOnly(0, true);
-    image.BeginBulk();
+    image.BeginBulk(MemoryImage::BulkOwner::DeviceRead);
     EXPECT_FALSE(editor.TypeHexKey('4'));
     EXPECT_FALSE(editor.TypeCharKey('A'));
+    EXPECT_FALSE(editor.TypeHexKey('x')) << "no digit: refused without a message";
     clipboard.text = "0000: 22 22";
     editor.EditPaste();
     EXPECT_FALSE(editor.FillOk("0x33", "0", "0xFF", false));
     editor.SwapOk(SwapMode::Byte);
-    image.EndBulk();
+    editor.EditUndo();
+    image.EndBulk(MemoryImage::BulkOwner::DeviceRead);
     EXPECT_EQ(image.ReadData(0), 0x11);
     EXPECT_EQ(image.ReadData(1), 0x11);
+    EXPECT_EQ(image.CellColor(1), kBlue);
     EXPECT_TRUE(model.undo.IsEmpty());
-    EXPECT_EQ(sink.errors, std::vector<std::string>(3, kImageBusyMessage));
+    EXPECT_EQ(sink.errors, std::vector<std::string>(6, kImageBusyMessage));
     EXPECT_TRUE(editor.TypeCharKey('A')) << "editing works again after the read";
 }
 

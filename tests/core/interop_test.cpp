@@ -53,11 +53,18 @@ TEST_P(InteropFixtures, LoadExactly) {
     r.entireFile = f.entire;
     r.offsetText = std::to_string(f.offset);
     r.clear = ClearChoice::Zeros;
-    ASSERT_TRUE(LoadImageFile(r, model, recent, messages, log));
+    const LoadResult result = LoadImageFile(r, model, recent, messages, log);
+    ASSERT_TRUE(result);
 
     std::vector<std::string> expectedLog{"Buffer Cleared with 0x00", "Reading file : " + path};
     for (int i = 0; i < f.notices; ++i) expectedLog.push_back(kUnrecognizedSLine);
     expectedLog.push_back("Read file complete");
+    // The reference's bytes that do not land lie outside the image.
+    const long long outside = static_cast<long long>(reference.size() - f.landed);
+    if (outside > 0)
+        expectedLog.push_back("Not loaded: " + std::to_string(outside) +
+                              " bytes outside the buffer (0x0000-0xFFFF).");
+    EXPECT_EQ(result.counts.outsideImage, outside);
     EXPECT_EQ(log.texts(), expectedLog);
     EXPECT_EQ(model.description.projectName(), f.projectName);
 

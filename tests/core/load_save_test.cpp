@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "core/device/device_image_reset.h"
+#include "core/device/supported_device_list.h"
 #include "core/files/load_file.h"
 #include "core/files/records.h"
 #include "core/files/save_file.h"
@@ -161,7 +163,7 @@ protected:
         test::WriteText(path, text);
         return path;
     }
-    bool load(LoadRequest r) { return LoadImageFile(r, model, recent, messages, log); }
+    bool load(LoadRequest r) { return LoadImageFile(r, model, recent, messages, log).loaded; }
     static LoadRequest partial(const std::string& path, const char* lowest, const char* highest,
                                const char* offset) {
         LoadRequest r;
@@ -348,6 +350,134 @@ TEST_F(LoadTest, AFileThatCannotBeReadChangesNothing) {
         EXPECT_EQ(model.description.projectName(), "kept");
         EXPECT_FALSE(model.image.IsBulk());
         EXPECT_TRUE(recent.empty());
+    }
+}
+
+// A file in which the chosen format finds no record changes nothing: not the image, not its
+// edited marks and undo history, not the description, not the recent list.
+TEST_F(LoadTest, AFileWithoutDataChangesNothing) {
+    struct Case {
+        const char* name;
+        FileFormat format;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"empty.s19", FileFormat::Motorola, ""},
+        {"junk.s19", FileFormat::Motorola, "hello\r\nS1 not a record\r\nS1061000010203E4\r\n"},
+        {"empty.jef", FileFormat::Extended, ""},
+        {"junk.jef", FileFormat::Extended, "X7 bad\r\nX9000400000000FB\r\n\r\n"},
+        {"s19.jef", FileFormat::Extended, "S1061000010203E3\r\n"},
+        {"empty.bin", FileFormat::Binary, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fillImage(0x66);
+        model.undo.BeginGroup();
+        model.undo.Push(0x1000);
+        model.image.WriteData(0x1000, 0x55);
+        model.undo.EndGroup();
+        model.description.setProjectName("kept");
+        messages.errors.clear();
+        log.lines.clear();
+        LoadRequest r;
+        r.fileName = file(c.name, c.content);
+        r.format = c.format;
+        r.clear = ClearChoice::Zeros;
+        const LoadResult result = LoadImageFile(r, model, recent, messages, log);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(messages.errors, Lines{"No data found in file : " + r.fileName});
+        EXPECT_EQ(log.lines, (std::vector<RecordingLog::Line>{
+                                 {"Reading file : " + r.fileName, LogInfo},
+                                 {"No data found in file : " + r.fileName, LogError}}));
+        EXPECT_EQ(model.image.ReadData(0x1000), 0x55);
+        EXPECT_EQ(model.image.ReadData(0x0000), 0x66);
+        EXPECT_EQ(model.image.CellColor(0x1000), model.image.EditedColor());
+        EXPECT_FALSE(model.undo.IsEmpty());
+        EXPECT_EQ(model.description.projectName(), "kept");
+        EXPECT_TRUE(recent.empty());
+        EXPECT_EQ(result.counts.placed, 0);
+    }
+}
+
+// What did not land is summed up in one notice after the load's own lines, and the counts
+// come back to the caller. An E9 file loaded with an F1 selected: its EEPROM block has no
+// cells on the F1.
+TEST_F(LoadTest, BytesNotPlacedAreSummedUpAfterTheLoad) {
+    SupportedDeviceList devices("");
+    devices.selectDevice("MC68HC11  F1 (2F37E)");
+    ResetImageForDevice(model, devices);
+    std::vector<std::uint8_t> data(32);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0xA0 + i);
+    std::string text;
+    AppendMotorolaRecord(text, '1', 2, 0xB600, data);              // E9 EEPROM: not on an F1
+    AppendMotorolaRecord(text, '1', 2, 0xFFF0, {data.data(), 16});  // F1 EEPROM
+    AppendMotorolaRecord(text, '2', 3, 0x00FFF8, {data.data(), 12}); // 8 in, 4 beyond 0xFFFF
+    AppendMotorolaRecord(text, '2', 3, 0x120000, {data.data(), 5}); // beyond the image
+    AppendMotorolaRecord(text, '9', 2, 0, {});
+    LoadRequest r;
+    r.fileName = file("e9.s19", text);
+    r.format = FileFormat::Motorola;
+    const LoadResult result = LoadImageFile(r, model, recent, messages, log);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(log.lines, (std::vector<RecordingLog::Line>{
+                             {"Reading file : " + r.fileName, LogInfo},
+                             {"Read file complete", LogInfo},
+                             {"Not loaded: 9 bytes outside the buffer (0x0000-0xFFFF), 32 bytes on "
+                              "cells that \"MC68HC11  F1 (2F37E)\" does not have.",
+                              LogNotice}}));
+    EXPECT_EQ(result.counts.recognised, 5);
+    EXPECT_EQ(result.counts.placed, 16 + 8) << "file bytes, the S2 record's over the S1's";
+    EXPECT_EQ(result.counts.outsideImage, 9);
+    EXPECT_EQ(result.counts.notOnDevice, 32);
+    EXPECT_EQ(result.counts.placedIn(0xFE00, 0xFFFF), 16) << "cells";
+    EXPECT_EQ(result.counts.placedIn(0xB600, 0xB7FF), 0);
+    EXPECT_EQ(model.image.ReadData(0xFFF0), 0xA0);
+    EXPECT_EQ(model.image.ReadData(0xFFFF), 0xA7) << "the later record wins";
+
+    // A file that fits places everything and says nothing more.
+    log.lines.clear();
+    std::string fits;
+    AppendMotorolaRecord(fits, '1', 2, 0xFE00, data);
+    r.fileName = file("f1.s19", fits);
+    const LoadResult clean = LoadImageFile(r, model, recent, messages, log);
+    EXPECT_EQ(log.texts(), (Lines{"Reading file : " + r.fileName, "Read file complete"}));
+    EXPECT_EQ(clean.counts.placed, 32);
+    EXPECT_EQ(clean.counts.outsideImage + clean.counts.notOnDevice, 0);
+}
+
+TEST_F(LoadTest, AnExtendedFileForAnotherDeviceIsNamed) {
+    struct Case {
+        const char* selected;  // nullptr: no device
+        const char* inFile;
+        bool notice;
+    };
+    const Case cases[] = {
+        {"MC68HC11  F1 (2F37E)", "MC68HC11  E9 (E28B)", true},
+        {"MC68HC11  E9 (E28B)", "MC68HC11  E9 (E28B)", false},
+        {"MC68HC11  E9 (E28B)", "mc68hc11 e9 (e28b)", false},
+        {"MC68HC11  E9 (E28B)", "", false},
+        {nullptr, "MC68HC11  E9 (E28B)", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.inFile);
+        SupportedDeviceList devices("");
+        if (c.selected != nullptr) devices.selectDevice(c.selected);
+        ResetImageForDevice(model, devices);
+        std::string text;
+        const std::string name = c.inFile;
+        AppendExtendedRecord(text, '1', 0,
+                             {reinterpret_cast<const std::uint8_t*>(name.data()), name.size()});
+        log.lines.clear();
+        LoadRequest r;
+        r.fileName = file("named.jef", text);
+        r.format = FileFormat::Extended;
+        ASSERT_TRUE(load(r));
+        Lines expected{"Reading file : " + r.fileName, "Read file complete"};
+        if (c.notice)
+            expected.push_back("The file names the device \"" + name +
+                               "\"; the selected device is \"" + c.selected + "\".");
+        EXPECT_EQ(log.texts(), expected);
+        EXPECT_EQ(log.lines.back().kind, c.notice ? LogNotice : LogInfo);
     }
 }
 

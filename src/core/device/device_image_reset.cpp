@@ -10,6 +10,7 @@ void ResetImageForDevice(HexEditModel& model, const SupportedDeviceList& devices
     model.description.clear();
     image.BeginBulk();
     const bool device = devices.deviceType != 0;
+    model.mapDevice = device ? devices.selectedDevice() : std::string();
     for (int a = 0; a <= MemoryImage::LastAddress(); ++a) {
         image.SetUnimplemented(a, false);
         image.WriteData(a, 0xFF);

@@ -18,7 +18,7 @@ void DeviceReadTh::Execute() {
     SequenceLink link(com_, host_.log());
     run(link, simulation);
     // Also after an early end: the edited colours go back to the work colour.
-    host_.image().EndBulk();
+    host_.image().EndBulk(MemoryImage::BulkOwner::DeviceRead);
     simulation.Stop();
     host_.gauge().setPosition(0);
     announceEnd(SequenceKind::Read);
@@ -54,7 +54,7 @@ void DeviceReadTh::run(SequenceLink& link, ProgBarSimTh& simulation) {
     if (!summary.empty()) link.log(summary + "selected.", LogInfo);
     if (!link.ReportInterface()) return;
     simulation.Stop();
-    image.BeginBulk();
+    image.BeginBulk(MemoryImage::BulkOwner::DeviceRead);
 
     if (o.ReadEepromOn && !Terminated()) {
         gauge.setMaximum(d.eepromEnd - d.eepromStart);

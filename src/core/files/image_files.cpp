@@ -1,6 +1,7 @@
 #include "core/files/image_files.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "core/app/atomic_file.h"
 #include "core/app/log_model.h"
+#include "core/files/file_text.h"
 #include "core/files/image_description.h"
 #include "core/files/records.h"
 #include "core/image/memory_image.h"
@@ -25,16 +27,28 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Writes the bytes of one record that pass the placement rule.
+// Writes the bytes of one record that pass the placement rule, counting where they went.
 void place(MemoryImage& image, const Placement& placement, long long address,
-           std::span<const std::uint8_t> data) {
-    const long long first = std::max({0LL, placement.lowest - address,
-                                      -placement.offset - address});
+           std::span<const std::uint8_t> data, PlacementCounts& counts) {
+    // The bytes within the chosen file range...
+    const long long first = std::max(0LL, placement.lowest - address);
     const long long last =
-        std::min({static_cast<long long>(data.size()) - 1, placement.highest - address,
-                  MemoryImage::LastAddress() - placement.offset - address});
-    for (long long i = first; i <= last; ++i)
-        image.WriteData(address + i + placement.offset, data[static_cast<std::size_t>(i)]);
+        std::min(static_cast<long long>(data.size()) - 1, placement.highest - address);
+    if (last < first) return;
+    // ...and of those the ones that land in the image.
+    const long long inFirst = std::max(first, -placement.offset - address);
+    const long long inLast = std::min(last, MemoryImage::LastAddress() - placement.offset - address);
+    const long long inside = inLast >= inFirst ? inLast - inFirst + 1 : 0;
+    counts.outsideImage += (last - first + 1) - inside;
+    for (long long i = inFirst; i <= inLast; ++i) {
+        const long long a = address + i + placement.offset;
+        if (image.WriteData(a, data[static_cast<std::size_t>(i)])) {
+            ++counts.placed;
+            counts.placedCells.set(static_cast<std::size_t>(a));
+        } else {
+            ++counts.notOnDevice;
+        }
+    }
 }
 
 // Logs rejected lines, the first kMaxLoggedRejects one by one and the rest as one count.
@@ -119,25 +133,66 @@ std::optional<FileFormat> detectFormat(std::string_view head) {
     return std::nullopt;
 }
 
-void readExtendedText(std::string_view text, const Placement& placement, MemoryImage& image,
-                      ImageDescription& description, LogSink& log) {
+PlacementCounts& PlacementCounts::operator+=(const PlacementCounts& other) {
+    recognised += other.recognised;
+    placed += other.placed;
+    outsideImage += other.outsideImage;
+    notOnDevice += other.notOnDevice;
+    placedCells |= other.placedCells;
+    return *this;
+}
+
+long long PlacementCounts::placedIn(long long first, long long last) const {
+    long long n = 0;
+    for (long long a = std::max(first, 0LL); a <= std::min(last, 0xFFFFLL); ++a)
+        n += placedCells.test(static_cast<std::size_t>(a));
+    return n;
+}
+
+namespace {
+
+bool isExtendedRecord(std::string_view line, Record& record) {
+    return ParseExtendedRecord(line, record) && record.type[0] == 'X' &&
+           std::strchr("01237", record.type[1]) != nullptr && record.type[1] != '\0' &&
+           (record.type[1] != '2' || record.size > 0);
+}
+
+bool isMotorolaRecord(std::string_view line, Record& record) {
+    return ParseMotorolaRecord(line, record) && record.type[0] == 'S' &&
+           std::strchr("01289", record.type[1]) != nullptr && record.type[1] != '\0';
+}
+
+}  // namespace
+
+bool HasRecognisedLine(std::string_view text, FileFormat format) {
+    if (format == FileFormat::Binary) return !text.empty();
+    Record record;
+    bool found = false;
+    ForEachLine(text, [&](std::string_view line) {
+        found = format == FileFormat::Extended ? isExtendedRecord(line, record)
+                                               : isMotorolaRecord(line, record);
+        return !found;
+    });
+    return found;
+}
+
+PlacementCounts readExtendedText(std::string_view text, const Placement& placement,
+                                 MemoryImage& image, ImageDescription& description, LogSink& log) {
+    PlacementCounts counts;
     RejectLog rejects(log, kUnrecognizedXLine, "X");
     Record record;
     int row = 0;
     ForEachLine(text, [&](std::string_view line) {
-        if (!ParseExtendedRecord(line, record) || record.type[0] != 'X') {
+        if (!isExtendedRecord(line, record)) {
             rejects.reject();
             return true;
         }
+        ++counts.recognised;
         switch (record.type[1]) {
             case '0': description.setProjectName(record.text()); break;
             case '1': description.setDeviceName(record.text()); break;
             case '2': {
-                // A row needs its attribute byte; a record without one is not a row.
-                if (record.size == 0) {
-                    rejects.reject();
-                    break;
-                }
+                // A row needs its attribute byte (a record without one is not recognised).
                 const std::uint8_t attribute = record.buffer[0];
                 description.putRow(row++, ProjCell{static_cast<int>(record.address),
                                                    attribute & 0x7F, (attribute & 0x80) != 0,
@@ -145,51 +200,56 @@ void readExtendedText(std::string_view text, const Placement& placement, MemoryI
                 break;
             }
             case '3': description.setNotes(record.text()); break;
-            case '7': place(image, placement, record.address, record.data()); break;
-            default: rejects.reject();
+            case '7': place(image, placement, record.address, record.data(), counts); break;
+            default: break;
         }
         return true;
     });
+    return counts;
 }
 
-void readMotorolaText(std::string_view text, const Placement& placement, MemoryImage& image,
-                      ImageDescription& description, LogSink& log) {
+PlacementCounts readMotorolaText(std::string_view text, const Placement& placement,
+                                 MemoryImage& image, ImageDescription& description, LogSink& log) {
+    PlacementCounts counts;
     RejectLog rejects(log, kUnrecognizedSLine, "S");
     Record record;
     ForEachLine(text, [&](std::string_view line) {
-        if (!ParseMotorolaRecord(line, record)) {
+        if (!isMotorolaRecord(line, record)) {
             rejects.reject();
             return true;
         }
+        ++counts.recognised;
         if (record.is('S', '9') || record.is('S', '8')) return false;
         if (record.is('S', '0'))
             description.setProjectName(record.text());
-        else if (record.is('S', '1') || record.is('S', '2'))
-            place(image, placement, record.address, record.data());
         else
-            rejects.reject();
+            place(image, placement, record.address, record.data(), counts);
         return true;
     });
+    return counts;
 }
 
-void readBinaryBytes(std::string_view bytes, long long firstOffset, const Placement& placement,
-                     MemoryImage& image) {
-    place(image, placement, firstOffset, bytesOf(bytes));
+PlacementCounts readBinaryBytes(std::string_view bytes, long long firstOffset,
+                                const Placement& placement, MemoryImage& image) {
+    PlacementCounts counts;
+    counts.recognised = static_cast<long long>(bytes.size());
+    place(image, placement, firstOffset, bytesOf(bytes), counts);
+    return counts;
 }
 
 std::string readExtendedFile(const std::string& path, const Placement& placement,
                              MemoryImage& image, ImageDescription& description, LogSink& log) {
-    std::string text;
-    if (std::string error = readTextFile(path, text); !error.empty()) return error;
-    readExtendedText(text, placement, image, description, log);
+    FileText file;
+    if (std::string error = file.read(path); !error.empty()) return error;
+    readExtendedText(file.text(), placement, image, description, log);
     return {};
 }
 
 std::string readMotorolaFile(const std::string& path, const Placement& placement,
                              MemoryImage& image, ImageDescription& description, LogSink& log) {
-    std::string text;
-    if (std::string error = readTextFile(path, text); !error.empty()) return error;
-    readMotorolaText(text, placement, image, description, log);
+    FileText file;
+    if (std::string error = file.read(path); !error.empty()) return error;
+    readMotorolaText(file.text(), placement, image, description, log);
     return {};
 }
 
@@ -293,13 +353,22 @@ std::string writeBinaryFile(const std::string& path, const MemoryImage& image,
     return WriteFileAtomically(path, bytes);
 }
 
-std::string readTextFile(const std::string& path, std::string& out) {
+namespace {
+
+std::string textFileTooLarge(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxTextFileBytes)
         return describe("Cannot read file", path,
                         "The file is larger than " +
                             std::to_string(kMaxTextFileBytes / (1024 * 1024)) +
                             " MB and cannot be an image file.");
+    return {};
+}
+
+}  // namespace
+
+std::string readTextFile(const std::string& path, std::string& out) {
+    if (std::string error = textFileTooLarge(path); !error.empty()) return error;
     return readFileBytes(path, 0, static_cast<std::size_t>(kMaxTextFileBytes), out);
 }
 
@@ -346,6 +415,41 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
     out.resize(done);
     ::close(fd);
     return {};
+}
+
+FileText::~FileText() { unmap(); }
+
+void FileText::unmap() {
+    if (mapped_ != nullptr) ::munmap(const_cast<char*>(mapped_), size_);
+    mapped_ = nullptr;
+    size_ = 0;
+}
+
+std::string FileText::read(const std::string& path) {
+    unmap();
+    read_.clear();
+    if (std::string error = textFileTooLarge(path); !error.empty()) return error;
+    // Below this size a copy costs less than a mapping.
+    constexpr long long kMapFrom = 1 << 20;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kMapFrom &&
+        st.st_size <= kMaxTextFileBytes) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat opened {};
+        if (fd >= 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            opened.st_size >= kMapFrom && opened.st_size <= kMaxTextFileBytes) {
+            const auto size = static_cast<std::size_t>(opened.st_size);
+            void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            if (at != MAP_FAILED) {
+                ::madvise(at, size, MADV_SEQUENTIAL);
+                mapped_ = static_cast<const char*>(at);
+                size_ = size;
+            }
+        }
+        if (fd >= 0) ::close(fd);
+        if (mapped_ != nullptr) return {};
+    }
+    return readFileBytes(path, 0, static_cast<std::size_t>(kMaxTextFileBytes), read_);
 }
 
 }  // namespace jqz

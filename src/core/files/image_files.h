@@ -10,6 +10,7 @@
 // Writers only read the image and the description. Every file is built whole in memory and
 // written to a temporary name that is then renamed over the target, so a failed save leaves
 // an existing file as it was.
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,14 +53,36 @@ struct Placement {
 // in one closing notice, so that a file of junk cannot flood the log.
 inline constexpr long long kMaxLoggedRejects = 10000;
 
+// What a reader did with the data bytes of a file. Bytes outside the chosen file range
+// (lowest..highest) are left out on purpose and not counted.
+struct PlacementCounts {
+    // Lines taken as records of the format (text formats), or bytes read (binary).
+    long long recognised = 0;
+    // Bytes stored in the image.
+    long long placed = 0;
+    // Bytes whose address plus offset lies outside 0..0xFFFF.
+    long long outsideImage = 0;
+    // Bytes that fell on cells the selected device does not have (unimplemented cells).
+    long long notOnDevice = 0;
+    // The cells that took a byte.
+    std::bitset<0x10000> placedCells;
+
+    // How many cells of first..last (inclusive, within the image) took a byte.
+    long long placedIn(long long first, long long last) const;
+    PlacementCounts& operator+=(const PlacementCounts& other);
+};
+
 // Readers of text already in memory (the whole file).
-void readExtendedText(std::string_view text, const Placement& placement, MemoryImage& image,
-                      ImageDescription& description, LogSink& log);
-void readMotorolaText(std::string_view text, const Placement& placement, MemoryImage& image,
-                      ImageDescription& description, LogSink& log);
+PlacementCounts readExtendedText(std::string_view text, const Placement& placement,
+                                 MemoryImage& image, ImageDescription& description, LogSink& log);
+PlacementCounts readMotorolaText(std::string_view text, const Placement& placement,
+                                 MemoryImage& image, ImageDescription& description, LogSink& log);
 // `bytes` are the file's bytes from file offset `firstOffset` on.
-void readBinaryBytes(std::string_view bytes, long long firstOffset, const Placement& placement,
-                     MemoryImage& image);
+PlacementCounts readBinaryBytes(std::string_view bytes, long long firstOffset,
+                                const Placement& placement, MemoryImage& image);
+
+// Whether any line of the text is a record of the format (looks no further than the first).
+bool HasRecognisedLine(std::string_view text, FileFormat format);
 
 // File readers: empty on success, otherwise the message that the file could not be read
 // (nothing was placed then).

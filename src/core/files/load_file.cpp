@@ -5,7 +5,9 @@
 
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
+#include "core/files/file_text.h"
 #include "core/image/hex_edit_model.h"
+#include "core/image/image_edit.h"
 #include "core/image/number_parsers.h"
 
 namespace jqz {
@@ -47,49 +49,104 @@ std::optional<Placement> LoadPlacement(const LoadRequest& request, MessageSink& 
     return placement;
 }
 
-bool LoadImageFile(const LoadRequest& request, HexEditModel& model,
-                   std::vector<std::string>& recentFiles, MessageSink& messages, LogSink& log) {
+namespace {
+
+// Blanks and letter case aside, two device names are the same.
+std::string deviceKey(const std::string& name) {
+    std::string key;
+    for (char c : name) {
+        if (c == ' ' || c == '\t') continue;
+        key += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return key;
+}
+
+// The notices after "Read file complete": what was not placed, and another device's name.
+void logLeftOut(const PlacementCounts& counts, const HexEditModel& model, LogSink& log) {
+    const std::string device =
+        model.mapDevice.empty() ? "the selected device" : "\"" + model.mapDevice + "\"";
+    std::string parts;
+    auto add = [&parts](const std::string& part) { parts += (parts.empty() ? "" : ", ") + part; };
+    if (counts.outsideImage > 0)
+        add(std::to_string(counts.outsideImage) + " bytes outside the buffer (0x0000-0xFFFF)");
+    if (counts.notOnDevice > 0)
+        add(std::to_string(counts.notOnDevice) + " bytes on cells that " + device +
+            " does not have");
+    if (!parts.empty())
+        log.AddLogLine("Not loaded: " + parts + ".", LogNotice);
+    const std::string named = model.description.deviceName();
+    if (!named.empty() && !model.mapDevice.empty() && deviceKey(named) != deviceKey(model.mapDevice))
+        log.AddLogLine("The file names the device \"" + named + "\"; the selected device is " +
+                           device + ".",
+                       LogNotice);
+}
+
+}  // namespace
+
+LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
+                         std::vector<std::string>& recentFiles, MessageSink& messages,
+                         LogSink& log) {
+    LoadResult result;
+    if (RefuseWhileRead(model.image, messages)) return result;
     const std::optional<Placement> placement = LoadPlacement(request, messages);
-    if (!placement) return false;
+    if (!placement) return result;
 
     // The file is read before anything changes, so that a file that has gone since it was
-    // chosen leaves the image as it was.
-    std::string content;
+    // chosen, or one without data, leaves the image as it was.
+    std::string bytes;
+    FileText text;
     FileWindow window;
     if (request.format == FileFormat::Binary) window = binaryFileWindow(*placement);
     const std::string error =
         request.format == FileFormat::Binary
-            ? readFileBytes(request.fileName, window.first, window.length, content)
-            : readTextFile(request.fileName, content);
+            ? readFileBytes(request.fileName, window.first, window.length, bytes)
+            : text.read(request.fileName);
+    const std::string_view content =
+        request.format == FileFormat::Binary ? std::string_view(bytes) : text.text();
     if (!error.empty()) {
         log.AddLogLine(error, LogError);
         messages.showError(error);
-        return false;
+        return result;
+    }
+    if (!HasRecognisedLine(content, request.format)) {
+        const std::string none = kNoDataFound + request.fileName;
+        log.AddLogLine(kReadingFile + request.fileName, LogInfo);
+        log.AddLogLine(none, LogError);
+        messages.showError(none);
+        return result;
     }
 
-    model.description.clear();
-    model.image.BeginBulk();
-    if (request.clear != ClearChoice::None) {
-        const std::uint8_t fill = request.clear == ClearChoice::Zeros ? 0x00 : 0xFF;
-        for (int a = 0; a <= MemoryImage::LastAddress(); ++a) model.image.WriteData(a, fill);
-        log.AddLogLine(std::string(kBufferClearedWith) + (fill == 0 ? "0x00" : "0xFF"), LogInfo);
-    }
-    log.AddLogLine(kReadingFile + request.fileName, LogInfo);
-    switch (request.format) {
-        case FileFormat::Extended:
-            readExtendedText(content, *placement, model.image, model.description, log);
-            break;
-        case FileFormat::Motorola:
-            readMotorolaText(content, *placement, model.image, model.description, log);
-            break;
-        case FileFormat::Binary:
-            readBinaryBytes(content, window.first, *placement, model.image);
-            break;
-    }
-    model.image.EndBulk();
+    const bool loaded = EditUnlessRead(model.image, messages, [&] {
+        model.description.clear();
+        model.image.BeginBulk();
+        if (request.clear != ClearChoice::None) {
+            const std::uint8_t fill = request.clear == ClearChoice::Zeros ? 0x00 : 0xFF;
+            for (int a = 0; a <= MemoryImage::LastAddress(); ++a) model.image.WriteData(a, fill);
+            log.AddLogLine(std::string(kBufferClearedWith) + (fill == 0 ? "0x00" : "0xFF"),
+                           LogInfo);
+        }
+        log.AddLogLine(kReadingFile + request.fileName, LogInfo);
+        switch (request.format) {
+            case FileFormat::Extended:
+                result.counts =
+                    readExtendedText(content, *placement, model.image, model.description, log);
+                break;
+            case FileFormat::Motorola:
+                result.counts =
+                    readMotorolaText(content, *placement, model.image, model.description, log);
+                break;
+            case FileFormat::Binary:
+                result.counts = readBinaryBytes(content, window.first, *placement, model.image);
+                break;
+        }
+        model.image.EndBulk();
+    });
+    if (!loaded) return result;
     RememberRecentFile(recentFiles, request.fileName);
     log.AddLogLine(kReadFileComplete, LogInfo);
-    return true;
+    logLeftOut(result.counts, model, log);
+    result.loaded = true;
+    return result;
 }
 
 void RememberRecentFile(std::vector<std::string>& recentFiles, const std::string& fileName) {

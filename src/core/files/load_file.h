@@ -17,6 +17,8 @@ inline constexpr const char* kFileNotAccessible = "File not Accessible or not Ex
 inline constexpr const char* kReadingFile = "Reading file : ";
 inline constexpr const char* kReadFileComplete = "Read file complete";
 inline constexpr const char* kBufferClearedWith = "Buffer Cleared with ";
+// Followed by the file name: a file in which the chosen format finds nothing to load.
+inline constexpr const char* kNoDataFound = "No data found in file : ";
 
 // The filter of the load and save browsers as pairs of shown text and pattern.
 struct FileFilter {
@@ -49,13 +51,30 @@ struct LoadRequest {
 // The placement of a load, or nothing after a refused field (with its message shown).
 std::optional<Placement> LoadPlacement(const LoadRequest& request, MessageSink& messages);
 
+// What a load did.
+struct LoadResult {
+    // The file was loaded (the dialog closes). Also what the result converts to.
+    bool loaded = false;
+    // Where the file's data bytes went; all zero unless loaded. `counts.placedIn(first, last)`
+    // tells whether a memory area (the device's EEPROM, say) received anything.
+    PlacementCounts counts;
+
+    explicit operator bool() const { return loaded; }
+};
+
 // Runs the load: placement fields checked, the file read, then the description cleared, bulk
 // mode, the optional clearing of every cell, the reader, the end of bulk mode, the recent list
-// and the log lines. True when the file was loaded (the dialog closes). A refused field or a
-// file that cannot be read leaves the image, the description and the list as they were; the
-// read error is shown and logged.
-bool LoadImageFile(const LoadRequest& request, HexEditModel& model,
-                   std::vector<std::string>& recentFiles, MessageSink& messages, LogSink& log);
+// and the log lines. After "Read file complete" come notices of what was not placed (bytes
+// outside the image, bytes on cells the selected device does not have) and of a device name
+// in the file that is not the selected device's.
+//
+// Nothing changes (image, description, undo history, recent list) when a field is refused,
+// when the file cannot be read (the error is shown and logged), when the chosen format finds
+// no record in the file, or an empty file ("No data found in file : " is shown and logged), and
+// while a device read holds the image (the busy message is shown).
+LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
+                         std::vector<std::string>& recentFiles, MessageSink& messages,
+                         LogSink& log);
 
 // Most recent first, no two names equal ignoring letter case.
 void RememberRecentFile(std::vector<std::string>& recentFiles, const std::string& fileName);

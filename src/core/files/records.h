@@ -7,6 +7,7 @@
 // one's complement of the low byte of the sum of the count, address and data bytes) matches.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,8 +37,11 @@ void ForEachLine(std::string_view text, LineHandler&& lineHandler) {
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n') ++q;
+        // The line ends at its first CR or LF: the LF by a fast search, then a CR before it.
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* q = lf != nullptr ? lf : end;
+        if (const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(q - p))))
+            q = cr;
         if (!lineHandler(std::string_view(p, static_cast<std::size_t>(q - p)))) return;
         if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n') ++q;
         p = q < end ? q + 1 : end;

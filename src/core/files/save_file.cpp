@@ -4,6 +4,7 @@
 #include "core/app/message_sink.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/hex_editor.h"
+#include "core/image/image_edit.h"
 
 namespace jqz {
 
@@ -27,6 +28,7 @@ SaveFormat SaveFormatForFilter(int filterIndex) {
 
 bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink& messages,
                    LogSink& log) {
+    if (RefuseWhileRead(model.image, messages)) return false;
     if (request.format == SaveFormat::MotorolaS1 &&
         messages.askQuestion(kShortAddressWarning, QuestionButtons::YesNo) != Answer::Yes)
         return false;
@@ -39,32 +41,37 @@ bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink&
         range.highest = typed->to;
     }
 
-    log.AddLogLine(kWritingFile + request.fileName, LogInfo);
     std::string error;
-    switch (request.format) {
-        case SaveFormat::Extended:
-            error = writeExtendedFile(request.fileName, model.image, model.description, range);
-            break;
-        case SaveFormat::MotorolaS2:
-        case SaveFormat::MotorolaS1:
-            error = writeMotorolaFile(request.fileName, model.image, model.description,
-                                      request.format == SaveFormat::MotorolaS2
-                                          ? MotorolaVariant::S2
-                                          : MotorolaVariant::S1,
-                                      range);
-            break;
-        case SaveFormat::Binary:
-            error = writeBinaryFile(request.fileName, model.image, range.lowest, range.highest);
-            break;
-    }
+    // The file and the bulk pass that follows it see the image as no read changes it.
+    const bool ran = EditUnlessRead(model.image, messages, [&] {
+        log.AddLogLine(kWritingFile + request.fileName, LogInfo);
+        switch (request.format) {
+            case SaveFormat::Extended:
+                error = writeExtendedFile(request.fileName, model.image, model.description, range);
+                break;
+            case SaveFormat::MotorolaS2:
+            case SaveFormat::MotorolaS1:
+                error = writeMotorolaFile(request.fileName, model.image, model.description,
+                                          request.format == SaveFormat::MotorolaS2
+                                              ? MotorolaVariant::S2
+                                              : MotorolaVariant::S1,
+                                          range);
+                break;
+            case SaveFormat::Binary:
+                error = writeBinaryFile(request.fileName, model.image, range.lowest, range.highest);
+                break;
+        }
+        if (!error.empty()) return;
+        log.AddLogLine(kWriteFileComplete, LogInfo);
+        model.image.BeginBulk();
+        model.image.EndBulk();
+    });
+    if (!ran) return false;
     if (!error.empty()) {
         log.AddLogLine(error, LogError);
         messages.showError(error);
         return false;
     }
-    log.AddLogLine(kWriteFileComplete, LogInfo);
-    model.image.BeginBulk();
-    model.image.EndBulk();
     return true;
 }
 

@@ -39,7 +39,8 @@ struct SaveRequest {
 };
 
 // Runs the save: the question for the 2-byte S format, the range checks, the writer, the log
-// lines and the bulk pass that clears the edited marks and the undo history. True when the
+// lines and the bulk pass that clears the edited marks and the undo history. Refused with the
+// busy message while a device read holds the image. True when the
 // file was written (the dialog closes with OK and the image counts as saved). A write that
 // fails is shown and logged; the image keeps its marks and history then.
 bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink& messages,

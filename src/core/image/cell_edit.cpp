@@ -4,6 +4,7 @@
 
 #include "core/image/editor_messages.h"
 #include "core/image/hex_edit_model.h"
+#include "core/image/image_edit.h"
 #include "core/image/number_parsers.h"
 
 namespace jqz {
@@ -19,6 +20,7 @@ std::optional<CellEditValues> CellValuesFor(const HexEditModel& model, const std
 }
 
 bool CellEditOk(HexEditModel& model, int row, const CellEditInput& input, MessageSink& sink) {
+    if (RefuseWhileRead(model.image, sink)) return false;
     const int a = ParseNumber(input.address, sink);
     if (a < 0) return false;
     if (a > MemoryImage::LastAddress()) {
@@ -27,16 +29,17 @@ bool CellEditOk(HexEditModel& model, int row, const CellEditInput& input, Messag
     }
     const int v = ParseNumber(input.data, sink);
     if (v < 0) return false;
-    ImageDescription::Row described = model.description.row(row);
-    described.addressText = input.address;
-    model.description.setRow(row, described);
-    model.image.SetReadOnly(a, false);
-    model.image.WriteData(a, static_cast<std::uint8_t>(v & 0xFF));
-    if (input.readOnly) model.image.SetReadOnly(a, true);
-    model.image.SetCellColor(a, ColorIndexToColor(input.colour));
-    described.comment = input.comment;
-    model.description.setRow(row, described);
-    return true;
+    return EditUnlessRead(model.image, sink, [&] {
+        ImageDescription::Row described = model.description.row(row);
+        described.addressText = input.address;
+        model.description.setRow(row, described);
+        model.image.SetReadOnly(a, false);
+        model.image.WriteData(a, static_cast<std::uint8_t>(v & 0xFF));
+        if (input.readOnly) model.image.SetReadOnly(a, true);
+        model.image.SetCellColor(a, ColorIndexToColor(input.colour));
+        described.comment = input.comment;
+        model.description.setRow(row, described);
+    });
 }
 
 }  // namespace jqz

@@ -28,7 +28,8 @@ struct CellEditInput {
 };
 
 // OK for description row `row`: false (after the message, if any) when the address or data
-// is refused; otherwise the row and the cell are updated.
+// is refused, or while a device read holds the image (with the busy message); otherwise the
+// row and the cell are updated.
 bool CellEditOk(HexEditModel& model, int row, const CellEditInput& input, MessageSink& sink);
 
 }  // namespace jqz

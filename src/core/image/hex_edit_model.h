@@ -28,6 +28,9 @@ public:
 
     MemoryImage image;
     ImageDescription description{image};
+    // The device whose memory map the image carries ("" when none is selected); set with the
+    // map on every device change.
+    std::string mapDevice;
     StackContainer undo{image};
 };
 

@@ -6,6 +6,7 @@
 #include "core/image/clipboard.h"
 #include "core/image/clipboard_text.h"
 #include "core/image/editor_messages.h"
+#include "core/image/image_edit.h"
 #include "core/image/number_parsers.h"
 
 namespace jqz {
@@ -19,45 +20,42 @@ void HexEditor::moveAfter(int address) {
     else selection_.GoToAddress(address);
 }
 
-bool HexEditor::refuseWhileBusy() {
-    if (!model_.image.IsBulk()) return false;
-    sink_.showError(kImageBusyMessage);
-    return true;
-}
+bool HexEditor::refuseWhileBusy() { return RefuseWhileRead(model_.image, sink_); }
 
 bool HexEditor::TypeHexKey(std::uint8_t ch) {
-    if (model_.image.IsBulk()) return false;
     int digit;
     if (ch >= '0' && ch <= '9') digit = ch - '0';
     else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
     else if (ch >= 'a' && ch <= 'f') digit = ch - 'a' + 10;
     else return false;
-    nibble_ = !nibble_;
-    const int a = selection_.cursorAddress();
-    model_.undo.BeginGroup();
-    model_.undo.Push(a);
-    model_.undo.EndGroup();
-    const std::uint8_t old = model_.image.ReadData(a);
-    const auto value = nibble_ ? static_cast<std::uint8_t>(digit * 16 + (old & 0x0F))
-                               : static_cast<std::uint8_t>((old & 0xF0) + digit);
-    model_.image.WriteData(a, value);
-    if (!nibble_) moveAfter(a);
-    return true;
+    return EditUnlessRead(model_.image, sink_, [&] {
+        nibble_ = !nibble_;
+        const int a = selection_.cursorAddress();
+        model_.undo.BeginGroup();
+        model_.undo.Push(a);
+        model_.undo.EndGroup();
+        const std::uint8_t old = model_.image.ReadData(a);
+        const auto value = nibble_ ? static_cast<std::uint8_t>(digit * 16 + (old & 0x0F))
+                                   : static_cast<std::uint8_t>((old & 0xF0) + digit);
+        model_.image.WriteData(a, value);
+        if (!nibble_) moveAfter(a);
+    });
 }
 
 bool HexEditor::TypeCharKey(std::uint8_t ch) {
-    if (model_.image.IsBulk()) return false;
-    const int a = selection_.cursorAddress();
-    model_.undo.BeginGroup();
-    model_.undo.Push(a);
-    model_.undo.EndGroup();
-    model_.image.WriteData(a, ch);
-    moveAfter(a);
-    return true;
+    return EditUnlessRead(model_.image, sink_, [&] {
+        const int a = selection_.cursorAddress();
+        model_.undo.BeginGroup();
+        model_.undo.Push(a);
+        model_.undo.EndGroup();
+        model_.image.WriteData(a, ch);
+        moveAfter(a);
+    });
 }
 
 void HexEditor::EditUndo() {
-    const int a = model_.undo.Undo();
+    int a = -1;
+    EditUnlessRead(model_.image, sink_, [&] { a = model_.undo.Undo(); });
     if (a >= 0) selection_.GoToAddress(a);
 }
 
@@ -86,8 +84,10 @@ void HexEditor::EditPaste() {
         sink_.showError(kNotEnoughMemoryMessage);
         return;
     }
-    const PasteResult result =
-        PasteText(model_.image, model_.undo, text, selection_.cursorAddress());
+    PasteResult result;
+    EditUnlessRead(model_.image, sink_, [&] {
+        result = PasteText(model_.image, model_.undo, text, selection_.cursorAddress());
+    });
     if (result.scanned) selection_.GoToAddress(result.nextAddress);
 }
 
@@ -119,14 +119,17 @@ bool HexEditor::FillOk(const std::string& valueText, const std::string& fromText
     if (!range) return false;
     const CellSet cells = onSelection ? CellSet::Selection(selection_.rect())
                                       : CellSet::Range(range->from, range->to);
-    FillCells(model_.image, model_.undo, cells, static_cast<std::uint8_t>(value & 0xFF));
+    if (!EditUnlessRead(model_.image, sink_, [&] {
+            FillCells(model_.image, model_.undo, cells, static_cast<std::uint8_t>(value & 0xFF));
+        }))
+        return false;
     selection_.GoToAddress(cells.last());
     return true;
 }
 
 void HexEditor::SwapOk(SwapMode mode) {
     if (refuseWhileBusy()) return;
-    SwapImage(model_.image, model_.undo, mode);
+    EditUnlessRead(model_.image, sink_, [&] { SwapImage(model_.image, model_.undo, mode); });
 }
 
 bool HexEditor::GoToOk(const std::string& text) {

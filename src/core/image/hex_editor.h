@@ -60,9 +60,11 @@ public:
     // hexadecimal digit, which changes nothing.
     bool TypeHexKey(std::uint8_t ch);
     // A character typed in the character grid: its code goes into the cell. Both refuse
-    // (false) while a device read fills the image.
+    // (false, after showing the busy message) while a device read holds the image.
     bool TypeCharKey(std::uint8_t ch);
 
+    // Every command below that changes the image is refused the same way while a device read
+    // holds it.
     // Undo: takes back the newest step and puts the cursor on its first cell.
     void EditUndo();
     // Copy: true when a selection of several cells went to the clipboard; false when only one
@@ -89,7 +91,8 @@ public:
     std::optional<AddressRange> ParseAddressRange(const std::string& from, const std::string& to);
 
 private:
-    // True (after saying so) while a device read fills the image in bulk mode.
+    // True (after saying so) while a device read holds the image: the check before a dialog's
+    // fields are read. The change itself is made under the image's edit lock.
     bool refuseWhileBusy();
     void moveAfter(int address);
     void putText(const std::string& text);

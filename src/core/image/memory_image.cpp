@@ -28,13 +28,14 @@ std::uint8_t MemoryImage::ReadData(long long a) const {
     return Contains(a) ? data_[static_cast<std::size_t>(a)].load(kRelaxed) : 0x00;
 }
 
-void MemoryImage::WriteData(long long a, std::uint8_t v) {
-    if (!Contains(a)) return;
+bool MemoryImage::WriteData(long long a, std::uint8_t v) {
+    if (!Contains(a)) return false;
     const bool bulk = IsBulk();
-    if (IsReadOnly(a) && !bulk) return;
-    if (IsUnimplemented(a)) return;
+    if (IsReadOnly(a) && !bulk) return false;
+    if (IsUnimplemented(a)) return false;
     data_[static_cast<std::size_t>(a)].store(v, kRelaxed);
     if (!bulk) SetCellColor(a, EditedColor());
+    return true;
 }
 
 std::uint8_t MemoryImage::ReadAttribute(long long a) const {
@@ -85,11 +86,6 @@ void MemoryImage::SetUnimplemented(long long a, bool flag) {
     }
 }
 
-void MemoryImage::BeginBulk() {
-    bulk_.store(true, kRelaxed);
-    if (undo_ != nullptr) undo_->clear();
-}
-
 template <typename Recolour>
 void MemoryImage::recolourKeepingDescription(Recolour&& recolour) {
     std::vector<ProjCell> described;
@@ -107,7 +103,30 @@ void MemoryImage::recolourKeepingDescription(Recolour&& recolour) {
     }
 }
 
-void MemoryImage::EndBulk() {
+void MemoryImage::BeginBulk(BulkOwner owner) {
+    std::unique_lock<std::mutex> edit;
+    if (owner == BulkOwner::DeviceRead) edit = std::unique_lock(editMutex_);
+    {
+        std::lock_guard lock(bulkMutex_);
+        ++holds_[static_cast<int>(owner)];
+        bulk_.store(true, kRelaxed);
+        if (owner == BulkOwner::DeviceRead) readHeld_.store(true, kRelaxed);
+    }
+    if (undo_ != nullptr) undo_->clear();
+}
+
+void MemoryImage::EndBulk(BulkOwner owner) {
+    // A read's end may recolour the image: not in the middle of a user command.
+    std::unique_lock<std::mutex> edit;
+    if (owner == BulkOwner::DeviceRead) edit = std::unique_lock(editMutex_);
+    {
+        std::lock_guard lock(bulkMutex_);
+        int& own = holds_[static_cast<int>(owner)];
+        if (own > 0) --own;
+        else if (holds_[0] + holds_[1] > 0) return;  // someone else's bulk mode
+        if (owner == BulkOwner::DeviceRead && own == 0) readHeld_.store(false, kRelaxed);
+        if (holds_[0] + holds_[1] > 0) return;
+    }
     recolourKeepingDescription([this] {
         const std::uint8_t work = static_cast<std::uint8_t>(ColorToColorIndex(WorkColor()));
         for (auto& cell : attribute_) {
@@ -116,8 +135,18 @@ void MemoryImage::EndBulk() {
                 cell.store(static_cast<std::uint8_t>((old & ~kColourMask) | work), kRelaxed);
         }
     });
-    bulk_.store(false, kRelaxed);
+    {
+        std::lock_guard lock(bulkMutex_);
+        if (holds_[0] + holds_[1] == 0) bulk_.store(false, kRelaxed);
+    }
     repaint();
+}
+
+MemoryImage::EditLock MemoryImage::LockForEdit() {
+    EditLock edit;
+    edit.lock_ = std::unique_lock(editMutex_);
+    if (IsHeldByRead()) edit.lock_.unlock();
+    return edit;
 }
 
 bool MemoryImage::IsUndoEmpty() const { return undo_ == nullptr || undo_->isEmpty(); }

@@ -41,7 +41,10 @@ public:
     static constexpr bool Contains(long long a) { return a >= 0 && a <= LastAddress(); }
 
     std::uint8_t ReadData(long long a) const;
-    void WriteData(long long a, std::uint8_t v);
+    // Whether WriteData would store a byte in cell a now.
+    bool Accepts(long long a) const { return !IsUnimplemented(a) && (IsBulk() || !IsReadOnly(a)); }
+    // True when the byte was stored (see the guarded write's rules).
+    bool WriteData(long long a, std::uint8_t v);
     std::uint8_t ReadAttribute(long long a) const;
     void WriteAttribute(long long a, std::uint8_t v);
     Rgb CellColor(long long a) const;
@@ -51,10 +54,38 @@ public:
     bool IsUnimplemented(long long a) const;
     void SetUnimplemented(long long a, bool flag);
 
-    void BeginBulk();
-    void EndBulk();
+    // Bulk mode belongs to the operations that began it. The user interface's own bulk
+    // operations (a load, the end of a save, a device change) begin and end it in one go; a
+    // device read holds it from its worker for its whole transfer. Each owner counts its own
+    // holds and ends only those; bulk mode ends (cells recoloured, description re-applied) when
+    // the last hold is let go. An EndBulk of an owner without a hold recolours the image only
+    // when nobody holds bulk mode (a read that ended before its transfer), never someone
+    // else's hold.
+    enum class BulkOwner : std::uint8_t { Editor, DeviceRead };
+    // A device read's BeginBulk waits for a running edit (see EditLock) and from then on every
+    // EditLock is refused until the read's EndBulk.
+    void BeginBulk(BulkOwner owner = BulkOwner::Editor);
+    void EndBulk(BulkOwner owner = BulkOwner::Editor);
     bool IsBulk() const { return bulk_.load(std::memory_order_relaxed); }
+    // True from a device read's BeginBulk to its EndBulk.
+    bool IsHeldByRead() const { return readHeld_.load(std::memory_order_relaxed); }
     bool IsUndoEmpty() const;
+
+    // Held by a user command for as long as it changes the image. Taking it and finding that
+    // no device read holds the image is one step under one lock, so a read's BeginBulk comes
+    // either before the command (which is then refused) or after it.
+    class EditLock {
+    public:
+        // False when a device read holds the image: the command must change nothing.
+        explicit operator bool() const { return lock_.owns_lock(); }
+
+    private:
+        friend class MemoryImage;
+        std::unique_lock<std::mutex> lock_;
+    };
+    // Never hold it while a modal message is shown: a stop of the read waits for the worker,
+    // which may wait for this lock.
+    [[nodiscard]] EditLock LockForEdit();
 
     EditorAppearance GetAppearance() const;
     // Stores fonts and colours and recolours every cell; described cells keep theirs.
@@ -72,6 +103,10 @@ private:
     std::array<std::atomic<std::uint8_t>, kCellCount> data_;
     std::array<std::atomic<std::uint8_t>, kCellCount> attribute_;
     std::atomic<bool> bulk_{false};
+    std::atomic<bool> readHeld_{false};
+    std::mutex editMutex_;  // a user command's change, or a read's begin and end of bulk mode
+    std::mutex bulkMutex_;  // the hold counts
+    int holds_[2] = {0, 0};  // by BulkOwner
 
     mutable std::mutex appearanceMutex_;
     EditorAppearance appearance_;

@@ -53,8 +53,12 @@ void SwapImage(MemoryImage& image, StackContainer& undo, SwapMode mode) {
     undo.BeginGroup();
     std::array<std::uint8_t, 4> old{};
     for (int base = 0; base <= MemoryImage::LastAddress(); base += group) {
-        // Every value of the group is read before any of its cells is written, so a cell that
-        // refuses the write still hands its old value to its partner.
+        // A word or double word with a cell the image refuses is left whole: its writable
+        // cells would otherwise take the refused cell's value and lose their own.
+        bool whole = true;
+        for (int i = 0; i < group; ++i) whole = whole && image.Accepts(base + i);
+        if (group > 1 && !whole) continue;
+        // Every value of the group is read before any of its cells is written.
         for (int i = 0; i < group; ++i) old[static_cast<std::size_t>(i)] = image.ReadData(base + i);
         for (int i = 0; i < group; ++i) {
             const std::uint8_t value = group == 1 ? kReversed[old[0]]

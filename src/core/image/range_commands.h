@@ -20,7 +20,8 @@ void FillCells(MemoryImage& image, StackContainer& undo, const CellSet& cells, s
 enum class SwapMode { Byte, Word, DoubleWord };
 
 // Over the whole image: Byte reverses each byte's bit order, Word exchanges the bytes of each
-// even address pair, DoubleWord reverses each group of four bytes from a multiple of 4.
+// even address pair, DoubleWord reverses each group of four bytes from a multiple of 4. A
+// cell the image refuses keeps its byte; a pair or group of four holding one is left whole.
 void SwapImage(MemoryImage& image, StackContainer& undo, SwapMode mode);
 
 enum class SearchType { Hex, Text };

@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "core/image/image_edit.h"
 #include "core/image/number_parsers.h"
 #include "ui/app/action_table.h"
 #include "ui/app/icons.h"
@@ -266,6 +267,14 @@ void THexEdit::ApplyAppearance(const EditorAppearance& p) {
     refreshAppearance();
     updateStatus();
     RepaintView();
+}
+
+bool THexEdit::ApplyOptions(const EditorAppearance& p) {
+    if (!ApplyAppearanceUnlessRead(model_.image, p, sink_)) return false;
+    refreshAppearance();
+    updateStatus();
+    RepaintView();
+    return true;
 }
 
 void THexEdit::RepaintView() {

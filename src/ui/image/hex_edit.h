@@ -56,6 +56,9 @@ public:
     void SetGeometry(const EditorGeometry& g);
     EditorAppearance GetAppearance() const;
     void ApplyAppearance(const EditorAppearance& p);
+    // The options dialog's Apply: refused with the busy message while a device read holds the
+    // image.
+    bool ApplyOptions(const EditorAppearance& p);
     std::string DumpText(long long from, long long to, int bytesPerLine) const {
         return model_.DumpText(from, to, bytesPerLine);
     }

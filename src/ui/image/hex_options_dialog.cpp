@@ -100,7 +100,7 @@ void THoptions::FormShow() {
     apply_->setEnabled(false);
 }
 
-void THoptions::Button3Click() {
+bool THoptions::Button3Click() {
     EditorAppearance p = owner_.GetAppearance();
     p.LeftFont = leftName_.toStdString();
     p.RightFont = rightName_.toStdString();
@@ -108,12 +108,13 @@ void THoptions::Button3Click() {
                       &p.BackgroundColor};
     for (std::size_t i = 0; i < colours_.size(); ++i)
         *colours[i] = ColorIndexToColor(colours_[i]->currentIndex());
-    owner_.ApplyAppearance(p);
+    if (!owner_.ApplyOptions(p)) return false;
     apply_->setEnabled(false);
+    return true;
 }
 
 void THoptions::Button1Click() {
-    Button3Click();
+    if (!Button3Click()) return;
     accept();
 }
 

@@ -16,7 +16,8 @@ class THoptions : public QDialog {
 public:
     explicit THoptions(THexEdit& owner, QWidget* parent = nullptr);
     void Button1Click();  // OK
-    void Button3Click();  // Apply
+    // Apply; false when refused (a device read holds the image), the dialog staying as it is.
+    bool Button3Click();
     void Button4Click();  // Reset To Default
 
 protected:
