@@ -237,6 +237,43 @@ TEST(AtomicWrite, HardLinksKeepSharingTheFile) {
     EXPECT_EQ(leftovers(dir.path()), std::vector<std::string>{});
 }
 
+TEST(AtomicWrite, TheEarlyCheckSaysWhatTheWriteWouldSay) {
+    SharedFolder shared;
+    const std::string fifo = shared.dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string closed = shared.dir.file("closed");
+    fs::create_directory(closed);
+    fs::permissions(closed, fs::perms::owner_all | fs::perms::others_read |
+                                fs::perms::others_exec);
+    test::WriteText(shared.dir.file("root.s19"), "x");
+    const bool root = ::geteuid() == 0;
+    const struct {
+        std::string path;
+        std::string message;  // empty: the write goes ahead
+        bool unprivileged;    // checked as the unprivileged user (meaningful under root)
+    } cases[] = {
+        {shared.dir.file("new.s19"), "", false},
+        {shared.dir.file("root.s19"), "", false},
+        {shared.dir.file("missing/new.s19"),
+         "Cannot write " + shared.dir.file("missing/new.s19") + ": No such file or directory",
+         false},
+        {fifo, "Cannot write " + fifo + ": It is a named pipe (FIFO), not a plain file.", false},
+        {closed + "/new.s19",
+         root ? "Cannot write " + closed + "/new.s19: Permission denied" : "", true},
+        {shared.dir.file("root.s19"),
+         root ? "Cannot write " + shared.dir.file("root.s19") + ": Permission denied" : "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        // The check first, then the write itself: both say the same.
+        auto both = [&c] {
+            return CheckFileWritable(c.path) + "|" + WriteFileAtomically(c.path, "new");
+        };
+        EXPECT_EQ(c.unprivileged ? asUnprivilegedUser(both) : both(),
+                  c.message + "|" + c.message);
+    }
+}
+
 TEST(FileRead, FilesThatReportNoSizeAreReadToTheirEnd) {
     // /proc files report size 0 and have content.
     ASSERT_EQ(fs::file_size("/proc/self/status"), 0u);

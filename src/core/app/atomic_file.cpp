@@ -144,10 +144,13 @@ bool takeOverAttributes(int fd, const struct stat& old) {
     return ::fchmod(fd, mode) == 0;
 }
 
+std::string folderOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 void syncFolderOf(const std::string& path) {
-    std::string folder = fs::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     (void)::fsync(fd);
     ::close(fd);
@@ -167,15 +170,14 @@ bool writeInPlace(const std::string& target, const std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    std::string target = path;
+// The checks before a write, made on the file that `path` leads to: `target` is set to its
+// name and `old` to its state when it exists. Empty when the write may go ahead.
+std::string checkTarget(const std::string& path, std::string& target, struct stat& old,
+                        bool& exists) {
+    target = path;
     std::string why;
     if (!followLinks(target, why)) return writeFailure(path, why);
-
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    exists = ::stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) return writeFailure(path, std::strerror(errno));
     if (exists) {
         if (!S_ISREG(old.st_mode)) return writeFailure(path, NotAPlainFile(target));
@@ -183,6 +185,29 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
             return writeFailure(path, std::strerror(errno));
     }
+    return {};
+}
+
+}  // namespace
+
+std::string CheckFileWritable(const std::string& path) {
+    std::string target;
+    struct stat old {};
+    bool exists = false;
+    if (std::string refusal = checkTarget(path, target, old, exists); !refusal.empty())
+        return refusal;
+    // The new contents are first written beside the file, so its folder must take new files.
+    if (::faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return writeFailure(path, std::strerror(errno));
+    return {};
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    std::string target;
+    struct stat old {};
+    bool exists = false;
+    if (std::string refusal = checkTarget(path, target, old, exists); !refusal.empty())
+        return refusal;
 
     std::string temp;
     // A new file gets what a plain create gives (0666 less the umask).

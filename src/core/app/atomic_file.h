@@ -22,6 +22,11 @@ namespace jqz {
 // Empty on success, otherwise a message naming the file and the cause.
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes);
 
+// Empty when a WriteFileAtomically of `path` could go ahead now (its checks pass and its
+// folder takes new files), otherwise the message that the write would give. For refusing
+// early, before anything worth saving has been made.
+std::string CheckFileWritable(const std::string& path);
+
 // Reads the file to its end (files that report no size, such as those of /proc, included).
 // Empty on success, otherwise a message naming the file and the cause; `out` is empty then.
 // Files above maxBytes and anything that is not a plain file are refused.
