@@ -40,4 +40,11 @@ inline bool HoldsDataForDevice(const FileForDevice& file, bool usesEeprom, bool 
     return (usesEeprom && file.eepromCellsWritten > 0) || (usesConfig && file.configWritten);
 }
 
+// A file whose format was not recognised is taken as binary; an Intel HEX file taken so would
+// program its text as data. Only a format the user chose makes that the intent.
+inline bool IntelHexTakenAsBinary(const FileForDevice& file, FileFormat format,
+                                  bool formatChosen) {
+    return file.intelHexLookAlike && format == FileFormat::Binary && !formatChosen;
+}
+
 }  // namespace jqz
