@@ -136,8 +136,8 @@ error: Cannot write $tmp/shared/theirs.s19: Permission denied" \
 # A symbolic link: its target is replaced, in the target's folder, and keeps its mode.
 mkdir "$tmp/real"
 echo old > "$tmp/real/ee.s19"; chmod 640 "$tmp/real/ee.s19"
-ln -s ../real/ee.s19 "$tmp/shared/link.s19"
 chmod 755 "$tmp/shared"
+ln -s ../real/ee.s19 "$tmp/shared/link.s19"
 expect 0 "" "$cli" -q --port "$pty" --device "$E9" --erase program "$tmp/ee.s19"
 expect 0 "" "$cli" -q --port "$pty" --device "$E9" --eeprom read "$tmp/shared/link.s19" \
   --save-lowest 0xB600 --save-highest 0xB7FF
