@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "core/app/atomic_file.h"
 #include "core/app/settings_file.h"
@@ -14,9 +15,11 @@
 #include "core/device/sequence_host.h"
 #include "core/link/firmware_update.h"
 #include "core/device/supported_device_list.h"
+#include "core/files/file_for_device.h"
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
 #include "core/image/hex_edit_model.h"
+#include "core/image/number_parsers.h"
 #include "core/link/connection.h"
 #include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
@@ -26,16 +29,11 @@ namespace jqz::cli {
 
 namespace {
 
-std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string extensionOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return lower(path.substr(dot + 1));
+    return LowerCase(path.substr(dot + 1));
 }
 
 // The save format a name asks for: --to / --format, else the file's extension, else jef.
@@ -72,17 +70,33 @@ bool prepareImage(const Options& o, SupportedDeviceList& devices, HexEditModel& 
 
 }  // namespace
 
-// The port and rate: the options, else the application's settings file.
+// The port and rate: the options, else the application's settings file. Where the port
+// comes from is said, so that a failed detection names what was tried.
 struct LinkChoice {
     std::string port;
     int baud;
 };
 
-LinkChoice linkChoice(const Options& o, const Environment& env) {
+LinkChoice linkChoice(const Options& o, const Environment& env, CliOutput& out) {
     AppSettings settings;
-    if (const auto bytes = ReadWholeFile(env.settingsFile, 16u * 1024u * 1024u))
-        settings.readFrom(NameValueList::Parse(*bytes));
-    return {o.port.value_or(settings.portName), o.baud.value_or(settings.baudRate)};
+    std::string bytes;
+    const std::string readError = ReadFileToEnd(env.settingsFile, bytes, 16u * 1024u * 1024u);
+    const bool haveSettings = readError.empty();
+    if (haveSettings) settings.readFrom(NameValueList::Parse(bytes));
+    else if (std::filesystem::exists(env.settingsFile))
+        out.AddLogLine(readError + "; its port and rate are not used", LogNotice);
+    const LinkChoice choice{o.port.value_or(settings.portName), o.baud.value_or(settings.baudRate)};
+    if (!o.port) {
+        const std::string local = LocalPortName(choice.port);
+        const std::string port =
+            choice.port + (local != choice.port ? " (" + local + ")" : std::string());
+        out.AddLogLine(haveSettings
+                           ? "Port " + port + " from the settings file " + env.settingsFile
+                           : "No --port given and no settings file " + env.settingsFile +
+                                 ": trying the default port " + port,
+                       LogNotice);
+    }
+    return choice;
 }
 
 // Opens the system's ports by name, and the built-in virtual programmer by its name.
@@ -101,13 +115,22 @@ private:
     std::unique_ptr<sim::VirtualProgrammer> virtualProgrammer_;
 };
 
+// The advice of the core in the command line's words: a port is chosen with --port here.
+std::string commandLineAdvice(std::string advice) {
+    const std::string window = kChoosePortInWindow;
+    if (const auto at = advice.find(window); at != std::string::npos)
+        advice.replace(at, window.size(),
+                       "Name the programmer's port with --port (the ports command lists them).");
+    return advice;
+}
+
 // Detects the programmer; nullptr (after the log lines) when it is not there.
 std::unique_ptr<COM> connect(const Options& o, const Environment& env, PortOpeners& openers,
                              CliOutput& out) {
-    const LinkChoice choice = linkChoice(o, env);
+    const LinkChoice choice = linkChoice(o, env, out);
     auto com = std::make_unique<COM>(choice.port, choice.baud, openers.opener());
     out.AddLogLine(com->ResultText, com->Connected ? LogNotice : LogError);
-    if (!com->ResultAdvice.empty()) out.AddLogLine(com->ResultAdvice, LogNotice);
+    if (!com->ResultAdvice.empty()) out.AddLogLine(commandLineAdvice(com->ResultAdvice), LogNotice);
     if (!com->Connected) return nullptr;
     return com;
 }
@@ -162,7 +185,22 @@ private:
     bool ended_ = false;
 };
 
-int LoadInto(const Options& o, const std::string& path, HexEditModel& model, CliOutput& out) {
+// Says why a file cannot be read: missing, or what it is and what the system said.
+void reportUnreadable(const std::string& path, CliOutput& out) {
+    std::error_code ec;
+    if (std::filesystem::status(path, ec).type() == std::filesystem::file_type::not_found) {
+        out.AddLogLine(kFileNotAccessible + std::string(" ") + path, LogError);
+        return;
+    }
+    std::string head;
+    std::string error = readFileBytes(path, 0, 1, head);
+    if (error.empty()) error = "Cannot read file \"" + path + "\".";
+    out.AddLogLine(error, LogError);
+}
+
+// The load request of the command line: the format chosen or detected, and the ranges.
+std::optional<LoadRequest> loadRequestFor(const Options& o, const std::string& path,
+                                          CliOutput& out) {
     LoadRequest request;
     request.fileName = path;
     if (const auto forced = loadFormatFor(o.format)) {
@@ -170,8 +208,8 @@ int LoadInto(const Options& o, const std::string& path, HexEditModel& model, Cli
     } else {
         const auto offered = OfferedFormats(path);
         if (!offered) {
-            out.AddLogLine(kFileNotAccessible + std::string(" ") + path, LogError);
-            return kUsage;
+            reportUnreadable(path, out);
+            return std::nullopt;
         }
         request.format = offered->front();
     }
@@ -180,8 +218,80 @@ int LoadInto(const Options& o, const std::string& path, HexEditModel& model, Cli
     if (o.highest) request.highestText = *o.highest;
     if (o.offset) request.offsetText = *o.offset;
     if (o.clear) request.clear = *o.clear == "00" ? ClearChoice::Zeros : ClearChoice::Ones;
+    return request;
+}
+
+int LoadInto(const Options& o, const std::string& path, HexEditModel& model, CliOutput& out) {
+    const auto request = loadRequestFor(o, path, out);
+    if (!request) return kUsage;
     std::vector<std::string> recent;
-    return LoadImageFile(request, model, recent, out, out) ? kSuccess : kUsage;
+    return LoadImageFile(*request, model, recent, out, out) ? kSuccess : kUsage;
+}
+
+// What a file held, in plain words, for the refusal below.
+std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool intelNamed) {
+    if (file.empty) return "the file is empty.";
+    if (intelNamed)
+        return "the file looks like Intel HEX (its lines start with ':'), a format that is not "
+               "read here.";
+    if (file.cellsWritten == 0) {
+        if (format == FileFormat::Binary) return "none of its bytes lands in the memory image.";
+        if (file.lines == 0) return "it has only blank lines.";
+        return "none of its " + std::to_string(file.lines) + " line" +
+               (file.lines == 1 ? "" : "s") + " is a " + FormatName(format) +
+               " data record that lands in the memory image.";
+    }
+    return "its " + std::to_string(file.cellsWritten) +
+           (file.cellsWritten == 1 ? " byte lands at " : " bytes land at ") + AddressText(file.lowestWritten) +
+           "-" + AddressText(file.highestWritten) + ".";
+}
+
+// program and verify refuse, before the port is opened, a file that would program or verify
+// only the blank image: one with nothing for the device's EEPROM (or CONFIG with --config),
+// or Intel HEX taken as binary because its format was not recognised.
+int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& devices,
+                                CliOutput& out) {
+    const bool program = o.command == "program";
+    const bool usesEeprom = !program || !o.noProgram;
+    const bool usesConfig = program && o.config;
+    if (!usesEeprom && !usesConfig) return kSuccess;  // erasing needs nothing of the file
+    const std::string& path = o.arguments[0];
+    const auto request = loadRequestFor(o, path, out);
+    if (!request) return kUsage;
+    const auto placement = LoadPlacement(*request, out);
+    if (!placement) return kUsage;
+    FileForDevice file;
+    if (std::string error = ExamineFileForDevice(path, request->format, *placement, devices, file);
+        !error.empty()) {
+        out.AddLogLine(error, LogError);
+        return kUsage;
+    }
+    const bool intelNamed = file.intelHexLookAlike && o.format != "bin";
+    const std::string convertHint = "Convert it to S-records first, e.g. srec_cat " + path +
+                                    " -intel -o converted.s19 -motorola";
+    if (IntelHexTakenAsBinary(file, request->format, o.format.has_value())) {
+        out.AddLogLine(path + " looks like Intel HEX (its lines start with ':'), a format that "
+                              "is not read here: taken as binary, its text would be " +
+                           (program ? "programmed" : "verified") + " as data.",
+                       LogError);
+        out.AddLogLine(convertHint + ", or give --format bin to take its bytes as they are.",
+                       LogNotice);
+        return kUsage;
+    }
+    if (HoldsDataForDevice(file, usesEeprom, usesConfig)) return kSuccess;
+    std::string where;
+    if (usesEeprom)
+        where = "the EEPROM (" + AddressText(devices.eepromStart) + "-" +
+                AddressText(devices.eepromEnd) + ")";
+    if (usesConfig)
+        where += (where.empty() ? "" : " or ") + std::string("the CONFIG register (") +
+                 AddressText(devices.configAddress) + ")";
+    out.AddLogLine(path + " holds nothing for " + where + " of " + devices.selectedName +
+                       ", so there is nothing to " + (program ? "program" : "verify") + ": " +
+                       whatTheFileHeld(file, request->format, intelNamed),
+                   LogError);
+    if (intelNamed) out.AddLogLine(convertHint + ".", LogNotice);
+    return kUsage;
 }
 
 int SaveFrom(const Options& o, const std::optional<std::string>& format, const std::string& path,
@@ -236,6 +346,15 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     if (!prepareImage(o, devices, model, out)) return kUsage;
     if (o.command == "program" || o.command == "verify") {
         if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
+        if (const int rc = refuseFileWithoutDeviceData(o, devices, out); rc != kSuccess)
+            return rc;
+    }
+    if (o.command == "read") {
+        // Refused before the device is read, rather than throwing the reading away.
+        if (std::string refusal = CheckFileWritable(o.arguments[0]); !refusal.empty()) {
+            out.AddLogLine(refusal, LogError);
+            return kUsage;
+        }
     }
     PortOpeners openers;
     auto com = connect(o, env, openers, out);

@@ -1,7 +1,9 @@
 // The entry of jqz6811-cli.
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -34,21 +36,33 @@ std::string programFolder() {
     return dir.string();
 }
 
+// What a run ends with: a failed write to standard output or standard error (a full disk,
+// a closed pipe) fails a run that would otherwise have succeeded.
+int finish(jqz::cli::CliOutput& out, int rc) {
+    const bool outputFailed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (outputFailed)
+        out.AddLogLine(std::string("Cannot write the standard output: ") + std::strerror(errno),
+                       jqz::LogError);
+    out.result(rc, rc == 0 ? "done" : out.lastError());
+    if (rc == jqz::cli::kSuccess && (outputFailed || out.writeFailed()))
+        return jqz::cli::kOperationFailed;
+    return rc;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = jqz::cli::ParseCommandLine(args);
-    if (parsed.options.help) {
-        std::fputs(jqz::cli::UsageText().c_str(), stdout);
-        return jqz::cli::kSuccess;
-    }
     jqz::cli::CliOutput out(stderr, parsed.options.json, parsed.options.quiet,
                             ::isatty(STDERR_FILENO) != 0);
+    if (parsed.options.help) {
+        std::fputs(jqz::cli::UsageText().c_str(), stdout);
+        return finish(out, jqz::cli::kSuccess);
+    }
     if (!parsed.error.empty()) {
         out.AddLogLine(parsed.error + " (see jqz6811-cli --help)", jqz::LogError);
-        out.result(jqz::cli::kUsage, parsed.error);
-        return jqz::cli::kUsage;
+        return finish(out, jqz::cli::kUsage);
     }
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
@@ -59,6 +73,5 @@ int main(int argc, char* argv[]) {
     const jqz::cli::Environment env{programFolder(), jqz::DefaultSettingsPath()};
     const int rc = jqz::cli::RunCommand(parsed.options, env, out, gStop);
     out.endProgress();
-    out.result(rc, rc == 0 ? "done" : out.lastError());
-    return rc;
+    return finish(out, rc);
 }

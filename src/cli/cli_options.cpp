@@ -3,6 +3,7 @@
 #include <set>
 
 #include "core/app/settings_file.h"
+#include "core/image/number_parsers.h"
 
 namespace jqz::cli {
 
@@ -20,7 +21,56 @@ std::size_t argumentCount(const std::string& command) {
 
 bool isFormat(const std::string& f) { return f == "jef" || f == "s19" || f == "s28" || f == "bin"; }
 
+// Whether a text is written as a number (blanks, a sign, a prefix, digits) however large.
+bool isNumeral(const std::string& text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) return false;
+    if (text[i] == '+' || text[i] == '-') ++i;
+    bool hex = false;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    for (; i < text.size(); ++i)
+        if (!(hex ? std::isxdigit(static_cast<unsigned char>(text[i]))
+                  : std::isdigit(static_cast<unsigned char>(text[i]))))
+            return false;
+    return true;
+}
+
+std::string signedHex(long long value) {
+    return (value < 0 ? "-" : "") + AddressText(value < 0 ? -value : value);
+}
+
+// The message for a number option outside [lowest, highest]; empty when it is inside.
+std::string checkNumber(const std::string& option, const std::string& text, long long lowest,
+                        long long highest, const char* what) {
+    const std::string range =
+        std::string(": ") + what + " go from " + (lowest == 0 ? "0" : signedHex(lowest)) +
+        " to " + signedHex(highest);
+    const std::optional<int> value = ConvertNumber(text);
+    const bool negative = text.find('-') != std::string::npos;
+    if (!value && !isNumeral(text))
+        return option + " takes a number, decimal or hexadecimal after 0x or $, not \"" + text +
+               "\"";
+    // Hexadecimal texts up to 0xFFFFFFFF convert, to negative numbers above 0x7FFFFFFF.
+    if (!value || (*value < 0 && !negative) || *value > highest)
+        return option + " " + text + " is too large" + range;
+    if (*value < lowest) return option + " " + text + (lowest == 0 ? " is negative" : " is too small") + range;
+    return {};
+}
+
+
 }  // namespace
+
+std::string LowerCase(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult r;
@@ -29,10 +79,25 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (r.error.empty()) r.error = std::move(message);
         return r;
     };
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::string value;
         bool hasValue = false;
+        if (!optionsEnded && arg == "--") {
+            // Everything after "--" is a command or a file name, even when it starts with "-".
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded) {
+            if (o.command.empty()) {
+                if (kCommands.count(arg) == 0) return fail("unknown command " + arg);
+                o.command = arg;
+            } else {
+                o.arguments.push_back(arg);
+            }
+            continue;
+        }
         if (arg.rfind("--", 0) == 0) {
             if (const auto eq = arg.find('='); eq != std::string::npos) {
                 value = arg.substr(eq + 1);
@@ -107,8 +172,28 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (o.arguments.size() != argumentCount(o.command))
         return fail(o.command + " takes " + std::to_string(argumentCount(o.command)) +
                     " file argument(s)");
-    for (const auto* f : {&o.format, &o.toFormat})
+    for (auto* f : {&o.format, &o.toFormat}) {
+        if (*f) **f = LowerCase(**f);
         if (*f && !isFormat(**f)) return fail("formats are jef, s19, s28 and bin");
+    }
+    // Numbers are checked here, so that none is refused later without a word.
+    const struct {
+        const char* option;
+        const std::optional<std::string>& text;
+        long long lowest, highest;
+        const char* what;
+    } numbers[] = {
+        {"--lowest", o.lowest, 0, 0xFFFFFF, "file addresses"},
+        {"--highest", o.highest, 0, 0xFFFFFF, "file addresses"},
+        {"--offset", o.offset, -0xFFFFFF, 0xFFFFFF, "offsets"},
+        {"--save-lowest", o.saveLowest, 0, 0xFFFF, "image addresses"},
+        {"--save-highest", o.saveHighest, 0, 0xFFFF, "image addresses"},
+    };
+    for (const auto& n : numbers)
+        if (n.text)
+            if (std::string message = checkNumber(n.option, *n.text, n.lowest, n.highest, n.what);
+                !message.empty())
+                return fail(message);
     if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
         o.readEeprom = o.readRom = o.readBootRom = true;
     return r;
@@ -134,7 +219,7 @@ Common options:
                         (default: the port of the application's settings file)
   --baud N              working rate 9600, 19200, 38400 or 57600 (default: settings file)
   --device NAME         device, e.g. "MC68HC11  E9 (E28B)" (see the devices command)
-  --format F            input format jef, s19, s28 or bin (default: detected)
+  --format F            input format jef, s19, s28 or bin, in any case (default: detected)
   --quiet               print errors only
   --json                one JSON object per log line, then one with the result
   --help                this text
@@ -159,10 +244,15 @@ Ranges (load: program, verify, convert; save: read, convert):
   --save-unimplemented  also save cells that do not exist on the device
   --to F                convert: output format (default: from OUT's extension)
 
-Numbers are decimal, or hexadecimal after 0x or $.
+Numbers are decimal, or hexadecimal after 0x or $. File addresses go from 0 to 0xFFFFFF,
+image addresses from 0 to 0xFFFF. After "--" every word is a command or a file name.
 
-Exit codes: 0 success, 1 the device operation failed, 2 bad usage or unreadable input,
-3 no programmer.
+program and verify refuse a file that holds nothing for the device's EEPROM (nor, with
+--config, for its CONFIG register), and an Intel HEX file unless --format bin is given.
+read refuses an output file it could not write before the device is read.
+
+Exit codes: 0 success, 1 the device operation failed or the output could not be written,
+2 bad usage, unreadable input or nothing to program, 3 no programmer.
 )USAGE";
 }
 

@@ -50,4 +50,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
 std::string UsageText();
 
+// The text in lower case (ASCII letters only).
+std::string LowerCase(std::string s);
+
 }  // namespace jqz::cli

@@ -41,8 +41,14 @@ void CliOutput::writeLine(const std::string& line) {
     std::fflush(out_);
 }
 
+bool CliOutput::writeFailed() const {
+    std::lock_guard lock(mutex_);
+    return std::ferror(out_) != 0;
+}
+
 void CliOutput::AddLogLine(const std::string& text, int kind) {
     std::lock_guard lock(mutex_);
+    lastLineWasError_ = kind == LogError;
     if (kind == LogError) {
         ++errors_;
         lastError_ = text;
@@ -56,7 +62,14 @@ void CliOutput::AddLogLine(const std::string& text, int kind) {
     }
 }
 
-void CliOutput::showError(const std::string& text) { AddLogLine(text, LogError); }
+void CliOutput::showError(const std::string& text) {
+    // The core logs an error and then shows it in a box; here both would be the same line.
+    {
+        std::lock_guard lock(mutex_);
+        if (lastLineWasError_ && lastError_ == text) return;
+    }
+    AddLogLine(text, LogError);
+}
 
 Answer CliOutput::askQuestion(const std::string& text, QuestionButtons) {
     // A question the command line has answered already needs no mention.

@@ -29,6 +29,8 @@ public:
     void result(int exitCode, const std::string& summary);
 
     int errorCount() const;
+    // Whether a line could not be written (a full disk, a closed pipe).
+    bool writeFailed() const;
     std::string lastError() const;
 
     static std::string JsonString(const std::string& text);
@@ -43,6 +45,7 @@ private:
     bool barShown_ = false;
     int lastPercent_ = -1;
     int errors_ = 0;
+    bool lastLineWasError_ = false;
     std::string lastError_;
 };
 

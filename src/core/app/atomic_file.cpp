@@ -1,55 +1,242 @@
 #include "core/app/atomic_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <memory>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace jqz {
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    const std::string temp = path + ".tmp~" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return "Cannot write " + path + ": " + std::strerror(errno);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const std::string why = std::strerror(errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return "Cannot write " + path + ": " + why;
+namespace fs = std::filesystem;
+
+std::string NotAPlainFile(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    const char* what = nullptr;
+    switch (status.type()) {
+        case fs::file_type::directory: what = "a directory"; break;
+        case fs::file_type::fifo: what = "a named pipe (FIFO)"; break;
+        case fs::file_type::socket: what = "a socket"; break;
+        case fs::file_type::character:
+        case fs::file_type::block: what = "a device"; break;
+        case fs::file_type::none:
+        case fs::file_type::not_found:
+        case fs::file_type::regular:
+        case fs::file_type::symlink:  // not seen: status() follows links
+            break;
+        default: what = "not a file"; break;
+    }
+    if (what == nullptr) return {};
+    return std::string("It is ") + what + ", not a plain file.";
+}
+
+std::string ReadFileToEnd(const std::string& path, std::string& out, std::size_t maxBytes) {
+    out.clear();
+    auto failure = [&](const std::string& why) {
+        out.clear();
+        return "Cannot read " + path + ": " + why;
+    };
+    // Checked before opening: opening a named pipe would wait for a writer.
+    if (std::string what = NotAPlainFile(path); !what.empty()) return failure(what);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                               &std::fclose);
+    if (!file) return failure(std::strerror(errno));
+    // The reported size is only a first guess: some files (those of /proc) report none.
+    std::error_code ec;
+    const auto reported = fs::file_size(path, ec);
+    if (!ec && reported > maxBytes) return failure("It is larger than " + std::to_string(maxBytes) + " bytes.");
+    if (!ec) out.reserve(static_cast<std::size_t>(reported));
+    char chunk[64 * 1024];
+    for (;;) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (n > 0) {
+            if (n > maxBytes - out.size())
+                return failure("It is larger than " + std::to_string(maxBytes) + " bytes.");
+            out.append(chunk, n);
         }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return "Cannot write " + path + ": " + why;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return "Cannot write " + path + ": " + why;
+        if (n < sizeof chunk) {
+            if (std::ferror(file.get()) != 0) {
+                const int error = errno != 0 ? errno : EIO;
+                return failure(std::strerror(error));
+            }
+            if (std::feof(file.get()) != 0) break;
+        }
     }
     return {};
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const auto size = in.tellg();
-    if (size < 0 || static_cast<std::size_t>(size) > maxBytes) return std::nullopt;
-    in.seekg(0, std::ios::beg);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !in.read(bytes.data(), size)) return std::nullopt;
+    std::string bytes;
+    if (!ReadFileToEnd(path, bytes, maxBytes).empty()) return std::nullopt;
     return bytes;
 }
+
+#ifndef _WIN32
+
+namespace {
+
+std::string writeFailure(const std::string& path, const std::string& why) {
+    return "Cannot write " + path + ": " + why;
+}
+
+// The name of the file that symbolic links lead to, which need not exist yet: a link to a
+// missing file makes that file. False (with the cause) when the links go round in a circle.
+bool followLinks(std::string& path, std::string& why) {
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) {
+            path = p.string();
+            return true;
+        }
+        const fs::path target = fs::read_symlink(p, ec);
+        if (ec) {
+            why = ec.message();
+            return false;
+        }
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    why = std::strerror(ELOOP);
+    return false;
+}
+
+bool writeAll(int fd, const std::string& bytes, bool positioned) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = positioned ? ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                                static_cast<off_t>(done))
+                                     : ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Creates a fresh temporary file beside `target`; -1 (errno set) when none can be made.
+int createTemporary(const std::string& target, mode_t mode, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Gives the temporary file the existing file's owner, group and permission bits, as far as
+// the process may. The set-user and set-group bits are kept only with the owner.
+bool takeOverAttributes(int fd, const struct stat& old) {
+    mode_t mode = old.st_mode & 07777;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        mode &= ~static_cast<mode_t>(S_ISUID);
+        if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0)
+            mode &= ~static_cast<mode_t>(S_ISGID);
+    }
+    return ::fchmod(fd, mode) == 0;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+void syncFolderOf(const std::string& path) {
+    const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
+// Writes the complete contents over the existing file, keeping its every hard link.
+bool writeInPlace(const std::string& target, const std::string& bytes) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = writeAll(fd, bytes, true) &&
+                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !ok) {
+        if (!ok) errno = error;
+        return false;
+    }
+    return true;
+}
+
+// The checks before a write, made on the file that `path` leads to: `target` is set to its
+// name and `old` to its state when it exists. Empty when the write may go ahead.
+std::string checkTarget(const std::string& path, std::string& target, struct stat& old,
+                        bool& exists) {
+    target = path;
+    std::string why;
+    if (!followLinks(target, why)) return writeFailure(path, why);
+    exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) return writeFailure(path, std::strerror(errno));
+    if (exists) {
+        if (!S_ISREG(old.st_mode)) return writeFailure(path, NotAPlainFile(target));
+        // Judged as opening the file for writing would judge it, by the effective ids.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return writeFailure(path, std::strerror(errno));
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string CheckFileWritable(const std::string& path) {
+    std::string target;
+    struct stat old {};
+    bool exists = false;
+    if (std::string refusal = checkTarget(path, target, old, exists); !refusal.empty())
+        return refusal;
+    // The new contents are first written beside the file, so its folder must take new files.
+    if (::faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return writeFailure(path, std::strerror(errno));
+    return {};
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    std::string target;
+    struct stat old {};
+    bool exists = false;
+    if (std::string refusal = checkTarget(path, target, old, exists); !refusal.empty())
+        return refusal;
+
+    std::string temp;
+    // A new file gets what a plain create gives (0666 less the umask).
+    const int fd = createTemporary(target, exists ? 0600 : 0666, temp);
+    if (fd < 0) return writeFailure(path, std::strerror(errno));
+    auto abandon = [&](int error) {
+        ::unlink(temp.c_str());
+        return writeFailure(path, std::strerror(error));
+    };
+    if (!writeAll(fd, bytes, false) || (exists && !takeOverAttributes(fd, old)) ||
+        ::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return abandon(error);
+    }
+    if (::close(fd) != 0) return abandon(errno);
+
+    if (exists && old.st_nlink > 1) {
+        if (!writeInPlace(target, bytes))
+            return writeFailure(path, std::string(std::strerror(errno)) +
+                                          ". The complete new contents are kept in " + temp);
+        ::unlink(temp.c_str());
+        return {};
+    }
+    if (std::rename(temp.c_str(), target.c_str()) != 0) return abandon(errno);
+    syncFolderOf(target);
+    return {};
+}
+
+#endif  // !_WIN32
 
 }  // namespace jqz

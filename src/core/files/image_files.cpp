@@ -355,13 +355,17 @@ std::string writeBinaryFile(const std::string& path, const MemoryImage& image,
 
 namespace {
 
+std::string tooLargeMessage(const std::string& path) {
+    return describe("Cannot read file", path,
+                    "The file is larger than " +
+                        std::to_string(kMaxTextFileBytes / (1024 * 1024)) +
+                        " MB and cannot be an image file.");
+}
+
 std::string textFileTooLarge(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxTextFileBytes)
-        return describe("Cannot read file", path,
-                        "The file is larger than " +
-                            std::to_string(kMaxTextFileBytes / (1024 * 1024)) +
-                            " MB and cannot be an image file.");
+        return tooLargeMessage(path);
     return {};
 }
 
@@ -369,7 +373,12 @@ std::string textFileTooLarge(const std::string& path) {
 
 std::string readTextFile(const std::string& path, std::string& out) {
     if (std::string error = textFileTooLarge(path); !error.empty()) return error;
-    return readFileBytes(path, 0, static_cast<std::size_t>(kMaxTextFileBytes), out);
+    // One byte more than allowed is asked for, so that a file that reports a smaller size
+    // than it has is refused as well instead of being cut short.
+    std::string error = readFileBytes(path, 0, static_cast<std::size_t>(kMaxTextFileBytes) + 1, out);
+    if (!error.empty() || out.size() <= static_cast<std::size_t>(kMaxTextFileBytes)) return error;
+    out.clear();
+    return tooLargeMessage(path);
 }
 
 FileWindow binaryFileWindow(const Placement& placement) {
@@ -393,11 +402,13 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return describe("Cannot open file", path,
-                        S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "It is not a regular file.");
+        return describe("Cannot open file", path, NotAPlainFile(path));
     }
-    const long long available = std::max(0LL, static_cast<long long>(st.st_size) - offset);
-    out.resize(std::min(maxBytes, static_cast<std::size_t>(available)));
+    // The reported size is a first guess only: files such as those of /proc report none and
+    // have content, so the file is read to its end (or to maxBytes).
+    constexpr std::size_t kFirstGuess = 64 * 1024;
+    const long long reported = std::max(0LL, static_cast<long long>(st.st_size) - offset);
+    out.resize(std::min(maxBytes, std::max(kFirstGuess, static_cast<std::size_t>(reported))));
     std::size_t done = 0;
     while (done < out.size()) {
         const ssize_t n = ::pread(fd, out.data() + done, out.size() - done,
@@ -409,8 +420,10 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
             out.clear();
             return describe("Cannot read file", path, why);
         }
-        if (n == 0) break;  // the file shrank meanwhile
+        if (n == 0) break;  // the end of the file
         done += static_cast<std::size_t>(n);
+        if (done == out.size() && out.size() < maxBytes)
+            out.resize(std::min(maxBytes, out.size() * 2));
     }
     out.resize(done);
     ::close(fd);

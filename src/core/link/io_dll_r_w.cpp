@@ -187,7 +187,7 @@ std::string PortOpenAdvice(const std::string& portName, int error) {
         case ENXIO:
             return "The port " + portName +
                    " does not exist. Is the programmer's cable or USB serial adapter plugged "
-                   "in? Choose the port again in Tools > Comm Port Options ...";
+                   "in? " + kChoosePortInWindow;
         case ENOTTY:
             return "The port " + portName + " is not a serial port.";
         case EINVAL:

@@ -142,5 +142,8 @@ std::uint8_t ProgrammerBaudCode(int rate);
 
 // Plain words for a port that did not open: why, and what to do about it.
 std::string PortOpenAdvice(const std::string& portName, int error);
+// The advice's last sentence for a port that does not exist, where the windows choose ports.
+inline constexpr const char* kChoosePortInWindow =
+    "Choose the port again in Tools > Comm Port Options ...";
 
 }  // namespace jqz
