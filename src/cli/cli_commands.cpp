@@ -249,12 +249,18 @@ std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool i
 // program and verify refuse, before the port is opened, a file that would program or verify
 // only the blank image: one with nothing for the device's EEPROM (or CONFIG with --config),
 // or Intel HEX taken as binary because its format was not recognised.
+// Whether program or verify uses the file's data at all: erasing alone needs nothing of it.
+bool usesFileData(const Options& o) {
+    const bool program = o.command == "program";
+    return !program || !o.noProgram || o.config;
+}
+
 int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& devices,
                                 CliOutput& out) {
     const bool program = o.command == "program";
     const bool usesEeprom = !program || !o.noProgram;
     const bool usesConfig = program && o.config;
-    if (!usesEeprom && !usesConfig) return kSuccess;  // erasing needs nothing of the file
+    if (!usesFileData(o)) return kSuccess;
     const std::string& path = o.arguments[0];
     const auto request = loadRequestFor(o, path, out);
     if (!request) return kUsage;
@@ -345,9 +351,12 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     HexEditModel model;
     if (!prepareImage(o, devices, model, out)) return kUsage;
     if (o.command == "program" || o.command == "verify") {
-        if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
+        // The file is looked at first, so that one holding nothing for the device is named
+        // for what it holds rather than only as a file without data.
         if (const int rc = refuseFileWithoutDeviceData(o, devices, out); rc != kSuccess)
             return rc;
+        if (usesFileData(o))
+            if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
     }
     if (o.command == "read") {
         // Refused before the device is read, rather than throwing the reading away.

@@ -31,7 +31,8 @@ TEST(FileText, HoldsTheFileBytesReadOrMapped) {
     const std::string missing = dir.file("missing");
     EXPECT_EQ(text.read(missing), "Cannot open file \"" + missing + "\". No such file or directory");
     EXPECT_TRUE(text.text().empty());
-    EXPECT_EQ(text.read(dir.path()), "Cannot open file \"" + dir.path() + "\". Is a directory");
+    EXPECT_EQ(text.read(dir.path()),
+              "Cannot open file \"" + dir.path() + "\". It is a directory, not a plain file.");
 }
 
 }  // namespace

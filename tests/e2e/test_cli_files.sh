@@ -65,9 +65,7 @@ expect 0 "" "$cli" -q --port "$pty" --device "$E9" --erase program "$tmp/ee.s19"
 ee="the EEPROM (0xB600-0xB7FF) of $E9"
 while IFS='|' read -r opts file want; do
   # shellcheck disable=SC2086
-  expect 2 "Reading file : $tmp/$file
-Read file complete
-error: $tmp/$file $want" "$cli" --port "$gone" --device "$E9" $opts "$tmp/$file"
+  expect 2 "error: $tmp/$file $want" "$cli" --port "$gone" --device "$E9" $opts "$tmp/$file"
 done <<EOF
 verify|empty.s19|holds nothing for $ee, so there is nothing to verify: the file is empty.
 program|low.s19|holds nothing for $ee, so there is nothing to program: its 512 bytes land at 0x0000-0x01FF.
@@ -76,23 +74,13 @@ program|config.s19|holds nothing for $ee, so there is nothing to program: its 1 
 --format bin verify|fw.hex|holds nothing for $ee, so there is nothing to verify: its 58 bytes land at 0x0000-0x0039.
 EOF
 hint="Convert it to S-records first, e.g. srec_cat $tmp/fw.hex -intel -o converted.s19 -motorola"
-expect 2 "Reading file : $tmp/fw.hex
-Read file complete
-error: $tmp/fw.hex looks like Intel HEX (its lines start with ':'), a format that is not read here: taken as binary, its text would be programmed as data.
+expect 2 "error: $tmp/fw.hex looks like Intel HEX (its lines start with ':'), a format that is not read here: taken as binary, its text would be programmed as data.
 $hint, or give --format bin to take its bytes as they are." \
   "$cli" --port "$gone" --device "$E9" --erase program "$tmp/fw.hex"
-# Lines the reader refuses are logged before the refusal.
-expect 2 "Reading file : $tmp/junk.s19
-Unrecognized Line in S file !
-Unrecognized Line in S file !
-Read file complete
-error: $tmp/junk.s19 holds nothing for $ee, so there is nothing to program: none of its 2 lines is a Motorola S data record that lands in the memory image." \
+# The file is judged before it is loaded: the refusal says what the lines were.
+expect 2 "error: $tmp/junk.s19 holds nothing for $ee, so there is nothing to program: none of its 2 lines is a Motorola S data record that lands in the memory image." \
   "$cli" --port "$gone" --device "$E9" --erase program "$tmp/junk.s19"
-expect 2 "Reading file : $tmp/fw.hex
-Unrecognized Line in S file !
-Unrecognized Line in S file !
-Read file complete
-error: $tmp/fw.hex holds nothing for $ee, so there is nothing to verify: the file looks like Intel HEX (its lines start with ':'), a format that is not read here.
+expect 2 "error: $tmp/fw.hex holds nothing for $ee, so there is nothing to verify: the file looks like Intel HEX (its lines start with ':'), a format that is not read here.
 $hint." "$cli" --port "$gone" --device "$E9" --format S19 verify "$tmp/fw.hex"
 # The refused erase left the EEPROM as programmed; CONFIG alone is taken with --config, and
 # erasing alone needs nothing of the file.
