@@ -103,11 +103,13 @@ void FirmwareUpdate::Start() {
 
 void FirmwareUpdate::Stop() {
     if (!worker_) return;
-    worker_->RequestStop();
+    worker_->Terminate();
+    COM* const com = host_.connection();
+    if (com != nullptr && !worker_->Finished()) com->StopRequested = true;
     const int result = worker_->WaitFor();
-    if (COM* com = host_.connection()) com->StopRequested = false;
+    if (com != nullptr) com->StopRequested = false;
     if (result == 0) return;
-    if (COM* com = host_.connection()) com->Connected = false;
+    if (com != nullptr) com->Connected = false;
     host_.log().AddLogLine(kUpdateInterrupted, LogInfo);
     std::unique_ptr<hupdatTh> stopped;
     std::lock_guard lock(workerMutex_);
