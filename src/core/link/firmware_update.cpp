@@ -61,13 +61,13 @@ void hupdatTh::transfer() {
         channel->PurgeInput();
         channel->WriteBytes(frame.data(), frame.size());
         if (std::string error = channel->TakeLastError(); !error.empty()) {
-            log.AddLogLine(error, LogError);
+            if (!Terminated()) log.AddLogLine(error, LogError);  // a stop ended the wait
             return;
         }
         std::uint8_t answer = 0;
         channel->ReadBytes(&answer, 1);
         if (std::string error = channel->TakeLastError(); !error.empty()) {
-            log.AddLogLine(error, LogError);
+            if (!Terminated()) log.AddLogLine(error, LogError);  // a stop ended the wait
             return;
         }
         if (answer != image_[p - 1]) {  // not taken: the same block again
