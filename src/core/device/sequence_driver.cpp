@@ -50,11 +50,13 @@ void SequenceDriver::Stop() {
     // A run that ended by itself is left alone; one that was asked to stop (here or through
     // RequestStop) gets the whole of the stop.
     if (!worker_ || (worker_->Finished() && !worker_->Terminated())) return;
-    worker_->RequestStop();
+    worker_->Terminate();
+    COM* const com = host_.connection();
+    if (com != nullptr && !worker_->Finished()) com->StopRequested = true;
     const int result = worker_->WaitFor();
-    if (COM* com = host_.connection()) com->StopRequested = false;
+    if (com != nullptr) com->StopRequested = false;
     if (result == 0) return;
-    if (COM* com = host_.connection()) {
+    if (com != nullptr) {
         if (IO_DLL_R_W* channel = com->channel()) channel->ResetProgrammer();
         com->Connected = false;
     }

@@ -21,10 +21,10 @@ public:
     // from giving the link free.
     bool Ended() const { return ended_.load(); }
     // Asks the run to stop, from any thread: its next check ends it, and a wait for a
-    // programmer that does not answer ends too.
+    // programmer that does not answer ends too. (A connection outlives the runs on it.)
     void RequestStop() {
         Terminate();
-        if (com_ != nullptr) com_->StopRequested = true;
+        if (com_ != nullptr && !Finished()) com_->StopRequested = true;
     }
 
 protected:

@@ -24,6 +24,9 @@ bool SequenceLink::Check() {
 }
 
 void SequenceLink::logError(const std::string& error) {
+    // After a stop request the failure is the stop's doing (it ended a wait): the run ends
+    // with its interrupted line alone.
+    if (com_ != nullptr && com_->StopRequested) return;
     log_.AddLogLine(error, LogError);
     if (channel_->ProgrammerLost()) log_.AddLogLine(kProgrammerLost, LogError);
 }

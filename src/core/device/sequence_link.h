@@ -41,7 +41,8 @@ public:
     // The channel; valid once ConnectAndLink has succeeded.
     IO_DLL_R_W& channel() { return *channel_; }
     // Collects the channel's error and logs it as an error line, followed by a line in plain
-    // words when the programmer has gone away; true when there was no error.
+    // words when the programmer has gone away (nothing once a stop was requested); true when
+    // there was no error.
     bool Check();
     // Logs a collected error as Check does.
     void logError(const std::string& error);

@@ -61,13 +61,13 @@ void hupdatTh::transfer() {
         channel->PurgeInput();
         channel->WriteBytes(frame.data(), frame.size());
         if (std::string error = channel->TakeLastError(); !error.empty()) {
-            log.AddLogLine(error, LogError);
+            if (!Terminated()) log.AddLogLine(error, LogError);  // a stop ended the wait
             return;
         }
         std::uint8_t answer = 0;
         channel->ReadBytes(&answer, 1);
         if (std::string error = channel->TakeLastError(); !error.empty()) {
-            log.AddLogLine(error, LogError);
+            if (!Terminated()) log.AddLogLine(error, LogError);  // a stop ended the wait
             return;
         }
         if (answer != image_[p - 1]) {  // not taken: the same block again
@@ -103,11 +103,13 @@ void FirmwareUpdate::Start() {
 
 void FirmwareUpdate::Stop() {
     if (!worker_) return;
-    worker_->RequestStop();
+    worker_->Terminate();
+    COM* const com = host_.connection();
+    if (com != nullptr && !worker_->Finished()) com->StopRequested = true;
     const int result = worker_->WaitFor();
-    if (COM* com = host_.connection()) com->StopRequested = false;
+    if (com != nullptr) com->StopRequested = false;
     if (result == 0) return;
-    if (COM* com = host_.connection()) com->Connected = false;
+    if (com != nullptr) com->Connected = false;
     host_.log().AddLogLine(kUpdateInterrupted, LogInfo);
     std::unique_ptr<hupdatTh> stopped;
     std::lock_guard lock(workerMutex_);
