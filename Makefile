@@ -1,7 +1,8 @@
 # The two commands of a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, and starts the application
 #   make test  installs what is missing, builds from scratch and runs every test
-.PHONY: run test build deps bench clean
+# make package builds the Debian package build/jqz6811_<version>_<arch>.deb.
+.PHONY: run test build deps bench clean package
 
 deps:
 	./scripts/install-deps.sh
@@ -15,6 +16,9 @@ run: build
 
 test: deps
 	./scripts/test-all.sh
+
+package: build
+	cmake --build build --target package
 
 bench: build
 	./build/bench/jqz_bench

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
   xvfb xauth fonts-dejavu-core ccache
+  dpkg-dev file lintian librsvg2-bin appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,15 +1,54 @@
 // The entry of the application jqz6811.
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "core/app/program_folder.h"
+#include "core/app/version.h"
 #include "ui/app/prog_shell.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: jqz6811 [option]\n"
+    "Programs MC68HC11 and MC68HC711 microcontrollers through the JQZ 68(7)11 programmer.\n"
+    "  --check-files  build the main window, report which of its documents and drawings and\n"
+    "                 the manual it finds, and quit (exit code 1 when one is missing)\n"
+    "  --version      print the program's version\n"
+    "  --help         this text\n";
+
+// The main window as it starts, asked for the files it shows and opens.
+int CheckFiles() {
+    jqz::TProgShell shell;
+    const auto report =
+        jqz::CheckProgramFiles(shell.devices(), jqz::UserManualPath(shell.paths().programFolder));
+    std::printf("program files: %s\n", shell.paths().programFolder.c_str());
+    for (const auto& line : report.lines) std::printf("%s\n", line.c_str());
+    return report.missing.empty() ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    bool checkFiles = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("jqz6811 %s\n", jqz::ProgramVersion().c_str());
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--check-files") == 0) checkFiles = true;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("jqz6811");
     QApplication::setApplicationDisplayName("JQZ 68(7)11 Programmer");
     try {
+        if (checkFiles) return CheckFiles();
         jqz::TProgShell shell;
         shell.FormCreate();
         return app.exec();

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
+#include "core/app/version.h"
 
 namespace {
 
@@ -29,11 +31,7 @@ std::string programFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return ".";
-    const auto dir = exe.parent_path();
-    const auto installed = dir / ".." / "share" / "jqz6811";
-    if (!std::filesystem::exists(dir / "dhelp") && std::filesystem::exists(installed))
-        return installed.lexically_normal().string();
-    return dir.string();
+    return jqz::ProgramDataFolder(exe.parent_path().string());
 }
 
 // What a run ends with: a failed write to standard output or standard error (a full disk,
@@ -58,6 +56,10 @@ int main(int argc, char* argv[]) {
                             ::isatty(STDERR_FILENO) != 0);
     if (parsed.options.help) {
         std::fputs(jqz::cli::UsageText().c_str(), stdout);
+        return finish(out, jqz::cli::kSuccess);
+    }
+    if (parsed.options.version) {
+        std::printf("jqz6811-cli %s\n", jqz::ProgramVersion().c_str());
         return finish(out, jqz::cli::kSuccess);
     }
     if (!parsed.error.empty()) {

@@ -119,6 +119,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         };
         bool ok = true;
         if (arg == "--help" || arg == "-h") ok = flag(o.help);
+        else if (arg == "--version") ok = flag(o.version);
         else if (arg == "--quiet" || arg == "-q") ok = flag(o.quiet);
         else if (arg == "--json") ok = flag(o.json);
         else if (arg == "--port") ok = take(o.port);
@@ -167,7 +168,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (!ok) return fail(hasValue ? "option " + arg + " takes no value" : "option " + arg + " needs a value");
     }
-    if (o.help) return r;
+    if (o.help || o.version) return r;
     if (o.command.empty()) return fail("no command given");
     if (o.arguments.size() != argumentCount(o.command))
         return fail(o.command + " takes " + std::to_string(argumentCount(o.command)) +
@@ -223,6 +224,7 @@ Common options:
   --quiet               print errors only
   --json                one JSON object per log line, then one with the result
   --help                this text
+  --version             print the program's version
 
 program and verify:
   --erase               erase the EEPROM first

@@ -22,6 +22,7 @@ struct Options {
     bool quiet = false;
     bool json = false;
     bool help = false;
+    bool version = false;
 
     // program / verify
     bool erase = false;

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/app/version.h"
 #include "core/device/supported_device_list.h"
 #include "sim/pty_server.h"
 
@@ -25,7 +26,7 @@ void onSignal(int) { g_stop = true; }
 const char* kUsage =
     "usage: jqz6811-sim [options]\n"
     "Serves a virtual MC68HC(7)11 programmer on a pseudo-terminal and prints its path.\n"
-    "  --version TEXT          firmware version in the identification (default VER-1.1)\n"
+    "  --firmware-version TEXT firmware version in the identification (default VER-1.1)\n"
     "  --identification TEXT   the whole 30-character identification\n"
     "  --service               Service mode (BOOT11N, firmware loader); default WORK mode\n"
     "  --interface icp|obp     in-circuit (default) or on-board adapter\n"
@@ -42,7 +43,9 @@ const char* kUsage =
     "  --wrong-ack BLOCK:N     answer firmware block BLOCK wrongly N times\n"
     "  --timing                wire time and EEPROM programming time\n"
     "  --wire-log FILE         write every byte on the wire to FILE\n"
-    "  --link PATH             also make PATH a symbolic link to the terminal\n";
+    "  --link PATH             also make PATH a symbolic link to the terminal\n"
+    "  --version               print the program's version\n"
+    "  --help                  this text\n";
 
 [[noreturn]] void fail(const std::string& message) {
     std::cerr << "jqz6811-sim: " << message << "\n" << kUsage;
@@ -86,6 +89,9 @@ int main(int argc, char* argv[]) {
             std::cout << kUsage;
             return 0;
         } else if (arg == "--version") {
+            std::cout << "jqz6811-sim " << jqz::ProgramVersion() << "\n";
+            return 0;
+        } else if (arg == "--firmware-version") {
             options.version = value();
         } else if (arg == "--identification") {
             options.identification = value();

@@ -109,11 +109,11 @@ run --device "$E9" verify "$tmp/ee.s19"
 expect_rc 1 "pin tester"
 
 # An old firmware is refused; in Service mode the update loads and the programmer is current.
-start_sim --version VER-1.0
+start_sim --firmware-version VER-1.0
 run --device "$E9" --eeprom read "$tmp/x.jef"
 expect_rc 1 "old firmware"
 expect_log "Wrong Firmware Version. Please Update Firmware to current software version"
-start_sim --version VER-1.0 --service
+start_sim --firmware-version VER-1.0 --service
 run update-firmware
 expect_rc 0 "firmware update"
 expect_log "Firmware Update complete."

@@ -215,7 +215,7 @@ TEST(SimProgram, ServesAPseudoTerminalAndLogsTheWire) {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     std::string program = JQZ_SIM_PROGRAM;
-    std::vector<std::string> args = {program, "--wire-log", log, "--version", "VER-1.0"};
+    std::vector<std::string> args = {program, "--wire-log", log, "--firmware-version", "VER-1.0"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/app/version.h"
 #include "core/device/supported_device_list.h"
 #include "ui/app/icons.h"
 
@@ -38,7 +39,7 @@ TAboutW::TAboutW(const SupportedDeviceList& devices, QWidget* parent) : QDialog(
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    label("Label2", "Software Version : 1.2");
+    label("Label2", QString::fromStdString("Software Version : " + ProgramVersion()));
     label("Label3", "Firmware Version : 1.1");
     label("Label4", "Made by the JQZ 6811 project");
     QLabel* web = label("Label5", kWebAddress);

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The Debian package: built by the package target from the finished build, it holds exactly the
+# programs and their files under /usr, lintian finds no errors, and the programs unpacked from
+# it run and find their documents and manual. Argument 1: the build folder.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+version=$("$build/src/cli/jqz6811-cli" --version | sed -n 's/^jqz6811-cli //p')
+[ -n "$version" ] || fail "jqz6811-cli --version prints no version"
+deb=$build/jqz6811_${version}_$(dpkg --print-architecture).deb
+rm -f "$deb"
+cmake --build "$build" --target package > "$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "package target"; }
+[ -f "$deb" ] || fail "no $deb"
+
+# Control fields.
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = jqz6811 ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Section)" = electronics ] || fail "Section: $(field Section)"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+depends=$(field Depends)
+names=$(sed 's/ ([^)]*)//g; s/, /\n/g' <<< "$depends")
+for lib in libc6 libstdc++6 libqt6widgets6 libqt6svg6 libqt6printsupport6 libemf2svg1; do
+  grep -qxF "$lib" <<< "$names" || fail "Depends lacks $lib: $depends"
+done
+description=$(field Description)
+[ "$(wc -l <<< "$description")" -gt 3 ] || fail "no long description: $description"
+
+# The file list: these files and the dhelp folder's documents and drawings, nothing else.
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' > "$tmp/contents"
+expected=(
+  usr/bin/jqz6811 usr/bin/jqz6811-cli usr/bin/jqz6811-sim
+  usr/share/jqz6811/j11prog.pdf
+  usr/share/applications/jqz6811.desktop
+  usr/share/icons/hicolor/scalable/apps/jqz6811.svg
+  usr/share/icons/hicolor/48x48/apps/jqz6811.png
+  usr/share/icons/hicolor/128x128/apps/jqz6811.png
+  usr/share/metainfo/org.example.jqz6811.metainfo.xml
+  usr/share/man/man1/jqz6811.1.gz usr/share/man/man1/jqz6811-cli.1.gz
+  usr/share/man/man1/jqz6811-sim.1.gz
+  usr/share/doc/jqz6811/copyright usr/share/doc/jqz6811/changelog.gz
+)
+for f in "${expected[@]}"; do
+  grep -q " \./$f$" "$tmp/contents" || fail "package lacks /$f"
+done
+for b in jqz6811 jqz6811-cli jqz6811-sim; do
+  grep -q "^-rwxr-xr-x root/root \./usr/bin/$b$" "$tmp/contents" || fail "/usr/bin/$b not root's 0755"
+done
+while read -r mode owner path; do
+  path=${path#./}
+  case " ${expected[*]} " in *" $path "*) continue ;; esac
+  [[ $path =~ ^usr/share/jqz6811/dhelp/[A-Za-z0-9_]+\.(rtf|emf)$ ]] || fail "unexpected file /$path"
+  [ "$mode $owner" = "-rw-r--r-- root/root" ] || fail "/$path is $mode $owner"
+done < "$tmp/contents"
+[ "$(grep -c '/dhelp/.*\.rtf$' "$tmp/contents")" -gt 0 ] || fail "no quick-info documents"
+[ "$(grep -c '/dhelp/.*\.emf$' "$tmp/contents")" -gt 0 ] || fail "no package drawings"
+
+# lintian: warnings are shown, errors fail.
+lintian --tag-display-limit 0 "$deb" > "$tmp/lintian" 2>&1 || true
+cat "$tmp/lintian"
+if grep -q '^E: ' "$tmp/lintian"; then fail "lintian reports errors"; fi
+
+# Unpacked: the files are what they claim to be, and the programs run from the packaged layout.
+root=$tmp/root
+dpkg-deb -x "$deb" "$root"
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'; }
+for s in 48 128; do
+  png=$root/usr/share/icons/hicolor/${s}x${s}/apps/jqz6811.png
+  [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || fail "$s px icon is no PNG"
+  [ "$(png_size "$png")" = "${s}x${s}" ] || fail "$s px icon is $(png_size "$png")"
+done
+for page in jqz6811 jqz6811-cli jqz6811-sim; do
+  gz=$root/usr/share/man/man1/$page.1.gz
+  gzip -t "$gz" || fail "$page.1.gz"
+  zcat "$gz" | grep -q "^\.TH ${page^^} 1 .*$version" || fail "$page.1 has no title with $version"
+done
+# Every option a program lists in its --help is in its manual page.
+for p in jqz6811 jqz6811-cli jqz6811-sim; do
+  for opt in $("$root/usr/bin/$p" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
+    zcat "$root/usr/share/man/man1/$p.1.gz" | sed 's/\\-/-/g' | grep -qF -- "$opt" \
+      || fail "$p.1 does not describe $opt"
+  done
+done
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.jqz6811.metainfo.xml" \
+  > "$tmp/appstream" 2>&1 || { cat "$tmp/appstream"; fail "appstreamcli validate"; }
+grep -q '^Icon=jqz6811$' "$root/usr/share/applications/jqz6811.desktop" || fail "desktop entry icon"
+head -1 "$root/usr/share/doc/jqz6811/copyright" \
+  | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \
+  || fail "copyright is not machine-readable"
+
+for p in jqz6811 jqz6811-cli jqz6811-sim; do
+  [ "$("$root/usr/bin/$p" --version)" = "$p $version" ] || fail "$p --version: $("$root/usr/bin/$p" --version)"
+done
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_RUNTIME_DIR=$tmp/runtime
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$root/usr/bin/jqz6811-cli" devices > "$tmp/devices"
+[ "$(wc -l < "$tmp/devices")" -eq 31 ] || fail "jqz6811-cli devices lists $(wc -l < "$tmp/devices") devices"
+grep -qx 'MC68HC11  E9 (E28B)' "$tmp/devices" || fail "jqz6811-cli devices lacks the E9"
+share=$root/usr/share/jqz6811
+QT_QPA_PLATFORM=offscreen "$root/usr/bin/jqz6811" --check-files > "$tmp/check" 2>&1 \
+  || { cat "$tmp/check"; fail "jqz6811 --check-files"; }
+cat "$tmp/check"
+grep -qx "program files: $share" "$tmp/check" || fail "the window program looks elsewhere than $share"
+grep -qx "manual: $share/j11prog.pdf" "$tmp/check" || fail "the window program does not find its manual"
+grep -q "^quick-info documents: \([0-9]*\) of \1 in $share/dhelp/$" "$tmp/check" || fail "documents"
+grep -q "^package drawings: \([0-9]*\) of \1 in $share/dhelp/$" "$tmp/check" || fail "drawings"
+echo "package $deb complete"
