@@ -1,6 +1,9 @@
 // The main window's start-up, log, close question, shutdown and Reset To Default.
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -204,24 +207,62 @@ private slots:
         shell.FormClose();
     }
 
-    void closeQuestionFollowsTheAnswer() {
+    // Yes closes only after a save that succeeded; a cancelled or failed save keeps the
+    // window and its edits.
+    void closeQuestionFollowsTheAnswerAndTheSave() {
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);
         shell.systemPortOpener = NoSystemPorts;
         shell.FormCreate();
         int saves = 0;
+        bool saveSucceeds = false;
         shell.saveDialog = [&] {
             ++saves;
-            return false;  // cancelled: the flag stays as it was
+            return saveSucceeds;
         };
         shell.setBufferSaved(false);
         sink.answers = {Answer::Cancel, Answer::Yes};
         QVERIFY(!shell.close());
         QCOMPARE(sink.questions.back(), std::string("Save buffer to file ?"));
         QCOMPARE(saves, 0);
-        QVERIFY(shell.close());
+        QVERIFY2(!shell.close(), "the save was cancelled");
         QCOMPARE(saves, 1);
+        QVERIFY(shell.isVisible());
         QVERIFY(!shell.bufferSaved());
+        QVERIFY2(!QFile::exists(QString::fromStdString(paths().settingsFile)), "no shutdown ran");
+        saveSucceeds = true;
+        sink.answers = {Answer::Yes};
+        QVERIFY(shell.close());
+        QCOMPARE(saves, 2);
+        QVERIFY(QFile::exists(QString::fromStdString(paths().settingsFile)));
+    }
+
+    // The close question is a question box with Yes, No and Cancel, under the program's name.
+    void closeQuestionIsAQuestionBox() {
+        TProgShell shell(paths());
+        shell.systemPortOpener = NoSystemPorts;
+        shell.FormCreate();
+        shell.setBufferSaved(false);
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title, text;
+        QMessageBox::StandardButtons buttons;
+        std::function<void()> answer = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return QTimer::singleShot(20, answer);
+            icon = box->icon();
+            title = box->windowTitle();
+            text = box->text();
+            buttons = box->standardButtons();
+            box->button(QMessageBox::Cancel)->click();
+        };
+        QTimer::singleShot(0, answer);
+        QVERIFY(!shell.close());
+        QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(text, QString("Save buffer to file ?"));
+        QCOMPARE(title, QString("JQZ 68(7)11 Programmer"));
+        QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        shell.setBufferSaved(true);
+        QVERIFY(shell.close());
     }
 
     void resetToDefaultDeletesTheFileAndWritesNone() {

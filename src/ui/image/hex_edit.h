@@ -109,6 +109,7 @@ private:
     void afterCommand();
     void clipboardChanged();
     void namesChanged();
+    void showCaption();
     // Takes the fonts and colours the image holds now (after any ApplyAppearance).
     void refreshAppearance();
     void giveScrollBarTo(DumpGrid* grid);
