@@ -21,6 +21,7 @@
 #include "ui/app/gauge_bar.h"
 #include "ui/app/icons.h"
 #include "ui/app/log_view.h"
+#include "ui/image/hex_edit.h"
 #include "ui/app/prog_shell.h"
 
 using namespace jqz;
@@ -256,6 +257,14 @@ private slots:
         for (const Seen& s : seen) {
             QVERIFY2((s.middle - centre).manhattanLength() <= 2, qPrintable(s.name));
         }
+    }
+
+    // The hex editor without a project name still has a title.
+    void hexEditorWithoutProjectNameHasATitle() {
+        THexEdit& editor = shell_->hexEdit();
+        editor.show();
+        QCOMPARE(editor.windowTitle(), QString("HexEdit"));
+        editor.close();
     }
 
     // Each menu has its mnemonic; E&dit, since Alt+E toggles the hex editor. F10 opens the

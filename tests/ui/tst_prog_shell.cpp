@@ -1,6 +1,7 @@
 // The main window's start-up, log, close question, shutdown and Reset To Default.
 #include <QListView>
 #include <QMenu>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -145,6 +146,46 @@ private slots:
         QVERIFY(second.find("HE_NOFIX_COLOR=12\r\n") != std::string::npos);
         QVERIFY(second.find("LOF0=a\r\nLOF1=c\r\n") != std::string::npos);
         QVERIFY2(second.find("P_WIN_POS_WIDTH=700\r\n") != std::string::npos, second.c_str());
+    }
+
+    // A place from another monitor layout comes back onto the screen, a size larger than the
+    // screen is cut to it; a place that fits is kept. What is written back is read back the
+    // same at the next start.
+    void storedPlacesLandOnTheScreen() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        struct Case {
+            const char* keys;
+            QRect expected;  // outer place and size
+        };
+        const Case cases[] = {
+            {"P_WIN_POS_LEFT=5000\r\nP_WIN_POS_TOP=-3000\r\nP_WIN_POS_HEIGHT=32767\r\n"
+             "P_WIN_POS_WIDTH=500\r\n",
+             QRect(screen.right() + 1 - 500, screen.top(), 500, screen.height())},
+            {"P_WIN_POS_LEFT=-900\r\nP_WIN_POS_TOP=40\r\nP_WIN_POS_HEIGHT=420\r\n"
+             "P_WIN_POS_WIDTH=99999\r\n",
+             QRect(screen.left(), 40, screen.width(), 420)},
+            {"P_WIN_POS_LEFT=30\r\nP_WIN_POS_TOP=20\r\nP_WIN_POS_HEIGHT=440\r\n"
+             "P_WIN_POS_WIDTH=520\r\n",
+             QRect(30, 20, 520, 440)},
+        };
+        for (const Case& c : cases) {
+            WriteFileAtomically(paths().settingsFile, c.keys);
+            for (int start = 0; start < 2; ++start) {
+                ScriptedSink sink;
+                TProgShell shell(paths(), &sink);
+                shell.systemPortOpener = NoSystemPorts;
+                shell.FormCreate();
+                QCOMPARE(shell.frameGeometry(), c.expected);
+                QVERIFY(shell.close());
+                const std::string text = readFile(QString::fromStdString(paths().settingsFile));
+                const std::string place =
+                    "P_WIN_POS_LEFT=" + std::to_string(c.expected.left()) + "\r\nP_WIN_POS_TOP=" +
+                    std::to_string(c.expected.top()) + "\r\nP_WIN_POS_HEIGHT=" +
+                    std::to_string(c.expected.height()) + "\r\nP_WIN_POS_WIDTH=" +
+                    std::to_string(c.expected.width()) + "\r\n";
+                QVERIFY2(text.find(place) != std::string::npos, text.c_str());
+            }
+        }
     }
 
     void theEditorsGeometryTravelsThroughTheSettingsFile() {

@@ -32,7 +32,6 @@
 
 #include "core/app/atomic_file.h"
 #include "core/app/program_folder.h"
-#include "core/device/device_image_reset.h"
 #include "core/link/port_enumeration.h"
 #include "ui/app/about_box.h"
 #include "ui/app/action_table.h"
