@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -168,6 +169,12 @@ THexEdit::~THexEdit() {
     model_.undo.setAvailabilityHandler({});
     model_.image.setRepaintHandler({});
     model_.description.setNamesChangedHandler({});
+    // The description window and the editor's dialogs refer to the editor: they go while it is
+    // still whole, not with the plain widget its base class leaves.
+    delete explaine_;
+    explaine_ = nullptr;
+    const QList<QDialog*> dialogs = findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+    for (QDialog* d : dialogs) delete d;
 }
 
 void THexEdit::createActions() {
