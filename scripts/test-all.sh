@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything from scratch and runs every test: the normal build with all tests (the
-# fault soak among them), then the core and link tests under AddressSanitizer+UBSan and,
-# with a short fault soak, under ThreadSanitizer.
+# fault soak among them), then the core, link and window tests under AddressSanitizer+UBSan,
+# and the core and link tests with a short fault soak under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -27,7 +27,7 @@ run_suite() { # dir label-regex cmake-args...
 
 mkdir -p build
 run_suite build ""
-run_suite build-asan "core|link" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address,undefined
+run_suite build-asan "core|link|ui" -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address,undefined
 # The fault soak (label soak) runs with its modest default count in the normal build, and a
 # shorter one under ThreadSanitizer, where the sequences' threads meet the link's.
 JQZ_SOAK_RUNS=15 TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link|soak" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=thread

@@ -8,6 +8,7 @@
 #include "core/app/program_folder.h"
 #include "core/app/version.h"
 #include "ui/app/prog_shell.h"
+#include "ui/app/qt_message_sink.h"
 
 namespace {
 
@@ -46,14 +47,16 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("jqz6811");
-    QApplication::setApplicationDisplayName("JQZ 68(7)11 Programmer");
+    // No display name: the window system would add it to every window's title. Each window
+    // carries its own caption; the main window's is the program's title.
+    QApplication::setDesktopFileName("jqz6811");
     try {
         if (checkFiles) return CheckFiles();
         jqz::TProgShell shell;
         shell.FormCreate();
         return app.exec();
     } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, "JQZ 68(7)11 Programmer", QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, jqz::kProgramTitle, QString::fromLocal8Bit(e.what()));
     }
     return 0;
 }

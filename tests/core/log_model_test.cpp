@@ -46,6 +46,20 @@ TEST(LogModel, FileTextHasTheHeaderThenEveryLineWithoutItsKind) {
               "Stored: 10/12/26 12:00:00\r\nabc\r\n\r\n1 starts with a digit\r\n");
 }
 
+TEST(LogModel, ClearEmptiesTheLogAndTheNextLineIsTheFirst) {
+    LogModel log;
+    std::vector<std::size_t> appended;
+    log.setAppendHandler([&](std::size_t i) { appended.push_back(i); });
+    log.AddLogLine("old", LogInfo);
+    log.AddLogLine("older", LogError);
+    log.clear();
+    EXPECT_EQ(log.count(), 0u);
+    EXPECT_EQ(log.FileText("H"), "H\r\n");
+    log.AddLogLine("new", LogNotice);
+    EXPECT_EQ(log.storedLines(), std::vector<std::string>{"1new"});
+    EXPECT_EQ(appended, (std::vector<std::size_t>{0, 1, 0}));
+}
+
 TEST(LogModel, LinesFromManyThreadsAllArriveInEachThreadsOrder) {
     LogModel log;
     std::atomic<int> notified{0};

@@ -299,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
                       m.target(7)->memory[0xB6A5] = 0x00;
                       return 0;
                   }); },
-                  kLinkedRun + Lines{errorLine(kProgrammingError), errorLine("Verify Error at Address : 0x0B6A5")},
+                  kLinkedRun + Lines{errorLine(kProgrammingError), errorLine("Verify Error at Address : 0x0B6A5"),
+                                     errorLine("Verify failed: 1 address differs")},
                   0},
         FaultCase{"VerifyReadFails",
                   [](ProgramSequence&, sim::SimOptions& o) { o.faults.statusForCommand = statusAt(18, 13); },
@@ -337,10 +338,11 @@ TEST_F(ProgramSequence, VerifyReportsEveryDifferingByte) {
     EXPECT_EQ(log(), (linked("EEPROM  Verify selected.") +
                       Lines{errorLine("Verify Error at Address : 0x0B600"),
                             errorLine("Verify Error at Address : 0x0B6FF"),
-                            errorLine("Verify Error at Address : 0x0B7FF")}));
+                            errorLine("Verify Error at Address : 0x0B7FF"),
+                            errorLine("Verify failed: 3 addresses differ")}));
     // Completed, not interrupted: releasing the button adds nothing.
     writer.Stop();
-    EXPECT_EQ(log().size(), 7u);
+    EXPECT_EQ(log().size(), 8u);
     expectCommonEnd(SequenceKind::Program);
 }
 

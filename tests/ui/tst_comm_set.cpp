@@ -97,14 +97,16 @@ private slots:
             auto* rates = d->findChild<QComboBox*>("ComboBox2");
             QStringList expected;
             for (const auto& p : shell.ports()) expected << QString::fromStdString(p);
-            expected << "Virtual Programmer";
+            // The port in use is offered even though it did not open: selected, before the
+            // virtual programmer.
+            expected << "/dev/jqz-no-such-port" << "Virtual Programmer";
             QStringList items;
             for (int i = 0; i < ports->count(); ++i) items << ports->itemText(i);
             QCOMPARE(items, expected);
+            QCOMPARE(ports->currentText(), QString("/dev/jqz-no-such-port"));
             QCOMPARE(rates->count(), 4);
             QCOMPARE(rates->itemText(3), QString("57600"));
-            // Neither the port from the file nor its rate is in the lists.
-            QCOMPARE(ports->currentIndex(), -1);
+            // The rate from the file is not one of the rates.
             QCOMPARE(rates->currentIndex(), -1);
             QCOMPARE(d->focusWidget(), ports);
             checked = true;
@@ -114,6 +116,20 @@ private slots:
         QVERIFY(checked);
         QCOMPARE(shell.log().count(), std::size_t{2});  // Cancel changes nothing
         QCOMPARE(shell.portName(), std::string("/dev/jqz-no-such-port"));
+        // Shown again: the port is listed once.
+        checked = false;
+        onDialog([&](TCommSet* d) {
+            QCOMPARE(d->findChild<QComboBox*>("ComboBox1")->findText("/dev/jqz-no-such-port"),
+                     int(shell.ports().size()));
+            QCOMPARE(d->findChild<QComboBox*>("ComboBox1")->count(), int(shell.ports().size()) + 2);
+            checked = true;
+            d->findChild<QPushButton*>("Button2")->click();
+        });
+        shell.action("ToolComm")->trigger();
+        QVERIFY(checked);
+        // The status bar names the port and the rate in use.
+        QCOMPARE(shell.findChild<QLabel*>("PortStatus")->text(),
+                 QString("Port: /dev/jqz-no-such-port   12345 baud"));
         shell.close();
     }
 
@@ -134,6 +150,8 @@ private slots:
         QCOMPARE(shell.baudRate(), 38400);
         QVERIFY(shell.connection()->Connected);
         QCOMPARE(shell.virtualProgrammer().lastSettings().baudRate, 38400);
+        QCOMPARE(shell.findChild<QLabel*>("PortStatus")->text(),
+                 QString("Port: Virtual Programmer   38400 baud"));
 
         // The dialog shows the current choice next time; OK with nothing chosen keeps it.
         onDialog([](TCommSet* d) {

@@ -323,7 +323,8 @@ private slots:
         QDir(dir_.path()).rmdir("x.jef");
     }
 
-    void yesToTheCloseQuestionOpensTheSaveDialog() {
+    // Cancel in the save dialog keeps the window open: the edits are not lost.
+    void yesToTheCloseQuestionOpensTheSaveDialogWhoseCancelKeepsTheWindow() {
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);
         shell.setBufferSaved(false);
@@ -333,7 +334,7 @@ private slots:
             shown = true;
             d->reject();
         });
-        QVERIFY(shell.FormCloseQuery());
+        QVERIFY(!shell.FormCloseQuery());
         QVERIFY(shown);
         shell.FormClose();
     }

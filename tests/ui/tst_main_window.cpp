@@ -1,5 +1,10 @@
 // The main window's menus, tool bar, device row, sequence pages and commands.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDialog>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +19,10 @@
 #include "core/app/atomic_file.h"
 #include "no_system_ports.h"
 #include "ui/app/about_box.h"
+#include "ui/app/gauge_bar.h"
+#include "ui/app/icons.h"
+#include "ui/app/log_view.h"
+#include "ui/image/hex_edit.h"
 #include "ui/app/prog_shell.h"
 
 using namespace jqz;
@@ -199,9 +208,11 @@ private slots:
             ++opened;
             return viewer;
         };
+        const std::string manualPath = (dir_.path() + "/j11prog.pdf").toStdString();
         shell_->action("HelpProg")->trigger();
         QCOMPARE(opened, 0);
-        QCOMPARE(sink_->errors, std::vector<std::string>{"To View Help install Acrobat Reader first"});
+        QCOMPARE(sink_->errors,
+                 std::vector<std::string>{"The user manual was not found. It belongs at\n" + manualPath});
         QFile manual(dir_.path() + "/j11prog.pdf");
         QVERIFY(manual.open(QIODevice::WriteOnly));
         manual.write("%PDF-1.4");
@@ -211,7 +222,8 @@ private slots:
         QCOMPARE(sink_->errors.size(), size_t(1));
         viewer = false;
         shell_->action("HelpProg")->trigger();
-        QCOMPARE(sink_->errors.size(), size_t(2));
+        QCOMPARE(sink_->errors.back(),
+                 "To view the user manual, install a PDF viewer first.\nThe manual is\n" + manualPath);
         manual.remove();
     }
 
@@ -224,6 +236,169 @@ private slots:
         QVERIFY(lines.last().startsWith("XC68HC711"));
         QCOMPARE(about.windowTitle(), QString("About"));
         QCOMPARE(about.findChild<QLabel*>("Label2")->text(), QString("Software Version : 1.2"));
+        QCOMPARE(about.findChild<QLabel*>("Label1")->text(),
+                 QString("MC68HC(7)11 Programmer for Linux and Windows"));
+        // No web address that leads nowhere.
+        for (QLabel* l : about.findChildren<QLabel*>())
+            QVERIFY2(!l->text().contains("http") && !l->text().contains("example"),
+                     qPrintable(l->text()));
+    }
+
+    // The About box and the device dialog open in the middle of the screen; the device
+    // dialog with the keyboard in its list.
+    void dialogsOpenCentred() {
+        const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        struct Seen {
+            QString name, focus;
+            QPoint middle;
+        };
+        std::vector<Seen> seen;
+        std::function<void()> look = [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            if (d == nullptr) return QTimer::singleShot(10, look);
+            QWidget* focus = d->focusWidget();
+            seen.push_back({d->objectName(), focus != nullptr ? focus->objectName() : QString(),
+                            d->frameGeometry().center()});
+            static_cast<QDialog*>(d)->reject();
+        };
+        QTimer::singleShot(0, look);
+        shell_->action("HelpAbout")->trigger();
+        QTimer::singleShot(0, look);
+        find<QToolButton>("DeviceIDButton")->click();
+        QCOMPARE(seen.size(), size_t(2));
+        QCOMPARE(seen[0].name, QString("AboutW"));
+        QCOMPARE(seen[1].name, QString("DeviceWiz1"));
+        QCOMPARE(seen[1].focus, QString("ListBox1"));
+        for (const Seen& s : seen) {
+            QVERIFY2((s.middle - centre).manhattanLength() <= 2, qPrintable(s.name));
+        }
+    }
+
+    // The hex editor without a project name still has a title.
+    void hexEditorWithoutProjectNameHasATitle() {
+        THexEdit& editor = shell_->hexEdit();
+        editor.show();
+        QCOMPARE(editor.windowTitle(), QString("HexEdit"));
+        editor.close();
+    }
+
+    // Each menu has its mnemonic; E&dit, since Alt+E toggles the hex editor. F10 opens the
+    // menu bar at File.
+    void menusOpenFromTheKeyboard() {
+        const std::pair<const char*, const char*> menus[] = {
+            {"MFile", "&File"}, {"MEdit", "E&dit"}, {"MTools", "&Tools"},
+            {"MWindow", "&Window"}, {"MHelp", "&Help"}};
+        for (const auto& [name, title] : menus) QCOMPARE(find<QMenu>(name)->title(), QString(title));
+        const std::pair<Qt::Key, const char*> keys[] = {
+            {Qt::Key_F, "MFile"}, {Qt::Key_T, "MTools"}, {Qt::Key_W, "MWindow"}, {Qt::Key_H, "MHelp"}};
+        for (const auto& [key, name] : keys) {
+            QTest::keyClick(shell_.get(), key, Qt::AltModifier);
+            QTRY_VERIFY2(QApplication::activePopupWidget() == find<QMenu>(name), name);
+            find<QMenu>(name)->close();
+            QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        }
+        QTest::keyClick(shell_.get(), Qt::Key_F10);
+        QTRY_VERIFY(QApplication::activePopupWidget() == find<QMenu>("MFile"));
+        find<QMenu>("MFile")->close();
+    }
+
+    // While a sequence runs its start button reads "Stop" with the stop picture.
+    void startButtonReadsStopWhileItsSequenceRuns() {
+        const QImage startPicture = ShellIcon("start").pixmap(32, 32).toImage();
+        const QImage stopPicture = ShellIcon("stop").pixmap(32, 32).toImage();
+        QVERIFY(startPicture != stopPicture);
+        shell_->programSequence = [](bool) {};
+        shell_->readSequence = [](bool) {};
+        for (const char* name : {"ProgramStartButton", "ReadStartButton"}) {
+            auto* b = find<QToolButton>(name);
+            QCOMPARE(b->text(), QString("Start"));
+            b->click();
+            QCOMPARE(b->text(), QString("Stop"));
+            QCOMPARE(b->icon().pixmap(32, 32).toImage(), stopPicture);
+            shell_->SequenceEnded(std::string(name) == "ReadStartButton" ? SequenceKind::Read
+                                                                         : SequenceKind::Program);
+            QTRY_COMPARE(b->text(), QString("Start"));
+            QCOMPARE(b->icon().pixmap(32, 32).toImage(), startPicture);
+        }
+    }
+
+    // The gauge: a framed track, the blue bar, the percentage written across.
+    void gaugeShowsItsTrackBarAndPercentage() {
+        auto* gauge = find<GaugeBar>("ProgBar");
+        gauge->resize(200, 20);
+        struct Case {
+            int maximum, position, percent;
+        };
+        const Case cases[] = {{4, 1, 25}, {89, 89, 100}, {10, 15, 100}, {0, 0, 0}, {3, 2, 66}};
+        for (const Case& c : cases) {
+            shell_->setGaugeMaximum(c.maximum);
+            shell_->setGaugePosition(c.position);
+            QTRY_COMPARE(gauge->percent(), c.percent);
+        }
+        shell_->setGaugeMaximum(4);
+        shell_->setGaugePosition(1);
+        QTRY_COMPARE(gauge->percent(), 25);
+        const QImage shot = gauge->grab().toImage();
+        const int y = shot.height() / 2;
+        QCOMPARE(shot.pixelColor(3, 2).rgb(), QColor(0, 0, 255).rgb());  // the bar's first quarter
+        const QColor track = gauge->palette().color(QPalette::Button);
+        QCOMPARE(shot.pixelColor(shot.width() - 4, 2).rgb(), track.rgb());
+        QCOMPARE(shot.pixelColor(0, y).rgb(), gauge->palette().color(QPalette::Mid).rgb());
+        // Text is drawn in the middle: the middle row holds more than the track's colour.
+        bool written = false;
+        for (int x = shot.width() / 2 - 15; x < shot.width() / 2 + 15; ++x)
+            written = written || shot.pixelColor(x, y).rgb() != track.rgb();
+        QVERIFY(written);
+    }
+
+    void logLinesCanBeSelectedCopiedClearedAndSaved() {
+        auto* view = find<LogView>("StatusWin");
+        const QString longLine(400, 'x');
+        for (const QString& t : {QString("first"), QString("second"), QString("third"), longLine})
+            shell_->AddLogLine(t.toStdString(), LogInfo);
+        QTRY_COMPARE(view->model()->rowCount(), 4);
+        view->resize(300, 200);
+        QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 0);  // the long line scrolls
+        view->selectionModel()->clearSelection();
+        view->selectionModel()->select(view->model()->index(2, 0), QItemSelectionModel::Select);
+        view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("first\nthird"));
+        QGuiApplication::clipboard()->clear();
+        QStringList popup;
+        for (QAction* a : find<QMenu>("LogFilePopUp1")->actions())
+            popup << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(popup.mid(1), (QStringList{"-", "Copy", "Select All", "Clear", "Save As ..."}));
+        QVERIFY(popup.first().startsWith("Save to: "));
+        view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
+        shell_->findChild<QAction*>("LogCopy")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("first\nsecond\nthird"));
+
+        // Saved where the user chooses: the header line, then every line.
+        const QString chosen = dir_.path() + "/chosen folder/run.log";
+        QDir().mkpath(dir_.path() + "/chosen folder");
+        shell_->logFileChooser = [&] { return chosen; };
+        shell_->findChild<QAction*>("LogSaveAs")->trigger();
+        const QStringList saved = QString::fromStdString(
+            ReadWholeFile(QFile::encodeName(chosen).toStdString()).value_or("")).split("\r\n");
+        QVERIFY(saved.value(0).startsWith("Stored: "));
+        QCOMPARE(saved.mid(1, 4), (QStringList{"first", "second", "third", longLine}));
+        QVERIFY(sink_->errors.empty());
+        shell_->logFileChooser = [&] { return dir_.path() + "/no such folder/run.log"; };
+        shell_->findChild<QAction*>("LogSaveAs")->trigger();
+        QCOMPARE(sink_->errors.size(), size_t(1));
+        QVERIFY(QString::fromStdString(sink_->errors[0]).contains("no such folder"));
+        shell_->logFileChooser = [] { return QString(); };  // cancelled
+        shell_->findChild<QAction*>("LogSaveAs")->trigger();
+        QCOMPARE(sink_->errors.size(), size_t(1));
+
+        shell_->findChild<QAction*>("LogClear")->trigger();
+        QCOMPARE(view->model()->rowCount(), 0);
+        QCOMPARE(shell_->log().count(), size_t(0));
+        shell_->AddLogLine("after", LogNotice);
+        QTRY_COMPARE(view->model()->rowCount(), 1);
+        QCOMPARE(view->model()->index(0, 0).data().toString(), QString(" after"));
     }
 
     void theReadPageIsActiveAndOptionButtonsStartDisabled() {

@@ -1,6 +1,10 @@
 // The main window's start-up, log, close question, shutdown and Reset To Default.
 #include <QListView>
 #include <QMenu>
+#include <QScreen>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -144,6 +148,46 @@ private slots:
         QVERIFY2(second.find("P_WIN_POS_WIDTH=700\r\n") != std::string::npos, second.c_str());
     }
 
+    // A place from another monitor layout comes back onto the screen, a size larger than the
+    // screen is cut to it; a place that fits is kept. What is written back is read back the
+    // same at the next start.
+    void storedPlacesLandOnTheScreen() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        struct Case {
+            const char* keys;
+            QRect expected;  // outer place and size
+        };
+        const Case cases[] = {
+            {"P_WIN_POS_LEFT=5000\r\nP_WIN_POS_TOP=-3000\r\nP_WIN_POS_HEIGHT=32767\r\n"
+             "P_WIN_POS_WIDTH=500\r\n",
+             QRect(screen.right() + 1 - 500, screen.top(), 500, screen.height())},
+            {"P_WIN_POS_LEFT=-900\r\nP_WIN_POS_TOP=40\r\nP_WIN_POS_HEIGHT=420\r\n"
+             "P_WIN_POS_WIDTH=99999\r\n",
+             QRect(screen.left(), 40, screen.width(), 420)},
+            {"P_WIN_POS_LEFT=30\r\nP_WIN_POS_TOP=20\r\nP_WIN_POS_HEIGHT=440\r\n"
+             "P_WIN_POS_WIDTH=520\r\n",
+             QRect(30, 20, 520, 440)},
+        };
+        for (const Case& c : cases) {
+            WriteFileAtomically(paths().settingsFile, c.keys);
+            for (int start = 0; start < 2; ++start) {
+                ScriptedSink sink;
+                TProgShell shell(paths(), &sink);
+                shell.systemPortOpener = NoSystemPorts;
+                shell.FormCreate();
+                QCOMPARE(shell.frameGeometry(), c.expected);
+                QVERIFY(shell.close());
+                const std::string text = readFile(QString::fromStdString(paths().settingsFile));
+                const std::string place =
+                    "P_WIN_POS_LEFT=" + std::to_string(c.expected.left()) + "\r\nP_WIN_POS_TOP=" +
+                    std::to_string(c.expected.top()) + "\r\nP_WIN_POS_HEIGHT=" +
+                    std::to_string(c.expected.height()) + "\r\nP_WIN_POS_WIDTH=" +
+                    std::to_string(c.expected.width()) + "\r\n";
+                QVERIFY2(text.find(place) != std::string::npos, text.c_str());
+            }
+        }
+    }
+
     void theEditorsGeometryTravelsThroughTheSettingsFile() {
         WriteFileAtomically(paths().settingsFile,
                             "H_WIN_POS_LEFT=30\r\nH_WIN_POS_TOP=40\r\nH_WIN_POS_HEIGHT=420\r\n"
@@ -204,24 +248,62 @@ private slots:
         shell.FormClose();
     }
 
-    void closeQuestionFollowsTheAnswer() {
+    // Yes closes only after a save that succeeded; a cancelled or failed save keeps the
+    // window and its edits.
+    void closeQuestionFollowsTheAnswerAndTheSave() {
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);
         shell.systemPortOpener = NoSystemPorts;
         shell.FormCreate();
         int saves = 0;
+        bool saveSucceeds = false;
         shell.saveDialog = [&] {
             ++saves;
-            return false;  // cancelled: the flag stays as it was
+            return saveSucceeds;
         };
         shell.setBufferSaved(false);
         sink.answers = {Answer::Cancel, Answer::Yes};
         QVERIFY(!shell.close());
         QCOMPARE(sink.questions.back(), std::string("Save buffer to file ?"));
         QCOMPARE(saves, 0);
-        QVERIFY(shell.close());
+        QVERIFY2(!shell.close(), "the save was cancelled");
         QCOMPARE(saves, 1);
+        QVERIFY(shell.isVisible());
         QVERIFY(!shell.bufferSaved());
+        QVERIFY2(!QFile::exists(QString::fromStdString(paths().settingsFile)), "no shutdown ran");
+        saveSucceeds = true;
+        sink.answers = {Answer::Yes};
+        QVERIFY(shell.close());
+        QCOMPARE(saves, 2);
+        QVERIFY(QFile::exists(QString::fromStdString(paths().settingsFile)));
+    }
+
+    // The close question is a question box with Yes, No and Cancel, under the program's name.
+    void closeQuestionIsAQuestionBox() {
+        TProgShell shell(paths());
+        shell.systemPortOpener = NoSystemPorts;
+        shell.FormCreate();
+        shell.setBufferSaved(false);
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title, text;
+        QMessageBox::StandardButtons buttons;
+        std::function<void()> answer = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return QTimer::singleShot(20, answer);
+            icon = box->icon();
+            title = box->windowTitle();
+            text = box->text();
+            buttons = box->standardButtons();
+            box->button(QMessageBox::Cancel)->click();
+        };
+        QTimer::singleShot(0, answer);
+        QVERIFY(!shell.close());
+        QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(text, QString("Save buffer to file ?"));
+        QCOMPARE(title, QString("JQZ 68(7)11 Programmer"));
+        QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        shell.setBufferSaved(true);
+        QVERIFY(shell.close());
     }
 
     void resetToDefaultDeletesTheFileAndWritesNone() {

@@ -54,8 +54,11 @@ class TestSequences : public QObject {
             return 0;
         });
         s->FormCreate();
-        s->devices().selectDevice(kE9);
-        s->findChild<QLineEdit*>("DeviceIDValue")->setText(kE9);
+        // Chosen as the user does: the Device ID button and the device dialog.
+        TProgShell* window = s.get();
+        s->deviceDialog = [window] { window->devices().selectDevice(kE9); };
+        s->findChild<QToolButton*>("DeviceIDButton")->click();
+        if (s->findChild<QLineEdit*>("DeviceIDValue")->text() != kE9) qFatal("E9 not selected");
         return s;
     }
     static QToolButton* button(TProgShell& s, const char* name) {

@@ -43,9 +43,9 @@ int main(int argc, char** argv) {
                                  "P_WIN_POS_WIDTH=760\r\nP_WIN_POS_HEIGHT=560\r\n");
         jqz::TProgShell shell(paths);
         shell.FormCreate();
-        shell.devices().selectDevice(e9);
-        shell.AddLogLine(std::string(e9) + " selected.", jqz::LogInfo);
-        shell.findChild<QLineEdit*>("DeviceIDValue")->setText(e9);
+        // Chosen as the user does: the Device ID button and the device dialog.
+        shell.deviceDialog = [&shell, e9] { shell.devices().selectDevice(e9); };
+        shell.findChild<QToolButton*>("DeviceIDButton")->click();
         for (const char* b : {"ReadEepromOn", "ReadRomOn"})
             shell.findChild<QToolButton*>(b)->click();
         auto* start = shell.findChild<QToolButton*>("ReadStartButton");

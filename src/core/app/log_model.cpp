@@ -4,6 +4,11 @@
 
 namespace jqz {
 
+void LogModel::clear() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+}
+
 void LogModel::AddLogLine(const std::string& text, int kind) {
     const char prefix = kind == LogNotice ? '1' : kind == LogError ? '2' : '0';
     std::function<void(std::size_t)> handler;

@@ -23,6 +23,8 @@ public:
     void AddLogLine(const std::string& text, int kind) override;
 
     std::size_t count() const;
+    // Removes every line (the user's Clear); lines appended later start again at index 0.
+    void clear();
     std::string storedLine(std::size_t index) const;
     std::vector<std::string> storedLines() const;
 

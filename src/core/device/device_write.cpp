@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <string>
 
 #include "core/device/prog_bar_sim.h"
 #include "core/device/sequence_link.h"
@@ -17,6 +18,11 @@ std::string VerifyErrorLine(int address) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05X", static_cast<unsigned>(address));
     return std::string(kVerifyErrorAt) + digits;
+}
+
+std::string VerifySummaryLine(int differing) {
+    return "Verify failed: " + std::to_string(differing) +
+           (differing == 1 ? " address differs" : " addresses differ");
 }
 
 void DeviceWriteTh::Execute() {
@@ -89,6 +95,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
         gauge.setMaximum(blocks);
         gauge.setPosition(0);
         const bool erasedCheck = o.EraseEepromOn && !o.ProgramEepromOn;
+        int differing = 0;
         std::array<std::uint8_t, kBlockSize + 1> buffer{};
         for (int a = device_.eepromStart; a <= device_.eepromEnd && !Terminated(); a += kBlockSize) {
             channel.ReadBlock(a, buffer);
@@ -98,10 +105,12 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
                 if (buffer[i] != expected) {
                     link.log(VerifyErrorLine(a + i), LogError);
                     failed = true;
+                    ++differing;
                 }
             }
             gauge.stepBy(1);
         }
+        if (differing > 0) link.log(VerifySummaryLine(differing), LogError);
     }
 
     if (link.inCircuit() && !Terminated()) channel.PowerOff();

@@ -40,5 +40,7 @@ protected:
 
 // "Verify Error at Address : 0x" and the address as five upper-case hexadecimal digits.
 std::string VerifyErrorLine(int address);
+// The line that ends a verify that found differences: how many addresses differ.
+std::string VerifySummaryLine(int differing);
 
 }  // namespace jqz

@@ -1,11 +1,9 @@
 #include "ui/app/about_box.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "core/app/version.h"
@@ -13,10 +11,6 @@
 #include "ui/app/icons.h"
 
 namespace jqz {
-
-namespace {
-constexpr const char* kWebAddress = "https://jqz6811.example.org";
-}
 
 TAboutW::TAboutW(const SupportedDeviceList& devices, QWidget* parent) : QDialog(parent) {
     setObjectName("AboutW");
@@ -35,21 +29,13 @@ TAboutW::TAboutW(const SupportedDeviceList& devices, QWidget* parent) : QDialog(
         texts->addWidget(l);
         return l;
     };
-    QLabel* title = label("Label1", "MC68HC(7)11 Programmer for Windows 98/2000/XP/Vista/7");
+    QLabel* title = label("Label1", "MC68HC(7)11 Programmer for Linux and Windows");
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
     label("Label2", QString::fromStdString("Software Version : " + ProgramVersion()));
     label("Label3", "Firmware Version : 1.1");
     label("Label4", "Made by the JQZ 6811 project");
-    QLabel* web = label("Label5", kWebAddress);
-    QFont underlined = web->font();
-    underlined.setUnderline(true);
-    web->setFont(underlined);
-    web->setStyleSheet("color: palette(highlight);");
-    web->setCursor(Qt::PointingHandCursor);
-    web->installEventFilter(this);
-    web->setTextInteractionFlags(Qt::NoTextInteraction);
     top->addLayout(texts);
     v->addLayout(top);
     auto* supported = new QLabel("Device Supported :");
@@ -73,15 +59,6 @@ TAboutW::TAboutW(const SupportedDeviceList& devices, QWidget* parent) : QDialog(
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     v->addWidget(ok, 0, Qt::AlignHCenter);
     v->setSizeConstraint(QLayout::SetFixedSize);
-}
-
-bool TAboutW::eventFilter(QObject* watched, QEvent* event) {
-    if (watched->objectName() == "Label5" && event->type() == QEvent::MouseButtonRelease) {
-        // Nothing is reported when the address cannot be opened.
-        QDesktopServices::openUrl(QUrl(kWebAddress));
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace jqz

@@ -10,9 +10,6 @@ class TAboutW : public QDialog {
     Q_OBJECT
 public:
     TAboutW(const SupportedDeviceList& devices, QWidget* parent = nullptr);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace jqz

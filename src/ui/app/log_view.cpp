@@ -1,6 +1,9 @@
 #include "ui/app/log_view.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QPainter>
+#include <algorithm>
 
 namespace jqz {
 
@@ -21,6 +24,14 @@ void LogListModel::catchUp() {
     shown_ = total;
     endInsertRows();
     emit lineAppended(total - 1);
+}
+
+void LogListModel::clear() {
+    beginResetModel();
+    log_.clear();
+    shown_ = 0;
+    endResetModel();
+    catchUp();  // a worker's line may have come in between
 }
 
 int LogListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_; }
@@ -59,8 +70,10 @@ void LogLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->restore();
 }
 
-QSize LogLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    return {0, option.fontMetrics.height() + 2};
+QSize LogLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    // As wide as the text, so that a long line can be scrolled to its end.
+    const int width = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+    return {width + 6, option.fontMetrics.height() + 2};
 }
 
 LogView::LogView(LogModel& log, QWidget* parent) : QListView(parent) {
@@ -68,8 +81,9 @@ LogView::LogView(LogModel& log, QWidget* parent) : QListView(parent) {
     model_ = new LogListModel(log, this);
     setModel(model_);
     setItemDelegate(new LogLineDelegate(this));
-    setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
     QPalette p = palette();
@@ -80,6 +94,21 @@ LogView::LogView(LogModel& log, QWidget* parent) : QListView(parent) {
         setCurrentIndex(last);
         scrollTo(last);
     });
+}
+
+QString LogView::selectedText() const {
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList lines;
+    // The list shows each line after a blank where its kind was stored; the copy leaves it out.
+    for (const QModelIndex& i : rows) lines << i.data(Qt::DisplayRole).toString().mid(1);
+    return lines.join('\n');
+}
+
+void LogView::copySelection() {
+    if (selectionModel()->selectedRows().isEmpty()) return;
+    QApplication::clipboard()->setText(selectedText());
 }
 
 }  // namespace jqz

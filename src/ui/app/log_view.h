@@ -1,6 +1,7 @@
 #pragma once
 // The log list: a view of the core log model. Lines are drawn in their kind's colour, the
-// newest one selected on the tooltip background.
+// newest one selected on the tooltip background. The user may select lines and copy them,
+// clear the log, and scroll sideways to the end of a long line.
 #include <QAbstractListModel>
 #include <QListView>
 #include <QStyledItemDelegate>
@@ -16,6 +17,9 @@ public:
     ~LogListModel() override;
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+
+    // Empties the log and the list.
+    void clear();
 
 signals:
     void lineAppended(int row);
@@ -41,6 +45,10 @@ class LogView : public QListView {
 public:
     LogView(LogModel& log, QWidget* parent = nullptr);
     LogListModel* logModel() const { return model_; }
+    // The selected lines as shown, top to bottom, one per line.
+    QString selectedText() const;
+    // Puts the selected lines on the clipboard; nothing when none is selected.
+    void copySelection();
 
 private:
     LogListModel* model_;

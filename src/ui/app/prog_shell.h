@@ -14,6 +14,7 @@
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
 #include "core/app/settings_file.h"
+#include "core/device/device_linking.h"
 #include "core/device/device_options.h"
 #include "core/device/device_read.h"
 #include "core/device/device_write.h"
@@ -24,6 +25,7 @@
 #include "core/link/connection.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
@@ -112,7 +114,8 @@ public:
     // A sequence or firmware update has started and not yet ended.
     bool linkBusy() const;
 
-    // The close question: true when the window may close.
+    // The close question: true when the window may close (after "Yes", only once the save
+    // succeeded).
     bool FormCloseQuery();
     // Shutdown: writes the settings file unless suppressed.
     void FormClose();
@@ -120,9 +123,16 @@ public:
     // Commands (the handlers of the actions).
     void ResToDef();
     void S1Click();
+    // Saves the log to a file the user chooses.
+    void SaveLogAs();
+    // Asks where to save the log; tests answer it. An empty answer cancels.
+    std::function<QString()> logFileChooser;
+    // Shows the current port and rate in the status bar.
+    void showPortStatus();
     void ShowEditorExecute();
     void ShowPackageExecute();
-    void EditSaveFileExecute();
+    // True when the file was saved.
+    bool EditSaveFileExecute();
     void EditOpenFileExecute();
     void EditPrintExecute();
     void ToolEditorExecute();
@@ -186,7 +196,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class DeviceRowPanel;
+    void createDeviceLinking();
+    void createDialogHooks();
+    void createSequenceHooks();
     void createActions();
+    void createLogCommands();
+    // Writes the log file with its header line; empty on success, else what went wrong.
+    std::string saveLog(const std::string& path);
     void createMenus();
     void createToolBar();
     QWidget* createUpperPanel();
@@ -237,6 +254,9 @@ private:
     TSavef* savef_ = nullptr;
     TPrintd* printd_ = nullptr;
 
+    // The device-linking rules and the row they show on.
+    std::unique_ptr<DevicePanel> devicePanel_;
+    std::unique_ptr<DeviceLinking> linking_;
     QToolButton* deviceIdButton_ = nullptr;
     QLineEdit* deviceIdValue_ = nullptr;
     QTabWidget* seqWin_ = nullptr;
@@ -250,6 +270,7 @@ private:
     LogView* statusWin_ = nullptr;
     QStatusBar* helpHint_ = nullptr;
     QProgressBar* progBar_ = nullptr;
+    QLabel* portStatus_ = nullptr;
     QMenu* logFilePopUp_ = nullptr;
 
     ProgressGauge gauge_;

@@ -1,30 +1,43 @@
 #include "ui/app/qt_message_sink.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace jqz {
 
-void QtMessageSink::showError(const std::string& text) {
-    QMessageBox::critical(parent_, QApplication::applicationDisplayName(),
-                          QString::fromLocal8Bit(text), QMessageBox::Ok);
-}
+namespace {
 
-void QtMessageSink::showConfirmation(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
-                    QString::fromLocal8Bit(text), QMessageBox::Ok, parent_);
-    box.exec();
-}
-
-Answer QtMessageSink::askQuestion(const std::string& text, QuestionButtons buttons) {
+Answer ask(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+           QuestionButtons buttons) {
     QMessageBox::StandardButtons set = QMessageBox::Yes | QMessageBox::No;
     if (buttons == QuestionButtons::YesNoCancel) set |= QMessageBox::Cancel;
-    switch (QMessageBox::warning(parent_, QApplication::applicationDisplayName(),
-                                 QString::fromLocal8Bit(text), set)) {
+    QMessageBox box(icon, kProgramTitle, QString::fromLocal8Bit(text), set, parent);
+    switch (box.exec()) {
         case QMessageBox::Yes: return Answer::Yes;
         case QMessageBox::No: return Answer::No;
         default: return Answer::Cancel;
     }
+}
+
+}  // namespace
+
+void QtMessageSink::showError(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, kProgramTitle, QString::fromLocal8Bit(text),
+                    QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+void QtMessageSink::showConfirmation(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, kProgramTitle, QString::fromLocal8Bit(text),
+                    QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+Answer QtMessageSink::askQuestion(const std::string& text, QuestionButtons buttons) {
+    return ask(parent_, QMessageBox::Warning, text, buttons);
+}
+
+Answer QtMessageSink::askConfirmation(const std::string& text, QuestionButtons buttons) {
+    return ask(parent_, QMessageBox::Question, text, buttons);
 }
 
 }  // namespace jqz

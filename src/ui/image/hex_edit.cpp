@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -16,6 +17,7 @@
 #include "core/image/number_parsers.h"
 #include "ui/app/action_table.h"
 #include "ui/app/icons.h"
+#include "ui/app/window_placement.h"
 #include "ui/files/explaine.h"
 #include "ui/image/copy_array_dialog.h"
 #include "ui/image/copy_as_dialog.h"
@@ -168,6 +170,12 @@ THexEdit::~THexEdit() {
     model_.undo.setAvailabilityHandler({});
     model_.image.setRepaintHandler({});
     model_.description.setNamesChangedHandler({});
+    // The description window and the editor's dialogs refer to the editor: they go while it is
+    // still whole, not with the plain widget its base class leaves.
+    delete explaine_;
+    explaine_ = nullptr;
+    const QList<QDialog*> dialogs = findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+    for (QDialog* d : dialogs) delete d;
 }
 
 void THexEdit::createActions() {
@@ -370,8 +378,15 @@ void THexEdit::showPopup(const QPoint& globalPos) { popupMenu1_->popup(globalPos
 
 // --- window state ---
 
+// Project name, a blank and device name; "HexEdit" while both are empty, so that the
+// window never goes without a title.
+void THexEdit::showCaption() {
+    const QString caption = QString::fromStdString(model_.Caption());
+    setWindowTitle(caption.trimmed().isEmpty() ? QStringLiteral("HexEdit") : caption);
+}
+
 void THexEdit::namesChanged() {
-    setWindowTitle(QString::fromStdString(model_.Caption()));
+    showCaption();
     explaine_->namesChanged();
 }
 
@@ -382,7 +397,7 @@ void THexEdit::clipboardChanged() {
 void THexEdit::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
-    setWindowTitle(QString::fromStdString(model_.Caption()));
+    showCaption();
     clipboardChanged();
     action("EditSearchAgain")->setEnabled(searchCreated());
     action("EditUndo")->setEnabled(!model_.undo.IsEmpty());
@@ -408,14 +423,14 @@ bool THexEdit::event(QEvent* event) {
 
 EditorGeometry THexEdit::GetGeometry() const {
     EditorGeometry g;
-    const QRect f = frameGeometry();
+    const QRect f = OuterGeometry(this);
     g.EditorLeft = f.left();
     g.EditorTop = f.top();
     g.EditorHeight = f.height();
     g.EditorWidth = f.width();
     g.LeftGridWidth = splitter1_->sizes().value(0);
     g.EditorVisible = isVisible();
-    const QRect d = explaine_->frameGeometry();
+    const QRect d = OuterGeometry(explaine_);
     g.DescriptionLeft = d.left();
     g.DescriptionTop = d.top();
     g.DescriptionHeight = d.height();
@@ -426,34 +441,28 @@ EditorGeometry THexEdit::GetGeometry() const {
 
 namespace {
 
-void placeWindow(QWidget* w, int left, int top, int height, int width) {
-    const QSize frameExtra = w->frameGeometry().size() - w->geometry().size();
-    w->move(left, top);
-    w->resize(std::max(1, width - frameExtra.width()), std::max(1, height - frameExtra.height()));
-}
+QRect outer(int left, int top, int height, int width) { return {left, top, width, height}; }
 
 }  // namespace
 
 void THexEdit::SetGeometry(const EditorGeometry& g) {
-    placeWindow(this, g.EditorLeft, g.EditorTop, g.EditorHeight, g.EditorWidth);
+    const QRect editor = outer(g.EditorLeft, g.EditorTop, g.EditorHeight, g.EditorWidth);
     if (g.EditorVisible) {
-        show();
-        // The frame is known once the window is shown: place it by its outer edges again.
-        placeWindow(this, g.EditorLeft, g.EditorTop, g.EditorHeight, g.EditorWidth);
+        ShowPlaced(this, editor);
     } else {
+        PlaceByFrame(this, editor);
         close();
     }
     layout()->activate();
     const int total = splitter1_->width() - splitter1_->handleWidth();
     const int left = std::clamp(g.LeftGridWidth, 265, std::max(265, total - 70));
     splitter1_->setSizes({left, std::max(70, total - left)});
-    placeWindow(explaine_, g.DescriptionLeft, g.DescriptionTop, g.DescriptionHeight,
-                g.DescriptionWidth);
+    const QRect description =
+        outer(g.DescriptionLeft, g.DescriptionTop, g.DescriptionHeight, g.DescriptionWidth);
     if (g.DescriptionVisible) {
-        explaine_->show();
-        placeWindow(explaine_, g.DescriptionLeft, g.DescriptionTop, g.DescriptionHeight,
-                    g.DescriptionWidth);
+        ShowPlaced(explaine_, description);
     } else {
+        PlaceByFrame(explaine_, description);
         explaine_->close();
     }
 }

@@ -112,6 +112,7 @@ private:
     void afterCommand();
     void clipboardChanged();
     void namesChanged();
+    void showCaption();
     // Takes the fonts and colours the image holds now (after any ApplyAppearance).
     void refreshAppearance();
     void giveScrollBarTo(DumpGrid* grid);

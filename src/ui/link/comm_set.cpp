@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/link/connection.h"
 
@@ -60,7 +61,12 @@ TCommSet::TCommSet(const std::vector<std::string>& ports, QWidget* parent)
 }
 
 void TCommSet::FormShow(const std::string& portName, int baudRate) {
-    comboBox1_->setCurrentIndex(comboBox1_->findText(QString::fromStdString(portName)));
+    // A port that is not listed (a pseudo-terminal, a port that did not open at start-up) is
+    // still the one in use: it is added before the virtual programmer and selected.
+    const QString current = QString::fromStdString(portName);
+    if (!current.isEmpty() && comboBox1_->findText(current) < 0)
+        comboBox1_->insertItem(std::max(0, comboBox1_->count() - 1), current);
+    comboBox1_->setCurrentIndex(comboBox1_->findText(current));
     comboBox2_->setCurrentIndex(comboBox2_->findText(QString::number(baudRate)));
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -1,0 +1,15 @@
+#include "core/app/close_question.h"
+
+namespace jqz {
+
+bool MayClose(bool bufferSaved, bool undoEmpty, MessageSink& messages,
+              const std::function<bool()>& save) {
+    if (bufferSaved && undoEmpty) return true;
+    switch (messages.askConfirmation(kCloseQuestion, QuestionButtons::YesNoCancel)) {
+        case Answer::Yes: return save && save();
+        case Answer::No: return true;
+        default: return false;
+    }
+}
+
+}  // namespace jqz

@@ -1,0 +1,432 @@
+// The main window's layout, its actions, menus and tool bar, the windows it shows and hides,
+// and the commands of its menus.
+#include "ui/app/prog_shell.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QFile>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "core/app/atomic_file.h"
+#include "core/app/program_folder.h"
+#include "core/link/port_enumeration.h"
+#include "ui/app/about_box.h"
+#include "ui/app/action_table.h"
+#include "ui/app/gauge_bar.h"
+#include "ui/app/icons.h"
+#include "ui/app/window_placement.h"
+#include "ui/app/log_view.h"
+#include "ui/files/explaine.h"
+#include "ui/image/dialog_fields.h"
+#include "ui/image/hex_edit.h"
+#include "ui/image/hex_options_dialog.h"
+#include "ui/app/qt_message_sink.h"
+#include "ui/device/device_wizard.h"
+#include "ui/device/package_view.h"
+#include "ui/device/rtf_text_document.h"
+#include "ui/link/firmware_update_dialog.h"
+#include "ui/link/comm_set.h"
+#include "core/link/posix_serial_port.h"
+#include "sim/virtual_programmer.h"
+#include "ui/files/load_dialog.h"
+#include "ui/files/print_dialog.h"
+#include "ui/files/save_dialog.h"
+
+namespace jqz {
+
+namespace {
+
+constexpr WindowGeometry kDesignedGeometry{120, 80, 600, 760};
+
+// The main window's actions: name, menu caption, shortcut, hint and picture.
+constexpr ActionEntry kActions[] = {
+    {"ShowEditor", "Hex Editor", "Alt+E", "Hexadecimal Editor window Show/Close", "hexeditor"},
+    {"EditSaveFile", "Save", "F2", "Save Current File", "save"},
+    {"EditOpenFile", "Open", "F3", "Open an Existing File", "open"},
+    {"EditPrint", "Print", nullptr, "Print memory dump", "print"},
+    {"EditExit", "Exit", "Alt+X", "Exit program", "exit"},
+    {"ToolEditor", "Hex Editor Options ...", nullptr, "Change Hexadecimal Editor Settings",
+     "editoroptions"},
+    {"ToolComm", "Comm Port Options ...", nullptr, "Change COM Port Settings", "port"},
+    {"ToolUpdate", "Firmware Update ...", nullptr, "Update Current Hardware", "firmware"},
+    {"HelpProg", "User Manual", "F1", "Open Help File", "help"},
+    {"HelpAbout", "About ...", nullptr, nullptr, "about"},
+    {"ResToDef", "Reset To Default", nullptr, nullptr, "reset"},
+    {"ShowPackage", "Device Package", nullptr, "Device Package Layout Show/Close", "package"},
+    {"HexEditOpen", nullptr, nullptr, nullptr, nullptr},
+    {"HexEditClose", nullptr, nullptr, nullptr, nullptr},
+    {"ExplaineOpen", nullptr, nullptr, nullptr, nullptr},
+    {"ExplaineClose", nullptr, nullptr, nullptr, nullptr},
+    {"ShowPackageOpen", nullptr, nullptr, nullptr, nullptr},
+    {"ShowPackageClose", nullptr, nullptr, nullptr, nullptr},
+};
+
+}  // namespace
+
+TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
+    : QMainWindow(parent), paths_(std::move(paths)) {
+    if (sink == nullptr) {
+        ownSink_ = std::make_unique<QtMessageSink>(this);
+        sink = ownSink_.get();
+    }
+    sink_ = sink;
+    setObjectName("ProgShell");
+    setWindowTitle(kProgramTitle);
+    setWindowIcon(ShellIcon("chip"));
+    startNewInstance = [] {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    };
+    openDocument = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+
+    // The built-in programmer takes its time like the real one, so progress shows.
+    virtualProgrammer_ = std::make_unique<sim::VirtualProgrammer>([] {
+        sim::SimOptions o;
+        o.timing = true;
+        return o;
+    }());
+    // The quick-info documents are RTF, read by our own reader.
+    quickInfoLoader = [](const QString& path, QTextDocument& document) {
+        return LoadRtfFile(path, document);
+    };
+
+    devices_ = std::make_unique<SupportedDeviceList>(paths_.programFolder);
+    hexModel_ = std::make_unique<HexEditModel>();
+    hexEdit_ = std::make_unique<THexEdit>(*hexModel_, *sink_, nullptr, this);
+    EditorAppearance appearance = hexEdit_->GetAppearance();
+    appearance.LeftFont = "System";
+    appearance.RightFont = "Terminal";
+    hexEdit_->ApplyAppearance(appearance);
+
+    createActions();
+    createMenus();
+    createToolBar();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 0);
+    layout->setSpacing(4);
+    layout->addWidget(createUpperPanel());
+    statusWin_ = new LogView(log_, central);
+    statusWin_->setStatusTip("Log Window");
+    layout->addWidget(statusWin_, 1);
+
+    logFilePopUp_ = new QMenu(this);
+    logFilePopUp_->setObjectName("LogFilePopUp1");
+    QAction* s1 = logFilePopUp_->addAction(QStringLiteral("Save to: ") +
+                                           QString::fromStdString(paths_.logFile));
+    s1->setObjectName("S1");
+    connect(s1, &QAction::triggered, this, [this] { S1Click(); });
+    createLogCommands();
+    connect(statusWin_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        logFilePopUp_->popup(statusWin_->viewport()->mapToGlobal(pos));
+    });
+
+    // The bottom strip: the hint bar, a movable splitter, the gauge.
+    auto* strip = new QSplitter(Qt::Horizontal, central);
+    strip->setObjectName("BottomStrip");
+    helpHint_ = new QStatusBar(strip);
+    helpHint_->setObjectName("HelpHint");
+    helpHint_->setSizeGripEnabled(false);
+    helpHint_->setStatusTip("Hint Bar");
+    // The port and rate in use stay in view at the hint bar's right end.
+    portStatus_ = new QLabel(helpHint_);
+    portStatus_->setObjectName("PortStatus");
+    portStatus_->setStatusTip("Communication port and baud rate in use");
+    helpHint_->addPermanentWidget(portStatus_);
+    progBar_ = new GaugeBar(strip);
+    progBar_->setObjectName("ProgBar");
+    progBar_->setStatusTip("Progress Indicator");
+    strip->addWidget(helpHint_);
+    strip->addWidget(progBar_);
+    strip->setStretchFactor(0, 1);
+    strip->setSizes({540, 200});
+    layout->addWidget(strip);
+    setCentralWidget(central);
+
+    applyMainGeometry(kDesignedGeometry);
+    bindEditorWindow(hexEdit_.get());
+    bindDescriptionWindow(hexEdit_->description(), hexEdit_->action("EditProperty"));
+    bindEditorActions(hexEdit_->editMenuActions(), hexEdit_->toolBarActions());
+    showAddressAtTop = [this](int a) { hexEdit_->ShowAddressAtTop(a); };
+    createDialogHooks();
+    createSequenceHooks();
+    // The field starts at "Demo Mode"; its change makes every cell implemented and 0xFF.
+    createDeviceLinking();
+    linking_->showSelection();
+    showPortStatus();
+    updateCommands();
+}
+
+void TProgShell::createActions() {
+    for (const auto& entry : kActions) actions_[entry.name] = CreateAction(this, entry);
+    for (const char* name : {"ShowEditor", "ShowPackage"}) action(name)->setCheckable(true);
+
+    auto on = [this](const char* name, auto&& handler) {
+        connect(action(name), &QAction::triggered, this, handler);
+    };
+    on("ShowEditor", [this] { ShowEditorExecute(); });
+    on("ShowPackage", [this] { ShowPackageExecute(); });
+    on("EditSaveFile", [this] { EditSaveFileExecute(); });
+    on("EditOpenFile", [this] { EditOpenFileExecute(); });
+    on("EditPrint", [this] { EditPrintExecute(); });
+    on("EditExit", [this] { close(); });
+    on("ToolEditor", [this] { ToolEditorExecute(); });
+    on("ToolComm", [this] { ToolCommExecute(); });
+    on("ToolUpdate", [this] { ToolUpdateExecute(); });
+    on("HelpProg", [this] { HelpProgExecute(); });
+    on("HelpAbout", [this] { HelpAboutExecute(); });
+    on("ResToDef", [this] { ResToDef(); });
+    auto mark = [this](const char* name, const char* target, bool checked) {
+        connect(action(name), &QAction::triggered, this, [this, target, checked] {
+            if (QAction* t = std::string(target) == "EditProperty" ? editProperty_ : action(target))
+                t->setChecked(checked);
+        });
+    };
+    mark("HexEditOpen", "ShowEditor", true);
+    mark("HexEditClose", "ShowEditor", false);
+    mark("ExplaineOpen", "EditProperty", true);
+    mark("ExplaineClose", "EditProperty", false);
+    mark("ShowPackageOpen", "ShowPackage", true);
+    mark("ShowPackageClose", "ShowPackage", false);
+}
+
+void TProgShell::createMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+    QMenu* file = bar->addMenu("&File");
+    file->setObjectName("MFile");
+    file->addAction(action("EditOpenFile"));
+    file->addAction(action("EditSaveFile"));
+    file->addSeparator();
+    file->addAction(action("EditPrint"));
+    file->addSeparator();
+    file->addAction(action("EditExit"));
+
+    mEdit_ = bar->addMenu("E&dit");
+    mEdit_->setObjectName("MEdit");
+    mEdit_->setEnabled(false);
+
+    QMenu* tools = bar->addMenu("&Tools");
+    tools->setObjectName("MTools");
+    tools->addAction(action("ToolEditor"));
+    tools->addAction(action("ToolComm"));
+    tools->addAction(action("ToolUpdate"));
+    tools->addSeparator();
+    tools->addAction(action("ResToDef"));
+
+    QMenu* window = bar->addMenu("&Window");
+    window->setObjectName("MWindow");
+    window->addAction(action("ShowEditor"));
+    window->addAction(action("ShowPackage"));
+
+    QMenu* help = bar->addMenu("&Help");
+    help->setObjectName("MHelp");
+    help->addAction(action("HelpProg"));
+    help->addSeparator();
+    help->addAction(action("HelpAbout"));
+    // F10 opens the menu bar at its first menu, as desktop programs do.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    f10->setObjectName("MenuBarKey");
+    connect(f10, &QShortcut::activated, bar,
+            [bar] { bar->setActiveAction(bar->actions().value(0)); });
+}
+
+void TProgShell::createToolBar() {
+    toolBar_ = addToolBar("Tools");
+    toolBar_->setObjectName("ToolBar1");
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(22, 22));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolBar_->addAction(action("ShowEditor"));
+    toolBar_->addAction(action("ShowPackage"));
+    toolBar_->addSeparator();
+    toolBar_->addAction(action("EditOpenFile"));
+    toolBar_->addAction(action("EditSaveFile"));
+    toolBar_->addAction(action("EditPrint"));
+    toolBar_->addAction(action("HelpProg"));
+}
+
+QAction* TProgShell::action(const char* name) const {
+    const auto it = actions_.find(name);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void TProgShell::updateCommands() {
+    action("ShowEditor")->setEnabled(editorWindow_ != nullptr);
+    action("ShowPackage")->setEnabled(packageView_ != nullptr);
+    action("EditSaveFile")->setEnabled(static_cast<bool>(saveDialog));
+    action("EditOpenFile")->setEnabled(static_cast<bool>(loadDialog));
+    action("EditPrint")->setEnabled(static_cast<bool>(printDialog));
+    action("ToolEditor")->setEnabled(static_cast<bool>(editorOptionsDialog));
+    action("ToolComm")->setEnabled(static_cast<bool>(commDialog));
+    action("ToolUpdate")->setEnabled(static_cast<bool>(updateDialog));
+    deviceIdButton_->setEnabled(static_cast<bool>(deviceDialog));
+}
+
+// --- windows and their check marks ---
+
+void TProgShell::toggleWindow(QWidget* window) {
+    if (window == nullptr) return;
+    if (window->isVisible())
+        window->close();
+    else
+        window->show();
+}
+
+void TProgShell::ShowEditorExecute() {
+    toggleWindow(editorWindow_);
+    if (editorWindow_) action("ShowEditor")->setChecked(editorWindow_->isVisible());
+}
+
+void TProgShell::ShowPackageExecute() {
+    toggleWindow(packageView_);
+    if (packageView_) action("ShowPackage")->setChecked(packageView_->isVisible());
+}
+
+void TProgShell::bindEditorWindow(QWidget* editor) {
+    editorWindow_ = editor;
+    editor->installEventFilter(this);
+    updateCommands();
+}
+
+void TProgShell::bindDescriptionWindow(QWidget* description, QAction* editProperty) {
+    descriptionWindow_ = description;
+    editProperty_ = editProperty;
+    editProperty_->setCheckable(true);
+    description->installEventFilter(this);
+    // The Window menu names the same action "Description".
+    auto* item = new QAction("Description", this);
+    item->setObjectName("WindowDescription");
+    item->setCheckable(true);
+    item->setStatusTip(editProperty->statusTip());
+    item->setEnabled(editProperty->isEnabled());
+    item->setChecked(editProperty->isChecked());
+    connect(item, &QAction::triggered, editProperty, [editProperty] { editProperty->trigger(); });
+    connect(editProperty, &QAction::toggled, item, &QAction::setChecked);
+    connect(editProperty, &QAction::changed, item,
+            [item, editProperty] { item->setEnabled(editProperty->isEnabled()); });
+    findChild<QMenu*>("MWindow")->insertAction(action("ShowPackage"), item);
+    toolBar_->insertAction(action("ShowPackage"), editProperty);
+}
+
+TDPView1* TProgShell::packageWindow() const { return dpView_; }
+
+void TProgShell::bindPackageView(QWidget* view) {
+    packageView_ = view;
+    view->installEventFilter(this);
+    updateCommands();
+}
+
+void TProgShell::bindEditorActions(const std::vector<QAction*>& menuActions,
+                                   const std::vector<QAction*>& toolBarActions) {
+    mEdit_->clear();
+    for (QAction* a : menuActions) {
+        if (a == nullptr)
+            mEdit_->addSeparator();
+        else
+            mEdit_->addAction(a);
+    }
+    mEdit_->setEnabled(true);
+    toolBar_->addSeparator();
+    for (QAction* a : toolBarActions) toolBar_->addAction(a);
+}
+
+bool TProgShell::eventFilter(QObject* watched, QEvent* event) {
+    const bool shown = event->type() == QEvent::Show;
+    const bool hidden = event->type() == QEvent::Hide;
+    if ((shown || hidden) && !static_cast<QWidget*>(watched)->isWindow()) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (shown || hidden) {
+        const char* marking = nullptr;
+        if (watched == editorWindow_) marking = shown ? "HexEditOpen" : "HexEditClose";
+        if (watched == descriptionWindow_) marking = shown ? "ExplaineOpen" : "ExplaineClose";
+        if (watched == packageView_) marking = shown ? "ShowPackageOpen" : "ShowPackageClose";
+        if (marking != nullptr) action(marking)->trigger();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TProgShell::event(QEvent* event) {
+    // Hints of actions and controls go to the hint bar.
+    if (event->type() == QEvent::StatusTip) {
+        helpHint_->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// --- commands ---
+
+bool TProgShell::EditSaveFileExecute() {
+    if (!saveDialog || !saveDialog()) return false;
+    bufferSaved_ = true;
+    return true;
+}
+
+void TProgShell::EditOpenFileExecute() {
+    if (loadDialog) loadDialog();
+}
+
+void TProgShell::EditPrintExecute() {
+    if (ComIdle() && printDialog) printDialog();
+}
+
+void TProgShell::ToolEditorExecute() {
+    if (!editorOptionsDialog) return;
+    const bool shownForDialog = editorWindow_ != nullptr && !editorWindow_->isVisible();
+    if (shownForDialog) editorWindow_->show();
+    editorOptionsDialog();
+    if (shownForDialog && editorWindow_) editorWindow_->close();
+}
+
+void TProgShell::ToolCommExecute() {
+    if (ComIdle() && commDialog) commDialog();
+}
+
+void TProgShell::ToolUpdateExecute() {
+    if (ComIdle() && updateDialog) updateDialog();
+}
+
+void TProgShell::HelpProgExecute() {
+    const std::string path = paths_.programFolder + "/j11prog.pdf";
+    const QString name = QFile::decodeName(path.c_str());
+    if (!QFileInfo(name).isFile())
+        sink_->showError("The user manual was not found. It belongs at\n" + path);
+    else if (!openDocument(name))
+        sink_->showError("To view the user manual, install a PDF viewer first.\nThe manual is\n" +
+                         path);
+}
+
+void TProgShell::HelpAboutExecute() {
+    TAboutW about(*devices_, this);
+    CentreDialog(&about);
+    about.exec();
+}
+
+}  // namespace jqz

@@ -1,0 +1,69 @@
+// The log's commands: its popup menu, copying and clearing lines, saving the log file.
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMenu>
+
+#include "core/app/atomic_file.h"
+#include "ui/app/log_view.h"
+#include "ui/app/prog_shell.h"
+
+namespace jqz {
+
+void TProgShell::createLogCommands() {
+    struct Command {
+        const char* name;
+        const char* caption;
+        QKeySequence keys;
+        std::function<void()> run;
+    };
+    const Command commands[] = {
+        {"LogCopy", "Copy", QKeySequence::Copy, [this] { statusWin_->copySelection(); }},
+        {"LogSelectAll", "Select All", QKeySequence::SelectAll, [this] { statusWin_->selectAll(); }},
+        {"LogClear", "Clear", {}, [this] { statusWin_->logModel()->clear(); }},
+        {"LogSaveAs", "Save As ...", {}, [this] { SaveLogAs(); }},
+    };
+    logFilePopUp_->addSeparator();
+    for (const Command& c : commands) {
+        QAction* a = logFilePopUp_->addAction(c.caption);
+        a->setObjectName(c.name);
+        a->setShortcut(c.keys);
+        // The keys work while the log has the focus; the hex editor keeps its own.
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        statusWin_->addAction(a);
+        connect(a, &QAction::triggered, this, c.run);
+    }
+    connect(logFilePopUp_, &QMenu::aboutToShow, this, [this] {
+        findChild<QAction*>("LogCopy")->setEnabled(statusWin_->selectionModel()->hasSelection());
+    });
+}
+
+void TProgShell::S1Click() {
+    // The log offers no message of its own when the file cannot be written.
+    (void)saveLog(paths_.logFile);
+}
+
+std::string TProgShell::saveLog(const std::string& path) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale;
+    const std::string header =
+        ("Stored: " + locale.toString(now.date(), QLocale::ShortFormat) + " " +
+         locale.toString(now.time(), QLocale::LongFormat))
+            .toStdString();
+    return WriteFileAtomically(path, log_.FileText(header));
+}
+
+void TProgShell::SaveLogAs() {
+    const QString path =
+        logFileChooser ? logFileChooser()
+                       : QFileDialog::getSaveFileName(
+                             this, "Save Log As", QFile::decodeName(paths_.logFile.c_str()),
+                             "Log files (*.log);;Text files (*.txt);;All files (*)");
+    if (path.isEmpty()) return;
+    const std::string name = QFile::encodeName(path).toStdString();
+    if (const std::string error = saveLog(name); !error.empty()) sink_->showError(error);
+}
+
+}  // namespace jqz

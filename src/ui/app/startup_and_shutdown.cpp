@@ -1,0 +1,217 @@
+// The main window's start-up and shutdown: where its files are, the settings file read and
+// written, the connection opened and freed, the close question and the teardown order.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <filesystem>
+
+#include "core/app/atomic_file.h"
+#include "core/app/close_question.h"
+#include "core/app/program_folder.h"
+#include "core/link/port_enumeration.h"
+#include "core/link/posix_serial_port.h"
+#include "sim/virtual_programmer.h"
+#include "ui/app/prog_shell.h"
+#include "ui/app/window_placement.h"
+#include "ui/device/device_wizard.h"
+#include "ui/device/package_view.h"
+#include "ui/files/load_dialog.h"
+#include "ui/files/print_dialog.h"
+#include "ui/files/save_dialog.h"
+#include "ui/image/hex_options_dialog.h"
+#include "ui/image/hex_edit.h"
+#include "ui/link/comm_set.h"
+#include "ui/link/firmware_update_dialog.h"
+
+namespace jqz {
+
+ShellPaths ShellPaths::Default() {
+    ShellPaths p;
+    p.settingsFile = DefaultSettingsPath();
+    const QString programDir = QCoreApplication::applicationDirPath();
+    // "dhelp" and the manual: beside the program in the build tree, in <prefix>/share/jqz6811
+    // beside <prefix>/bin when installed.
+    p.programFolder = ProgramDataFolder(programDir.toStdString());
+    p.logFile = ChooseLogFilePath(
+        programDir.toStdString(),
+        QFileInfo(QString::fromStdString(p.settingsFile)).absolutePath().toStdString());
+    return p;
+}
+
+namespace {
+
+template <typename T>
+void deleteAndForget(T*& widget) {
+    delete widget;
+    widget = nullptr;
+}
+
+}  // namespace
+
+TProgShell::~TProgShell() {
+    // Whatever still runs on the link is stopped before what it uses goes.
+    delete hupdate_;
+    hupdate_ = nullptr;
+    deviceWrite_.reset();
+    deviceRead_.reset();
+    gauge_.setChangeHandler({});
+    com_.reset();  // before the virtual programmer it may be connected to
+    // The dialogs, the package view and the log view are child widgets, which Qt would free
+    // only after every member: they go now, while the image, the log, the device list and the
+    // editor they refer to are still there. Then the editor, before its model.
+    deleteAndForget(loadf_);
+    deleteAndForget(savef_);
+    deleteAndForget(printd_);
+    deleteAndForget(hoptions_);
+    deleteAndForget(deviceWiz_);
+    deleteAndForget(commSet_);
+    delete dpView_.data();
+    delete centralWidget();
+    linking_.reset();
+    hexEdit_.reset();
+}
+
+OpenedPort TProgShell::openPort(const std::string& name) {
+    if (name == kVirtualProgrammerPort) return virtualProgrammer_->open();
+    return systemPortOpener ? systemPortOpener(name) : OpenSystemPort(name);
+}
+
+// Detection runs on this thread and may take a few seconds: the busy cursor shows it. Its
+// result is the log line; a port that did not open gets a second line saying why.
+void TProgShell::connectProgrammer(const std::function<void()>& create) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    create();
+    QApplication::restoreOverrideCursor();
+    AddLogLine(com_->ResultText, LogNotice);
+    if (!com_->ResultAdvice.empty()) AddLogLine(com_->ResultAdvice, LogNotice);
+    showPortStatus();
+}
+
+void TProgShell::showPortStatus() {
+    portStatus_->setText(QString("Port: %1   %2 baud")
+                             .arg(QFile::decodeName(portName().c_str()))
+                             .arg(baudRate()));
+}
+
+// --- start-up and shutdown ---
+
+// The settings keep the outer frame's place and size.
+void TProgShell::applyMainGeometry(const WindowGeometry& g) {
+    PlaceByFrame(this, QRect(g.left, g.top, g.width, g.height));
+}
+
+WindowGeometry TProgShell::mainGeometry() const {
+    const QRect f = OuterGeometry(this);
+    return {f.left(), f.top(), f.height(), f.width()};
+}
+
+void TProgShell::FormCreate() {
+    if (dpView_ == nullptr) {
+        dpView_ = new TDPView1(this);
+        dpView_->setShowPackageActions(action("ShowPackageOpen"), action("ShowPackageClose"));
+        bindPackageView(dpView_);
+        showPackageDrawings = [view = dpView_](const std::vector<std::string>& list) {
+            if (view) view->ShowDrawings(list);
+        };
+    }
+
+    AppSettings settings;
+    settings.mainWindow = mainGeometry();
+    settings.packageView = dpView_->GetGeometry();
+    settings.editor = hexEdit_->GetGeometry();
+    settings.appearance = hexEdit_->GetAppearance();
+    settings.portName = portName_;
+    settings.baudRate = baudRate_;
+    if (const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u)) {
+        settings.readFrom(NameValueList::Parse(*bytes));
+        dpView_->SetGeometry(settings.packageView);  // shows or hides the window
+        hexEdit_->SetGeometry(settings.editor);
+        hexEdit_->ApplyAppearance(settings.appearance);
+        portName_ = settings.portName;
+        baudRate_ = settings.baudRate;
+        recentFiles_.insert(recentFiles_.end(), settings.recentFiles.begin(),
+                            settings.recentFiles.end());
+    }
+    const WindowGeometry& g = settings.mainWindow;
+    ShowPlaced(this, QRect(g.left, g.top, g.width, g.height));
+    QApplication::processEvents();
+    ports_ = EnumeratePorts();
+    commSet_ = new TCommSet(ports_, this);
+    commDialog = [this] {
+        commSet_->FormShow(com_->PortName, com_->BaudRate);
+        if (commSet_->exec() != QDialog::Accepted) return;
+        connectProgrammer([this] {
+            ReplaceConnection(com_, commSet_->selectedPort(), commSet_->selectedRate(),
+                              [this](const std::string& name) { return openPort(name); });
+        });
+    };
+    // A sequence or update counts as busy from its start on, before its worker marks the link.
+    linkIdle = [this] { return (!com_ || com_->Idle) && !linkBusy(); };
+    updateCommands();
+    connectProgrammer([this] {
+        com_ = std::make_unique<COM>(portName_, baudRate_,
+                                     [this](const std::string& name) { return openPort(name); });
+    });
+}
+
+AppSettings TProgShell::collectSettings() const {
+    AppSettings s;
+    s.mainWindow = mainGeometry();
+    if (dpView_) s.packageView = dpView_->GetGeometry();
+    s.editor = hexEdit_->GetGeometry();
+    s.appearance = hexEdit_->GetAppearance();
+    s.portName = portName();
+    s.baudRate = baudRate();
+    s.recentFiles = recentFiles_;
+    return s;
+}
+
+bool TProgShell::FormCloseQuery() {
+    return MayClose(bufferSaved_, hexModel_->image.IsUndoEmpty(), *sink_,
+                    [this] { return EditSaveFileExecute(); });
+}
+
+void TProgShell::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    const NameValueList list = collectSettings().toList();
+    if (!settingsSuppressed_) {
+        std::error_code ec;
+        std::filesystem::create_directories(
+            std::filesystem::path(paths_.settingsFile).parent_path(), ec);
+        // A file that cannot be written keeps its old contents; the shutdown goes on.
+        (void)WriteFileAtomically(paths_.settingsFile, list.text());
+    }
+    // A sequence still running is stopped as its start button would stop it.
+    if (deviceWrite_) deviceWrite_->Stop();
+    if (deviceRead_) deviceRead_->Stop();
+    com_.reset();  // powers the target off and closes the port
+}
+
+void TProgShell::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    for (QWidget* w : {editorWindow_.data(), descriptionWindow_.data(), packageView_.data()})
+        if (w != nullptr) w->removeEventFilter(this);
+    event->accept();
+}
+
+void TProgShell::ResToDef() {
+    if (sink_->askQuestion("All previous Comm Port and Hex Editor settings will be lost !",
+                           QuestionButtons::YesNo) != Answer::Yes)
+        return;
+    std::error_code ec;
+    std::filesystem::remove(paths_.settingsFile, ec);
+    settingsSuppressed_ = true;
+    if (startNewInstance) startNewInstance();
+    close();
+}
+
+}  // namespace jqz
+
