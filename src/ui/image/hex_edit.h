@@ -107,6 +107,7 @@ private:
     void createActions();
     void createPopupMenu();
     void afterCommand();
+    void showCursorInBothGrids();
     void clipboardChanged();
     void namesChanged();
     // Takes the fonts and colours the image holds now (after any ApplyAppearance).
