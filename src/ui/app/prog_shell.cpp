@@ -33,6 +33,7 @@
 #include "ui/app/about_box.h"
 #include "ui/app/action_table.h"
 #include "ui/app/icons.h"
+#include "ui/app/log_stamp.h"
 #include "ui/app/log_view.h"
 #include "ui/files/explaine.h"
 #include "ui/image/dialog_fields.h"
@@ -878,12 +879,7 @@ void TProgShell::ResToDef() {
 }
 
 void TProgShell::S1Click() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale;
-    const std::string header =
-        ("Stored: " + locale.toString(now.date(), QLocale::ShortFormat) + " " +
-         locale.toString(now.time(), QLocale::LongFormat))
-            .toStdString();
+    const std::string header = LogFileHeader(QDateTime::currentDateTime(), QLocale());
     // The log offers no message of its own when the file cannot be written.
     (void)WriteFileAtomically(paths_.logFile, log_.FileText(header));
 }
