@@ -79,6 +79,8 @@ void DumpGrid::changeEvent(QEvent* event) {
         measure();
         prepareTexts();
         updateScrollRange();
+        // Larger cells hold fewer rows: the cursor stays in view.
+        showCursor();
         viewport()->update();
     }
 }
