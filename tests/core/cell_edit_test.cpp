@@ -77,6 +77,34 @@ TEST(CellEdit, ValuesForAnAddressText) {
     for (const char* bad : {"0x10000", "zz", "", "-3", "0x"}) EXPECT_FALSE(CellValuesFor(m, bad)) << bad;
 }
 
+// Opening on a row shows its cell whatever the address: beyond the image, what the image
+// gives there, never what an earlier use left in the fields.
+TEST(CellEdit, ValuesShownOnOpening) {
+    HexEditModel m;
+    m.image.BeginBulk();
+    m.image.WriteData(0xFFFF, 0x5A);
+    m.image.EndBulk();
+    m.image.SetCellColor(0xFFFF, ColorIndexToColor(12));
+    struct Case {
+        const char* address;
+        const char* data;
+        int colour;
+        bool readOnly;
+    };
+    const Case cases[] = {
+        {"0xFFFF", "0x5A", 12, false},
+        {"0x10000", "0x00", 0, true},
+        {"0x123456", "0x00", 0, true},
+        {"$FFFF", "0x5A", 12, false},
+    };
+    for (const Case& c : cases) {
+        const CellEditValues v = CellValuesOnShow(m, c.address);
+        EXPECT_EQ(v.data, c.data) << c.address;
+        EXPECT_EQ(v.colour, c.colour) << c.address;
+        EXPECT_EQ(v.readOnly, c.readOnly) << c.address;
+    }
+}
+
 TEST(ImageDescriptionRows, TwoRowsOfOneCellShareItsColour) {
     HexEditModel m;
     test::RecordingSink sink;

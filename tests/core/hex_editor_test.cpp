@@ -182,18 +182,23 @@ TEST_F(HexEditorTest, CopyArrayRefusals) {
 // --- Paste -------------------------------------------------------------------------------------
 
 TEST_F(HexEditorTest, PasteFollowsLineBreaksAndIsOneStep) {
-    editor.GoToAddress(0x0100);
-    clipboard.text = "1A 2B\r\n3C";
-    editor.EditPaste();
-    EXPECT_EQ(image.ReadData(0x100), 0x1A);
-    EXPECT_EQ(image.ReadData(0x101), 0x2B);
-    EXPECT_EQ(image.ReadData(0x110), 0x3C);
-    EXPECT_EQ(editor.cursorAddress(), 0x111);
-    EXPECT_EQ(model.undo.stepCount(), 1);
-    editor.EditUndo();
-    EXPECT_EQ(image.ReadData(0x100), 0);
-    EXPECT_EQ(image.ReadData(0x101), 0);
-    EXPECT_EQ(image.ReadData(0x110), 0);
+    // As the editor copies it, and as Linux programs put it on the clipboard.
+    for (const char* text : {"1A 2B\r\n3C", "1a 2b\n3c\n"}) {
+        SCOPED_TRACE(text);
+        editor.GoToAddress(0x0100);
+        clipboard.text = text;
+        editor.EditPaste();
+        EXPECT_EQ(image.ReadData(0x100), 0x1A);
+        EXPECT_EQ(image.ReadData(0x101), 0x2B);
+        EXPECT_EQ(image.ReadData(0x110), 0x3C);
+        EXPECT_EQ(editor.cursorAddress(), text[5] == '\r' ? 0x111 : 0x120);
+        EXPECT_EQ(model.undo.stepCount(), 1);
+        editor.EditUndo();
+        EXPECT_EQ(image.ReadData(0x100), 0);
+        EXPECT_EQ(image.ReadData(0x101), 0);
+        EXPECT_EQ(image.ReadData(0x110), 0);
+        EXPECT_TRUE(sink.errors.empty());
+    }
 }
 
 TEST_F(HexEditorTest, PasteStopsAtTheFirstBadPairAndKeepsWhatItWrote) {
@@ -203,20 +208,22 @@ TEST_F(HexEditorTest, PasteStopsAtTheFirstBadPairAndKeepsWhatItWrote) {
         int start;
         std::vector<std::uint8_t> expected;  // bytes from start on
         int cursor;                          // -1: the cursor stays
+        bool told;                           // nothing pasted, and the user is told why
     };
     const Case cases[] = {
-        {"lower case", "1a", 0x200, {0x00}, 0x200},
-        {"bad pair", "12 34 XY 56", 0x200, {0x12, 0x34, 0x00}, 0x202},
-        {"odd length", "12 3", 0x200, {0x12, 0x00}, 0x201},
-        {"end of image", "11 22", 0xFFFF, {0x11}, 0xFFFF},
-        {"one character", "1", 0x200, {0x00}, -1},
-        {"lone CR", "12\r34", 0x200, {0x12, 0x00}, 0x201},
-        {"LF only", "12\n34", 0x200, {0x12, 0x00}, 0x201},
-        {"tab", "\t12", 0x200, {0x00}, 0x200},
-        {"no blanks", "ABCDEF", 0x200, {0xAB, 0xCD, 0xEF}, 0x203},
-        {"high bytes", "\xC3\xA9" "12", 0x200, {0x00}, 0x200},
-        {"blanks only", "    \r\n  ", 0x200, {0x00}, 0x210},
+        {"lower case", "1a 0f", 0x200, {0x1A, 0x0F}, 0x202, false},
+        {"bad pair", "12 34 XY 56", 0x200, {0x12, 0x34, 0x00}, 0x202, false},
+        {"odd length", "12 3", 0x200, {0x12, 0x00}, 0x201, false},
+        {"end of image", "11 22", 0xFFFF, {0x11}, 0xFFFF, false},
+        {"one character", "1", 0x200, {0x00}, -1, true},
+        {"lone CR", "12\r34", 0x200, {0x12, 0x00}, 0x201, false},
+        {"LF only", "12\n34\n", 0x200, {0x12, 0x00}, 0x220, false},
+        {"tab", "\t12", 0x200, {0x00}, 0x200, true},
+        {"no blanks", "ABCDEF", 0x200, {0xAB, 0xCD, 0xEF}, 0x203, false},
+        {"high bytes", "\xC3\xA9" "12", 0x200, {0x00}, 0x200, true},
+        {"blanks only", "    \r\n  ", 0x200, {0x00}, 0x210, true},
     };
+    sink.errors.clear();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         HexEditModel m;
@@ -228,6 +235,9 @@ TEST_F(HexEditorTest, PasteStopsAtTheFirstBadPairAndKeepsWhatItWrote) {
         for (std::size_t i = 0; i < c.expected.size(); ++i)
             EXPECT_EQ(m.image.ReadData(c.start + static_cast<int>(i)), c.expected[i]) << i;
         EXPECT_EQ(e.cursorAddress(), c.cursor < 0 ? c.start : c.cursor);
+        EXPECT_EQ(sink.errors, c.told ? std::vector<std::string>{kNothingPastedMessage}
+                                      : std::vector<std::string>{});
+        sink.errors.clear();
         const bool wrote = m.image.ReadData(c.start) != 0;
         EXPECT_EQ(m.undo.IsEmpty(), !wrote) << "a paste that wrote nothing keeps no step";
         if (wrote) {
@@ -236,7 +246,6 @@ TEST_F(HexEditorTest, PasteStopsAtTheFirstBadPairAndKeepsWhatItWrote) {
                 EXPECT_EQ(m.image.ReadData(c.start + static_cast<int>(i)), 0);
         }
     }
-    EXPECT_TRUE(sink.errors.empty()) << "Paste never reports bad text";
 }
 
 TEST_F(HexEditorTest, PasteOntoAReadOnlyCellSkipsItButAdvances) {
@@ -322,6 +331,38 @@ TEST_F(HexEditorTest, FillRefusals) {
     EXPECT_FALSE(editor.FillOk("1", "junk", "1", true));
     EXPECT_TRUE(model.undo.IsEmpty());
     EXPECT_EQ(image.ReadData(0), 0);
+}
+
+// Every field of a range command is read, each with its own message, before the command
+// stops; a range too big is only told when its ends were read.
+TEST_F(HexEditorTest, RangeCommandsReadEveryFieldBeforeTheyStop) {
+    const std::string N = kNumberFormatMessage;
+    const std::string T = kTooBigAddressMessage;
+    struct Case {
+        const char *value, *from, *to;
+        std::vector<std::string> fillErrors;   // Fill with the value
+        std::vector<std::string> rangeErrors;  // Copy Array and Copy As with from, to
+    };
+    const Case cases[] = {
+        {"1F", "junk", "zz", {N, N, N}, {N, N}},
+        {"1F", "0", "0x10000", {N}, {T}},
+        {"0x1", "junk", "0x10000", {N}, {N}},
+        {"-1", "junk", "-1", {N}, {N}},
+        {"-1", "-1", "0x10000", {}, {}},
+        {"0x1", "0x1G", "0x20", {N}, {N}},
+    };
+    for (const Case& c : cases) {
+        sink.errors.clear();
+        EXPECT_FALSE(editor.FillOk(c.value, c.from, c.to, false));
+        EXPECT_EQ(sink.errors, c.fillErrors) << c.value << " " << c.from << " " << c.to;
+        sink.errors.clear();
+        EXPECT_FALSE(editor.CopyArrayOk(c.from, c.to));
+        EXPECT_EQ(sink.errors, c.rangeErrors) << c.from << " " << c.to;
+        sink.errors.clear();
+        EXPECT_FALSE(editor.CopyAsOk(CopyAsFormat::Html, c.from, c.to, false));
+        EXPECT_EQ(sink.errors, c.rangeErrors) << c.from << " " << c.to;
+    }
+    EXPECT_TRUE(model.undo.IsEmpty());
 }
 
 // --- Swap --------------------------------------------------------------------------------------
@@ -430,6 +471,31 @@ TEST_F(HexEditorTest, HexSearchAndSearchAgain) {
     EXPECT_EQ(editor.RunSearch(), SearchOutcome::Found);
     EXPECT_EQ(editor.cursorAddress(), 0x100);
     EXPECT_TRUE(sink.errors.empty());
+}
+
+TEST_F(HexEditorTest, TheWholeMatchIsShownUntilTheCursorLeavesIt) {
+    EXPECT_FALSE(editor.shownMatch());
+    put(0x10E, {0x41, 0x42, 0x43});  // across a row's end
+    editor.search().text = "414243";
+    ASSERT_EQ(editor.RunSearch(), SearchOutcome::Found);
+    ASSERT_TRUE(editor.shownMatch());
+    EXPECT_EQ(editor.shownMatch()->from, 0x10E);
+    EXPECT_EQ(editor.shownMatch()->to, 0x110);
+    editor.GoToAddress(0x200);
+    EXPECT_FALSE(editor.shownMatch());
+    editor.GoToAddress(0x10E);
+    editor.selection().moveTo(0x11, 0, true);
+    EXPECT_FALSE(editor.shownMatch()) << "a selection replaces it";
+    // A match at the image's end is held to it.
+    put(0xFFFF, {0x5A});
+    editor.GoToAddress(0xFFF0);
+    editor.search().text = "5A";
+    ASSERT_EQ(editor.RunSearch(), SearchOutcome::Found);
+    EXPECT_EQ(editor.shownMatch()->from, 0xFFFF);
+    EXPECT_EQ(editor.shownMatch()->to, 0xFFFF);
+    editor.search().text = "77";
+    EXPECT_EQ(editor.RunSearch(), SearchOutcome::NotFound);
+    EXPECT_TRUE(editor.shownMatch()) << "the cursor is still on the last match";
 }
 
 TEST_F(HexEditorTest, TextSearchIsBlindToTheCaseOfImageLetters) {

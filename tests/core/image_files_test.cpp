@@ -391,6 +391,20 @@ TEST_F(WriterTest, AnEmptyDescriptionStillWritesItsRecords) {
                                                "X70007001000000000E8"}));
 }
 
+// The project name is code-page text, one byte a character: the S0 record holds its first 200
+// characters whole, and reading it back gives the same bytes.
+TEST_F(WriterTest, TheS0NameIsCutAtACharacter) {
+    model.description.setProjectName(std::string(199, 'a') + "\xE9\xE9" + "bc");
+    const auto lines = motorolaLines(MotorolaVariant::S1, {0, 0, false});
+    std::string expected;
+    AppendMotorolaRecord(expected, '0', 2, 0, bytes(std::string(199, 'a') + "\xE9"));
+    EXPECT_EQ(lines.front(), expected.substr(0, expected.size() - 2));
+    HexEditModel back;
+    RecordingLog log;
+    readMotorolaText(out, {}, back.image, back.description, log);
+    EXPECT_EQ(back.description.projectName(), std::string(199, 'a') + "\xE9");
+}
+
 TEST_F(WriterTest, DescribedCellsCarryTheirAttributeByte) {
     model.description.setProjectName("P");
     model.description.putRow(0, {0x0010, 3, true, "abc"});

@@ -264,6 +264,9 @@ TEST_F(LoadTest, RefusedFieldsLeaveEverythingAsItWas) {
         {"-5", "0x10", "0", {}},
         {"0x10", "0x20", "ten", {kNumberFormatMessage}},
         {"0x10", "0x20", "", {kNumberFormatMessage}},
+        // Both addresses are read before the load stops; the offset only after they pass.
+        {"1F", "0x", "ten", {kNumberFormatMessage, kNumberFormatMessage}},
+        {"-5", "0x", "ten", {kNumberFormatMessage}},
     };
     const std::string path = file("x.s19", "S1061000010203E3\r\n");
     for (const Case& c : cases) {
@@ -497,7 +500,7 @@ protected:
 
 TEST_F(SaveTest, TheShortAddressFormatAsksFirst) {
     SaveRequest r;
-    r.fileName = dir.file("s.s19");
+    r.fileName = dir.file("short");  // no extension, so no question about it
     r.format = SaveFormat::MotorolaS1;
     messages.answer = Answer::No;
     EXPECT_FALSE(save(r));
@@ -530,6 +533,9 @@ TEST_F(SaveTest, RangeChecks) {
         {"0x0100", "0x00FF", true, {}, "\x01\x02"},
         {"0x", "0x10", false, {kNumberFormatMessage}, ""},
         {"0x10", "-1", false, {}, ""},
+        // Both fields are read before the save stops.
+        {"0x", "1F", false, {kNumberFormatMessage, kNumberFormatMessage}, ""},
+        {"-1", "1F", false, {kNumberFormatMessage}, ""},
     };
     model.image.BeginBulk();
     model.image.WriteData(0xFF, 1);
@@ -587,6 +593,66 @@ TEST_F(SaveTest, AFailedWriteKeepsTheEditsAndTheOldFile) {
         EXPECT_EQ(log.texts(), (Lines{"Writing file : " + r.fileName, messages.errors[0]}));
     }
     EXPECT_FALSE(model.image.IsUndoEmpty());
+}
+
+TEST(SaveFormats, AnExtensionNamingAnotherFormatIsQuestioned) {
+    struct Case {
+        const char* name;
+        SaveFormat format;
+        const char* named;  // the family the question names; nullptr: no question
+    };
+    const Case cases[] = {
+        {"/a/x.s19", SaveFormat::Extended, "Motorola S"},
+        {"/a/x.S19", SaveFormat::Binary, "Motorola S"},
+        {"/a/x.s28", SaveFormat::Extended, "Motorola S"},
+        {"/a/x.s19", SaveFormat::MotorolaS2, nullptr},
+        {"/a/x.s19", SaveFormat::MotorolaS1, nullptr},
+        {"/a/x.S28", SaveFormat::MotorolaS1, nullptr},
+        {"/a/x.jef", SaveFormat::Extended, nullptr},
+        {"/a/x.JeF", SaveFormat::MotorolaS2, "JQZ Extended Format"},
+        {"/a/x.bin", SaveFormat::Binary, nullptr},
+        {"/a/x.BIN", SaveFormat::MotorolaS1, "Binary"},
+        {"/a/x.hex", SaveFormat::Binary, nullptr},
+        {"/a/x", SaveFormat::Binary, nullptr},
+        {"/a.bin/x", SaveFormat::Extended, nullptr},
+        {"/a/.bin", SaveFormat::Extended, nullptr},
+        {"/a/x.bin.jef", SaveFormat::Extended, nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto question = FormatMismatchQuestion(c.name, c.format);
+        ASSERT_EQ(question.has_value(), c.named != nullptr) << c.name;
+        if (!question) continue;
+        const std::string chosen = SaveFormatName(c.format);
+        const std::string base = std::string(c.name).substr(3);
+        EXPECT_EQ(*question, "The file name ends in " + base.substr(base.find('.')) +
+                                 ", which stands for the " + c.named +
+                                 " format, but the format chosen is " + chosen +
+                                 ".\r\n\r\nSave as " + chosen + " ?")
+            << c.name;
+    }
+}
+
+TEST_F(SaveTest, AMismatchedExtensionAsksBeforeAnythingElse) {
+    SaveRequest r;
+    r.fileName = dir.file("image.S19");
+    r.format = SaveFormat::Extended;
+    messages.answer = Answer::No;
+    EXPECT_FALSE(save(r));
+    EXPECT_EQ(messages.questions, Lines{*FormatMismatchQuestion(r.fileName, r.format)});
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_FALSE(std::filesystem::exists(r.fileName));
+
+    // Yes writes the chosen format under the name given; the 2-byte S question still follows
+    // for a ".bin" name.
+    messages.answer = Answer::Yes;
+    messages.questions.clear();
+    EXPECT_TRUE(save(r));
+    EXPECT_EQ(test::FileText(r.fileName).front(), 'X') << "extended format";
+    r.fileName = dir.file("image.bin");
+    r.format = SaveFormat::MotorolaS1;
+    EXPECT_TRUE(save(r));
+    ASSERT_EQ(messages.questions.size(), 3u);
+    EXPECT_EQ(messages.questions[2].rfind("Motorola S (4 byte address) format", 0), 0u);
 }
 
 TEST(SaveFormats, NamesFiltersAndTheUnimplementedChoice) {

@@ -87,7 +87,8 @@ TEST(SettingsFile, WritesEveryKeyInOrder) {
         "H_WIN_VISIBLE=1\r\nH_SPLIT_POS_LEFT=0\r\n"
         "E_WIN_POS_LEFT=0\r\nE_WIN_POS_TOP=0\r\nE_WIN_POS_HEIGHT=0\r\nE_WIN_POS_WIDTH=0\r\n"
         "E_WIN_VISIBLE=0\r\n"
-        "HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\nHE_BG_COLOR=6\r\nHE_FIX_COLOR=21\r\n"
+        "HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\nHE_FONT_SIZE=13\r\n"
+        "HE_BG_COLOR=6\r\nHE_FIX_COLOR=21\r\n"
         "HE_NOFIX_COLOR=48\r\nHE_EDIT_COLOR=3\r\nHE_UIN_COLOR=58\r\n"
         "COMM_PORT=COM1\r\nCOMM_SPEED=9600\r\nLOF0=/tmp/x.jef\r\n";
     EXPECT_EQ(s.toList().text(), expected);
@@ -123,6 +124,22 @@ TEST(SettingsFile, RoundTripThroughAFile) {
     EXPECT_EQ(back.portName, s.portName);
     EXPECT_EQ(back.baudRate, s.baudRate);
     EXPECT_EQ(back.recentFiles, s.recentFiles);
+}
+
+TEST(SettingsFile, TheEditorFontSizeIsHeldToWhatTheGridsCanShow) {
+    struct Case {
+        const char* text;
+        int pixels;
+    };
+    const Case cases[] = {
+        {"", 13}, {"HE_FONT_SIZE=20\r\n", 20}, {"HE_FONT_SIZE=3\r\n", 8},
+        {"HE_FONT_SIZE=99\r\n", 40}, {"HE_FONT_SIZE=big\r\n", 13},
+    };
+    for (const Case& c : cases) EXPECT_EQ(readSettings(c.text).appearance.FontPixels, c.pixels) << c.text;
+    // The default font names are kept as names, whatever fonts the desktop has.
+    const AppSettings s = readSettings("HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\n");
+    EXPECT_EQ(s.appearance.LeftFont, "System");
+    EXPECT_EQ(s.appearance.RightFont, "Terminal");
 }
 
 TEST(SettingsFile, RandomBytesAndHugeFilesDoNotHurt) {

@@ -1,16 +1,25 @@
 // The description window with its Edit Cell dialog, and the Hex Editor Options dialog.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
 
+#include "core/app/atomic_file.h"
+#include "core/files/image_files.h"
 #include "core/image/editor_messages.h"
 #include "hex_edit_test_support.h"
 #include "ui/files/explaine.h"
 #include "ui/image/dump_grid.h"
 #include "ui/image/hex_edit.h"
 #include "ui/image/hex_options_dialog.h"
+#include "ui/image/qt_clipboard.h"
 
 using namespace jqz;
 using test::click;
@@ -18,6 +27,11 @@ using test::field;
 using test::history;
 using test::onModal;
 using test::setField;
+
+// Types text as the keyboard does, characters beyond ASCII included.
+void typeText(QWidget* widget, const QString& text) {
+    for (QChar c : text) QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
 
 class TestExplaine : public QObject {
     Q_OBJECT
@@ -140,6 +154,76 @@ private slots:
         QCOMPARE(e_.edit->statusText(3), QString("Read Only"));
     }
 
+    // The description is 8-bit text in the code page: what is typed goes in as its bytes, and
+    // the bytes of a file come out as their characters, in every window that shows them.
+    void descriptionTextIsCodePageText() {
+        showDescription();
+        typeText(window()->findChild<QLineEdit*>("ProjectName"), QString::fromUtf8("Café"));
+        typeText(window()->findChild<QLineEdit*>("DeviceName"), QString::fromUtf8("E9€"));
+        typeText(window()->findChild<QPlainTextEdit*>("ProjNotes"), QString::fromUtf8("Größe"));
+        QCOMPARE(description().projectName(), std::string("Caf\xE9"));
+        QCOMPARE(description().deviceName(), std::string("E9\x80"));
+        QCOMPARE(description().notes(), std::string("Gr\xF6\xDF" "e"));
+        QCOMPARE(window()->windowTitle(), QString::fromUtf8("Café Description"));
+        QCOMPARE(e_.edit->windowTitle(), QString::fromUtf8("Café E9€"));
+
+        // The bytes go to the file as they are, and a file's bytes come back as characters.
+        QTemporaryDir dir;
+        const std::string path = (dir.path() + "/x.jef").toStdString();
+        QCOMPARE(writeExtendedFile(path, image(), description(), {0, 0xF, false}), std::string());
+        const auto bytes = ReadWholeFile(path);
+        // The records carry the name's bytes in hexadecimal: C a f and 0xE9.
+        QVERIFY(bytes && bytes->find("436166E9") != std::string::npos);
+        description().setProjectName("");
+        description().setNotes("");
+        const std::string old = "Old \xE9t\xE9 \x80 \x81";
+        description().setProjectName(old);
+        description().putRow(0, {0x10, 48, false, old});
+        QCOMPARE(window()->findChild<QLineEdit*>("ProjectName")->text(),
+                 QString::fromUtf8("Old été € ") + QChar(0x81));
+        QCOMPARE(window()->windowTitle(), QString::fromUtf8("Old été € ") + QChar(0x81) + " Description");
+
+        // Edit Cell shows the comment as characters and stores what is typed as bytes.
+        QString comment;
+        onModal([&](QDialog* d) {
+            comment = field(d, "ComboBox5");
+            setField(d, "ComboBox5", QString::fromUtf8("Zähler"));
+            click(d, "Button1");
+        });
+        editRow(0);
+        QCOMPARE(comment, QString::fromUtf8("Old été € ") + QChar(0x81));
+        QCOMPARE(description().row(0).comment, std::string("Z\xE4hler"));
+
+        // The clipboard carries the characters, both ways.
+        QtClipboard clipboard;
+        clipboard.putText("Caf\xE9 \x80");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("Café €"));
+        QGuiApplication::clipboard()->setText(QString::fromUtf8("Zähler"));
+        QCOMPARE(clipboard.getText(), std::string("Z\xE4hler"));
+    }
+
+    // Opening Edit Cell on a row beyond the image shows what the image gives there, not what
+    // the previous use left in the fields.
+    void editCellShowsARowBeyondTheImage() {
+        image().WriteData(0x10, 0xC3);
+        description().putRow(0, {0x10, 12, false, "in"});
+        description().putRow(1, {0x12345, 48, false, "out"});
+        showDescription();
+        QStringList seen;
+        auto look = [&](QDialog* d) {
+            seen << field(d, "ComboBox3") << field(d, "ComboBox4")
+                 << QString::number(d->findChild<QComboBox*>("ComboBox1")->currentIndex())
+                 << d->findChild<QComboBox*>("ComboBox2")->currentText() << field(d, "ComboBox5");
+            click(d, "Button2");
+        };
+        onModal(look);
+        editRow(0);
+        onModal(look);
+        editRow(1);
+        QCOMPARE(seen, (QStringList{"0x0010", "0xC3", "12", "Read/Write", "in",
+                                    "0x12345", "0x00", "0", "Read Only", "out"}));
+    }
+
     void editCellRefusesAndReloads() {
         image().WriteData(0x10, 0xC3);
         image().SetReadOnly(0x10, true);
@@ -220,6 +304,44 @@ private slots:
         QCOMPARE(QString::fromStdString(e_.edit->GetAppearance().RightFont), chosen);
         QCOMPARE(e_.edit->statusText(4), "Char Set: " + chosen);
         QCOMPARE(e_.edit->charGrid()->font().family(), chosen);
+    }
+
+    // "System" and "Terminal" are no fonts here: the grids draw them with the desktop's
+    // fixed-width font, the dialog shows that font, offers fixed-pitch fonts only and a size,
+    // and the names stay as they were.
+    void optionsShowTheFontInUseAndTakeASize() {
+        e_.edit->show();
+        QCOMPARE(e_.edit->GetAppearance().LeftFont, std::string("System"));
+        THoptions options(*e_.edit);
+        QString left, right;
+        QStringList offered;
+        int size = -1;
+        onModal([&](QDialog* d) {
+            auto* list = d->findChild<QComboBox*>("ComboBox1");
+            left = list->currentText();
+            right = d->findChild<QComboBox*>("ComboBox2")->currentText();
+            for (int i = 0; i < list->count(); ++i) offered << list->itemText(i);
+            auto* spin = d->findChild<QSpinBox*>("SpinEdit1");
+            size = spin->value();
+            spin->setValue(20);
+            click(d, "Button1");
+        });
+        options.exec();
+        const QFont drawn = e_.edit->charGrid()->font();
+        QVERIFY(QFontInfo(drawn).fixedPitch());
+        QCOMPARE(left, QFontInfo(drawn).family());
+        QCOMPARE(right, QFontInfo(drawn).family());
+        QVERIFY(!offered.isEmpty());
+        for (const QString& family : offered) QVERIFY2(QFontDatabase::isFixedPitch(family), qPrintable(family));
+        QCOMPARE(size, 13);
+        QCOMPARE(e_.edit->GetAppearance().FontPixels, 20);
+        QCOMPARE(drawn.pixelSize(), 20);
+        QCOMPARE(e_.edit->GetAppearance().LeftFont, std::string("System"));
+        QCOMPARE(e_.edit->GetAppearance().RightFont, std::string("Terminal"));
+        // The larger font gets larger cells: a hex cell still holds its two digits.
+        const QRect cell = e_.edit->charGrid()->cellRect(0, 0);
+        QVERIFY(cell.height() >= QFontMetrics(drawn).height());
+        QVERIFY(cell.width() >= QFontMetrics(drawn).maxWidth());
     }
 
     void optionsOkWithoutChangesClearsEditedMarks() {

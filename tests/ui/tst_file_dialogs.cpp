@@ -156,6 +156,44 @@ private slots:
         QVERIFY(settings->find("LOF0=" + s19 + "\r\n") != std::string::npos);
     }
 
+    // File names keep the system's encoding: a file in a folder named with an accent opens,
+    // and its name reaches the recent list and the settings file as the system spells it.
+    void aFileInAFolderWithAnAccentOpens() {
+        QVERIFY(QDir(dir_.path()).mkpath(QString::fromUtf8("Café")));
+        const QString name = dir_.path() + QString::fromUtf8("/Café/data.s19");
+        const std::string bytes = name.toUtf8().toStdString();
+        QVERIFY(WriteFileAtomically(bytes, "S1061000010203E3\r\nS9030000FC\r\n").empty());
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        whenModal<TLoadf>([&](TLoadf* d) {
+            child<QLineEdit>(d, "Edit1")->setText(name);
+            child<QPushButton>(d, "Button2")->click();
+            QVERIFY(!d->isVisible());
+        });
+        shell.action("EditOpenFile")->trigger();
+        QVERIFY(sink.errors.empty());
+        QCOMPARE(shell.hexModel().image.ReadData(0x1001), std::uint8_t{2});
+        QCOMPARE(shell.recentFiles(), std::vector<std::string>{bytes});
+
+        // The recent list offers it under its own name, and picking it names the file again.
+        QStringList offered;
+        QString picked;
+        whenModal<TLoadf>([&](TLoadf* d) {
+            for (QAction* a : child<QMenu>(d, "OpenedFileList")->actions()) offered << a->data().toString();
+            child<QMenu>(d, "OpenedFileList")->actions().front()->trigger();
+            picked = child<QLineEdit>(d, "Edit1")->text();
+            d->reject();
+        });
+        shell.action("EditOpenFile")->trigger();
+        QCOMPARE(offered, QStringList{name});
+        QCOMPARE(picked, name);
+        QVERIFY(sink.errors.empty());
+
+        shell.FormClose();
+        const auto settings = ReadWholeFile(paths().settingsFile);
+        QVERIFY(settings && settings->find("LOF0=" + bytes + "\r\n") != std::string::npos);
+    }
+
     void browseAndTheRecentList() {
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);
@@ -254,6 +292,18 @@ private slots:
             QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".s19");
             QCOMPARE(formats->currentText(), QString("JQZ Extended Format"));
             QVERIFY(unimplemented->isEnabled());
+
+            // The name says S records and the format says otherwise: asked first; No leaves
+            // the dialog open and writes nothing.
+            sink.answer = Answer::No;
+            child<QPushButton>(d, "Button2")->click();
+            QCOMPARE(sink.questions,
+                     std::vector<std::string>{"The file name ends in .s19, which stands for the Motorola S format, "
+                                              "but the format chosen is JQZ Extended Format.\r\n\r\n"
+                                              "Save as JQZ Extended Format ?"});
+            QVERIFY(d->isVisible());
+            QVERIFY(!QFileInfo::exists(base + ".s19"));
+            sink.questions.clear();
 
             // The 2-byte S format asks first; No leaves the dialog open and writes nothing.
             formats->setCurrentIndex(2);

@@ -249,6 +249,60 @@ private slots:
         QCOMPARE(cursor(), 0xFFFF);
     }
 
+    // Go To and Search bring the target row into view whole in both grids, whatever the
+    // window's height, and Search marks every cell of the match.
+    void goToAndSearchShowTheWholeRowAndMatch() {
+        showEditor();
+        for (int height : {301, 317, 333, 480}) {
+            e_.edit->resize(e_.edit->width(), height);
+            QTest::qWait(1);
+            e_.edit->GoToAddress(0);
+            e_.edit->GoToAddress(0x1234);
+            const int row = 0x1234 / 16;
+            for (DumpGrid* grid : {hex(), chars()}) {
+                const QRect cell = grid->cellRect(row, 4);
+                QVERIFY2(cell.top() >= 0 && cell.bottom() < grid->viewport()->height(),
+                         qPrintable(QString("%1 grid, window %2: row %3..%4 of %5")
+                                        .arg(grid->objectName()).arg(height).arg(cell.top())
+                                        .arg(cell.bottom()).arg(grid->viewport()->height())));
+            }
+        }
+        fill(0);
+        image().WriteData(0x2FFE, 0xAB);
+        image().WriteData(0x2FFF, 0xCD);
+        image().WriteData(0x3000, 0xEF);
+        e_.edit->GoToAddress(0);
+        e_.edit->editor().search().text = "ABCDEF";
+        QCOMPARE(e_.edit->editor().RunSearch(), SearchOutcome::Found);
+        e_.edit->GoToAddress(cursor());
+        const QImage shot = hex()->viewport()->grab().toImage();
+        const QColor selected = e_.edit->selectedColour();
+        for (int a : {0x2FFE, 0x2FFF, 0x3000}) {
+            const QRect cell = hex()->cellRect(a / 16, a % 16);
+            QVERIFY(cell.bottom() < hex()->viewport()->height());
+            QCOMPARE(shot.pixelColor(cell.topLeft() + QPoint(1, 1)), selected);
+        }
+        const QRect after = hex()->cellRect(0x3001 / 16, 0x3001 % 16);
+        QVERIFY(shot.pixelColor(after.topLeft() + QPoint(1, 1)) != selected);
+    }
+
+    void selectedCellsStayReadable() {
+        struct Case {
+            QColor text, fill, expected;
+        };
+        const QColor unimplemented(255, 170, 170);
+        const QColor selection(191, 191, 191);
+        const Case cases[] = {
+            {Qt::black, Qt::white, Qt::black},
+            {Qt::blue, selection, Qt::blue},
+            {unimplemented, selection, Qt::black},
+            {selection, selection, Qt::black},
+            {QColor(200, 200, 200), QColor(20, 20, 20), QColor(200, 200, 200)},
+            {QColor(40, 40, 40), QColor(20, 20, 20), Qt::white},
+        };
+        for (const Case& c : cases) QCOMPARE(ReadableOn(c.text, c.fill), c.expected);
+    }
+
     void theFocusedGridTakesTheScrollBar() {
         showEditor();
         auto* splitter = e_.edit->findChild<QSplitter*>("Splitter1");

@@ -34,6 +34,29 @@ int pdfPages(const QString& path) {
     return pages;
 }
 
+// Collects the toolkit's warnings about threads and timers while it lives (a print on a thread
+// the toolkit does not know fills them with timer complaints).
+class WarningRecorder {
+public:
+    WarningRecorder() {
+        recorded().clear();
+        previous_ = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            // What a toolkit object says when it lives on a thread the toolkit did not start.
+            if (type != QtDebugMsg && type != QtInfoMsg &&
+                (text.contains("thread", Qt::CaseInsensitive) || text.contains("Timer")))
+                recorded() << text;
+        });
+    }
+    ~WarningRecorder() { qInstallMessageHandler(previous_); }
+    static QStringList& recorded() {
+        static QStringList texts;
+        return texts;
+    }
+
+private:
+    QtMessageHandler previous_;
+};
+
 template <typename T>
 T* child(QObject* parent, const char* name) {
     T* c = parent->findChild<T*>(name);
@@ -120,6 +143,7 @@ private slots:
         TProgShell shell(paths(), &sink);
         const QString one = dir_.path() + "/one.pdf";
         const QString whole = dir_.path() + "/whole.pdf";
+        WarningRecorder warnings;
         withDialog(shell, [&](TPrintd* d) { print(d, "0x0005", "0x0005", 16, one); });
         QCOMPARE(test::LogTexts(shell), (std::vector<std::string>{
                                       "Printing buffer : 0x0005-0x0005 -> " + one.toStdString(),
@@ -141,6 +165,7 @@ private slots:
         auto* gauge = shell.findChild<QProgressBar*>("ProgBar");
         QTRY_COMPARE(gauge->maximum(), 2049);
         QTRY_COMPARE(gauge->value(), 0);
+        QVERIFY2(WarningRecorder::recorded().isEmpty(), qPrintable(WarningRecorder::recorded().join(" | ")));
     }
 
     void aPrinterThatCannotBeOpenedIsReported() {

@@ -125,7 +125,7 @@ private slots:
             QVERIFY(sink.questions.empty());
         }
         const std::string first = readFile(QString::fromStdString(paths().settingsFile));
-        QVERIFY(first.find("HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\nHE_BG_COLOR=63\r\n") !=
+        QVERIFY(first.find("HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\nHE_FONT_SIZE=13\r\nHE_BG_COLOR=63\r\n") !=
                 std::string::npos);
         QVERIFY(first.find("COMM_PORT=COM1\r\nCOMM_SPEED=9600\r\n") != std::string::npos);
 

@@ -1,5 +1,6 @@
 #include "core/app/settings_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <string_view>
@@ -132,6 +133,8 @@ void AppSettings::readFrom(const NameValueList& list) {
 
     readText(list, "HE_LWIN_FONT", appearance.LeftFont);
     readText(list, "HE_RWIN_FONT", appearance.RightFont);
+    readInt(list, "HE_FONT_SIZE", appearance.FontPixels);
+    appearance.FontPixels = std::clamp(appearance.FontPixels, kMinFontPixels, kMaxFontPixels);
     readColour(list, "HE_BG_COLOR", appearance.BackgroundColor);
     readColour(list, "HE_FIX_COLOR", appearance.AddressColor);
     readColour(list, "HE_NOFIX_COLOR", appearance.WorkColor);
@@ -173,6 +176,7 @@ NameValueList AppSettings::toList() const {
 
     put(list, "HE_LWIN_FONT", appearance.LeftFont);
     put(list, "HE_RWIN_FONT", appearance.RightFont);
+    put(list, "HE_FONT_SIZE", appearance.FontPixels);
     putColour(list, "HE_BG_COLOR", appearance.BackgroundColor);
     putColour(list, "HE_FIX_COLOR", appearance.AddressColor);
     putColour(list, "HE_NOFIX_COLOR", appearance.WorkColor);

@@ -36,9 +36,8 @@ std::optional<Placement> LoadPlacement(const LoadRequest& request, MessageSink& 
     Placement placement;
     if (request.entireFile) return placement;
     placement.lowest = ParseNumber(request.lowestText, messages);
-    if (placement.lowest == -1) return std::nullopt;
     placement.highest = ParseNumber(request.highestText, messages);
-    if (placement.highest == -1) return std::nullopt;
+    if (placement.lowest == -1 || placement.highest == -1) return std::nullopt;
     const std::optional<int> offset = ConvertNumber(request.offsetText);
     if (!offset) {
         messages.showError(kNumberFormatMessage);

@@ -1,9 +1,11 @@
 #include "core/files/print_job.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
 #include "core/app/log_model.h"
+#include "core/files/image_description.h"
 #include "core/image/editor_messages.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/number_parsers.h"
@@ -22,15 +24,60 @@ std::string PrintingBufferLine(const AddressRange& range, const std::string& pri
            " -> " + printerName;
 }
 
+std::string PrintPageHeading(const ImageDescription& description) {
+    std::string heading;
+    if (!description.projectName().empty()) heading = "Project : " + description.projectName();
+    if (!description.deviceName().empty())
+        heading += (heading.empty() ? "" : "   ") + std::string("Device : ") + description.deviceName();
+    return heading;
+}
+
+std::vector<PrintPage> PrintPages(const std::vector<std::string>& lines, int linesPerPage,
+                                  const std::string& heading) {
+    const std::size_t perPage = static_cast<std::size_t>(std::max(1, linesPerPage));
+    const std::size_t count = std::max<std::size_t>(1, (lines.size() + perPage - 1) / perPage);
+    std::vector<PrintPage> pages(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        const auto first = lines.begin() + static_cast<std::ptrdiff_t>(std::min(lines.size(), p * perPage));
+        const auto last = lines.begin() + static_cast<std::ptrdiff_t>(std::min(lines.size(), (p + 1) * perPage));
+        pages[p].heading = p == 0 ? std::string() : heading;
+        pages[p].lines.assign(first, last);
+        pages[p].footer = "Page " + std::to_string(p + 1) + " of " + std::to_string(count);
+    }
+    return pages;
+}
+
+namespace {
+
+class StdThreadLauncher : public WorkerLauncher {
+public:
+    ~StdThreadLauncher() override { join(); }
+    void start(std::function<void()> body) override { thread_ = std::thread(std::move(body)); }
+    void join() override {
+        if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+    }
+    bool isRunningThread() const override { return thread_.get_id() == std::this_thread::get_id(); }
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<WorkerLauncher> MakeStdThreadLauncher() { return std::make_unique<StdThreadLauncher>(); }
+
 PrinterTh::PrinterTh(const HexEditModel& model, PrintRequest request, PrintDocument& document,
-                     LogSink& log, Gauge gauge, std::function<void()> finished)
+                     LogSink& log, Gauge gauge, std::function<void()> finished,
+                     std::unique_ptr<WorkerLauncher> launcher)
     : model_(model),
       request_(request),
       document_(document),
       log_(log),
       gauge_(std::move(gauge)),
       finished_(std::move(finished)),
-      thread_([this] { Execute(); }) {}
+      launcher_(launcher ? std::move(launcher) : MakeStdThreadLauncher()) {
+    launcher_->start([this] { Execute(); });
+}
 
 PrinterTh::~PrinterTh() {
     Terminate();
@@ -38,7 +85,7 @@ PrinterTh::~PrinterTh() {
 }
 
 void PrinterTh::WaitFor() {
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+    if (!launcher_->isRunningThread()) launcher_->join();
 }
 
 void PrinterTh::Execute() {
@@ -59,7 +106,7 @@ void PrinterTh::Execute() {
             haveText = false;
             log_.AddLogLine(kNotEnoughMemoryMessage, LogError);
         }
-        document_.begin(PrintFontPoints(request_.bytesPerRow));
+        document_.begin(PrintFontPoints(request_.bytesPerRow), PrintPageHeading(model_.description));
         if (gauge_.setMaximum) gauge_.setMaximum(static_cast<int>(lines.size()));
         for (std::size_t i = 0; i < lines.size() && !Terminated(); ++i) {
             document_.appendLine(lines[i]);

@@ -26,9 +26,50 @@ SaveFormat SaveFormatForFilter(int filterIndex) {
     }
 }
 
+namespace {
+
+// The formats an extension names, by the name of the family they belong to.
+struct ExtensionFamily {
+    const char* extension;
+    const char* family;
+    bool (*names)(SaveFormat);
+};
+
+const ExtensionFamily kExtensionFamilies[] = {
+    {".jef", kExtendedFormatName, [](SaveFormat f) { return f == SaveFormat::Extended; }},
+    {".s19", "Motorola S",
+     [](SaveFormat f) { return f == SaveFormat::MotorolaS1 || f == SaveFormat::MotorolaS2; }},
+    {".s28", "Motorola S",
+     [](SaveFormat f) { return f == SaveFormat::MotorolaS1 || f == SaveFormat::MotorolaS2; }},
+    {".bin", kBinaryFormatName, [](SaveFormat f) { return f == SaveFormat::Binary; }},
+};
+
+}  // namespace
+
+std::optional<std::string> FormatMismatchQuestion(const std::string& fileName, SaveFormat format) {
+    const std::size_t slash = fileName.find_last_of('/');
+    const std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    const std::size_t dot = base.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return std::nullopt;
+    std::string extension = base.substr(dot);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const ExtensionFamily& f : kExtensionFamilies) {
+        if (extension != f.extension || f.names(format)) continue;
+        const std::string chosen = SaveFormatName(format);
+        return "The file name ends in " + base.substr(dot) + ", which stands for the " + f.family +
+               " format, but the format chosen is " + chosen + ".\r\n\r\nSave as " + chosen +
+               " ?";
+    }
+    return std::nullopt;
+}
+
 bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink& messages,
                    LogSink& log) {
     if (RefuseWhileRead(model.image, messages)) return false;
+    if (const auto question = FormatMismatchQuestion(request.fileName, request.format);
+        question && messages.askQuestion(*question, QuestionButtons::YesNo) != Answer::Yes)
+        return false;
     if (request.format == SaveFormat::MotorolaS1 &&
         messages.askQuestion(kShortAddressWarning, QuestionButtons::YesNo) != Answer::Yes)
         return false;

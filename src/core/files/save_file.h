@@ -1,5 +1,6 @@
 #pragma once
 // Saving the image to a file: the rules behind the save dialog.
+#include <optional>
 #include <string>
 
 #include "core/files/image_files.h"
@@ -27,6 +28,11 @@ inline constexpr const char* kShortAddressWarning =
     "Motorola S (4 byte address) format allow save buffer up to 0xFFFF address only.\r\n\r\n"
     "Continue ?";
 inline constexpr const char* kWritingFile = "Writing file : ";
+
+// The question asked when the file name's extension (".jef", ".s19", ".s28", ".bin", in any
+// case) names another format than the one chosen; nothing when it names none or the same.
+// ".s19" and ".s28" both stand for S records, of either address size.
+std::optional<std::string> FormatMismatchQuestion(const std::string& fileName, SaveFormat format);
 inline constexpr const char* kWriteFileComplete = "Write file complete";
 
 struct SaveRequest {
@@ -38,9 +44,10 @@ struct SaveRequest {
     bool saveUnimplemented = false;
 };
 
-// Runs the save: the question for the 2-byte S format, the range checks, the writer, the log
-// lines and the bulk pass that clears the edited marks and the undo history. Refused with the
-// busy message while a device read holds the image. True when the
+// Runs the save: the question when the name's extension names another format, the question
+// for the 2-byte S format, the range checks, the writer, the log lines and the bulk pass that
+// clears the edited marks and the undo history. Refused with the busy message while a device
+// read holds the image. True when the
 // file was written (the dialog closes with OK and the image counts as saved). A write that
 // fails is shown and logged; the image keeps its marks and history then.
 bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink& messages,

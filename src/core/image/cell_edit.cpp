@@ -9,14 +9,18 @@
 
 namespace jqz {
 
-std::optional<CellEditValues> CellValuesFor(const HexEditModel& model, const std::string& address) {
+CellEditValues CellValuesOnShow(const HexEditModel& model, const std::string& address) {
     const long long a = ImageDescription::ParseRowAddress(address);
-    if (!MemoryImage::Contains(a)) return std::nullopt;
     CellEditValues v;
     v.data = "0x" + HexText(model.image.ReadData(a), 2);
     v.colour = ColorToColorIndex(model.image.CellColor(a));
     v.readOnly = model.image.IsReadOnly(a);
     return v;
+}
+
+std::optional<CellEditValues> CellValuesFor(const HexEditModel& model, const std::string& address) {
+    if (!MemoryImage::Contains(ImageDescription::ParseRowAddress(address))) return std::nullopt;
+    return CellValuesOnShow(model, address);
 }
 
 bool CellEditOk(HexEditModel& model, int row, const CellEditInput& input, MessageSink& sink) {

@@ -16,8 +16,12 @@ struct CellEditValues {
     bool readOnly = false;
 };
 
-// The cell named by an address text, when the text converts to an address of the image.
+// The cell named by an address text, when the text converts to an address of the image
+// (the reload while the address is being typed).
 std::optional<CellEditValues> CellValuesFor(const HexEditModel& model, const std::string& address);
+// What the dialog shows when it opens on a row: the values of the cell the row names, and for
+// an address beyond the image what the image gives there (data 0x00, colour 0, read-only).
+CellEditValues CellValuesOnShow(const HexEditModel& model, const std::string& address);
 
 struct CellEditInput {
     std::string address;

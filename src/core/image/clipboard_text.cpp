@@ -7,6 +7,12 @@ namespace jqz {
 
 namespace {
 
+// A pair of hexadecimal digits of either case.
+HexPair pastedPair(char hi, char lo) {
+    auto upper = [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return ParseHexPair(upper(hi), upper(lo));
+}
+
 void appendByte(std::string& out, std::uint8_t byte) {
     out.push_back(HexDigit(byte >> 4));
     out.push_back(HexDigit(byte));
@@ -55,13 +61,13 @@ PasteResult PasteText(MemoryImage& image, StackContainer& undo, std::string_view
             continue;
         }
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (c == '\r' && next == '\n') {
+        if ((c == '\r' && next == '\n') || c == '\n') {
             lineStart += kGridColumns;
             column = 0;
-            i += 2;
+            i += c == '\n' ? 1 : 2;
             continue;
         }
-        const HexPair pair = ParseHexPair(c, next);
+        const HexPair pair = pastedPair(c, next);
         if (!pair.ok) break;
         const long long address = lineStart + column;
         if (address > MemoryImage::LastAddress()) break;

@@ -27,8 +27,9 @@ struct PasteResult {
 };
 
 // Writes the hex pairs of the text from lineStart on, as one undo step: blanks are skipped,
-// CR LF moves to the next grid row below lineStart's column, and the scan stops at the first
-// pair that is not two of "0"-"9", "A"-"F", at the end of the image or at the end of the text.
+// a line break (CR LF, or LF alone as Linux programs write it) moves to the next grid row
+// below lineStart's column, and the scan stops at the first pair that is not two hexadecimal
+// digits of either case, at the end of the image or at the end of the text.
 PasteResult PasteText(MemoryImage& image, StackContainer& undo, std::string_view text,
                       long long lineStart);
 

@@ -46,14 +46,18 @@ std::string AssemblerText(const MemoryImage& image, const CellSet& cells) {
     std::string out = std::string("* ") + kGeneratorBanner + "\r\n        fcb   ";
     out.reserve(out.size() + static_cast<std::size_t>(cells.count()) * 5);
     int index = 0;
+    // Items are separated by commas within a line only: an assembler reads a comma at the end
+    // of a line as one more, missing, expression.
     cells.forEach([&](int a) {
-        if (breaksBefore(cells, index, a)) out += "\r\n\tfcb\t";
+        if (breaksBefore(cells, index, a)) {
+            out += "\r\n\tfcb\t";
+        } else if (index > 0) {
+            out += ",";
+        }
         out += "$";
         appendHex(out, image.ReadData(a), 2);
-        out += ",";
         ++index;
     });
-    out.pop_back();
     return out;
 }
 
@@ -81,7 +85,8 @@ std::string HtmlText(const MemoryImage& image, const CellSet& cells, const std::
         out += "\r\n";
     }
     out += "</font>\r\n</code></pre>\r\n<hr>\r\n<font size=\"-3\">\r\n";
-    out += std::string("HTML Page <a href=\"") + kProductWebAddress + "\">" + banner + "</a>\r\n";
+    // The product has no web address of its own, so the banner stands without a link.
+    out += "HTML Page " + banner + "\r\n";
     out += "</font>\r\n</body>\r\n\r\n</html>";
     return out;
 }

@@ -12,12 +12,9 @@ class ImageDescription;
 
 enum class CopyAsFormat { CArray, Assembler, Html };
 
-// The address in the HTML page's footer.
-inline constexpr const char* kProductWebAddress = "https://jqz6811.example.org/";
-
 // "unsigned char Data1[N]={" and one "0xHH, " item per cell, 16 to a line.
 std::string CArrayText(const MemoryImage& image, const CellSet& cells);
-// "fcb" directives of "$HH," items, 16 to a line.
+// "fcb" directives of "$HH" items separated by commas, 16 to a line.
 std::string AssemblerText(const MemoryImage& image, const CellSet& cells);
 // A page with a dump of whole 16-byte rows; cells outside the set show "--".
 std::string HtmlText(const MemoryImage& image, const CellSet& cells, const std::string& caption);

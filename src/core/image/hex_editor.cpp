@@ -89,20 +89,30 @@ void HexEditor::EditPaste() {
         result = PasteText(model_.image, model_.undo, text, selection_.cursorAddress());
     });
     if (result.scanned) selection_.GoToAddress(result.nextAddress);
+    if (result.cellsWritten == 0) sink_.showError(kNothingPastedMessage);
 }
 
-std::optional<AddressRange> ParseAddressRange(const std::string& fromText,
-                                              const std::string& toText, MessageSink& sink) {
-    const int from = ParseNumber(fromText, sink);
-    if (from < 0) return std::nullopt;
-    const int to = ParseNumber(toText, sink);
-    if (to < 0) return std::nullopt;
+namespace {
+
+// Two ends that were read: in order, and refused when the larger is beyond the image.
+std::optional<AddressRange> orderedRange(int from, int to, MessageSink& sink) {
     AddressRange range{std::min(from, to), std::max(from, to)};
     if (range.to > MemoryImage::LastAddress()) {
         sink.showError(kTooBigAddressMessage);
         return std::nullopt;
     }
     return range;
+}
+
+}  // namespace
+
+std::optional<AddressRange> ParseAddressRange(const std::string& fromText,
+                                              const std::string& toText, MessageSink& sink) {
+    // Both fields are read, each with its own message, before a refusal stops.
+    const int from = ParseNumber(fromText, sink);
+    const int to = ParseNumber(toText, sink);
+    if (from < 0 || to < 0) return std::nullopt;
+    return orderedRange(from, to, sink);
 }
 
 std::optional<AddressRange> HexEditor::ParseAddressRange(const std::string& fromText,
@@ -113,9 +123,12 @@ std::optional<AddressRange> HexEditor::ParseAddressRange(const std::string& from
 bool HexEditor::FillOk(const std::string& valueText, const std::string& fromText,
                        const std::string& toText, bool onSelection) {
     if (refuseWhileBusy()) return false;
+    // Every field is read, each with its own message, before a refusal stops.
     const int value = ParseNumber(valueText, sink_);
-    if (value < 0) return false;
-    const auto range = ParseAddressRange(fromText, toText);
+    const int from = ParseNumber(fromText, sink_);
+    const int to = ParseNumber(toText, sink_);
+    if (value < 0 || from < 0 || to < 0) return false;
+    const auto range = orderedRange(from, to, sink_);
     if (!range) return false;
     const CellSet cells = onSelection ? CellSet::Selection(selection_.rect())
                                       : CellSet::Range(range->from, range->to);
@@ -192,7 +205,16 @@ SearchOutcome HexEditor::RunSearch() {
     }
     selection_.GoToAddress(*found);
     search_.lastMatchLength = static_cast<int>(parsed.pattern->bytes.size());
+    matchAddress_ = static_cast<int>(*found);
     return SearchOutcome::Found;
+}
+
+std::optional<AddressRange> HexEditor::shownMatch() const {
+    if (matchAddress_ < 0 || search_.lastMatchLength < 1 || selection_.HasRangeSelection() ||
+        cursorAddress() != matchAddress_)
+        return std::nullopt;
+    return AddressRange{matchAddress_, std::min(MemoryImage::LastAddress(),
+                                                matchAddress_ + search_.lastMatchLength - 1)};
 }
 
 }  // namespace jqz

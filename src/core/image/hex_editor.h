@@ -35,8 +35,9 @@ struct AddressRange {
     int to = 0;
 };
 
-// Two address fields as every range dialog reads them: ParseNumber on each (stopping at the
-// first refused one), the ends swapped when reversed, "Too big Address value" above the image.
+// Two address fields as every range dialog reads them: ParseNumber on each (both are read,
+// each with its own message, before a refusal stops), the ends swapped when reversed,
+// "Too big Address value" above the image.
 std::optional<AddressRange> ParseAddressRange(const std::string& fromText,
                                               const std::string& toText, MessageSink& sink);
 
@@ -86,6 +87,9 @@ public:
     SearchOutcome RunSearch();
     SearchState& search() { return search_; }
     const SearchState& search() const { return search_; }
+    // The cells of the last match, shown as found while the cursor stays on its first cell
+    // (and nothing else is selected); nothing otherwise.
+    std::optional<AddressRange> shownMatch() const;
 
     // ParseNumber of both ends, exchanged when reversed, the larger end at most 0xFFFF.
     std::optional<AddressRange> ParseAddressRange(const std::string& from, const std::string& to);
@@ -103,6 +107,7 @@ private:
     GridSelection selection_;
     bool nibble_ = false;
     SearchState search_;
+    int matchAddress_ = -1;
 };
 
 }  // namespace jqz

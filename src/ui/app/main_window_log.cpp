@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "core/app/atomic_file.h"
+#include "ui/app/log_stamp.h"
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"
 
@@ -46,12 +47,7 @@ void TProgShell::S1Click() {
 }
 
 std::string TProgShell::saveLog(const std::string& path) {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale;
-    const std::string header =
-        ("Stored: " + locale.toString(now.date(), QLocale::ShortFormat) + " " +
-         locale.toString(now.time(), QLocale::LongFormat))
-            .toStdString();
+    const std::string header = LogFileHeader(QDateTime::currentDateTime(), QLocale());
     return WriteFileAtomically(path, log_.FileText(header));
 }
 

@@ -16,6 +16,7 @@
 
 #include "core/image/number_parsers.h"
 #include "ui/app/icons.h"
+#include "ui/image/code_page.h"
 #include "ui/image/edit_cell_dialog.h"
 #include "ui/image/hex_edit.h"
 
@@ -24,12 +25,12 @@ namespace jqz {
 namespace {
 
 QString notesForView(const std::string& notes) {
-    return QString::fromStdString(notes).replace("\r\n", "\n");
+    return FromCodePage(notes).replace("\r\n", "\n");
 }
 
 std::string notesForModel(const QString& text) {
     QString t = text;
-    return t.replace("\n", "\r\n").toStdString();
+    return ToCodePage(t.replace("\n", "\r\n"));
 }
 
 }  // namespace
@@ -100,10 +101,10 @@ void DescriptionGrid::paintEvent(QPaintEvent*) {
         const int y = (r - top) * kRowHeight;
         const QString texts[5] = {
             QString(), model.image.IsReadOnly(a) ? "R" : "W",
-            QString::fromStdString(row.addressText),
+            FromCodePage(row.addressText),
             MemoryImage::Contains(a) ? "0x" + QString::fromStdString(HexText(model.image.ReadData(a), 2))
                                      : QString(),
-            QString::fromStdString(row.comment)};
+            FromCodePage(row.comment)};
         int x = 0;
         for (int c = 0; c < 5; ++c) {
             const QRect cell(x, y, kColumnWidths[c], kRowHeight);
@@ -263,10 +264,10 @@ TExplaine::TExplaine(THexEdit& editor, QWidget* parent)
     resize(420, 360);
 
     connect(projectName_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        editor_.model().description.setProjectName(text.toStdString());
+        editor_.model().description.setProjectName(ToCodePage(text));
     });
     connect(deviceName_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        editor_.model().description.setDeviceName(text.toStdString());
+        editor_.model().description.setDeviceName(ToCodePage(text));
     });
     connect(projNotes_, &QPlainTextEdit::textChanged, this, [this] {
         const std::string notes = notesForModel(projNotes_->toPlainText());
@@ -290,9 +291,9 @@ QAction* TExplaine::action(const char* name) const {
 
 void TExplaine::refresh() {
     const ImageDescription& d = editor_.model().description;
-    const QString project = QString::fromStdString(d.projectName());
+    const QString project = FromCodePage(d.projectName());
     if (projectName_->text() != project) projectName_->setText(project);
-    const QString device = QString::fromStdString(d.deviceName());
+    const QString device = FromCodePage(d.deviceName());
     if (deviceName_->text() != device) deviceName_->setText(device);
     const QString notes = notesForView(d.notes());
     if (projNotes_->toPlainText() != notes) projNotes_->setPlainText(notes);
@@ -302,7 +303,7 @@ void TExplaine::refresh() {
 void TExplaine::repaintGrid() { grid_->viewport()->update(); }
 
 void TExplaine::namesChanged() {
-    setWindowTitle(QString::fromStdString(editor_.model().description.projectName()) +
+    setWindowTitle(FromCodePage(editor_.model().description.projectName()) +
                    " Description");
     refresh();
 }

@@ -19,6 +19,7 @@
 #include "core/files/load_file.h"
 #include "core/app/message_sink.h"
 #include "ui/files/dialog_parts.h"
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
@@ -113,9 +114,9 @@ void TLoadf::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     openedFileList_->clear();
     for (std::size_t i = 0; i < recentFiles_.size(); ++i) {
-        QString caption = QString::fromStdString(RecentFileCaption(i, recentFiles_[i]));
+        QString caption = FileNameText(RecentFileCaption(i, recentFiles_[i]));
         QAction* a = openedFileList_->addAction(caption.replace('&', "&&"));
-        a->setData(QString::fromStdString(recentFiles_[i]));
+        a->setData(FileNameText(recentFiles_[i]));
         connect(a, &QAction::triggered, this, [this, a] { chooseFile(a->data().toString()); });
     }
     CentreOnScreen(*this);
@@ -145,7 +146,7 @@ void TLoadf::chooseFile(const QString& name) {
 
 void TLoadf::Edit1Change() {
     button2_->setEnabled(false);
-    const auto formats = OfferedFormats(edit1_->text().toStdString());
+    const auto formats = OfferedFormats(FileNameBytes(edit1_->text()));
     if (!formats) {
         messages_.showError(kFileNotAccessible);
         return;
@@ -166,7 +167,7 @@ void TLoadf::CheckBox1Click() {
 
 void TLoadf::Button2Click() {
     LoadRequest request;
-    request.fileName = edit1_->text().toStdString();
+    request.fileName = FileNameBytes(edit1_->text());
     request.format = FormatFromName(comboBox1_->currentText().toStdString())
                          .value_or(FileFormat::Binary);
     request.entireFile = checkBox1_->isChecked();

@@ -1,6 +1,5 @@
 #include "ui/files/print_dialog.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,58 +11,82 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextDocument>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "core/app/log_model.h"
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
 #include "ui/files/dialog_parts.h"
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
-void PrinterDocument::begin(int fontPoints) {
+void PrinterDocument::begin(int fontPoints, const std::string& pageHeading) {
     fontPoints_ = fontPoints;
+    heading_ = pageHeading;
     lines_.clear();
 }
 
-void PrinterDocument::appendLine(const std::string& line) {
-    lines_ << QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
-}
+void PrinterDocument::appendLine(const std::string& line) { lines_.push_back(line); }
 
 std::string PrinterDocument::print() {
-    QTextDocument document;
-    QFont font("Courier New");
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPointSize(fontPoints_);
-    document.setDefaultFont(font);
-    document.setDocumentMargin(0);
-    document.setPlainText(lines_.join('\n'));
-
     // Coordinates start at the corner of the printable area, as the printer's page does.
     printer_.setFullPage(false);
     printer_.setDocName(QString());
     QPainter painter;
     if (!painter.begin(&printer_))
-        return "Cannot print: the printer \"" + PrinterDisplayName(printer_).toStdString() +
+        return "Cannot print: the printer \"" + FileNameBytes(PrinterDisplayName(printer_)) +
                "\" is not available.";
-    // Laid out at the printer's resolution, within the printable area less the margin at its
-    // left and top.
-    document.documentLayout()->setPaintDevice(&printer_);
+    QFont font("Courier New");
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(fontPoints_);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, &printer_);
+    const qreal line = metrics.lineSpacing();
+
+    // The printable area less the margin on every side; the heading and the page number each
+    // take a line and a blank line.
     const QRectF page = printer_.pageLayout().paintRectPixels(printer_.resolution());
-    const QSizeF body(page.width() - kPrintMargin, page.height() - kPrintMargin);
-    document.setPageSize(body);
-    const int pages = document.pageCount();
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0) printer_.newPage();
-        painter.save();
-        painter.translate(kPrintMargin, kPrintMargin - page * body.height());
-        document.drawContents(&painter, QRectF(QPointF(0, page * body.height()), body));
-        painter.restore();
+    const QRectF body(kPrintMargin, kPrintMargin, page.width() - 2 * kPrintMargin,
+                      page.height() - 2 * kPrintMargin);
+    const int linesPerPage = static_cast<int>(body.height() / line) - 4;
+    const std::vector<PrintPage> pages = PrintPages(lines_, linesPerPage, heading_);
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        if (p > 0) printer_.newPage();
+        qreal baseline = body.top() + metrics.ascent();
+        if (!pages[p].heading.empty()) {
+            painter.drawText(QPointF(body.left(), baseline), FromCodePage(pages[p].heading));
+            baseline += 2 * line;
+        }
+        for (const std::string& text : pages[p].lines) {
+            painter.drawText(QPointF(body.left(), baseline), FromCodePage(text));
+            baseline += line;
+        }
+        const QString footer = FromCodePage(pages[p].footer);
+        painter.drawText(QPointF(body.left() + (body.width() - metrics.horizontalAdvance(footer)) / 2,
+                                 body.bottom() - metrics.descent()),
+                         footer);
     }
     if (!painter.end()) return "Cannot print: the printer refused the document.";
     return {};
+}
+
+QtThreadLauncher::~QtThreadLauncher() { join(); }
+
+void QtThreadLauncher::start(std::function<void()> body) {
+    thread_.reset(QThread::create(std::move(body)));
+    thread_->setObjectName("printerTh");
+    thread_->start();
+}
+
+void QtThreadLauncher::join() {
+    if (thread_ && !isRunningThread()) thread_->wait();
+}
+
+bool QtThreadLauncher::isRunningThread() const {
+    return thread_ && QThread::currentThread() == thread_.get();
 }
 
 QString PrinterDisplayName(const QPrinter& printer) {
@@ -155,7 +178,7 @@ void TPrintd::Button2Click() {
     const auto range = PrintRange(edit1_->text().toStdString(), edit2_->text().toStdString(),
                                   messages_);
     if (!range) return;
-    log_.AddLogLine(PrintingBufferLine(*range, PrinterDisplayName(*printer_).toStdString()),
+    log_.AddLogLine(PrintingBufferLine(*range, FileNameBytes(PrinterDisplayName(*printer_))),
                     LogInfo);
     button1_->setEnabled(false);
     button2_->setEnabled(false);
@@ -167,7 +190,8 @@ void TPrintd::Button2Click() {
                                               post([this] {
                                                   if (isVisible()) accept();
                                               });
-                                          });
+                                          },
+                                          std::make_unique<QtThreadLauncher>());
 }
 
 void TPrintd::done(int result) {

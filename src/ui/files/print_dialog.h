@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/files/print_job.h"
 
 class QButtonGroup;
+class QThread;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
@@ -20,19 +22,34 @@ class HexEditModel;
 class LogSink;
 class MessageSink;
 
-// The document the print thread fills: the dump's lines in a fixed-pitch font, printed with
-// the margin at the left and the top of every page. Used on the print thread only.
+// The document the print thread fills: the dump's lines in a fixed-pitch font, printed page
+// by page within the margin, each page after the first headed by the project and device and
+// every page numbered at its foot. Used on the print thread only, which must be a QThread
+// (QtThreadLauncher), since it lays out and paints text.
 class PrinterDocument : public PrintDocument {
 public:
     explicit PrinterDocument(QPrinter& printer) : printer_(printer) {}
-    void begin(int fontPoints) override;
+    void begin(int fontPoints, const std::string& pageHeading) override;
     void appendLine(const std::string& line) override;
     std::string print() override;
 
 private:
     QPrinter& printer_;
     int fontPoints_ = 12;
-    QStringList lines_;
+    std::string heading_;
+    std::vector<std::string> lines_;
+};
+
+// Runs a worker's body on a QThread, where the toolkit's objects may live.
+class QtThreadLauncher : public WorkerLauncher {
+public:
+    ~QtThreadLauncher() override;
+    void start(std::function<void()> body) override;
+    void join() override;
+    bool isRunningThread() const override;
+
+private:
+    std::unique_ptr<QThread> thread_;
 };
 
 // The name a printout goes to: the printer's, or the file's when it prints to a file.

@@ -16,6 +16,7 @@
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
 #include "ui/files/dialog_parts.h"
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
@@ -127,7 +128,7 @@ void TSavef::CheckBox1Click() {
 
 void TSavef::Button2Click() {
     SaveRequest request;
-    request.fileName = edit1_->text().toStdString();
+    request.fileName = FileNameBytes(edit1_->text());
     request.format = static_cast<SaveFormat>(comboBox1_->currentIndex());
     request.entireBuffer = checkBox1_->isChecked();
     request.lowestText = rangeEdits_[0]->text().toStdString();

@@ -1,5 +1,6 @@
 #include "ui/image/code_page.h"
 
+#include <QFile>
 #include <array>
 
 namespace jqz {
@@ -37,6 +38,23 @@ std::string ToCodePage(const QString& text) {
     out.reserve(static_cast<std::size_t>(text.size()));
     for (QChar c : text) out.push_back(static_cast<char>(CodePageByte(c)));
     return out;
+}
+
+QString FromCodePage(const std::string& text) {
+    QString out;
+    out.reserve(static_cast<qsizetype>(text.size()));
+    for (char ch : text) {
+        const auto byte = static_cast<std::uint8_t>(ch);
+        const char16_t mapped = byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : 0;
+        out.append(QChar(mapped != 0 ? mapped : static_cast<char16_t>(byte)));
+    }
+    return out;
+}
+
+std::string FileNameBytes(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
+
+QString FileNameText(const std::string& fileName) {
+    return QFile::decodeName(QByteArray(fileName.data(), static_cast<qsizetype>(fileName.size())));
 }
 
 }  // namespace jqz

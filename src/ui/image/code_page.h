@@ -13,7 +13,15 @@ namespace jqz {
 QChar DisplayCharacter(std::uint8_t byte);
 // The byte of a typed character; characters outside the code page give "?".
 std::uint8_t CodePageByte(QChar c);
-// A text in the code page, one byte per character.
+// A text in the code page, one byte per character; characters outside it give "?".
 std::string ToCodePage(const QString& text);
+// The characters of a text in the code page. Every byte has one, so that ToCodePage gives
+// the bytes back: the five bytes the code page leaves undefined stand for the control
+// characters of the same number.
+QString FromCodePage(const std::string& text);
+
+// File names are not code-page text: they keep the system's file-name encoding.
+std::string FileNameBytes(const QString& fileName);
+QString FileNameText(const std::string& fileName);
 
 }  // namespace jqz

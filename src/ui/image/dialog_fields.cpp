@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QScreen>
 
+#include "ui/image/code_page.h"
+
 namespace jqz {
 
 QComboBox* HistoryCombo(const char* name, QWidget* parent) {
@@ -28,7 +30,7 @@ void AddToHistory(QComboBox* combo) {
     }
 }
 
-std::string FieldText(const QComboBox* combo) { return combo->currentText().toStdString(); }
+std::string FieldText(const QComboBox* combo) { return ToCodePage(combo->currentText()); }
 
 QLabel* FieldLabel(const char* text, const char* name, QWidget* buddy) {
     auto* label = new QLabel(text);

@@ -7,12 +7,32 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 #include "core/image/cell_range.h"
 #include "ui/image/code_page.h"
 #include "ui/image/hex_edit.h"
 
 namespace jqz {
+
+QColor ReadableOn(const QColor& text, const QColor& fill) {
+    // Relative luminance and contrast ratio as the web's accessibility guidelines define them.
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            v /= 255.0;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+    };
+    auto contrast = [&](const QColor& a, const QColor& b) {
+        const double la = luminance(a);
+        const double lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    if (contrast(text, fill) >= kReadableContrast) return text;
+    return contrast(Qt::black, fill) >= contrast(Qt::white, fill) ? QColor(Qt::black) : QColor(Qt::white);
+}
 
 
 DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
@@ -23,13 +43,23 @@ DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalScrollBar()->setSingleStep(1);
-    horizontalScrollBar()->setSingleStep(kind == Kind::Hex ? kHexCellWidth : kCharCellWidth);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(false);
     setStatusTip(kind == Kind::Hex ? "Memory dump in Hexadecimal Format"
                                    : "Memory dump in Character Format");
+    measure();
     prepareTexts();
     updateScrollRange();
+}
+
+void DumpGrid::measure() {
+    const QFontMetrics metrics(font());
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    rowHeight_ = std::max(16, metrics.height() + 2);
+    hexCellWidth_ = std::max(20, 2 * digit + 4);
+    charCellWidth_ = std::max(10, metrics.maxWidth() + 2);
+    addressWidth_ = std::max(50, 5 * digit + 10);
+    horizontalScrollBar()->setSingleStep(cellWidth());
 }
 
 void DumpGrid::prepareTexts() {
@@ -46,7 +76,11 @@ void DumpGrid::prepareTexts() {
 void DumpGrid::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        measure();
         prepareTexts();
+        updateScrollRange();
+        // Larger cells hold fewer rows: the cursor stays in view.
+        showCursor();
         viewport()->update();
     }
 }
@@ -55,7 +89,7 @@ int DumpGrid::topRow() const { return verticalScrollBar()->value(); }
 
 void DumpGrid::setTopRow(int row) { verticalScrollBar()->setValue(row); }
 
-int DumpGrid::visibleRows() const { return std::max(1, viewport()->height() / kRowHeight); }
+int DumpGrid::visibleRows() const { return std::max(1, viewport()->height() / rowHeight_); }
 
 int DumpGrid::contentWidth() const { return firstColumnX() + kGridColumns * cellWidth(); }
 
@@ -81,25 +115,28 @@ void DumpGrid::scrollContentsBy(int, int dy) {
 
 QRect DumpGrid::cellRect(int row, int column) const {
     return QRect(firstColumnX() + column * cellWidth() - horizontalScrollBar()->value(),
-                 (row - topRow()) * kRowHeight, cellWidth(), kRowHeight);
+                 (row - topRow()) * rowHeight_, cellWidth(), rowHeight_);
 }
 
 bool DumpGrid::cellAt(const QPoint& pos, int& row, int& column) const {
     const int x = pos.x() + horizontalScrollBar()->value() - firstColumnX();
     if (x < 0 || x >= kGridColumns * cellWidth() || pos.y() < 0) return false;
-    row = topRow() + pos.y() / kRowHeight;
+    row = topRow() + pos.y() / rowHeight_;
     column = x / cellWidth();
     return row < kGridRows;
 }
 
-void DumpGrid::showCursor() {
-    const GridSelection& s = owner_.editor().selection();
-    const int row = s.cursorRow();
-    const int rows = visibleRows();
+void DumpGrid::showRow(int row, int rowsInView) {
+    const int rows = rowsInView > 0 ? std::min(rowsInView, visibleRows()) : visibleRows();
     if (row < topRow())
         setTopRow(row);
     else if (row >= topRow() + rows)
         setTopRow(row - rows + 1);
+}
+
+void DumpGrid::showCursor(int rowsInView) {
+    const GridSelection& s = owner_.editor().selection();
+    showRow(s.cursorRow(), rowsInView);
     QScrollBar* h = horizontalScrollBar();
     const int left = firstColumnX() + s.cursorColumn() * cellWidth();
     const int fixed = firstColumnX();
@@ -125,14 +162,15 @@ void DumpGrid::paintEvent(QPaintEvent* event) {
     const int width = cellWidth();
     const int x0 = firstColumnX() + dx;
 
-    const int firstRow = top + std::max(0, area.top()) / kRowHeight;
-    const int lastRow = std::min(kGridRows - 1, top + area.bottom() / kRowHeight);
+    const int firstRow = top + std::max(0, area.top()) / rowHeight_;
+    const int lastRow = std::min(kGridRows - 1, top + area.bottom() / rowHeight_);
     const int firstColumn = std::clamp((area.left() - x0) / width, 0, kGridColumns - 1);
     const int lastColumn = std::clamp((area.right() - x0) / width, 0, kGridColumns - 1);
     const bool addressInView = kind_ == Kind::Hex && area.left() < x0;
+    const std::optional<AddressRange> match = editor.shownMatch();
 
     for (int row = firstRow; row <= lastRow; ++row) {
-        const int y = (row - top) * kRowHeight;
+        const int y = (row - top) * rowHeight_;
         if (addressInView) {
             p.setPen(owner_.addressColour());
             p.drawText(QPoint(dx + 1, y + 1 + ascent),
@@ -142,15 +180,19 @@ void DumpGrid::paintEvent(QPaintEvent* event) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const int a = row * kGridColumns + column;
             const int x = x0 + column * width;
-            if (rowSelected && column >= selection.left && column <= selection.right)
-                p.fillRect(x, y, width, kRowHeight, owner_.selectedColour());
+            const bool selected =
+                (rowSelected && column >= selection.left && column <= selection.right) ||
+                (match && a >= match->from && a <= match->to);
+            if (selected) p.fillRect(x, y, width, rowHeight_, owner_.selectedColour());
             const std::uint8_t byte = image.ReadData(a);
-            p.setPen(owner_.paletteColour(image.ReadAttribute(a) & MemoryImage::kColourMask));
+            const QColor& colour =
+                owner_.paletteColour(image.ReadAttribute(a) & MemoryImage::kColourMask);
+            p.setPen(selected ? ReadableOn(colour, owner_.selectedColour()) : colour);
             p.drawStaticText(x + 1, y + 1, texts_[byte]);
             if (a == cursor && hasFocus()) {
                 QPen pen(owner_.addressColour(), 1, Qt::DotLine);
                 p.setPen(pen);
-                p.drawRect(x, y, width - 1, kRowHeight - 1);
+                p.drawRect(x, y, width - 1, rowHeight_ - 1);
             }
         }
     }
@@ -214,7 +256,7 @@ void DumpGrid::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     const int x = std::clamp(pos.x() + horizontalScrollBar()->value() - firstColumnX(), 0,
                              kGridColumns * cellWidth() - 1);
-    int row = topRow() + (pos.y() < 0 ? -1 : pos.y() / kRowHeight);
+    int row = topRow() + (pos.y() < 0 ? -1 : pos.y() / rowHeight_);
     owner_.editor().selection().moveTo(row, x / cellWidth(), true);
     owner_.userMovedCursor(this);
 }

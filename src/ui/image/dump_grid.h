@@ -3,6 +3,7 @@
 // columns of two hexadecimal digits) or the character grid (16 columns of one character).
 // Both show 4096 rows and paint only the cells in view.
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QStaticText>
 #include <array>
 
@@ -10,15 +11,16 @@ namespace jqz {
 
 class THexEdit;
 
+// The contrast below which a cell's text colour is not readable on its fill.
+inline constexpr double kReadableContrast = 3.0;
+// The text colour itself when it reads well on the fill; black or white, whichever reads
+// better, when it does not (an unimplemented cell's pale colour on the selection).
+QColor ReadableOn(const QColor& text, const QColor& fill);
+
 class DumpGrid : public QAbstractScrollArea {
     Q_OBJECT
 public:
     enum class Kind { Hex, Char };
-
-    static constexpr int kRowHeight = 16;
-    static constexpr int kAddressWidth = 50;
-    static constexpr int kHexCellWidth = 20;
-    static constexpr int kCharCellWidth = 10;
 
     DumpGrid(Kind kind, THexEdit& owner, QWidget* parent = nullptr);
 
@@ -27,8 +29,14 @@ public:
     void setTopRow(int row);
     // Rows that fit whole into the view (at least 1).
     int visibleRows() const;
-    // Scrolls as little as needed to show the cursor's row and column.
-    void showCursor();
+    // Scrolls as little as needed to show the cursor's row and column whole, within the rows
+    // given (the grids scroll together, so the smaller view counts); 0: this grid's rows.
+    void showCursor(int rowsInView = 0);
+    // Scrolls as little as needed to show a row whole, within the rows given.
+    void showRow(int row, int rowsInView = 0);
+    // A row's height and the data cells' width, from the grid's font.
+    int rowHeight() const { return rowHeight_; }
+    int cellWidth() const { return kind_ == Kind::Hex ? hexCellWidth_ : charCellWidth_; }
     // The grid's full width: the fixed column and every data column.
     int contentWidth() const;
     // The data cell (row, column 0..15) under a point of the view; false outside them.
@@ -53,8 +61,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    int firstColumnX() const { return kind_ == Kind::Hex ? kAddressWidth : 0; }
-    int cellWidth() const { return kind_ == Kind::Hex ? kHexCellWidth : kCharCellWidth; }
+    int firstColumnX() const { return kind_ == Kind::Hex ? addressWidth_ : 0; }
+    // The cells' sizes for the grid's font: a row the font's height and a little, a hex cell
+    // two digits and a margin, the address column five digits and a margin.
+    void measure();
     bool moveByKey(QKeyEvent* event);
     // Every byte's text laid out once for the grid's font.
     void prepareTexts();
@@ -62,6 +72,10 @@ private:
     Kind kind_;
     THexEdit& owner_;
     std::array<QStaticText, 256> texts_;
+    int rowHeight_ = 16;
+    int addressWidth_ = 50;
+    int hexCellWidth_ = 20;
+    int charCellWidth_ = 10;
 };
 
 }  // namespace jqz

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "core/image/cell_edit.h"
+#include "ui/image/code_page.h"
 #include "ui/image/colour_combo_box.h"
 #include "ui/image/dialog_fields.h"
 #include "ui/image/hex_edit.h"
@@ -42,9 +43,11 @@ TForm8::TForm8(THexEdit& owner, QWidget* parent) : QDialog(parent), owner_(owner
 void TForm8::open(int row) {
     row_ = row;
     const ImageDescription::Row described = owner_.model().description.row(row);
-    address_->setEditText(QString::fromStdString(described.addressText));
-    ComboBox3Change();
-    comment_->setEditText(QString::fromStdString(described.comment));
+    address_->setEditText(FromCodePage(described.addressText));
+    // Show fills the fields from the row's cell whatever its address, so that nothing of the
+    // previous use is left in them.
+    showValues(CellValuesOnShow(owner_.model(), described.addressText));
+    comment_->setEditText(FromCodePage(described.comment));
     CentreOnScreen(this);
     exec();
 }
@@ -56,10 +59,13 @@ void TForm8::showEvent(QShowEvent* event) {
 
 void TForm8::ComboBox3Change() {
     const auto values = CellValuesFor(owner_.model(), FieldText(address_));
-    if (!values) return;
-    data_->setEditText(QString::fromStdString(values->data));
-    colour_->setCurrentIndex(values->colour);
-    access_->setCurrentIndex(values->readOnly ? 0 : 1);
+    if (values) showValues(*values);
+}
+
+void TForm8::showValues(const CellEditValues& values) {
+    data_->setEditText(QString::fromStdString(values.data));
+    colour_->setCurrentIndex(values.colour);
+    access_->setCurrentIndex(values.readOnly ? 0 : 1);
 }
 
 void TForm8::Button1Click() {

@@ -8,6 +8,7 @@ class QComboBox;
 namespace jqz {
 
 class ColourComboBox;
+struct CellEditValues;
 class THexEdit;
 
 class TForm8 : public QDialog {
@@ -24,6 +25,7 @@ protected:
 private:
     // Reloads data, colour and access from the cell the address field names, if it does.
     void ComboBox3Change();
+    void showValues(const CellEditValues& values);
 
     THexEdit& owner_;
     int row_ = 0;

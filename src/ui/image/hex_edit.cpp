@@ -22,6 +22,7 @@
 #include "ui/image/copy_array_dialog.h"
 #include "ui/image/copy_as_dialog.h"
 #include "ui/image/code_page.h"
+#include "ui/image/grid_font.h"
 #include "ui/image/dump_grid.h"
 #include "ui/image/fill_dialog.h"
 #include "ui/image/go_to_dialog.h"
@@ -54,14 +55,6 @@ constexpr const char* kShownActions[] = {"EditCopy", "EditSelectAll", "EditFill"
                                          "EditFind", "EditGoToAddr", "EditSwap"};
 
 constexpr int kStatusWidths[] = {55, 70, 95, 170, 40};
-
-QFont gridFont(const std::string& name) {
-    QFont font(QString::fromStdString(name));
-    font.setPixelSize(13);
-    font.setFixedPitch(true);
-    font.setStyleHint(QFont::TypeWriter);
-    return font;
-}
 
 QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -258,8 +251,8 @@ std::vector<QAction*> THexEdit::toolBarActions() const {
 
 void THexEdit::refreshAppearance() {
     const EditorAppearance p = model_.image.GetAppearance();
-    hexGrid_->setFont(gridFont(p.LeftFont));
-    charGrid_->setFont(gridFont(p.RightFont));
+    hexGrid_->setFont(GridFont(p.LeftFont, p.FontPixels));
+    charGrid_->setFont(GridFont(p.RightFont, p.FontPixels));
     addressColour_ = toQColor(p.AddressColor);
     backgroundColour_ = toQColor(p.BackgroundColor);
     selectedColour_ = QColor(p.BackgroundColor.r ^ 0x40, p.BackgroundColor.g ^ 0x40,
@@ -313,9 +306,21 @@ QString THexEdit::statusText(int panel) const {
 // --- cursor, typing, focus ---
 
 void THexEdit::afterCommand() {
-    hexGrid_->showCursor();
-    charGrid_->showCursor();
+    showCursorInBothGrids();
     RepaintView();
+}
+
+void THexEdit::showCursorInBothGrids() {
+    // The grids scroll together: the cursor's row must be whole in the shorter of the two.
+    const int rows = std::min(hexGrid_->visibleRows(), charGrid_->visibleRows());
+    // A match that runs on into the next rows is shown whole as well, as far as the view
+    // allows; the cursor's row comes first.
+    if (const auto match = editor_.shownMatch()) {
+        hexGrid_->showRow(match->to / kGridColumns, rows);
+        charGrid_->showRow(match->to / kGridColumns, rows);
+    }
+    hexGrid_->showCursor(rows);
+    charGrid_->showCursor(rows);
 }
 
 void THexEdit::GoToAddress(long long a) {
@@ -331,8 +336,7 @@ void THexEdit::ShowAddressAtTop(long long a) {
 
 void THexEdit::userMovedCursor(DumpGrid* grid) {
     if (grid == hexGrid_) editor_.clearNibble();
-    grid->showCursor();
-    (grid == hexGrid_ ? charGrid_ : hexGrid_)->showCursor();
+    showCursorInBothGrids();
     RepaintView();
 }
 
@@ -381,7 +385,7 @@ void THexEdit::showPopup(const QPoint& globalPos) { popupMenu1_->popup(globalPos
 // Project name, a blank and device name; "HexEdit" while both are empty, so that the
 // window never goes without a title.
 void THexEdit::showCaption() {
-    const QString caption = QString::fromStdString(model_.Caption());
+    const QString caption = FromCodePage(model_.Caption());
     setWindowTitle(caption.trimmed().isEmpty() ? QStringLiteral("HexEdit") : caption);
 }
 

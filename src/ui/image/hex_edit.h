@@ -110,6 +110,7 @@ private:
     void createActions();
     void createPopupMenu();
     void afterCommand();
+    void showCursorInBothGrids();
     void clipboardChanged();
     void namesChanged();
     void showCaption();

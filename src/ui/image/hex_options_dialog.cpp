@@ -5,10 +5,12 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "ui/image/colour_combo_box.h"
 #include "ui/image/dialog_fields.h"
+#include "ui/image/grid_font.h"
 #include "ui/image/hex_edit.h"
 
 namespace jqz {
@@ -18,7 +20,7 @@ namespace {
 QComboBox* fontList(const char* name, QWidget* parent) {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
-    list->addItems(QFontDatabase::families());
+    list->addItems(FixedPitchFamilies());
     list->setMinimumWidth(200);
     return list;
 }
@@ -36,6 +38,11 @@ THoptions::THoptions(THexEdit& owner, QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(FieldLabel("Left Window Font :", "Label1", leftFont_), leftFont_);
     form->addRow(FieldLabel("Right Window Font :", "Label2", rightFont_), rightFont_);
+    fontSize_ = new QSpinBox(this);
+    fontSize_->setObjectName("SpinEdit1");
+    fontSize_->setRange(kMinFontPixels, kMaxFontPixels);
+    fontSize_->setSuffix(" pixels");
+    form->addRow(FieldLabel("Font Size :", "Label8", fontSize_), fontSize_);
     const char* labels[] = {"Address Cells Color :", "Work Cells Color :", "Edited Cells Color :",
                             "Unimplemented Cells Color :", "Background Color :"};
     for (std::size_t i = 0; i < colours_.size(); ++i)
@@ -76,6 +83,7 @@ THoptions::THoptions(THexEdit& owner, QWidget* parent)
         connect(list, &QComboBox::currentIndexChanged, this, [this] { apply_->setEnabled(true); });
     for (QComboBox* list : colours_)
         connect(list, &QComboBox::currentIndexChanged, this, [this] { apply_->setEnabled(true); });
+    connect(fontSize_, &QSpinBox::valueChanged, this, [this] { apply_->setEnabled(true); });
 }
 
 void THoptions::showEvent(QShowEvent* event) {
@@ -84,7 +92,9 @@ void THoptions::showEvent(QShowEvent* event) {
 }
 
 void THoptions::selectFont(QComboBox* list, const QString& name) {
-    list->setCurrentIndex(list->findText(name, Qt::MatchFixedString));
+    // The list shows the family the name is drawn with; the name itself is kept until the
+    // user picks another family.
+    list->setCurrentIndex(list->findText(GridFontFamily(name), Qt::MatchFixedString));
 }
 
 void THoptions::FormShow() {
@@ -93,6 +103,7 @@ void THoptions::FormShow() {
     rightName_ = QString::fromStdString(p.RightFont);
     selectFont(leftFont_, leftName_);
     selectFont(rightFont_, rightName_);
+    fontSize_->setValue(p.FontPixels);
     const Rgb colours[] = {p.AddressColor, p.WorkColor, p.EditedColor, p.UnimplementedColor,
                            p.BackgroundColor};
     for (std::size_t i = 0; i < colours_.size(); ++i)
@@ -104,6 +115,7 @@ bool THoptions::Button3Click() {
     EditorAppearance p = owner_.GetAppearance();
     p.LeftFont = leftName_.toStdString();
     p.RightFont = rightName_.toStdString();
+    p.FontPixels = fontSize_->value();
     Rgb* colours[] = {&p.AddressColor, &p.WorkColor, &p.EditedColor, &p.UnimplementedColor,
                       &p.BackgroundColor};
     for (std::size_t i = 0; i < colours_.size(); ++i)
@@ -125,6 +137,7 @@ void THoptions::Button4Click() {
     rightName_ = QString::fromStdString(defaults.RightFont);
     selectFont(leftFont_, leftName_);
     selectFont(rightFont_, rightName_);
+    fontSize_->setValue(defaults.FontPixels);
     const Rgb colours[] = {defaults.AddressColor, defaults.WorkColor, defaults.EditedColor,
                            defaults.UnimplementedColor, defaults.BackgroundColor};
     for (std::size_t i = 0; i < colours_.size(); ++i)

@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QPushButton;
+class QSpinBox;
 
 namespace jqz {
 
@@ -30,6 +31,7 @@ private:
     THexEdit& owner_;
     QComboBox* leftFont_;
     QComboBox* rightFont_;
+    QSpinBox* fontSize_;
     // address, work, edited, unimplemented, background
     std::array<ColourComboBox*, 5> colours_{};
     QPushButton* apply_;

@@ -3,15 +3,16 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "ui/image/code_page.h"
+
 namespace jqz {
 
 void QtClipboard::putText(const std::string& text) {
-    QGuiApplication::clipboard()->setText(
-        QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    QGuiApplication::clipboard()->setText(FromCodePage(text));
 }
 
 std::string QtClipboard::getText() {
-    return QGuiApplication::clipboard()->text().toLocal8Bit().toStdString();
+    return ToCodePage(QGuiApplication::clipboard()->text());
 }
 
 }  // namespace jqz

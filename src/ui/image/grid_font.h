@@ -1,0 +1,18 @@
+#pragma once
+// The editor grids' fonts. The names the editor starts with, "System" and "Terminal", and any
+// name this desktop has no fixed-pitch family of, are drawn with the desktop's fixed-width
+// font; the settings keep the names as they are.
+#include <QFont>
+#include <QStringList>
+#include <string>
+
+namespace jqz {
+
+// The family a stored font name is drawn with.
+QString GridFontFamily(const QString& name);
+// The font a grid draws with: that family at the character height given in pixels.
+QFont GridFont(const std::string& name, int pixels);
+// The fixed-pitch families of this desktop, in the font database's order.
+QStringList FixedPitchFamilies();
+
+}  // namespace jqz
