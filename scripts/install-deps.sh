@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
   xvfb xauth fonts-dejavu-core ccache
+  g++-mingw-w64-x86-64-posix googletest wine64 wine zip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,14 @@
 // The entry of jqz6811-cli.
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+// After windows.h.
+#include <shellapi.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "core/app/native_file.h"
 #include "core/app/settings_file.h"
 
 namespace {
@@ -17,37 +26,72 @@ std::atomic<bool> gStop{false};
 extern "C" void onInterrupt(int) { gStop.store(true); }
 
 std::string programFolder() {
+    const std::string folder = jqz::ExecutableFolder();
+    if (folder.empty()) return ".";
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return ".";
-    const auto dir = exe.parent_path();
+    const auto dir = jqz::NativePath(folder);
     const auto installed = dir / ".." / "share" / "jqz6811";
-    if (!std::filesystem::exists(dir / "dhelp") && std::filesystem::exists(installed))
-        return installed.lexically_normal().string();
-    return dir.string();
+    if (!std::filesystem::exists(dir / "dhelp", ec) && std::filesystem::exists(installed, ec))
+        return jqz::Utf8Name(installed.lexically_normal());
+    return folder;
+}
+
+// The arguments as UTF-8: Windows hands main() its arguments in the ANSI code page, in which
+// most file names cannot be written; the UTF-16 command line holds them all.
+std::vector<std::string> arguments(int argc, char* argv[]) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args;
+    int count = 0;
+    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) args.push_back(jqz::Utf8FromWide(wide[i]));
+        ::LocalFree(wide);
+    }
+    return args;
+#else
+    return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return ::_isatty(::_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+void catchInterrupts() {
+#ifdef _WIN32
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+#else
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+#endif
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = arguments(argc, argv);
     const auto parsed = jqz::cli::ParseCommandLine(args);
     if (parsed.options.help) {
         std::fputs(jqz::cli::UsageText().c_str(), stdout);
         return jqz::cli::kSuccess;
     }
     jqz::cli::CliOutput out(stderr, parsed.options.json, parsed.options.quiet,
-                            ::isatty(STDERR_FILENO) != 0);
+                            stderrIsTerminal());
     if (!parsed.error.empty()) {
         out.AddLogLine(parsed.error + " (see jqz6811-cli --help)", jqz::LogError);
         out.result(jqz::cli::kUsage, parsed.error);
         return jqz::cli::kUsage;
     }
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    catchInterrupts();
 
     const jqz::cli::Environment env{programFolder(), jqz::DefaultSettingsPath()};
     const int rc = jqz::cli::RunCommand(parsed.options, env, out, gStop);

@@ -2,6 +2,7 @@
 // time-outs, the DSR check and watcher, the reset pulse, the rate change, every message.
 #include <cerrno>
 
+#include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
 #include "link_fixture.h"
 

@@ -1,5 +1,7 @@
 #include "core/link/posix_serial_port.h"
 
+#ifndef _WIN32
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -16,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/link/port_enumeration.h"
 
 namespace jqz {
 
@@ -82,10 +83,6 @@ OpenedPort PosixSerialPort::Open(const std::string& path) {
     const bool pseudo = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
                         major(st.st_rdev) <= 143;
     return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo)), 0};
-}
-
-OpenedPort OpenSystemPort(const std::string& name) {
-    return PosixSerialPort::Open(LocalPortName(name));
 }
 
 PosixSerialPort::~PosixSerialPort() {
@@ -257,3 +254,5 @@ bool PosixSerialPort::setDtr(bool on) {
 }
 
 }  // namespace jqz
+
+#endif

@@ -53,8 +53,4 @@ unsigned PosixSpeedOf(int baudRate);
 // termios speed constant to baud rate; 0 when unknown.
 int BaudRateOfPosixSpeed(unsigned speed);
 
-// The program's own opener: "COM1".."COM10" mapped to /dev/ttyS0.. (LocalPortName), then
-// opened through termios.
-OpenedPort OpenSystemPort(const std::string& name);
-
 }  // namespace jqz

@@ -24,9 +24,9 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "core/app/atomic_file.h"
+#include "core/app/native_file.h"
 #include "core/app/program_folder.h"
 #include "core/device/device_image_reset.h"
 #include "core/link/port_enumeration.h"
@@ -44,7 +44,6 @@
 #include "ui/device/rtf_text_document.h"
 #include "ui/link/firmware_update_dialog.h"
 #include "ui/link/comm_set.h"
-#include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
 #include "ui/files/load_dialog.h"
 #include "ui/files/print_dialog.h"
@@ -843,9 +842,7 @@ void TProgShell::FormClose() {
     closed_ = true;
     const NameValueList list = collectSettings().toList();
     if (!settingsSuppressed_) {
-        std::error_code ec;
-        std::filesystem::create_directories(
-            std::filesystem::path(paths_.settingsFile).parent_path(), ec);
+        (void)CreateFolderOf(paths_.settingsFile);
         // A file that cannot be written keeps its old contents; the shutdown goes on.
         (void)WriteFileAtomically(paths_.settingsFile, list.text());
     }
@@ -870,8 +867,7 @@ void TProgShell::ResToDef() {
     if (sink_->askQuestion("All previous Comm Port and Hex Editor settings will be lost !",
                            QuestionButtons::YesNo) != Answer::Yes)
         return;
-    std::error_code ec;
-    std::filesystem::remove(paths_.settingsFile, ec);
+    (void)RemoveFile(paths_.settingsFile);
     settingsSuppressed_ = true;
     if (startNewInstance) startNewInstance();
     close();

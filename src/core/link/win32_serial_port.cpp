@@ -1,0 +1,270 @@
+#include "core/link/win32_serial_port.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include "core/app/native_file.h"
+#endif
+
+namespace jqz {
+
+namespace {
+
+// The number of a name "COMn" (n from 1), else 0.
+int comNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    if (!(name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "com") == 0)) return 0;
+    int n = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return name[3] == '0' ? 0 : n;
+}
+
+}  // namespace
+
+bool ModemStatusOfPort(bool callSucceeded, unsigned long error, std::uint32_t lines, bool hungUp,
+                       std::uint32_t& status) {
+    if (callSucceeded) {
+        status = lines & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
+        return true;
+    }
+    if (error != kWin32ErrorNotSupported) return false;
+    status = hungUp ? 0 : (MS_DSR_ON | MS_CTS_ON);
+    return true;
+}
+
+std::string Win32DeviceName(const std::string& portName) {
+    if (comNumber(portName) > 0) return "\\\\.\\" + portName;
+    return portName;
+}
+
+int ErrnoOfPortError(unsigned long error) {
+    switch (error) {
+        case 0: return 0;
+        case 5:    // ERROR_ACCESS_DENIED: another program holds the port
+        case 32:   // ERROR_SHARING_VIOLATION
+        case 170:  // ERROR_BUSY
+            return EBUSY;
+        case 2:     // ERROR_FILE_NOT_FOUND
+        case 3:     // ERROR_PATH_NOT_FOUND
+        case 1168:  // ERROR_NOT_FOUND
+            return ENOENT;
+        case 21:  // ERROR_NOT_READY
+        case 31:  // ERROR_GEN_FAILURE: a driver whose device is gone
+        case 433:  // ERROR_NO_SUCH_DEVICE
+            return ENODEV;
+        case 87:   // ERROR_INVALID_PARAMETER
+        case 123:  // ERROR_INVALID_NAME
+            return EINVAL;
+        case 1:   // ERROR_INVALID_FUNCTION: not a communications device
+        case 50:  // ERROR_NOT_SUPPORTED
+            return ENOTTY;
+        default: return EIO;
+    }
+}
+
+std::vector<std::string> ComPortsOf(const std::vector<std::string>& dosDeviceNames) {
+    std::vector<std::pair<int, std::string>> ports;
+    for (const auto& name : dosDeviceNames) {
+        const int n = comNumber(name);
+        if (n <= 0) continue;
+        std::string upper = "COM" + name.substr(3);
+        if (std::none_of(ports.begin(), ports.end(), [&](const auto& p) { return p.first == n; }))
+            ports.emplace_back(n, std::move(upper));
+    }
+    std::sort(ports.begin(), ports.end());
+    std::vector<std::string> result;
+    for (auto& p : ports) result.push_back(std::move(p.second));
+    return result;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// The call's deadline plus this much before a driver that keeps no time-out is stopped.
+constexpr DWORD kDriverGraceMs = 500;
+
+HANDLE h(void* handle) { return static_cast<HANDLE>(handle); }
+
+}  // namespace
+
+OpenedPort Win32SerialPort::Open(const std::string& name) {
+    const std::wstring device = WideFromUtf8(Win32DeviceName(name));
+    // No sharing: a port in use must not open twice.
+    const HANDLE handle = ::CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return {nullptr, ErrnoOfPortError(::GetLastError())};
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(handle, &dcb)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(handle);
+        return {nullptr, ErrnoOfPortError(error == 0 ? 1 : error)};
+    }
+    return {std::unique_ptr<SerialPort>(new Win32SerialPort(handle)), 0};
+}
+
+Win32SerialPort::~Win32SerialPort() { ::CloseHandle(h(handle_)); }
+
+bool Win32SerialPort::getSettings(LineSettings& settings) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(h(handle_), &dcb)) {
+        errno = ErrnoOfPortError(::GetLastError());
+        return false;
+    }
+    settings.baudRate = static_cast<int>(dcb.BaudRate);
+    settings.dataBits = dcb.ByteSize;
+    settings.stopBits = dcb.StopBits == TWOSTOPBITS ? 2 : 1;
+    settings.parity = dcb.Parity == ODDPARITY    ? Parity::Odd
+                      : dcb.Parity == EVENPARITY ? Parity::Even
+                                                 : Parity::None;
+    settings.parityCheck = dcb.fParity != 0;
+    settings.outxCtsFlow = dcb.fOutxCtsFlow != 0;
+    settings.outxDsrFlow = dcb.fOutxDsrFlow != 0;
+    settings.dsrSensitivity = dcb.fDsrSensitivity != 0;
+    settings.dtrEnable = dcb.fDtrControl != DTR_CONTROL_DISABLE;
+    settings.rtsEnable = dcb.fRtsControl != RTS_CONTROL_DISABLE;
+    return true;
+}
+
+bool Win32SerialPort::setSettings(const LineSettings& settings) {
+    if (settings.baudRate <= 0 || settings.dataBits < 5 || settings.dataBits > 8 ||
+        (settings.stopBits != 1 && settings.stopBits != 2)) {
+        errno = EINVAL;
+        return false;
+    }
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(h(handle_), &dcb)) {
+        errno = ErrnoOfPortError(::GetLastError());
+        return false;
+    }
+    dcb.BaudRate = static_cast<DWORD>(settings.baudRate);
+    dcb.ByteSize = static_cast<BYTE>(settings.dataBits);
+    dcb.StopBits = settings.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+    dcb.Parity = settings.parity == Parity::Odd    ? ODDPARITY
+                 : settings.parity == Parity::Even ? EVENPARITY
+                                                   : NOPARITY;
+    dcb.fBinary = TRUE;
+    dcb.fParity = settings.parityCheck;
+    dcb.fOutxCtsFlow = settings.outxCtsFlow;
+    dcb.fOutxDsrFlow = settings.outxDsrFlow;
+    dcb.fDsrSensitivity = settings.dsrSensitivity;
+    dcb.fDtrControl = settings.dtrEnable ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = settings.rtsEnable ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    if (!::SetCommState(h(handle_), &dcb)) {
+        const DWORD error = ::GetLastError();
+        errno = error == ERROR_INVALID_PARAMETER ? EINVAL : ErrnoOfPortError(error);
+        return false;
+    }
+    return true;
+}
+
+bool Win32SerialPort::setTimeouts(const PortTimeouts& timeouts) {
+    if (timeouts.readTotalMs < 0 || timeouts.writeTotalMs < 0) return false;
+    COMMTIMEOUTS t{};
+    if (timeouts.readTotalMs == 0) {
+        t.ReadIntervalTimeout = MAXDWORD;  // return at once with what is there
+    } else {
+        t.ReadTotalTimeoutConstant = static_cast<DWORD>(timeouts.readTotalMs);
+    }
+    // A write time-out of 0 would mean none at all: the shortest one stands for it.
+    t.WriteTotalTimeoutConstant = static_cast<DWORD>(std::max(1, timeouts.writeTotalMs));
+    if (!::SetCommTimeouts(h(handle_), &t)) return false;
+    readTotalMs_ = timeouts.readTotalMs;
+    writeTotalMs_ = timeouts.writeTotalMs;
+    return true;
+}
+
+std::size_t Win32SerialPort::transfer(bool reading, std::uint8_t* data, std::size_t count,
+                                      int totalMs) {
+    if (count == 0) return 0;
+    OVERLAPPED io{};
+    io.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (io.hEvent == nullptr) return 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, INT_MAX));
+    DWORD done = 0;
+    BOOL ok = reading ? ::ReadFile(h(handle_), data, want, &done, &io)
+                      : ::WriteFile(h(handle_), data, want, &done, &io);
+    DWORD error = ok ? 0 : ::GetLastError();
+    if (!ok && error == ERROR_IO_PENDING) {
+        // The driver keeps the deadline; a driver that does not is stopped a little after it.
+        const DWORD wait = static_cast<DWORD>(totalMs) + kDriverGraceMs;
+        if (::WaitForSingleObject(io.hEvent, wait) != WAIT_OBJECT_0)
+            ::CancelIoEx(h(handle_), &io);
+        ok = ::GetOverlappedResult(h(handle_), &io, &done, TRUE);
+        error = ok ? 0 : ::GetLastError();
+    }
+    ::CloseHandle(io.hEvent);
+    // A device error (not a time-out, not a cancelled wait) is the far end gone.
+    if (!ok && error != ERROR_OPERATION_ABORTED && error != ERROR_SEM_TIMEOUT &&
+        error != ERROR_TIMEOUT && error != ERROR_COUNTER_TIMEOUT)
+        hungUp_ = true;
+    return std::min<std::size_t>(done, count);
+}
+
+std::size_t Win32SerialPort::write(const std::uint8_t* data, std::size_t count) {
+    return transfer(false, const_cast<std::uint8_t*>(data), count, writeTotalMs_);
+}
+
+std::size_t Win32SerialPort::read(std::uint8_t* data, std::size_t count) {
+    return transfer(true, data, count, readTotalMs_);
+}
+
+bool Win32SerialPort::purge(unsigned flags) {
+    // The flags have the values of the Win32 API.
+    return ::PurgeComm(h(handle_), flags) != 0;
+}
+
+bool Win32SerialPort::modemStatus(std::uint32_t& status) {
+    DWORD lines = 0;
+    const bool ok = ::GetCommModemStatus(h(handle_), &lines) != 0;
+    return ModemStatusOfPort(ok, ok ? 0 : ::GetLastError(), lines, hungUp_, status);
+}
+
+bool Win32SerialPort::setDtr(bool on) {
+    if (::EscapeCommFunction(h(handle_), on ? SETDTR : CLRDTR)) return true;
+    return ::GetLastError() == kWin32ErrorNotSupported;  // no modem lines: nothing to change
+}
+
+std::vector<std::string> Win32PortCandidates() {
+    // The whole list of DOS device names, each ended by a null, the list by another.
+    std::vector<wchar_t> buffer(16384);
+    for (;;) {
+        const DWORD n = ::QueryDosDeviceW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n != 0) {
+            buffer.resize(n);
+            break;
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() > (1u << 22)) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < buffer.size() && buffer[i] != L'\0';) {
+        const std::wstring name(&buffer[i]);
+        names.push_back(Utf8FromWide(name));
+        i += name.size() + 1;
+    }
+    return ComPortsOf(names);
+}
+
+#endif
+
+}  // namespace jqz
