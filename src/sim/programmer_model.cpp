@@ -93,6 +93,14 @@ ProgrammerModel::ProgrammerModel(SimOptions options)
     wrongAcksLeft_ = options_.faults.wrongAcks;
 }
 
+void ProgrammerModel::setFaults(SimFaults faults) {
+    options_.faults = std::move(faults);
+    wrongAcksLeft_ = options_.faults.wrongAcks;
+    commandCount_ = 0;
+    occurrences_.clear();
+    received_ = 0;
+}
+
 std::string ProgrammerModel::identification() const {
     std::string text = options_.identification.empty()
                            ? std::string("MC68HC(7)11 Programmer ") + version_

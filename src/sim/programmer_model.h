@@ -113,6 +113,9 @@ public:
     std::uint8_t pinTesterOptions() const { return pinOptions_; }
     int firmwareLoads() const { return firmwareLoads_; }
     SimOptions& options() { return options_; }
+    // Scripts new faults, counted from now on: command numbers, occurrences and received
+    // bytes start again from nothing.
+    void setFaults(SimFaults faults);
     // The part of a device type (created with the catalogue row on first use); null for a
     // type the catalogue does not know.
     TargetMcu* target(std::uint8_t type);

@@ -38,8 +38,8 @@ bool PtyServer::open(std::string& error) {
         return false;
     }
     path_ = name;
-    // Packet mode tells us when the PC purges its input: the channel does that whenever it
-    // moves DTR (opening, reset pulse, closing), which a terminal cannot show us otherwise.
+    // Packet mode tells us when the PC flushes its input: the PC's port does that to show
+    // DTR going down (opening, reset pulse, closing), which a terminal has no line for.
     int packet = 1;
     if (::ioctl(master_, TIOCPKT, &packet) != 0) {
         error = std::string("cannot use packet mode: ") + std::strerror(errno);

@@ -144,6 +144,8 @@ public:
         std::lock_guard lock(s_->mutex);
         if (s_->faults.failModemStatus) return false;
         status = MS_CTS_ON | (s_->model.dsr() ? MS_DSR_ON : 0);
+        // DSR sensitivity: once DSR is seen off, what came in is dropped.
+        if (!s_->model.dsr() && s_->settings.dsrSensitivity) s_->toPc.clear();
         return true;
     }
 

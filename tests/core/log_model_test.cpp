@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,12 +73,19 @@ TEST(LogModel, LogFileGoesBesideTheProgramWhenWritable) {
     test::TempDir program, settings;
     EXPECT_EQ(ChooseLogFilePath(program.path(), settings.path()), program.file("6811prog.log"));
 #ifndef _WIN32
-    if (::geteuid() != 0) {  // root writes everywhere
-        ::chmod(program.path().c_str(), 0555);
-        EXPECT_EQ(ChooseLogFilePath(program.path(), settings.path()),
-                  settings.file("6811prog.log"));
-        ::chmod(program.path().c_str(), 0755);
-    }
+    // A program folder that exists but cannot be written. Root writes everywhere, so the
+    // choice is made in a child process that gives root's rights up first (user and group
+    // "nobody"); any other user makes it as it is.
+    ::chmod(program.path().c_str(), 0555);
+    const std::string beside = settings.file("6811prog.log");
+    EXPECT_EXIT(
+        {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(2);
+            if (::access(program.path().c_str(), X_OK) != 0) std::_Exit(3);  // must be reachable
+            std::_Exit(ChooseLogFilePath(program.path(), settings.path()) == beside ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    ::chmod(program.path().c_str(), 0755);
 #endif
     EXPECT_EQ(ChooseLogFilePath(program.file("missing"), settings.path()),
               settings.file("6811prog.log"));

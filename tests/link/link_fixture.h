@@ -30,6 +30,37 @@ bool eventually(F condition) {
 // The in-process port divides every time-out by this: 2 s become 50 ms.
 inline constexpr int kTimeoutDivisor = 40;
 
+// A port opened through another opener whose time-outs are divided, so that a test through
+// the termios backend waits out a 30 s time-out in a fraction of it.
+class QuickTimeoutsPort final : public SerialPort {
+public:
+    QuickTimeoutsPort(std::unique_ptr<SerialPort> port, int divisor)
+        : port_(std::move(port)), divisor_(divisor) {}
+    bool getSettings(LineSettings& s) override { return port_->getSettings(s); }
+    bool setSettings(const LineSettings& s) override { return port_->setSettings(s); }
+    bool setTimeouts(const PortTimeouts& t) override {
+        return port_->setTimeouts({t.readTotalMs / divisor_, t.writeTotalMs / divisor_});
+    }
+    std::size_t write(const std::uint8_t* d, std::size_t n) override { return port_->write(d, n); }
+    std::size_t read(std::uint8_t* d, std::size_t n) override { return port_->read(d, n); }
+    bool purge(unsigned flags) override { return port_->purge(flags); }
+    bool modemStatus(std::uint32_t& status) override { return port_->modemStatus(status); }
+    bool setDtr(bool on) override { return port_->setDtr(on); }
+
+private:
+    std::unique_ptr<SerialPort> port_;
+    int divisor_;
+};
+
+inline PortOpener quickTimeouts(PortOpener opener, int divisor = kTimeoutDivisor) {
+    return [opener = std::move(opener), divisor](const std::string& name) {
+        OpenedPort opened = opener(name);
+        if (opened.port)
+            opened.port = std::make_unique<QuickTimeoutsPort>(std::move(opened.port), divisor);
+        return opened;
+    };
+}
+
 class LinkTest : public ::testing::Test {
 protected:
     // Makes the programmer; call before channel() when the options matter.

@@ -278,14 +278,14 @@ INSTANTIATE_TEST_SUITE_P(
                   [](ProgramSequence&, sim::SimOptions& o) {
                       o.faults.replyFaults = {{0x02, 3, 1, sim::ReplyFault::Truncate}};
                   },
-                  {}, {infoLine("Linking Device ..."), errorLine("PC too Programmer Communication Error.")}, 1},
+                  {}, {infoLine("Linking Device ..."), errorLine("Receiver TimeOut Error.")}, 1},
         FaultCase{"InterfaceUnanswered",
                   [](ProgramSequence&, sim::SimOptions& o) {
                       o.faults.replyFaults = {{0x07, 1, 0, sim::ReplyFault::Truncate}};
                   },
                   {}, {infoLine("Linking Device ..."), infoLine(kProgramInProgress),
                        infoLine("EEPROM  Program Verify selected."),
-                       errorLine("PC too Programmer Communication Error.")}, 1},
+                       errorLine("Receiver TimeOut Error.")}, 1},
         FaultCase{"OvercurrentOnTheFirstBlock",
                   [](ProgramSequence&, sim::SimOptions& o) { o.faults.statusForCommand = statusAt(12, 3); },
                   {}, kLinkedRun + Lines{errorLine("Error: Overcurrent protection")}, 1},
@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The cable is pulled in the middle of the first block.
         FaultCase{"DsrLostMidBlock",
                   [](ProgramSequence&, sim::SimOptions& o) { o.faults.dsrDropAfterBytes = 100; },
-                  {}, kLinkedRun + Lines{errorLine("PC too Programmer Communication Error.")}, 1}),
+                  {}, kLinkedRun + Lines{errorLine("Transmitter TimeOut Error.")}, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramSequence, NoDeviceSelected) {

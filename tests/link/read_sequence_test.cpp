@@ -245,15 +245,23 @@ INSTANTIATE_TEST_SUITE_P(
                   [](sim::SimOptions& o) {
                       o.faults.replyFaults = {{0x10, 1, 1, sim::ReplyFault::Truncate}};
                   },
-                  {errorLine("PC too Programmer Communication Error.")}, true, 0xB7FF, false},
+                  {errorLine("Receiver TimeOut Error.")}, true, 0xB7FF, false},
         ReadFault{"RomBlockTimesOut",
                   [](sim::SimOptions& o) {
                       o.faults.replyFaults = {{0x11, 5, 100, sim::ReplyFault::Truncate}};
                   },
-                  {errorLine("PC too Programmer Communication Error.")}, true, 0xB7FF, true},
+                  {errorLine("Receiver TimeOut Error.")}, true, 0xB7FF, true},
+        // The pattern puts block B680's check byte (BF) at B726: with that byte lost, the
+        // bytes of block B700 that came, and the old check byte behind them, pass the sum
+        // check.
+        ReadFault{"BlockLostTheByteThatMatchesTheOldCheck",
+                  [](sim::SimOptions& o) {
+                      o.faults.replyFaults = {{0x11, 3, 0x26, sim::ReplyFault::Drop}};
+                  },
+                  {errorLine("Receiver TimeOut Error.")}, true, 0xB6FF, false},
         ReadFault{"DsrLostInTheEeprom",
                   [](sim::SimOptions& o) { o.faults.dsrDropAfterBytes = 30; },
-                  {errorLine("PC too Programmer Communication Error.")}, true, 0xB67F, false}),
+                  {errorLine("Receiver TimeOut Error.")}, true, 0xB67F, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReadSequence, AStopInTheEepromStillReadsTheConfigRegister) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "recording_host.h"
 #include "core/device/device_image_reset.h"
 #include "core/device/device_read.h"
 #include "core/device/device_write.h"
@@ -19,62 +20,6 @@
 #include "link_fixture.h"
 
 namespace jqz::test {
-
-class RecordingHost : public SequenceHost {
-public:
-    RecordingHost() {
-        gaugeModel.setChangeHandler([this](int maximum, int position) {
-            std::lock_guard lock(mutex_);
-            gaugeChanges_.emplace_back(maximum, position);
-        });
-    }
-    ~RecordingHost() override { gaugeModel.setChangeHandler({}); }
-
-    COM* connection() override { return com.get(); }
-    const SequenceOptions& options() override { return opts; }
-    const SupportedDeviceList& devices() override { return deviceList; }
-    MemoryImage& image() override { return model.image; }
-    LogSink& log() override { return logModel; }
-    ProgressGauge& gauge() override { return gaugeModel; }
-    void SequenceEnded(SequenceKind kind) override {
-        // Where the gauge stood when the run said it was over (read before taking the lock
-        // that the gauge's own handler takes).
-        const int gauge = gaugeModel.position();
-        std::lock_guard lock(mutex_);
-        ++ended_[kind];
-        endedAtGauge_ = gauge;
-    }
-
-    int ended(SequenceKind kind) {
-        std::lock_guard lock(mutex_);
-        return ended_[kind];
-    }
-    int endedAtGauge() {
-        std::lock_guard lock(mutex_);
-        return endedAtGauge_;
-    }
-    std::vector<std::pair<int, int>> gaugeChanges() {
-        std::lock_guard lock(mutex_);
-        return gaugeChanges_;
-    }
-    void clearGauge() {
-        std::lock_guard lock(mutex_);
-        gaugeChanges_.clear();
-    }
-
-    std::unique_ptr<COM> com;
-    SequenceOptions opts;
-    SupportedDeviceList deviceList{""};
-    HexEditModel model;
-    LogModel logModel;
-    ProgressGauge gaugeModel;
-
-private:
-    std::mutex mutex_;
-    std::map<SequenceKind, int> ended_;
-    int endedAtGauge_ = -1;
-    std::vector<std::pair<int, int>> gaugeChanges_;
-};
 
 // The request bytes the PC sends for each command, status requests included.
 namespace req {

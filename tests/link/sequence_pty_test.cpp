@@ -20,8 +20,8 @@ public:
         ASSERT_TRUE(server_->open(error)) << error;
         server_->start();
     }
-    void connectPty(int rate = 57600) {
-        host.com = std::make_unique<COM>(server_->path(), rate, OpenSystemPort);
+    void connectPty(int rate = 57600, PortOpener opener = OpenSystemPort) {
+        host.com = std::make_unique<COM>(server_->path(), rate, opener);
         ASSERT_TRUE(host.com->Connected) << host.com->ResultText;
         programmer().clearWire();
     }
@@ -86,6 +86,54 @@ TEST_F(SequencePty, AProgrammingErrorOnOneBlockIsPassedOver) {
     EXPECT_EQ(log().back(), errorLine(kProgrammingError));
     EXPECT_EQ(fromPc(), req::cat({linkBytes(), eepromBlocks(true), req::powerOff()}));
 }
+
+// Reply faults on the wire: the run ends with the line of the fault and the block that
+// came short or spoiled never reaches the image. Block B680 carries block B600's check byte
+// at 0x26, so with that byte lost the old check byte would pass what came.
+struct PtyFault {
+    const char* name;
+    sim::ReplyFault fault;
+    const char* line;
+};
+
+class SequencePtyFaults : public SequencePty, public ::testing::WithParamInterface<PtyFault> {};
+
+TEST_P(SequencePtyFaults, BlockRepliesThatCameWrongNeverReachTheImage) {
+    sim::SimOptions o;
+    o.faults.replyFaults = {GetParam().fault};
+    serve(o);
+    selectDevice(kE9);
+    host.opts.ReadEepromOn = true;
+    programmer().with([](sim::ProgrammerModel& m) {
+        sim::TargetMcu* t = m.target(7);
+        unsigned sum = 0;
+        for (int a = kEeprom; a < kEeprom + 128; ++a) sum += t->memory[a] = static_cast<std::uint8_t>(a * 3);
+        for (int a = kEeprom + 128; a < kEeprom + 256; ++a) t->memory[a] = static_cast<std::uint8_t>(a * 11);
+        t->memory[kEeprom + 128 + 0x26] = static_cast<std::uint8_t>(~sum);
+        return 0;
+    });
+    const auto before = allData();
+    connectPty(57600, quickTimeouts(OpenSystemPort, 15));
+    EXPECT_EQ(runRead(), 1);
+    EXPECT_EQ(log().back(), errorLine(GetParam().line));
+    auto expected = before;
+    const auto first = targetData(kEeprom, kEeprom + 127);
+    std::copy(first.begin(), first.end(), expected.begin() + kEeprom);
+    EXPECT_EQ(allData(), expected);
+    EXPECT_EQ(fromPc(), req::cat({linkBytes(), req::readBlock(kEeprom),
+                                  Bytes{0x11, 0xB6, 0x80, 0xC9}}));
+    expectCommonEnd(SequenceKind::Read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wire, SequencePtyFaults,
+    ::testing::Values(
+        PtyFault{"LostTheByteThatMatchesTheOldCheck", {0x11, 2, 0x26, sim::ReplyFault::Drop},
+                 "Receiver TimeOut Error."},
+        PtyFault{"CutShort", {0x11, 2, 100, sim::ReplyFault::Truncate}, "Receiver TimeOut Error."},
+        PtyFault{"CorruptedByte", {0x11, 2, 5, sim::ReplyFault::Corrupt},
+                 "PC too Programmer Communication Error."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SequencePty, TheCablePulledDuringTheIdentification) {
     sim::SimOptions o;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -68,14 +69,22 @@ std::string Utf8Name(const std::filesystem::path& path) { return Utf8FromWide(pa
 
 bool FolderIsWritable(const std::string& folder) {
     // Folder attributes say nothing about the right to create files: try it.
-    std::wstring probe = WideFromUtf8(folder.empty() ? std::string(".") : folder);
-    if (probe.back() != L'\\' && probe.back() != L'/') probe += L'\\';
-    probe += L"jqz6811-" + std::to_wstring(::GetCurrentProcessId()) + L".probe";
-    const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    ::CloseHandle(h);
-    return true;
+    static std::atomic<unsigned> serial{0};
+    std::wstring base = WideFromUtf8(folder.empty() ? std::string(".") : folder);
+    if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
+    base += L"jqz6811-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring probe = base + std::to_wstring(serial++) + L".probe";
+        const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h);
+            ::DeleteFileW(probe.c_str());
+            return true;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
 }
 
 std::string ExecutableFolder() {

@@ -58,6 +58,7 @@ void hupdatTh::transfer() {
         std::copy_n(image_.begin() + static_cast<std::ptrdiff_t>(p), kFirmwareBlockSize,
                     frame.begin() + 1);
         p += kFirmwareBlockSize;
+        channel->PurgeInput();
         channel->WriteBytes(frame.data(), frame.size());
         if (std::string error = channel->TakeLastError(); !error.empty()) {
             log.AddLogLine(error, LogError);

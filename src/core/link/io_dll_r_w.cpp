@@ -93,11 +93,7 @@ void IO_DLL_R_W::SetTimeouts(int seconds) {
     timeouts_ = t;
 }
 
-void IO_DLL_R_W::WriteBytes(const std::uint8_t* buffer, std::size_t count) {
-    (void)transmit(buffer, count);
-}
-
-bool IO_DLL_R_W::transmit(const std::uint8_t* buffer, std::size_t count) {
+bool IO_DLL_R_W::WriteBytes(const std::uint8_t* buffer, std::size_t count) {
     const std::size_t written = port_ ? port_->write(buffer, count) : 0;
     if (written == count) return true;
     if (port_) {
@@ -108,15 +104,20 @@ bool IO_DLL_R_W::transmit(const std::uint8_t* buffer, std::size_t count) {
     return false;
 }
 
-void IO_DLL_R_W::ReadBytes(std::uint8_t* buffer, std::size_t count) {
+bool IO_DLL_R_W::ReadBytes(std::uint8_t* buffer, std::size_t count) {
     const std::size_t got = port_ ? port_->read(buffer, count) : 0;
-    if (got != count) {
-        if (port_) {
-            port_->purge(PURGE_TXABORT);
-            port_->purge(PURGE_TXCLEAR);
-        }
-        lastError_ = kReceiverTimeOut;
+    if (got == count) return true;
+    if (port_) {
+        port_->purge(PURGE_TXABORT);
+        port_->purge(PURGE_TXCLEAR);
     }
+    lastError_ = kReceiverTimeOut;
+    return false;
+}
+
+void IO_DLL_R_W::PurgeInput() {
+    // A purge that fails leaves what is there; the reply checks still stand guard.
+    if (port_) (void)port_->purge(PURGE_RXCLEAR);
 }
 
 std::string IO_DLL_R_W::TakeLastError() {

@@ -65,9 +65,15 @@ public:
     int openError() const { return openError_; }
 
     void SetTimeouts(int seconds);
-    void WriteBytes(const std::uint8_t* buffer, std::size_t count);
-    // Bytes not received leave the rest of the buffer unchanged.
-    void ReadBytes(std::uint8_t* buffer, std::size_t count);
+    // True when all count bytes went out; otherwise "Transmitter TimeOut Error." is recorded.
+    bool WriteBytes(const std::uint8_t* buffer, std::size_t count);
+    // True when all count bytes arrived; otherwise "Receiver TimeOut Error." is recorded and
+    // the bytes not received leave the rest of the buffer unchanged (so it may still hold an
+    // earlier reply: a caller never looks at it after a false).
+    bool ReadBytes(std::uint8_t* buffer, std::size_t count);
+    // Discards whatever has arrived and not been read: a late answer to an earlier request
+    // is never taken for the answer to the next one. Every command starts with it.
+    void PurgeInput();
     std::string TakeLastError();
     const std::string& LastError() const { return lastError_; }
     bool ProgrammerPresent();
@@ -77,7 +83,11 @@ public:
     void SetBaudRate(int rate);
     int baudRate() const { return settings_.baudRate; }
 
-    // The programmer's command set.
+    // The programmer's command set. A request that does not go out whole, or a reply that
+    // does not arrive in full, ends its command at once with the channel's time-out text
+    // ("Transmitter TimeOut Error." / "Receiver TimeOut Error."): no check is made on a
+    // partial reply and no status is asked for afterwards, so nothing clears that text and
+    // a partial reply's bytes are never handed on as data.
     void SelectDeviceType(std::uint8_t type);
     void ReadStatus();
     void ReadPinTesterReport();
@@ -101,7 +111,12 @@ public:
     void LinkDevice();
 
 private:
-    bool transmit(const std::uint8_t* buffer, std::size_t count);
+    // Sets the command's time-out and clears the input before its request.
+    void beginCommand(int seconds);
+    // Writes the request, then reads a reply of replyCount bytes; false as WriteBytes and
+    // ReadBytes say.
+    bool exchange(const std::uint8_t* request, std::size_t count, std::uint8_t* reply,
+                  std::size_t replyCount);
     void writeThenStatus(const std::uint8_t* request, std::size_t count);
     void writeByteWise(const std::uint8_t* request, std::size_t count);
 

@@ -35,6 +35,11 @@ int remainingMs(long long deadline) {
 
 void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// A pseudo-terminal has no DTR line. The other side (in packet mode) sees an input flush,
+// and the virtual programmer takes that for DTR going down, which restarts it. Purges of
+// the input are therefore done without a flush on a pseudo-terminal (see clearInput).
+void showDtrDropOnPseudoTerminal(int fd) { (void)::tcflush(fd, TCIFLUSH); }
+
 // How long one wait may last before the modem lines are looked at again.
 constexpr int kLineCheckMs = 10;
 
@@ -82,10 +87,13 @@ OpenedPort PosixSerialPort::Open(const std::string& path) {
     struct stat st {};
     const bool pseudo = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
                         major(st.st_rdev) <= 143;
+    // DTR comes up as the port opens, after being down while it was closed.
+    if (pseudo) showDtrDropOnPseudoTerminal(fd);
     return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo)), 0};
 }
 
 PosixSerialPort::~PosixSerialPort() {
+    if (pseudo_) showDtrDropOnPseudoTerminal(fd_);  // DTR falls as the port closes
     // The exclusive flag stays on the terminal while anyone else holds it open.
     (void)::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
@@ -223,14 +231,33 @@ std::size_t PosixSerialPort::read(std::uint8_t* data, std::size_t count) {
     return got;
 }
 
+bool PosixSerialPort::clearInput() {
+    if (!pseudo_) return ::tcflush(fd_, TCIFLUSH) == 0;
+    std::uint8_t sink[256];
+    for (;;) {
+        const ssize_t n = ::read(fd_, sink, sizeof sink);
+        if (n > 0) continue;
+        // Nothing more (EAGAIN), or the other side hung up (EIO): nothing is left either way.
+        return n == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EIO;
+    }
+}
+
 bool PosixSerialPort::purge(unsigned flags) {
     bool ok = true;
-    if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) ok = ::tcflush(fd_, TCIFLUSH) == 0 && ok;
+    if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) ok = clearInput() && ok;
     if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) ok = ::tcflush(fd_, TCOFLUSH) == 0 && ok;
     return ok;
 }
 
 bool PosixSerialPort::modemStatus(std::uint32_t& status) {
+    if (!readLines(status)) return false;
+    // DSR sensitivity: what came in while DSR is off is dropped, whenever that is seen, so
+    // that it is not read once DSR is back.
+    if (!(status & MS_DSR_ON) && dsrSensitivity_) (void)clearInput();
+    return true;
+}
+
+bool PosixSerialPort::readLines(std::uint32_t& status) {
     if (pseudo_) {
         pollfd p{fd_, 0, 0};
         if (::poll(&p, 1, 0) < 0) return false;
@@ -248,7 +275,10 @@ bool PosixSerialPort::modemStatus(std::uint32_t& status) {
 }
 
 bool PosixSerialPort::setDtr(bool on) {
-    if (pseudo_) return true;
+    if (pseudo_) {
+        if (!on) showDtrDropOnPseudoTerminal(fd_);
+        return true;
+    }
     int dtr = TIOCM_DTR;
     return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &dtr) == 0;
 }

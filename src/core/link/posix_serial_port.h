@@ -5,7 +5,8 @@
 // time-out), DSR sensitivity (bytes received while DSR is off are dropped), one total
 // time-out per call (a poll loop against one deadline), exclusive use (TIOCEXCL and flock).
 // Pseudo-terminals have no modem lines: on one, DSR counts as on while the other side holds
-// it open, and DTR changes do nothing.
+// it open, and DTR going down (also at opening and closing) is shown to the other side as an
+// input flush, so input purges there read the input away instead of flushing it.
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -36,6 +37,9 @@ public:
 private:
     PosixSerialPort(int fd, bool pseudo) : fd_(fd), pseudo_(pseudo) {}
     bool dsrOn();
+    // The modem lines as they are, without the DSR sensitivity's purge.
+    bool readLines(std::uint32_t& status);
+    bool clearInput();
     bool waitDrained(long long deadlineMs);
 
     int fd_;

@@ -76,11 +76,20 @@ std::uint8_t ProgrammerBaudCode(int rate) {
     }
 }
 
+void IO_DLL_R_W::beginCommand(int seconds) {
+    SetTimeouts(seconds);
+    PurgeInput();
+}
+
+bool IO_DLL_R_W::exchange(const std::uint8_t* request, std::size_t count, std::uint8_t* reply,
+                          std::size_t replyCount) {
+    return WriteBytes(request, count) && ReadBytes(reply, replyCount);
+}
+
 void IO_DLL_R_W::ReadStatus() {
     const std::uint8_t request = 0x02;
-    WriteBytes(&request, 1);
     std::uint8_t reply[2] = {0, 0};
-    ReadBytes(reply, 2);
+    if (!exchange(&request, 1, reply, 2)) return;
     if (reply[0] != inv(reply[1])) {
         lastError_ = kCommunicationError;
         return;
@@ -95,9 +104,8 @@ void IO_DLL_R_W::ReadStatus() {
 
 void IO_DLL_R_W::ReadPinTesterReport() {
     const std::uint8_t request = 0x03;
-    WriteBytes(&request, 1);
     std::uint8_t reply[3] = {0, 0, 0};
-    ReadBytes(reply, 3);
+    if (!exchange(&request, 1, reply, 3)) return;
     if (reply[2] != inv(reply[0] + reply[1])) {
         lastError_ = kCommunicationError;
         return;
@@ -109,21 +117,22 @@ void IO_DLL_R_W::ReadPinTesterReport() {
         lastError_ = "Unknoun Pin Tester Error";
 }
 
+// The status request follows only a request that went out whole: the programmer takes the
+// rest of a cut request for its own, and an old status would only hide the failure.
 void IO_DLL_R_W::writeThenStatus(const std::uint8_t* request, std::size_t count) {
-    WriteBytes(request, count);
-    ReadStatus();
+    if (WriteBytes(request, count)) ReadStatus();
 }
 
-// One write per byte, the check byte last. Once a byte could not go out, the rest of the
-// request is not sent: each further byte would only wait out its own time-out.
+// One write per byte, the check byte last. Once a byte could not go out, the command ends:
+// each further byte would only wait out its own time-out.
 void IO_DLL_R_W::writeByteWise(const std::uint8_t* request, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
-        if (!transmit(request + i, 1)) break;
+        if (!WriteBytes(request + i, 1)) return;
     ReadStatus();
 }
 
 void IO_DLL_R_W::SelectDeviceType(std::uint8_t type) {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[3] = {0x01, type, inv(type)};
     writeThenStatus(request, 3);
 }
@@ -131,37 +140,36 @@ void IO_DLL_R_W::SelectDeviceType(std::uint8_t type) {
 void IO_DLL_R_W::SetProgrammerBaud(int rate) {
     const std::uint8_t k = ProgrammerBaudCode(rate);
     if (k == 0) return;
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[3] = {0x04, k, inv(k)};
     WriteBytes(request, 3);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     SetBaudRate(rate);
 }
 
+// Mode and identification carry no check: a reply that did not arrive in full gives an
+// empty text.
 std::string IO_DLL_R_W::ReadMode() {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request = 0x05;
-    WriteBytes(&request, 1);
     std::uint8_t reply[8] = {};
-    ReadBytes(reply, 8);
+    if (!exchange(&request, 1, reply, 8)) return {};
     return std::string(reinterpret_cast<const char*>(reply), 7);
 }
 
 std::string IO_DLL_R_W::ReadIdentification() {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request = 0x06;
-    WriteBytes(&request, 1);
     std::uint8_t reply[31] = {};
-    ReadBytes(reply, 31);
+    if (!exchange(&request, 1, reply, 31)) return {};
     return std::string(reinterpret_cast<const char*>(reply), 30);
 }
 
 std::string IO_DLL_R_W::ReadInterface() {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request = 0x07;
-    WriteBytes(&request, 1);
     std::uint8_t reply = 0;
-    ReadBytes(&reply, 1);
+    if (!exchange(&request, 1, &reply, 1)) return {};
     switch (reply) {
         case 0xA5: return kInCircuitInterface;
         case 0xAA: return std::string(kOnBoardInterface) + "Device not Secured.";
@@ -171,23 +179,22 @@ std::string IO_DLL_R_W::ReadInterface() {
 }
 
 void IO_DLL_R_W::SetPinTesterOptions(std::uint8_t flags) {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[3] = {0x08, flags, inv(flags)};
     writeThenStatus(request, 3);
 }
 
 void IO_DLL_R_W::PowerOff() {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[11] = {0x09, 'P', 'O', 'W', 'E', 'R', ' ', 'O', 'F', 'F', 0x00};
     writeThenStatus(request, sizeof request);
 }
 
 std::uint8_t IO_DLL_R_W::ReadByte(int address) {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[4] = {0x10, hi(address), lo(address), inv(hi(address) + lo(address))};
-    WriteBytes(request, 4);
     std::uint8_t reply[2] = {0, 0};
-    ReadBytes(reply, 2);
+    if (!exchange(request, 4, reply, 2)) return 0;
     if (reply[0] != inv(reply[1])) {
         lastError_ = kCommunicationError;
         return 0;
@@ -197,13 +204,14 @@ std::uint8_t IO_DLL_R_W::ReadByte(int address) {
 }
 
 void IO_DLL_R_W::ReadBlock(int address, std::uint8_t* buffer) {
-    SetTimeouts(kLongTimeout);
+    beginCommand(kLongTimeout);
     buffer[0] = 0x11;
     buffer[1] = hi(address);
     buffer[2] = lo(address);
     buffer[3] = inv(buffer[1] + buffer[2]);
-    WriteBytes(buffer, 4);
-    ReadBytes(buffer, 129);
+    // A short reply leaves older bytes in the buffer (the last block's check byte among
+    // them), which must not be checked as if they had come now.
+    if (!exchange(buffer, 4, buffer, 129)) return;
     unsigned sum = 0;
     for (int i = 0; i < 128; ++i) sum += buffer[i];
     if (buffer[128] != inv(sum)) {
@@ -214,14 +222,14 @@ void IO_DLL_R_W::ReadBlock(int address, std::uint8_t* buffer) {
 }
 
 void IO_DLL_R_W::WriteByte(int address, std::uint8_t value) {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[5] = {0x12, hi(address), lo(address), value,
                                      inv(hi(address) + lo(address) + value)};
     writeByteWise(request, 5);
 }
 
 void IO_DLL_R_W::WriteBlock(int address, const std::uint8_t* data) {
-    SetTimeouts(kLongTimeout);
+    beginCommand(kLongTimeout);
     std::uint8_t request[132];
     request[0] = 0x13;
     request[1] = hi(address);
@@ -236,18 +244,17 @@ void IO_DLL_R_W::WriteBlock(int address, const std::uint8_t* data) {
 }
 
 void IO_DLL_R_W::EraseEeprom() {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request[15] = {0x14, 'E', 'R', 'A', 'S', 'E', ' ', 'E',
                                       'N',  'A', 'B', 'L', 'E', 'D', 0x00};
     writeThenStatus(request, sizeof request);
 }
 
 std::string IO_DLL_R_W::ReadDeviceId() {
-    SetTimeouts(kShortTimeout);
+    beginCommand(kShortTimeout);
     const std::uint8_t request = 0x15;
-    WriteBytes(&request, 1);
     std::uint8_t reply[3] = {0, 0, 0};
-    ReadBytes(reply, 3);
+    if (!exchange(&request, 1, reply, 3)) return {};
     if (reply[2] != inv(reply[0] + reply[1])) {
         lastError_ = kCommunicationError;
         return {};
@@ -257,7 +264,7 @@ std::string IO_DLL_R_W::ReadDeviceId() {
 }
 
 void IO_DLL_R_W::LinkDevice() {
-    SetTimeouts(kLongTimeout);
+    beginCommand(kLongTimeout);
     const std::uint8_t request[2] = {0x16, 0xE9};
     writeThenStatus(request, 2);
 }

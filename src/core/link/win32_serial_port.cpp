@@ -111,10 +111,22 @@ OpenedPort Win32SerialPort::Open(const std::string& name) {
         ::CloseHandle(handle);
         return {nullptr, ErrnoOfPortError(error == 0 ? 1 : error)};
     }
-    return {std::unique_ptr<SerialPort>(new Win32SerialPort(handle)), 0};
+    DWORD lines = 0;
+    const bool noModemLines = !::GetCommModemStatus(handle, &lines) &&
+                              ::GetLastError() == kWin32ErrorNotSupported;
+    auto* port = new Win32SerialPort(handle, noModemLines);
+    port->showDtrDrop();  // DTR comes up as the port opens, after being down while closed
+    return {std::unique_ptr<SerialPort>(port), 0};
 }
 
-Win32SerialPort::~Win32SerialPort() { ::CloseHandle(h(handle_)); }
+Win32SerialPort::~Win32SerialPort() {
+    showDtrDrop();  // DTR falls as the port closes
+    ::CloseHandle(h(handle_));
+}
+
+void Win32SerialPort::showDtrDrop() {
+    if (noModemLines_) (void)::PurgeComm(h(handle_), PURGE_RXCLEAR);
+}
 
 bool Win32SerialPort::getSettings(LineSettings& settings) {
     DCB dcb{};
@@ -177,20 +189,32 @@ bool Win32SerialPort::setSettings(const LineSettings& settings) {
     return true;
 }
 
-bool Win32SerialPort::setTimeouts(const PortTimeouts& timeouts) {
-    if (timeouts.readTotalMs < 0 || timeouts.writeTotalMs < 0) return false;
+bool Win32SerialPort::applyTimeouts(int readTotalMs, int writeTotalMs) {
     COMMTIMEOUTS t{};
-    if (timeouts.readTotalMs == 0) {
+    if (readTotalMs == 0) {
         t.ReadIntervalTimeout = MAXDWORD;  // return at once with what is there
     } else {
-        t.ReadTotalTimeoutConstant = static_cast<DWORD>(timeouts.readTotalMs);
+        t.ReadTotalTimeoutConstant = static_cast<DWORD>(readTotalMs);
     }
     // A write time-out of 0 would mean none at all: the shortest one stands for it.
-    t.WriteTotalTimeoutConstant = static_cast<DWORD>(std::max(1, timeouts.writeTotalMs));
-    if (!::SetCommTimeouts(h(handle_), &t)) return false;
+    t.WriteTotalTimeoutConstant = static_cast<DWORD>(std::max(1, writeTotalMs));
+    return ::SetCommTimeouts(h(handle_), &t) != 0;
+}
+
+bool Win32SerialPort::setTimeouts(const PortTimeouts& timeouts) {
+    if (timeouts.readTotalMs < 0 || timeouts.writeTotalMs < 0) return false;
+    if (!applyTimeouts(timeouts.readTotalMs, timeouts.writeTotalMs)) return false;
     readTotalMs_ = timeouts.readTotalMs;
     writeTotalMs_ = timeouts.writeTotalMs;
     return true;
+}
+
+bool Win32SerialPort::readInputAway() {
+    if (!applyTimeouts(0, writeTotalMs_)) return false;
+    std::uint8_t sink[256];
+    while (transfer(true, sink, sizeof sink, 0) > 0) {
+    }
+    return applyTimeouts(readTotalMs_, writeTotalMs_);
 }
 
 std::size_t Win32SerialPort::transfer(bool reading, std::uint8_t* data, std::size_t count,
@@ -230,7 +254,12 @@ std::size_t Win32SerialPort::read(std::uint8_t* data, std::size_t count) {
 
 bool Win32SerialPort::purge(unsigned flags) {
     // The flags have the values of the Win32 API.
-    return ::PurgeComm(h(handle_), flags) != 0;
+    if (!noModemLines_) return ::PurgeComm(h(handle_), flags) != 0;
+    const unsigned input = PURGE_RXABORT | PURGE_RXCLEAR;
+    bool ok = true;
+    if (flags & ~input) ok = ::PurgeComm(h(handle_), flags & ~input) != 0;
+    if (flags & input) ok = readInputAway() && ok;
+    return ok;
 }
 
 bool Win32SerialPort::modemStatus(std::uint32_t& status) {
@@ -240,8 +269,11 @@ bool Win32SerialPort::modemStatus(std::uint32_t& status) {
 }
 
 bool Win32SerialPort::setDtr(bool on) {
-    if (::EscapeCommFunction(h(handle_), on ? SETDTR : CLRDTR)) return true;
-    return ::GetLastError() == kWin32ErrorNotSupported;  // no modem lines: nothing to change
+    if (noModemLines_) {
+        if (!on) showDtrDrop();
+        return true;
+    }
+    return ::EscapeCommFunction(h(handle_), on ? SETDTR : CLRDTR) != 0;
 }
 
 std::vector<std::string> Win32PortCandidates() {

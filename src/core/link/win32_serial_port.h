@@ -10,8 +10,9 @@
 // Ports without modem lines: some drivers (Wine on a pseudo-terminal, some virtual and
 // Bluetooth ports) fail GetCommModemStatus with ERROR_NOT_SUPPORTED. On such a port DSR and
 // CTS count as on while the port is open and the far end has not hung up (a read or write
-// that fails with a device error), as on a pseudo-terminal under POSIX; DTR changes that the
-// driver refuses the same way do nothing.
+// that fails with a device error), as on a pseudo-terminal under POSIX. As there, DTR going
+// down (opening, the reset pulse, closing) is shown as a purge of the input, and input purges
+// read the input away instead, so that the far end sees a purge only for a DTR drop.
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -61,10 +62,16 @@ public:
     bool setDtr(bool on) override;
 
 private:
-    explicit Win32SerialPort(void* handle) : handle_(handle) {}
+    Win32SerialPort(void* handle, bool noModemLines)
+        : handle_(handle), noModemLines_(noModemLines) {}
     std::size_t transfer(bool reading, std::uint8_t* data, std::size_t count, int totalMs);
+    bool applyTimeouts(int readTotalMs, int writeTotalMs);
+    // Reads whatever has arrived, and throws it away.
+    bool readInputAway();
+    void showDtrDrop();
 
     void* handle_;
+    const bool noModemLines_;
     std::atomic<int> readTotalMs_{0};
     std::atomic<int> writeTotalMs_{0};
     std::atomic<bool> hungUp_{false};
