@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
   xvfb xauth fonts-dejavu-core ccache
-  g++-mingw-w64-x86-64-posix googletest wine64 wine zip
+  g++-mingw-w64-x86-64-posix googletest wine64 wine
 )
 missing=()
 for p in "${packages[@]}"; do
