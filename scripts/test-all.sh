@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything from scratch and runs every test: the normal build with all tests,
-# then the core and link tests under AddressSanitizer+UBSan and under ThreadSanitizer, then
-# the Windows build (MinGW-w64) of the core, the command-line program and their tests, run
-# under Wine, with the end-to-end run of jqz6811-cli.exe against the Linux simulator.
+# Builds everything from scratch and runs every test: the normal build with all tests (the
+# fault soak among them), then the core and link tests under AddressSanitizer+UBSan and,
+# with a short fault soak, under ThreadSanitizer, then the Windows build (MinGW-w64) of the
+# core, the command-line program and their tests, run under Wine, with the end-to-end run of
+# jqz6811-cli.exe against the Linux simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -29,7 +30,9 @@ run_suite() { # dir label-regex cmake-args...
 mkdir -p build
 run_suite build ""
 run_suite build-asan "core|link" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address,undefined
-TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=thread
+# The fault soak (label soak) runs with its modest default count in the normal build, and a
+# shorter one under ThreadSanitizer, where the sequences' threads meet the link's.
+JQZ_SOAK_RUNS=15 TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link|soak" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=thread
 # Lean: optimised a little, no debug information; the Wine prefix is made once, on first use.
 start=$SECONDS
 run_suite build-windows "" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

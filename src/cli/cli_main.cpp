@@ -23,7 +23,14 @@ namespace {
 
 std::atomic<bool> gStop{false};
 
-extern "C" void onInterrupt(int) { gStop.store(true); }
+// The first Ctrl+C stops the run as the stop button would; a second one exits at once.
+extern "C" void onInterrupt(int) {
+    if (gStop.exchange(true)) {
+        static const char kLine[] = "\nStopped again: exiting at once.\n";
+        (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+        ::_exit(130);
+    }
+}
 
 std::string programFolder() {
     const std::string folder = jqz::ExecutableFolder();

@@ -72,10 +72,7 @@ public:
         const bool timing = s_->model.options().timing;
         std::size_t sent = 0;
         for (; sent < count; ++sent) {
-            if (s_->settings.outxDsrFlow) {
-                s_->changed.wait_until(lock, atUs(deadline), [&] { return s_->model.dsr(); });
-                if (!s_->model.dsr()) break;
-            }
+            if (s_->settings.outxDsrFlow && !waitForDsr(lock, deadline)) break;
             const int rate = s_->settings.baudRate;
             // Timing model: the port's buffer takes the byte at once and the line sends it as
             // soon as it is free, so bytes written one after the other go out back to back;
@@ -111,6 +108,7 @@ public:
         std::unique_lock lock(s_->mutex);
         const long long deadline = nowUs() + 1000LL * s_->timeouts.readTotalMs / s_->timeoutDivisor;
         std::size_t got = 0;
+        long long cameAt = nowUs();
         for (;;) {
             const long long now = nowUs();
             while (got < count && !s_->toPc.empty() && s_->toPc.front().first <= now) {
@@ -118,15 +116,18 @@ public:
                 s_->toPc.pop_front();
                 if (s_->settings.dsrSensitivity && !s_->model.dsr()) continue;
                 data[got++] = b;
+                cameAt = now;
             }
-            if (got == count || now >= deadline) break;
+            if (got == count || now >= deadline || lost()) break;
+            if (stopRequested() && now - cameAt >= 1000LL * kStopSilenceMs) break;
             // Wake when the bytes still missing are all in (or the last one queued is), not
-            // once per byte.
+            // once per byte; while a stop flag is set, often enough to see it.
             long long wake = deadline;
             if (!s_->toPc.empty()) {
                 const std::size_t missing = std::min(count - got, s_->toPc.size());
                 wake = std::min(wake, s_->toPc[missing - 1].first);
             }
+            if (stopFlagSet_) wake = std::min(wake, now + kStopPollUs);
             s_->changed.wait_until(lock, atUs(wake));
         }
         return got;
@@ -144,6 +145,7 @@ public:
         std::lock_guard lock(s_->mutex);
         if (s_->faults.failModemStatus) return false;
         status = MS_CTS_ON | (s_->model.dsr() ? MS_DSR_ON : 0);
+        if (s_->model.dsr()) dsrSeenOn_ = true;
         // DSR sensitivity: once DSR is seen off, what came in is dropped.
         if (!s_->model.dsr() && s_->settings.dsrSensitivity) s_->toPc.clear();
         return true;
@@ -165,9 +167,36 @@ public:
         return true;
     }
 
+    void setStopFlag(const std::atomic<bool>* flag) override {
+        SerialPort::setStopFlag(flag);
+        stopFlagSet_ = flag != nullptr;
+    }
+
 private:
+    static constexpr long long kStopPollUs = 10'000;
+
+    // DSR is off after having been seen on: the programmer went away. Under the lock.
+    bool lost() const { return !s_->model.dsr() && dsrSeenOn_; }
+
+    // DSR output flow control: waits until DSR is on; false when the write is to end
+    // instead (time-out, programmer lost, or a stop with the write held back too long).
+    bool waitForDsr(std::unique_lock<std::mutex>& lock, long long deadline) {
+        const long long since = nowUs();
+        while (!s_->model.dsr()) {
+            const long long now = nowUs();
+            if (now >= deadline || lost()) return false;
+            if (stopRequested() && now - since >= 1000LL * kStopSilenceMs) return false;
+            long long wake = deadline;
+            if (stopFlagSet_) wake = std::min(wake, now + kStopPollUs);
+            s_->changed.wait_until(lock, atUs(wake));
+        }
+        return true;
+    }
+
     std::shared_ptr<VirtualProgrammer::State> s_;
     long long dtrOffAt_ = -1;
+    bool dsrSeenOn_ = false;    // under the lock
+    bool stopFlagSet_ = false;  // set before the port is used
 };
 
 }  // namespace

@@ -88,6 +88,7 @@ done <<'FAULTS'
 --drop 06:3:0|error: Receiver TimeOut Error.
 --truncate 06:3:5|error: Receiver TimeOut Error.
 --dsr-drop-after 40|error: Receiver TimeOut Error.
+--dsr-drop-after 40|error: The programmer was lost: its cable is out or it has no power.
 --drop 11:2:128|error: Receiver TimeOut Error.
 --corrupt 11:4:127|error: PC too Programmer Communication Error.
 --interface obp --secured --still-secured|error: Error: Device Still Secured
@@ -135,5 +136,33 @@ expect_rc 1 "interrupted read"
 expect_log "Read Sequence Interrupted."
 run detect
 expect_rc 0 "the port is free after Ctrl+C"
+
+# The programmer stops answering in the middle of a read (a block that never comes; its
+# time-out is 30 s): Ctrl+C ends the wait at once, and a second Ctrl+C during the stop ends
+# the program at once.
+start_sim --truncate 11:2:0
+"$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/hang.jef" > /dev/null 2> "$tmp/err" &
+clipid=$!
+for _ in $(seq 100); do grep -q "Read Sequence in Progress" "$tmp/err" && break; sleep 0.1; done
+sleep 0.5
+SECONDS=0
+kill -INT "$clipid"
+wait "$clipid"; rc=$?
+expect_rc 1 "a read stopped while it waits"
+[ "$SECONDS" -le 3 ] || fail "Ctrl+C took $SECONDS s to end the wait"
+expect_log "Read Sequence Interrupted."
+[ ! -e "$tmp/hang.jef" ] || fail "a stopped read must not write its file"
+
+start_sim --truncate 11:2:0
+"$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/hang.jef" > /dev/null 2> "$tmp/err" &
+clipid=$!
+for _ in $(seq 100); do grep -q "Read Sequence in Progress" "$tmp/err" && break; sleep 0.1; done
+sleep 0.5
+kill -INT "$clipid"
+sleep 0.05
+kill -INT "$clipid"
+wait "$clipid"; rc=$?
+expect_rc 130 "a second Ctrl+C"
+expect_log "Stopped again: exiting at once."
 
 echo "cli against the simulator: ok"

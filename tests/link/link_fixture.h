@@ -46,6 +46,7 @@ public:
     bool purge(unsigned flags) override { return port_->purge(flags); }
     bool modemStatus(std::uint32_t& status) override { return port_->modemStatus(status); }
     bool setDtr(bool on) override { return port_->setDtr(on); }
+    void setStopFlag(const std::atomic<bool>* flag) override { port_->setStopFlag(flag); }
 
 private:
     std::unique_ptr<SerialPort> port_;

@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The cable is pulled in the middle of the first block.
         FaultCase{"DsrLostMidBlock",
                   [](ProgramSequence&, sim::SimOptions& o) { o.faults.dsrDropAfterBytes = 100; },
-                  {}, kLinkedRun + Lines{errorLine("Transmitter TimeOut Error.")}, 1}),
+                  {}, kLinkedRun + Lines{errorLine("Transmitter TimeOut Error."), errorLine(kProgrammerLost)}, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramSequence, NoDeviceSelected) {

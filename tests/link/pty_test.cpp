@@ -1,6 +1,8 @@
 // The termios backend against the virtual programmer on a pseudo-terminal, and the program
 // jqz6811-sim.
+#include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -83,6 +85,41 @@ TEST_F(Pty, APortInUseDoesNotOpenTwice) {
     EXPECT_TRUE(PortOpens(server_->path()));
 }
 
+TEST_F(Pty, ClosingLeavesTheTerminalAsItWasFound) {
+    serve();
+    // A terminal in everyday use: line input with echo, 4800 baud.
+    const int fd = ::open(server_->path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios found{};
+    ASSERT_EQ(::tcgetattr(fd, &found), 0);
+    found.c_lflag |= ICANON | ECHO | ISIG;
+    found.c_iflag |= ICRNL;
+    found.c_oflag |= OPOST | ONLCR;
+    ::cfsetispeed(&found, B4800);
+    ::cfsetospeed(&found, B4800);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &found), 0);
+    ASSERT_EQ(::tcgetattr(fd, &found), 0);
+    {
+        COM com(server_->path(), 57600, OpenSystemPort);
+        ASSERT_TRUE(com.Connected) << com.ResultText;
+        termios during{};
+        ASSERT_EQ(::tcgetattr(fd, &during), 0);
+        EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
+        EXPECT_EQ(::cfgetospeed(&during), static_cast<speed_t>(B57600));
+    }
+    termios after{};
+    ASSERT_EQ(::tcgetattr(fd, &after), 0);
+    ::close(fd);
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
+    EXPECT_EQ(::cfgetispeed(&after), ::cfgetispeed(&found));
+    EXPECT_EQ(Bytes(std::begin(after.c_cc), std::end(after.c_cc)),
+              Bytes(std::begin(found.c_cc), std::end(found.c_cc)));
+}
+
 TEST_F(Pty, TimeOutsAreOneDeadlinePerCall) {
     sim::SimOptions o;
     o.faults.replyFaults = {{0x15, 1, 2, sim::ReplyFault::Truncate}};
@@ -121,7 +158,9 @@ TEST_F(Pty, HangingUpIsDsrOffForTheChannelAndTheWatcher) {
     EXPECT_EQ(channel.TakeLastError(), "");
 }
 
-TEST_F(Pty, WritesWaitForDsrAndGiveUpAtTheDeadline) {
+// The cable pulled: the line hangs up, and a write or a read on it ends at once instead of
+// waiting out its time-out.
+TEST_F(Pty, WritesAndReadsOnAHungUpLineEndAtOnce) {
     serve();
     auto opened = PosixSerialPort::Open(server_->path());
     ASSERT_NE(opened.port, nullptr);
@@ -131,7 +170,7 @@ TEST_F(Pty, WritesWaitForDsrAndGiveUpAtTheDeadline) {
     s.outxDsrFlow = true;
     s.dsrSensitivity = true;
     ASSERT_TRUE(port.setSettings(s));
-    ASSERT_TRUE(port.setTimeouts({100, 100}));
+    ASSERT_TRUE(port.setTimeouts({5000, 5000}));
     vp_->setDsr(false);
     ASSERT_TRUE(eventually([&] {
         std::uint32_t st = 0;
@@ -142,9 +181,7 @@ TEST_F(Pty, WritesWaitForDsrAndGiveUpAtTheDeadline) {
     EXPECT_EQ(port.write(&b, 1), 0u);
     std::uint8_t in = 0;
     EXPECT_EQ(port.read(&in, 1), 0u);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, std::chrono::milliseconds(190));
-    EXPECT_LT(took, std::chrono::milliseconds(600));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST_F(Pty, SettingsRoundTripAndUnknownRatesAreRefused) {

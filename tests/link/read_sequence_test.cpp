@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {errorLine("Receiver TimeOut Error.")}, true, 0xB6FF, false},
         ReadFault{"DsrLostInTheEeprom",
                   [](sim::SimOptions& o) { o.faults.dsrDropAfterBytes = 30; },
-                  {errorLine("Receiver TimeOut Error.")}, true, 0xB67F, false}),
+                  {errorLine("Receiver TimeOut Error."), errorLine(kProgrammerLost)}, true, 0xB67F, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReadSequence, AStopInTheEepromStillReadsTheConfigRegister) {
@@ -296,6 +296,28 @@ TEST_F(ReadSequence, AStopInTheRomLeavesTheBootRom) {
     EXPECT_EQ(log(), (linked("EPROM/ROM  BOOT ROM  selected.") + Lines{infoLine(kReadInterrupted)}));
     EXPECT_EQ(imageData(0xD000, 0xD17F), targetData(0xD000, 0xD17F));
     EXPECT_EQ(imageData(0xBF00, 0xBFFF), Bytes(256, 0xFF));
+}
+
+TEST_F(ReadSequence, AStopEndsTheWaitForABlockThatDoesNotCome) {
+    sim::SimOptions o;
+    o.faults.replyFaults = {{0x11, 2, 0, sim::ReplyFault::Truncate}};
+    programmer(o);
+    selectDevice(kE9);
+    select(true, false, false);
+    connect();
+    fillTargetEeprom();
+    const auto before = allData();
+    programmer().setTimeoutDivisor(1);  // the block's real 30 s
+    stopAfter(req::cat({linkBytes(7), readRange(0xB600, 0xB67F)}));
+    const auto start = std::chrono::steady_clock::now();
+    reader.Start();
+    reader.WaitFor();
+    reader.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(log(), (linked("EEPROM  selected.") +
+                      Lines{errorLine("Receiver TimeOut Error."), infoLine(kReadInterrupted)}));
+    EXPECT_EQ(allData(), withTarget(before, 0xB600, 0xB67F));
+    expectCommonEnd(SequenceKind::Read);
 }
 
 }  // namespace

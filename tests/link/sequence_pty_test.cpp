@@ -143,9 +143,47 @@ TEST_F(SequencePty, TheCablePulledDuringTheIdentification) {
     host.opts.ProgramEepromOn = true;
     connectPty();
     EXPECT_EQ(runProgram(), 1);
-    EXPECT_EQ(log(), (Lines{errorLine("Receiver TimeOut Error.")}));
+    EXPECT_EQ(log(), (Lines{errorLine("Receiver TimeOut Error."), errorLine(kProgrammerLost)}));
     EXPECT_TRUE(eventually([&] { return !host.com->Connected; }));
     expectCommonEnd(SequenceKind::Program);
+}
+
+// With the port's real time-outs (30 s for a block): a pulled cable and a stop each end the
+// wait for a block at once.
+TEST_F(SequencePty, TheCablePulledInABlockReadEndsTheRunAtOnce) {
+    sim::SimOptions o;
+    // The detection's six bytes, the checks and linking, the first block, half the second.
+    o.faults.dsrDropAfterBytes = 6 + static_cast<long>(linkBytes().size()) + 5 + 2;
+    serve(o);
+    selectDevice(kE9);
+    host.opts.ReadEepromOn = true;
+    connectPty();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runRead(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    const Lines lines = log();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(LogModel::KindOf(lines[lines.size() - 2]), int(LogError));
+    EXPECT_EQ(lines.back(), errorLine(kProgrammerLost));
+    expectCommonEnd(SequenceKind::Read);
+}
+
+TEST_F(SequencePty, AStopEndsTheWaitForABlockThatDoesNotCome) {
+    sim::SimOptions o;
+    o.faults.replyFaults = {{0x11, 2, 0, sim::ReplyFault::Truncate}};
+    serve(o);
+    selectDevice(kE9);
+    host.opts.ReadEepromOn = true;
+    connectPty();
+    stopAfter(req::cat({linkBytes(), req::readBlock(kEeprom)}), [this] { reader.RequestStop(); });
+    const auto start = std::chrono::steady_clock::now();
+    reader.Start();
+    reader.WaitFor();
+    reader.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(log().back(), infoLine(kReadInterrupted));
+    EXPECT_FALSE(host.com->Connected);
+    expectCommonEnd(SequenceKind::Read);
 }
 
 TEST_F(SequencePty, AStopResetsTheProgrammerAndTheNextRunDetectsAgain) {

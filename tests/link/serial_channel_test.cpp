@@ -1,6 +1,9 @@
 // The serial channel: opening with its configuration, the transfer calls and their
 // time-outs, the DSR check and watcher, the reset pulse, the rate change, every message.
+#include <array>
 #include <cerrno>
+#include <functional>
+#include <thread>
 
 #include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
@@ -176,6 +179,89 @@ TEST_F(Channel, RateChangeKeepsEverythingElseAndReportsARefusal) {
     s = programmer().lastSettings();
     s.baudRate = 9600;
     EXPECT_EQ(s, expected);
+}
+
+// Waits for a programmer that went away or for a stop: the channel with its real time-outs
+// (30 s for a block), a reply that never comes, and what ends the wait.
+class Waits : public LinkTest {
+protected:
+    using Clock = std::chrono::steady_clock;
+    void SetUp() override {
+        sim::SimOptions o;
+        o.faults.replyFaults = {{0x11, 1, 0, sim::ReplyFault::Truncate}};
+        programmer(o).setTimeoutDivisor(1);
+    }
+    IO_DLL_R_W& open() {
+        channel_ = std::make_unique<IO_DLL_R_W>("Virtual Programmer", programmer().opener(),
+                                                &connected, &stop);
+        EXPECT_EQ(channel_->TakeLastError(), "");
+        return *channel_;
+    }
+    // Runs action after ms on another thread while a block read waits for its reply; how
+    // long the read took.
+    Clock::duration blockReadWith(int ms, const std::function<void()>& action) {
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            action();
+        });
+        std::array<std::uint8_t, 129> buffer{};
+        const auto start = Clock::now();
+        channel_->ReadBlock(0xB600, buffer);
+        const auto took = Clock::now() - start;
+        other.join();
+        return took;
+    }
+    std::atomic<bool> stop{false};
+};
+
+TEST_F(Waits, APulledCableEndsAWaitAtOnce) {
+    IO_DLL_R_W& ch = open();
+    ASSERT_TRUE(ch.ProgrammerPresent());
+    const auto took = blockReadWith(100, [&] { programmer().setDsr(false); });
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_EQ(ch.TakeLastError(), "Receiver TimeOut Error.");
+    EXPECT_TRUE(ch.ProgrammerLost());
+    // A request to a programmer that is gone does not wait for DSR either.
+    const auto start = Clock::now();
+    ch.SelectDeviceType(7);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(ch.TakeLastError(), "Transmitter TimeOut Error.");
+}
+
+TEST_F(Waits, AProgrammerThatHoldsDsrOffFromTheStartIsWaitedFor) {
+    programmer().setTimeoutDivisor(20);  // 2 s become 100 ms
+    programmer().setDsr(false);
+    IO_DLL_R_W& ch = open();
+    const auto start = Clock::now();
+    ch.SelectDeviceType(7);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(95));
+    EXPECT_EQ(ch.TakeLastError(), "Transmitter TimeOut Error.");
+}
+
+TEST_F(Waits, AStopEndsAWaitOnASilentLine) {
+    IO_DLL_R_W& ch = open();
+    const auto took = blockReadWith(100, [&] { stop = true; });
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_EQ(ch.TakeLastError(), "Receiver TimeOut Error.");
+}
+
+TEST_F(Waits, AStopDoesNotCutATransferThatFlows) {
+    // At 9600 baud the block's 129 bytes take 134 ms, one byte a millisecond.
+    programmer().with([](sim::ProgrammerModel& m) {
+        m.options().timing = true;
+        m.options().faults = {};
+        m.target(7)->memory[0xB605] = 0x42;
+        return 0;
+    });
+    IO_DLL_R_W& ch = open();
+    ch.SelectDeviceType(7);
+    ch.LinkDevice();
+    ASSERT_EQ(ch.TakeLastError(), "");
+    stop = true;
+    std::array<std::uint8_t, 129> buffer{};
+    ch.ReadBlock(0xB600, buffer);
+    EXPECT_EQ(ch.TakeLastError(), "");
+    EXPECT_EQ(buffer[5], 0x42);
 }
 
 }  // namespace

@@ -25,9 +25,12 @@ class TestDeviceWizard : public QObject {
 private slots:
     void initTestCase() {
         QDir(dir_.path()).mkpath("dhelp");
-        QFile f(dir_.path() + "/dhelp/EA9.rtf");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("EA9 quick info");
+        // The documents of the first name in sorted order and of one other; E9's is missing.
+        for (const char* name : {"A8", "EA9"}) {
+            QFile f(dir_.path() + "/dhelp/" + name + ".rtf");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(name) + " quick info");
+        }
     }
 
     void firstOpeningHighlightsTheFirstSortedNameAndShowsItsDocument() {
@@ -38,7 +41,13 @@ private slots:
         QCOMPARE(list->item(0)->text(), QString("MC68HC11  A8 (AB95T)"));
         QVERIFY(list->font().fixedPitch());
         wiz.show();
-        QCOMPARE(wiz.findChild<QTextEdit*>("RichEdit1")->toPlainText(), QString());
+        auto* pane = wiz.findChild<QTextEdit*>("RichEdit1");
+        QCOMPARE(pane->toPlainText(), QString("A8 quick info"));
+        // A missing document leaves the pane empty.
+        const auto e9 = list->findItems("MC68HC11  E9 (E28B)", Qt::MatchExactly);
+        QCOMPARE(e9.size(), 1);
+        list->setCurrentItem(e9[0]);
+        QCOMPARE(pane->toPlainText(), QString());
         const auto ea9 = list->findItems("MC68HC11  EA9(2D47J)", Qt::MatchExactly);
         QCOMPARE(ea9.size(), 1);
         list->setCurrentItem(ea9[0]);

@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "core/app/atomic_file.h"
+#include "no_system_ports.h"
 #include "ui/app/about_box.h"
 #include "ui/app/prog_shell.h"
 
@@ -138,19 +140,33 @@ private slots:
     }
 
     void busyLinkRefusesPrintPortAndUpdate() {
+        // The window's own rule over its own connection (the built-in virtual programmer),
+        // with the link marked busy as a running sequence marks it.
+        shell_->FormClose();
+        WriteFileAtomically((dir_.path() + "/jqz6811.ini").toStdString(),
+                            "COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=57600\r\n");
+        ShellPaths p;
+        p.settingsFile = (dir_.path() + "/jqz6811.ini").toStdString();
+        p.programFolder = dir_.path().toStdString();
+        p.logFile = (dir_.path() + "/6811prog.log").toStdString();
+        shell_ = std::make_unique<TProgShell>(p, sink_.get());
+        shell_->systemPortOpener = NoSystemPorts;
+        shell_->FormCreate();
+        QVERIFY(shell_->connection() != nullptr);
+        QVERIFY(shell_->connection()->Connected);
         int opened = 0;
         shell_->printDialog = [&] { ++opened; };
         shell_->commDialog = [&] { ++opened; };
         shell_->updateDialog = [&] { ++opened; };
-        bool idle = false;
-        shell_->linkIdle = [&] { return idle; };
         shell_->updateCommands();
+        shell_->connection()->Idle = false;
         for (const char* a : {"EditPrint", "ToolComm", "ToolUpdate"}) shell_->action(a)->trigger();
         QCOMPARE(opened, 0);
         QVERIFY(sink_->errors.empty());
-        idle = true;
+        shell_->connection()->Idle = true;
         for (const char* a : {"EditPrint", "ToolComm", "ToolUpdate"}) shell_->action(a)->trigger();
         QCOMPARE(opened, 3);
+        QFile::remove(dir_.path() + "/jqz6811.ini");
     }
 
     void saveSetsTheBufferSavedFlagOnlyOnOk() {

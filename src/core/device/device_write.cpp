@@ -53,7 +53,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
     auto tolerated = [&] {
         const std::string error = channel.TakeLastError();
         if (error.empty()) return true;
-        link.log(error, LogError);
+        link.logError(error);
         failed = true;
         return error == kProgrammingError;
     };
@@ -69,7 +69,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
             channel.WriteByte(device_.configAddress, image.ReadData(device_.configAddress));
             const std::string error = channel.TakeLastError();
             if (!error.empty() && error != kProgrammingError) {
-                link.log(error, LogError);
+                link.logError(error);
                 return;
             }
             link.log(kConfigProgrammed, LogNotice);

@@ -33,7 +33,10 @@ void SequenceDriver::Start() {
     COM* com = host_.connection();
     // The link is busy from the press of the button on, so that nothing else starts on it
     // while the worker is on its way to the point where it says so itself.
-    if (com != nullptr) com->Idle = false;
+    if (com != nullptr) {
+        com->Idle = false;
+        com->StopRequested = false;
+    }
     std::unique_ptr<SequenceWorker> worker = makeWorker(com, DeviceMap::Of(host_.devices()));
     std::unique_ptr<SequenceWorker> previous;
     {
@@ -47,8 +50,10 @@ void SequenceDriver::Stop() {
     // A run that ended by itself is left alone; one that was asked to stop (here or through
     // RequestStop) gets the whole of the stop.
     if (!worker_ || (worker_->Finished() && !worker_->Terminated())) return;
-    worker_->Terminate();
-    if (worker_->WaitFor() == 0) return;
+    worker_->RequestStop();
+    const int result = worker_->WaitFor();
+    if (COM* com = host_.connection()) com->StopRequested = false;
+    if (result == 0) return;
     if (COM* com = host_.connection()) {
         if (IO_DLL_R_W* channel = com->channel()) channel->ResetProgrammer();
         com->Connected = false;
@@ -61,7 +66,7 @@ void SequenceDriver::Stop() {
 
 void SequenceDriver::RequestStop() {
     std::lock_guard lock(workerMutex_);
-    if (worker_) worker_->Terminate();
+    if (worker_) worker_->RequestStop();
 }
 
 bool SequenceDriver::Running() const { return worker_ && !worker_->Ended(); }

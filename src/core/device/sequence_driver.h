@@ -8,6 +8,7 @@
 
 #include "core/device/sequence_host.h"
 #include "core/device/worker_thread.h"
+#include "core/link/connection.h"
 
 namespace jqz {
 
@@ -19,6 +20,12 @@ public:
     // True from the moment the run releases its start button; the run is over then, apart
     // from giving the link free.
     bool Ended() const { return ended_.load(); }
+    // Asks the run to stop, from any thread: its next check ends it, and a wait for a
+    // programmer that does not answer ends too.
+    void RequestStop() {
+        Terminate();
+        if (com_ != nullptr) com_->StopRequested = true;
+    }
 
 protected:
     // The end of every run after the gauge is back at 0: tell the host (which releases the

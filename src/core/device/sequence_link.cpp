@@ -19,8 +19,13 @@ bool SequenceLink::fail(const char* text) {
 bool SequenceLink::Check() {
     std::string error = channel_->TakeLastError();
     if (error.empty()) return true;
-    log_.AddLogLine(error, LogError);
+    logError(error);
     return false;
+}
+
+void SequenceLink::logError(const std::string& error) {
+    log_.AddLogLine(error, LogError);
+    if (channel_->ProgrammerLost()) log_.AddLogLine(kProgrammerLost, LogError);
 }
 
 bool SequenceLink::ConnectAndLink(const SequenceOptions& options, std::uint8_t deviceType) {

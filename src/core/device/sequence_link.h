@@ -18,6 +18,10 @@ inline constexpr const char* kWrongFirmwareVersion =
 inline constexpr const char* kNotInWorkMode = "Programmer must be in WORK mode.";
 inline constexpr const char* kSelectDeviceFirst = "Select Device first";
 inline constexpr const char* kLinkingDevice = "Linking Device ...";
+// After a failed command, when the programmer no longer holds DSR on.
+inline constexpr const char* kProgrammerLost =
+    "The programmer was lost: its cable is out or it has no power. Check both, then start "
+    "again.";
 // The one error a program sequence lets pass.
 inline constexpr const char* kProgrammingError = "Error: Programming/Erasing Error";
 
@@ -36,8 +40,11 @@ public:
     bool inCircuit() const { return inCircuit_; }
     // The channel; valid once ConnectAndLink has succeeded.
     IO_DLL_R_W& channel() { return *channel_; }
-    // Collects the channel's error and logs it as an error line; true when there was none.
+    // Collects the channel's error and logs it as an error line, followed by a line in plain
+    // words when the programmer has gone away; true when there was no error.
     bool Check();
+    // Logs a collected error as Check does.
+    void logError(const std::string& error);
     void log(const std::string& text, int kind) { log_.AddLogLine(text, kind); }
 
 private:

@@ -35,7 +35,7 @@ void COM::Detect() {
         closeChannel();
         pauseMs(200);
     }
-    channel_ = std::make_unique<IO_DLL_R_W>(PortName, opener_, &Connected);
+    channel_ = std::make_unique<IO_DLL_R_W>(PortName, opener_, &Connected, &StopRequested);
     if (std::string error = channel_->TakeLastError(); !error.empty()) {
         ResultText = error;
         ResultAdvice = PortOpenAdvice(PortName, channel_->openError());

@@ -35,6 +35,8 @@ public:
     int BaudRate;
     std::atomic<bool> Connected{false};
     std::atomic<bool> Idle{true};
+    // A stop was requested: the channel's waits end once the line stays silent.
+    std::atomic<bool> StopRequested{false};
     std::string ResultText;
     // Plain words on why the port did not open and what to do; empty otherwise.
     std::string ResultAdvice;

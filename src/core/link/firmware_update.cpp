@@ -88,7 +88,10 @@ FirmwareUpdate::FirmwareUpdate(SequenceHost& host) : host_(host) {}
 void FirmwareUpdate::Start() {
     if (worker_) worker_->WaitFor();
     COM* com = host_.connection();
-    if (com != nullptr) com->Idle = false;
+    if (com != nullptr) {
+        com->Idle = false;
+        com->StopRequested = false;
+    }
     auto worker = std::make_unique<hupdatTh>(host_, com, CurrentFirmwareImage());
     std::unique_ptr<hupdatTh> previous;
     {
@@ -100,8 +103,10 @@ void FirmwareUpdate::Start() {
 
 void FirmwareUpdate::Stop() {
     if (!worker_) return;
-    worker_->Terminate();
-    if (worker_->WaitFor() == 0) return;
+    worker_->RequestStop();
+    const int result = worker_->WaitFor();
+    if (COM* com = host_.connection()) com->StopRequested = false;
+    if (result == 0) return;
     if (COM* com = host_.connection()) com->Connected = false;
     host_.log().AddLogLine(kUpdateInterrupted, LogInfo);
     std::unique_ptr<hupdatTh> stopped;

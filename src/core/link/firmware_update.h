@@ -51,7 +51,7 @@ public:
     // Only asks a running worker to stop, from any thread; Stop() finishes the job.
     void RequestStop() {
         std::lock_guard lock(workerMutex_);
-        if (worker_) worker_->Terminate();
+        if (worker_) worker_->RequestStop();
     }
     // An update has started and not yet said it has ended.
     bool Running() const { return worker_ && !worker_->Ended(); }

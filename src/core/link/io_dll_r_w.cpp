@@ -39,7 +39,7 @@ void Comm_EventTh::run() {
 // --- channel ---
 
 IO_DLL_R_W::IO_DLL_R_W(const std::string& portName, const PortOpener& opener,
-                       std::atomic<bool>* connected) {
+                       std::atomic<bool>* connected, const std::atomic<bool>* stopFlag) {
     lastError_.clear();
     OpenedPort opened = opener ? opener(portName) : OpenedPort{nullptr, ENODEV};
     if (!opened.port) {
@@ -48,6 +48,7 @@ IO_DLL_R_W::IO_DLL_R_W(const std::string& portName, const PortOpener& opener,
         return;
     }
     port_ = std::move(opened.port);
+    port_->setStopFlag(stopFlag);
     SetTimeouts(2);
     if (!lastError_.empty()) return;
     if (!port_->getSettings(settings_)) {
@@ -137,6 +138,11 @@ bool IO_DLL_R_W::ProgrammerPresent() {
         return true;
     }
     return false;
+}
+
+bool IO_DLL_R_W::ProgrammerLost() {
+    std::uint32_t status = 0;
+    return !port_ || !port_->modemStatus(status) || !(status & MS_DSR_ON);
 }
 
 void IO_DLL_R_W::ResetProgrammer() {

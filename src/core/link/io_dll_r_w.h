@@ -53,8 +53,10 @@ public:
     // Opens and configures the port (9600 8N1, CTS and DSR output flow control, DSR
     // sensitivity, DTR and RTS on), starts the DSR watcher, then waits 200 ms. Check
     // LastError afterwards. connected: the flag the watcher clears on DSR off (may be null).
+    // stopFlag: a stop request, which ends the port's waits on a silent line (may be null).
     IO_DLL_R_W(const std::string& portName, const PortOpener& opener,
-               std::atomic<bool>* connected = nullptr);
+               std::atomic<bool>* connected = nullptr,
+               const std::atomic<bool>* stopFlag = nullptr);
     // Stops the watcher, aborts pending input, closes the port.
     ~IO_DLL_R_W();
     IO_DLL_R_W(const IO_DLL_R_W&) = delete;
@@ -77,6 +79,9 @@ public:
     std::string TakeLastError();
     const std::string& LastError() const { return lastError_; }
     bool ProgrammerPresent();
+    // DSR is off or the modem status cannot be read: the programmer has gone away. Leaves
+    // LastError alone.
+    bool ProgrammerLost();
     // Purges everything and pulses DTR off for 500 ms.
     void ResetProgrammer();
     // Changes only the PC side's rate, keeping every other setting.

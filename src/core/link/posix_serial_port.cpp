@@ -89,11 +89,13 @@ OpenedPort PosixSerialPort::Open(const std::string& path) {
                         major(st.st_rdev) <= 143;
     // DTR comes up as the port opens, after being down while it was closed.
     if (pseudo) showDtrDropOnPseudoTerminal(fd);
-    return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo)), 0};
+    return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo, tio)), 0};
 }
 
 PosixSerialPort::~PosixSerialPort() {
     if (pseudo_) showDtrDropOnPseudoTerminal(fd_);  // DTR falls as the port closes
+    // At once: output that CTS holds back is not waited for.
+    (void)::tcsetattr(fd_, TCSANOW, &found_);
     // The exclusive flag stays on the terminal while anyone else holds it open.
     (void)::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
@@ -176,10 +178,18 @@ bool PosixSerialPort::waitDrained(long long deadline) {
     }
 }
 
+bool PosixSerialPort::programmerLost() {
+    std::uint32_t status = 0;
+    return modemStatus(status) && !(status & MS_DSR_ON) && dsrSeenOn_;
+}
+
 std::size_t PosixSerialPort::write(const std::uint8_t* data, std::size_t count) {
     const long long deadline = nowMs() + writeTotalMs_;
+    long long movedAt = nowMs();
     std::size_t sent = 0;
     while (sent < count) {
+        if (programmerLost()) break;
+        if (stopRequested() && nowMs() - movedAt >= kStopSilenceMs) break;
         const int left = remainingMs(deadline);
         if (outxDsrFlow_ && !dsrOn()) {
             if (left == 0) break;
@@ -190,9 +200,12 @@ std::size_t PosixSerialPort::write(const std::uint8_t* data, std::size_t count) 
         const int ready = ::poll(&p, 1, std::min(left, kLineCheckMs));
         if (ready > 0 && (p.revents & POLLOUT)) {
             const ssize_t n = ::write(fd_, data + sent, count - sent);
-            if (n > 0) sent += static_cast<std::size_t>(n);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+                movedAt = nowMs();
+            }
         } else if (ready > 0) {
-            pauseMs(std::min(left, kLineCheckMs));  // hung up: nothing can go out
+            break;  // hung up: nothing can go out
         }
         if (sent < count && remainingMs(deadline) == 0) break;
     }
@@ -209,22 +222,26 @@ std::size_t PosixSerialPort::write(const std::uint8_t* data, std::size_t count) 
 
 std::size_t PosixSerialPort::read(std::uint8_t* data, std::size_t count) {
     const long long deadline = nowMs() + readTotalMs_;
+    long long cameAt = nowMs();
     std::size_t got = 0;
     std::vector<std::uint8_t> chunk(count);
     while (got < count) {
+        if (programmerLost()) break;
+        if (stopRequested() && nowMs() - cameAt >= kStopSilenceMs) break;
         const int left = remainingMs(deadline);
         pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, std::min(left, 50));
+        const int ready = ::poll(&p, 1, std::min(left, 5 * kLineCheckMs));
         if (ready > 0 && (p.revents & POLLIN)) {
             const ssize_t n = ::read(fd_, chunk.data(), count - got);
             if (n > 0 && !(dsrSensitivity_ && !dsrOn())) {
                 std::memcpy(data + got, chunk.data(), static_cast<std::size_t>(n));
                 got += static_cast<std::size_t>(n);
-            } else if (n <= 0) {
-                pauseMs(std::min(left, kLineCheckMs));
+                cameAt = nowMs();
+            } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                break;  // the line is gone (EIO once the other side hung up)
             }
         } else if (ready > 0) {
-            pauseMs(std::min(left, kLineCheckMs));  // hung up: nothing will come
+            break;  // hung up: nothing will come
         }
         if (got < count && remainingMs(deadline) == 0) break;
     }
@@ -262,15 +279,16 @@ bool PosixSerialPort::readLines(std::uint32_t& status) {
         pollfd p{fd_, 0, 0};
         if (::poll(&p, 1, 0) < 0) return false;
         status = (p.revents & POLLHUP) ? 0 : (MS_DSR_ON | MS_CTS_ON);
-        return true;
+    } else {
+        int lines = 0;
+        if (::ioctl(fd_, TIOCMGET, &lines) != 0) return false;
+        status = 0;
+        if (lines & TIOCM_CTS) status |= MS_CTS_ON;
+        if (lines & TIOCM_DSR) status |= MS_DSR_ON;
+        if (lines & TIOCM_RI) status |= MS_RING_ON;
+        if (lines & TIOCM_CD) status |= MS_RLSD_ON;
     }
-    int lines = 0;
-    if (::ioctl(fd_, TIOCMGET, &lines) != 0) return false;
-    status = 0;
-    if (lines & TIOCM_CTS) status |= MS_CTS_ON;
-    if (lines & TIOCM_DSR) status |= MS_DSR_ON;
-    if (lines & TIOCM_RI) status |= MS_RING_ON;
-    if (lines & TIOCM_CD) status |= MS_RLSD_ON;
+    if (status & MS_DSR_ON) dsrSeenOn_ = true;
     return true;
 }
 

@@ -3,6 +3,7 @@
 // one total time-out per read or write call, purges, the modem status (DSR) and DTR.
 // Backends: POSIX termios (posix_serial_port.h), the in-process virtual programmer (src/sim),
 // and later a Win32 one; the channel (io_dll_r_w.h) is written once on top of this.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -57,14 +58,32 @@ public:
     virtual bool setTimeouts(const PortTimeouts& timeouts) = 0;
 
     // Blocking; return how many bytes went out / came in before the call's total time-out.
+    // A call also ends early, with what it has:
+    // - at once when the programmer is lost: DSR went off after having been seen on (by any
+    //   call, modemStatus included), or the port reports a hang-up. A programmer that holds
+    //   DSR off from the start is waited for as long as the time-out says;
+    // - when a stop was requested (see setStopFlag) and the line has been silent (or the
+    //   write held back) for 100 ms: a stop ends a wait, not a transfer that flows.
     virtual std::size_t write(const std::uint8_t* data, std::size_t count) = 0;
     virtual std::size_t read(std::uint8_t* data, std::size_t count) = 0;
+    // The flag that requests a stop, polled during waits (null: none). Set before the port
+    // is used; the flag outlives the port.
+    virtual void setStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
 
     virtual bool purge(unsigned flags) = 0;
     // May be called from another thread while a read or write blocks.
     virtual bool modemStatus(std::uint32_t& status) = 0;
     virtual bool setDtr(bool on) = 0;
+
+protected:
+    bool stopRequested() const { return stopFlag_ != nullptr && stopFlag_->load(); }
+
+private:
+    const std::atomic<bool>* stopFlag_ = nullptr;
 };
+
+// How long a wait may find the line silent after a stop request before it gives up.
+inline constexpr int kStopSilenceMs = 100;
 
 // A port that opened, or why it did not (an errno value; 0 when the port opened).
 struct OpenedPort {

@@ -5,6 +5,7 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -92,7 +93,15 @@ std::vector<std::string> ComPortsOf(const std::vector<std::string>& dosDeviceNam
 namespace {
 
 // The call's deadline plus this much before a driver that keeps no time-out is stopped.
-constexpr DWORD kDriverGraceMs = 500;
+constexpr long long kDriverGraceMs = 500;
+// How often a waiting call looks at DSR, the stop flag and the clock.
+constexpr DWORD kSliceMs = 10;
+
+long long nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 HANDLE h(void* handle) { return static_cast<HANDLE>(handle); }
 
@@ -186,6 +195,7 @@ bool Win32SerialPort::setSettings(const LineSettings& settings) {
         errno = error == ERROR_INVALID_PARAMETER ? EINVAL : ErrnoOfPortError(error);
         return false;
     }
+    dsrSensitivity_ = settings.dsrSensitivity;
     return true;
 }
 
@@ -210,11 +220,16 @@ bool Win32SerialPort::setTimeouts(const PortTimeouts& timeouts) {
 }
 
 bool Win32SerialPort::readInputAway() {
-    if (!applyTimeouts(0, writeTotalMs_)) return false;
     std::uint8_t sink[256];
-    while (transfer(true, sink, sizeof sink, 0) > 0) {
+    while (transfer(true, sink, sizeof sink, 0) == sizeof sink) {
     }
-    return applyTimeouts(readTotalMs_, writeTotalMs_);
+    return true;  // after a hang-up nothing is left either
+}
+
+bool Win32SerialPort::programmerLost() {
+    std::uint32_t status = 0;
+    if (hungUp_) return true;
+    return modemStatus(status) && dsrSeenOn_ && !(status & MS_DSR_ON);
 }
 
 std::size_t Win32SerialPort::transfer(bool reading, std::uint8_t* data, std::size_t count,
@@ -223,25 +238,53 @@ std::size_t Win32SerialPort::transfer(bool reading, std::uint8_t* data, std::siz
     OVERLAPPED io{};
     io.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (io.hEvent == nullptr) return 0;
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, INT_MAX));
-    DWORD done = 0;
-    BOOL ok = reading ? ::ReadFile(h(handle_), data, want, &done, &io)
-                      : ::WriteFile(h(handle_), data, want, &done, &io);
-    DWORD error = ok ? 0 : ::GetLastError();
-    if (!ok && error == ERROR_IO_PENDING) {
-        // The driver keeps the deadline; a driver that does not is stopped a little after it.
-        const DWORD wait = static_cast<DWORD>(totalMs) + kDriverGraceMs;
-        if (::WaitForSingleObject(io.hEvent, wait) != WAIT_OBJECT_0)
-            ::CancelIoEx(h(handle_), &io);
-        ok = ::GetOverlappedResult(h(handle_), &io, &done, TRUE);
-        error = ok ? 0 : ::GetLastError();
+    const long long deadline = nowMs() + totalMs;
+    long long lastFlow = nowMs();
+    std::size_t done = 0;
+    while (done < count) {
+        // One call for the rest, the driver keeping the time left as its time-out.
+        const int left = static_cast<int>(std::max(0LL, deadline - nowMs()));
+        if (!(reading ? applyTimeouts(left, writeTotalMs_) : applyTimeouts(readTotalMs_, left)))
+            break;
+        ::ResetEvent(io.hEvent);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, INT_MAX));
+        DWORD n = 0;
+        BOOL ok = reading ? ::ReadFile(h(handle_), data + done, want, &n, &io)
+                          : ::WriteFile(h(handle_), data + done, want, &n, &io);
+        DWORD error = ok ? 0 : ::GetLastError();
+        enum class End { Completed, Lost, Stopped, Overdue } end = End::Completed;
+        if (!ok && error == ERROR_IO_PENDING) {
+            while (::WaitForSingleObject(io.hEvent, kSliceMs) != WAIT_OBJECT_0) {
+                const long long now = nowMs();
+                if (programmerLost()) {
+                    end = End::Lost;
+                } else if (stopRequested() && now - lastFlow >= kStopSilenceMs) {
+                    end = End::Stopped;  // whatever flowed meanwhile is counted below
+                } else if (now > deadline + kDriverGraceMs) {
+                    end = End::Overdue;  // a driver that keeps no time-out
+                } else {
+                    continue;
+                }
+                ::CancelIoEx(h(handle_), &io);
+                break;
+            }
+            ok = ::GetOverlappedResult(h(handle_), &io, &n, TRUE);
+            error = ok ? 0 : ::GetLastError();
+        }
+        done += std::min<std::size_t>(n, count - done);
+        // A device error (not a time-out, not a cancelled wait) is the far end gone.
+        if (!ok && error != ERROR_OPERATION_ABORTED && error != ERROR_SEM_TIMEOUT &&
+            error != ERROR_TIMEOUT && error != ERROR_COUNTER_TIMEOUT) {
+            hungUp_ = true;
+            break;
+        }
+        if (n > 0) lastFlow = nowMs();
+        // A stop ends a wait, not a transfer that flows: go on while bytes came meanwhile.
+        if (end == End::Stopped && n > 0) continue;
+        if (end != End::Completed || n == 0 || nowMs() >= deadline) break;
     }
     ::CloseHandle(io.hEvent);
-    // A device error (not a time-out, not a cancelled wait) is the far end gone.
-    if (!ok && error != ERROR_OPERATION_ABORTED && error != ERROR_SEM_TIMEOUT &&
-        error != ERROR_TIMEOUT && error != ERROR_COUNTER_TIMEOUT)
-        hungUp_ = true;
-    return std::min<std::size_t>(done, count);
+    return done;
 }
 
 std::size_t Win32SerialPort::write(const std::uint8_t* data, std::size_t count) {
@@ -265,7 +308,14 @@ bool Win32SerialPort::purge(unsigned flags) {
 bool Win32SerialPort::modemStatus(std::uint32_t& status) {
     DWORD lines = 0;
     const bool ok = ::GetCommModemStatus(h(handle_), &lines) != 0;
-    return ModemStatusOfPort(ok, ok ? 0 : ::GetLastError(), lines, hungUp_, status);
+    if (!ModemStatusOfPort(ok, ok ? 0 : ::GetLastError(), lines, hungUp_, status)) return false;
+    if (status & MS_DSR_ON) {
+        dsrSeenOn_ = true;
+    } else if (dsrSensitivity_ && !noModemLines_) {
+        // What came in while DSR is off is dropped, whenever that is seen.
+        (void)::PurgeComm(h(handle_), PURGE_RXCLEAR);
+    }
+    return true;
 }
 
 bool Win32SerialPort::setDtr(bool on) {

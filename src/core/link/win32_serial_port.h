@@ -4,8 +4,11 @@
 // The port is opened for overlapped I/O, so that the modem status can be read from another
 // thread while a read or write waits (a handle without it serialises every call). The DCB
 // does what termios lacks: DSR output flow control and DSR sensitivity are the driver's own.
-// Each read and write is one ReadFile/WriteFile whose total time-out (SetCommTimeouts) is the
-// call's one deadline.
+// A read or write is a ReadFile/WriteFile whose total time-out (SetCommTimeouts) is what is
+// left of the call's one deadline; it is waited for in short slices, so that it ends at once
+// when the programmer is lost (DSR off after having been on, or a hang-up) and, after a stop
+// request, once the line has been silent for kStopSilenceMs (the call is then cancelled and
+// what came so far is counted; bytes that came meanwhile make it go on for the rest).
 //
 // Ports without modem lines: some drivers (Wine on a pseudo-terminal, some virtual and
 // Bluetooth ports) fail GetCommModemStatus with ERROR_NOT_SUPPORTED. On such a port DSR and
@@ -66,6 +69,8 @@ private:
         : handle_(handle), noModemLines_(noModemLines) {}
     std::size_t transfer(bool reading, std::uint8_t* data, std::size_t count, int totalMs);
     bool applyTimeouts(int readTotalMs, int writeTotalMs);
+    // DSR went off after having been seen on, or the far end hung up.
+    bool programmerLost();
     // Reads whatever has arrived, and throws it away.
     bool readInputAway();
     void showDtrDrop();
@@ -75,6 +80,8 @@ private:
     std::atomic<int> readTotalMs_{0};
     std::atomic<int> writeTotalMs_{0};
     std::atomic<bool> hungUp_{false};
+    std::atomic<bool> dsrSeenOn_{false};
+    std::atomic<bool> dsrSensitivity_{false};
 };
 
 // The COM ports that exist, from QueryDosDevice.
