@@ -1,6 +1,6 @@
-#include "core/link/posix_serial_port.h"
-
 #ifndef _WIN32
+
+#include "core/link/posix_serial_port.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,6 @@
 #pragma once
+// POSIX only; Windows has win32_serial_port.h.
+#ifndef _WIN32
 // The termios backend of SerialPort.
 //
 // What termios lacks is emulated: DSR output flow control (a write waits for DSR within its
@@ -69,3 +71,5 @@ unsigned PosixSpeedOf(int baudRate);
 int BaudRateOfPosixSpeed(unsigned speed);
 
 }  // namespace jqz
+
+#endif
