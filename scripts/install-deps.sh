@@ -9,6 +9,7 @@ packages=(
   srecord binutils-m68hc1x
   xvfb xauth fonts-dejavu-core ccache
   dpkg-dev file lintian librsvg2-bin appstream
+  g++-mingw-w64-x86-64-posix googletest wine64 wine
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything from scratch and runs every test: the normal build with all tests (the
 # fault soak among them), then the core, link and window tests under AddressSanitizer+UBSan,
-# and the core and link tests with a short fault soak under ThreadSanitizer.
+# the core and link tests with a short fault soak under ThreadSanitizer, then the Windows
+# build (MinGW-w64) of the core, the command-line program and their tests, run under Wine,
+# with the end-to-end run of jqz6811-cli.exe against the Linux simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -31,6 +33,11 @@ run_suite build-asan "core|link|ui" -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address
 # The fault soak (label soak) runs with its modest default count in the normal build, and a
 # shorter one under ThreadSanitizer, where the sequences' threads meet the link's.
 JQZ_SOAK_RUNS=15 TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link|soak" -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=thread
+# Lean: optimised a little, no debug information; the Wine prefix is made once, on first use.
+start=$SECONDS
+run_suite build-windows "" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DJQZ_HOST_BUILD_DIR="$PWD/build"
+summary[-1]="${summary[-1]} (Windows build and Wine run: $((SECONDS - start)) s)"
 
 echo
 printf '%s\n' "${summary[@]}"

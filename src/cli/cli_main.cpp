@@ -1,15 +1,25 @@
 // The entry of jqz6811-cli.
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+// After windows.h.
+#include <shellapi.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "core/app/native_file.h"
 #include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
 #include "core/app/version.h"
@@ -22,16 +32,19 @@ std::atomic<bool> gStop{false};
 extern "C" void onInterrupt(int) {
     if (gStop.exchange(true)) {
         static const char kLine[] = "\nStopped again: exiting at once.\n";
+#ifdef _WIN32
+        (void)::_write(2, kLine, sizeof kLine - 1);
+#else
         (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
-        ::_exit(130);
+#endif
+        std::_Exit(130);
     }
 }
 
 std::string programFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return ".";
-    return jqz::ProgramDataFolder(exe.parent_path().string());
+    const std::string folder = jqz::ExecutableFolder();
+    if (folder.empty()) return ".";
+    return jqz::ProgramDataFolder(folder);
 }
 
 // What a run ends with: a failed write to standard output or standard error (a full disk,
@@ -47,13 +60,52 @@ int finish(jqz::cli::CliOutput& out, int rc) {
     return rc;
 }
 
+// The arguments as UTF-8: Windows hands main() its arguments in the ANSI code page, in which
+// most file names cannot be written; the UTF-16 command line holds them all.
+std::vector<std::string> arguments(int argc, char* argv[]) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args;
+    int count = 0;
+    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) args.push_back(jqz::Utf8FromWide(wide[i]));
+        ::LocalFree(wide);
+    }
+    return args;
+#else
+    return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return ::_isatty(::_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+void catchInterrupts() {
+#ifdef _WIN32
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+#else
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = arguments(argc, argv);
     const auto parsed = jqz::cli::ParseCommandLine(args);
     jqz::cli::CliOutput out(stderr, parsed.options.json, parsed.options.quiet,
-                            ::isatty(STDERR_FILENO) != 0);
+                            stderrIsTerminal());
     if (parsed.options.help) {
         std::fputs(jqz::cli::UsageText().c_str(), stdout);
         return finish(out, jqz::cli::kSuccess);
@@ -66,11 +118,7 @@ int main(int argc, char* argv[]) {
         out.AddLogLine(parsed.error + " (see jqz6811-cli --help)", jqz::LogError);
         return finish(out, jqz::cli::kUsage);
     }
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    catchInterrupts();
 
     const jqz::cli::Environment env{programFolder(), jqz::DefaultSettingsPath()};
     const int rc = jqz::cli::RunCommand(parsed.options, env, out, gStop);

@@ -114,6 +114,10 @@ TEST(InteropFixtures, TheGnuProgramHasItsResetVector) {
     EXPECT_EQ(model.image.ReadData(0xE000), 0x8E) << "lds #";
 }
 
+#ifndef _WIN32
+// srec_cat and its kin are tools of the build machine; the Windows build reads the same
+// fixtures above and leaves the comparison with them to the Linux build.
+
 // Runs a shell command; its exit status and what it printed.
 std::pair<int, std::string> run(const std::string& command) {
     std::string output;
@@ -174,6 +178,8 @@ TEST(SrecCat, ReadsOurSRecordsByteForByte) {
                   .first,
               0);
 }
+
+#endif
 
 }  // namespace
 }  // namespace jqz

@@ -2,7 +2,10 @@
 
 #include <cstdlib>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <thread>
 
@@ -83,6 +86,7 @@ TEST(LogModel, LinesFromManyThreadsAllArriveInEachThreadsOrder) {
 TEST(LogModel, LogFileGoesBesideTheProgramWhenWritable) {
     test::TempDir program, settings;
     EXPECT_EQ(ChooseLogFilePath(program.path(), settings.path()), program.file("6811prog.log"));
+#ifndef _WIN32
     // A program folder that exists but cannot be written. Root writes everywhere, so the
     // choice is made in a child process that gives root's rights up first (user and group
     // "nobody"); any other user makes it as it is.
@@ -96,6 +100,7 @@ TEST(LogModel, LogFileGoesBesideTheProgramWhenWritable) {
         },
         ::testing::ExitedWithCode(0), "");
     ::chmod(program.path().c_str(), 0755);
+#endif
     EXPECT_EQ(ChooseLogFilePath(program.file("missing"), settings.path()),
               settings.file("6811prog.log"));
 }

@@ -8,6 +8,7 @@
 namespace jqz {
 namespace {
 
+#ifndef _WIN32
 TEST(EnumeratePorts, CandidatesInGroupAndNaturalOrder) {
     test::TempDir dev;
     for (const char* n : {"ttyS10", "ttyS2", "ttyUSB1", "ttyACM0", "ttyUSB0", "ttyS0", "tty0",
@@ -19,6 +20,7 @@ TEST(EnumeratePorts, CandidatesInGroupAndNaturalOrder) {
                                                dev.file("ttyS2"),   dev.file("ttyS10")};
     EXPECT_EQ(c, expected);
 }
+#endif
 
 TEST(EnumeratePorts, AtMostTenThatOpenElseNoPortDetected) {
     std::vector<std::string> candidates;
@@ -42,6 +44,22 @@ TEST(EnumeratePorts, PlainFilesAndMissingDevicesDoNotOpen) {
     EXPECT_FALSE(PortOpens("/dev/nonexistent-port"));
 }
 
+#ifdef _WIN32
+TEST(EnumeratePorts, ComNamesAreUsedAsTheyAre) {
+    for (const char* name : {"COM1", "COM10", "COM11", "\\\\.\\COM12", "Virtual Programmer"})
+        EXPECT_EQ(LocalPortName(name), name);
+}
+
+TEST(EnumeratePorts, CandidatesAreComPortsInNaturalOrder) {
+    const auto c = SerialPortCandidates();
+    for (std::size_t i = 0; i < c.size(); ++i) {
+        ASSERT_EQ(c[i].rfind("COM", 0), 0u) << c[i];
+        if (i > 0) {
+            EXPECT_LT(std::stoi(c[i - 1].substr(3)), std::stoi(c[i].substr(3)));
+        }
+    }
+}
+#else
 TEST(EnumeratePorts, OldComNamesMapToSerialDevices) {
     EXPECT_EQ(LocalPortName("COM1"), "/dev/ttyS0");
     EXPECT_EQ(LocalPortName("COM10"), "/dev/ttyS9");
@@ -50,6 +68,7 @@ TEST(EnumeratePorts, OldComNamesMapToSerialDevices) {
     EXPECT_EQ(LocalPortName("/dev/ttyUSB3"), "/dev/ttyUSB3");
     EXPECT_EQ(LocalPortName("Virtual Programmer"), "Virtual Programmer");
 }
+#endif
 
 }  // namespace
 }  // namespace jqz

@@ -1,12 +1,12 @@
 #pragma once
 // Small recorders and helpers shared by the core tests.
-#include <stdlib.h>
-
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/app/message_sink.h"
+#include "core/app/native_file.h"
 #include "core/image/clipboard.h"
 
 namespace jqz::test {
@@ -42,15 +42,23 @@ public:
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "jqzXXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
+        const auto base = std::filesystem::temp_directory_path();
+        std::random_device random;
+        for (;;) {  // create_directory fails on a name that is taken
+            const auto folder = base / ("jqz" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(folder, ec)) {
+                path_ = Utf8Name(folder);
+                break;
+            }
+        }
     }
     ~TempDir() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(NativePath(path_), ec);
     }
     std::string path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return path_ + kFolderSeparator + name; }
 
 private:
     std::string path_;

@@ -1,6 +1,7 @@
 // The connection: detection step by step, the rate switch, the flags, and what freeing the
 // connection sends.
 #include "core/link/connection.h"
+#include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
 #include "link_fixture.h"
 

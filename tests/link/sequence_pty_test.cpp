@@ -1,6 +1,7 @@
 // The sequences and the firmware update through the termios backend, against the virtual
 // programmer on a pseudo-terminal.
 #include "core/link/firmware_image.h"
+#include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
 #include "sequence_fixture.h"
 #include "sim/pty_server.h"

@@ -5,6 +5,7 @@
 #include <functional>
 #include <thread>
 
+#include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
 #include "link_fixture.h"
 

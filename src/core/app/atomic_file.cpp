@@ -1,25 +1,43 @@
 #include "core/app/atomic_file.h"
 
 #include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "core/app/native_file.h"
+
 namespace jqz {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Opens a file for reading by its UTF-8 name.
+std::FILE* openForReading(const std::string& path) {
+#ifdef _WIN32
+    return ::_wfopen(WideFromUtf8(path).c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+}  // namespace
+
 std::string NotAPlainFile(const std::string& path) {
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::file_status status = fs::status(NativePath(path), ec);
     const char* what = nullptr;
     switch (status.type()) {
         case fs::file_type::directory: what = "a directory"; break;
@@ -46,12 +64,12 @@ std::string ReadFileToEnd(const std::string& path, std::string& out, std::size_t
     };
     // Checked before opening: opening a named pipe would wait for a writer.
     if (std::string what = NotAPlainFile(path); !what.empty()) return failure(what);
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openForReading(path),
                                                                &std::fclose);
     if (!file) return failure(std::strerror(errno));
     // The reported size is only a first guess: some files (those of /proc) report none.
     std::error_code ec;
-    const auto reported = fs::file_size(path, ec);
+    const auto reported = fs::file_size(NativePath(path), ec);
     if (!ec && reported > maxBytes) return failure("It is larger than " + std::to_string(maxBytes) + " bytes.");
     if (!ec) out.reserve(static_cast<std::size_t>(reported));
     char chunk[64 * 1024];
@@ -237,6 +255,43 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
     return {};
 }
 
-#endif  // !_WIN32
+#else
+
+// A folder, device or pipe is refused as on other systems; the rest is left to the write.
+std::string CheckFileWritable(const std::string& path) {
+    if (std::string what = NotAPlainFile(path); !what.empty()) return "Cannot write " + path + ": " + what;
+    return {};
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    if (std::string refusal = CheckFileWritable(path); !refusal.empty()) return refusal;
+    const std::wstring target = WideFromUtf8(path);
+    const std::wstring temp = target + L".tmp~" + std::to_wstring(::GetCurrentProcessId());
+    auto fail = [&](DWORD error) { return "Cannot write " + path + ": " + Win32ErrorText(error); };
+    const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return fail(::GetLastError());
+    std::size_t done = 0;
+    DWORD error = 0;
+    while (done < bytes.size() && error == 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD n = 0;
+        if (!::WriteFile(h, bytes.data() + done, chunk, &n, nullptr))
+            error = ::GetLastError();
+        done += n;
+    }
+    if (error == 0 && !::FlushFileBuffers(h)) error = ::GetLastError();
+    if (!::CloseHandle(h) && error == 0) error = ::GetLastError();
+    if (error == 0 && !::MoveFileExW(temp.c_str(), target.c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = ::GetLastError();
+    if (error != 0) {
+        ::DeleteFileW(temp.c_str());
+        return fail(error);
+    }
+    return {};
+}
+
+#endif  // _WIN32
 
 }  // namespace jqz

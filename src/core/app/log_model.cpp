@@ -1,6 +1,6 @@
 #include "core/app/log_model.h"
 
-#include <unistd.h>
+#include "core/app/native_file.h"
 
 namespace jqz {
 
@@ -64,10 +64,10 @@ std::string LogModel::FileText(const std::string& header) const {
 
 std::string ChooseLogFilePath(const std::string& programFolder, const std::string& settingsFolder) {
     auto join = [](std::string folder) {
-        if (!folder.empty() && folder.back() != '/') folder += '/';
+        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += kFolderSeparator;
         return folder + kLogFileName;
     };
-    if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0)
+    if (!programFolder.empty() && FolderIsWritable(programFolder))
         return join(programFolder);
     return join(settingsFolder);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 
+#include "core/app/native_file.h"
 #include "core/device/supported_device_list.h"
 
 namespace jqz {
@@ -18,12 +19,12 @@ bool holdsProgramFiles(const std::filesystem::path& folder) {
 }  // namespace
 
 std::string ProgramDataFolder(const std::string& executableFolder) {
-    const std::filesystem::path exe(executableFolder);
+    const std::filesystem::path exe = NativePath(executableFolder);
     if (holdsProgramFiles(exe)) return executableFolder;
     const std::filesystem::path shared =
         (exe / ".." / "share" / "jqz6811").lexically_normal();
     if (holdsProgramFiles(shared)) {
-        std::string s = shared.string();
+        std::string s = Utf8Name(shared);
         while (s.size() > 1 && s.back() == '/') s.pop_back();
         return s;
     }

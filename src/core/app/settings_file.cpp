@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/app/native_file.h"
+
 namespace jqz {
 
 namespace {
@@ -191,6 +193,12 @@ NameValueList AppSettings::toList() const {
 }
 
 std::string DefaultSettingsPath() {
+#ifdef _WIN32
+    // %APPDATA%\jqz6811: the Windows folder is not writable for ordinary users.
+    if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData != nullptr && *appData != L'\0')
+        return Utf8FromWide(appData) + "\\jqz6811\\jqz6811.ini";
+    return ".\\jqz6811.ini";
+#else
     std::string dir;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
         dir = xdg;
@@ -200,6 +208,7 @@ std::string DefaultSettingsPath() {
         dir = ".";
     }
     return dir + "/jqz6811.ini";
+#endif
 }
 
 }  // namespace jqz

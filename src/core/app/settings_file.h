@@ -64,7 +64,7 @@ struct AppSettings {
     NameValueList toList() const;
 };
 
-// "jqz6811.ini" in $XDG_CONFIG_HOME, else ~/.config.
+// "jqz6811.ini" in $XDG_CONFIG_HOME, else ~/.config; on Windows in %APPDATA%\jqz6811.
 std::string DefaultSettingsPath();
 
 }  // namespace jqz

@@ -1,18 +1,24 @@
 #include "core/files/image_files.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <vector>
 
 #include "core/app/atomic_file.h"
 #include "core/app/log_model.h"
+#include "core/app/native_file.h"
 #include "core/files/file_text.h"
 #include "core/files/image_description.h"
 #include "core/files/records.h"
@@ -363,8 +369,11 @@ std::string tooLargeMessage(const std::string& path) {
 }
 
 std::string textFileTooLarge(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxTextFileBytes)
+    std::error_code ec;
+    const auto native = NativePath(path);
+    if (std::filesystem::is_regular_file(native, ec) &&
+        std::filesystem::file_size(native, ec) > static_cast<std::uintmax_t>(kMaxTextFileBytes) &&
+        !ec)
         return tooLargeMessage(path);
     return {};
 }
@@ -387,6 +396,59 @@ FileWindow binaryFileWindow(const Placement& placement) {
         std::min(placement.highest, MemoryImage::LastAddress() - placement.offset);
     return {first, last >= first ? static_cast<std::size_t>(last - first + 1) : 0};
 }
+
+#ifdef _WIN32
+
+std::string readFileBytes(const std::string& path, long long offset, std::size_t maxBytes,
+                          std::string& out) {
+    out.clear();
+    const HANDLE h = ::CreateFileW(NativePath(path).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return describe("Cannot open file", path, Win32ErrorText(::GetLastError()));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(h);
+        return describe("Cannot open file", path, Win32ErrorText(error));
+    }
+    // Only files on disk are read: a pipe or a device could hang the read.
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || ::GetFileType(h) != FILE_TYPE_DISK) {
+        const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        ::CloseHandle(h);
+        return describe("Cannot open file", path,
+                        folder ? std::strerror(EISDIR) : "It is not a regular file.");
+    }
+    const long long size =
+        static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
+                               info.nFileSizeLow);
+    const long long available = std::max(0LL, size - offset);
+    out.resize(std::min(maxBytes, static_cast<std::size_t>(available)));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        OVERLAPPED at{};
+        const unsigned long long position = static_cast<unsigned long long>(offset) + done;
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
+        DWORD n = 0;
+        if (!::ReadFile(h, out.data() + done, chunk, &n, &at)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_HANDLE_EOF) break;
+            ::CloseHandle(h);
+            out.clear();
+            return describe("Cannot read file", path, Win32ErrorText(error));
+        }
+        if (n == 0) break;  // the file shrank meanwhile
+        done += n;
+    }
+    out.resize(done);
+    ::CloseHandle(h);
+    return {};
+}
+
+#else
 
 std::string readFileBytes(const std::string& path, long long offset, std::size_t maxBytes,
                           std::string& out) {
@@ -430,10 +492,14 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
     return {};
 }
 
+#endif
+
 FileText::~FileText() { unmap(); }
 
 void FileText::unmap() {
+#ifndef _WIN32
     if (mapped_ != nullptr) ::munmap(const_cast<char*>(mapped_), size_);
+#endif
     mapped_ = nullptr;
     size_ = 0;
 }
@@ -442,6 +508,7 @@ std::string FileText::read(const std::string& path) {
     unmap();
     read_.clear();
     if (std::string error = textFileTooLarge(path); !error.empty()) return error;
+#ifndef _WIN32
     // Below this size a copy costs less than a mapping.
     constexpr long long kMapFrom = 1 << 20;
     struct stat st {};
@@ -462,7 +529,8 @@ std::string FileText::read(const std::string& path) {
         if (fd >= 0) ::close(fd);
         if (mapped_ != nullptr) return {};
     }
-    return readFileBytes(path, 0, static_cast<std::size_t>(kMaxTextFileBytes), read_);
+#endif
+    return readTextFile(path, read_);
 }
 
 }  // namespace jqz

@@ -176,6 +176,20 @@ std::string PortOpenAdvice(const std::string& portName, int error) {
             return "The port " + portName +
                    " may not be used by this user. Add the user to the group \"dialout\" "
                    "(sudo usermod -aG dialout $USER), then log out and in again.";
+#ifdef _WIN32
+        // Windows denies access to a port that another program holds open.
+        case EBUSY:
+            return "The port " + portName +
+                   " is in use by another program (Windows denies access to it): a terminal "
+                   "program (PuTTY, Tera Term), a modem or synchronisation tool, or another "
+                   "copy of this programmer software. Close that program and try again.";
+        case ENOENT:
+        case ENODEV:
+            return "The port " + portName +
+                   " does not exist: the USB serial adapter is unplugged, or Windows gave it "
+                   "another number (see the Device Manager, \"Ports (COM & LPT)\"). " +
+                   kChoosePortInWindow;
+#else
         case EBUSY:
         case EWOULDBLOCK:
             return "The port " + portName +
@@ -188,6 +202,7 @@ std::string PortOpenAdvice(const std::string& portName, int error) {
             return "The port " + portName +
                    " does not exist. Is the programmer's cable or USB serial adapter plugged "
                    "in? " + kChoosePortInWindow;
+#endif
         case ENOTTY:
             return "The port " + portName + " is not a serial port.";
         case EINVAL:

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <filesystem>
 
+#ifdef _WIN32
+#include "core/link/win32_serial_port.h"
+#else
 #include "core/link/posix_serial_port.h"
+#endif
 
 namespace jqz {
 
+#ifndef _WIN32
 namespace {
 
 // "ttyS10" after "ttyS9": compare the numeric tails as numbers.
@@ -21,6 +26,17 @@ bool naturalLess(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+#endif
+
+#ifdef _WIN32
+
+std::vector<std::string> SerialPortCandidates() { return Win32PortCandidates(); }
+
+OpenedPort OpenSystemPort(const std::string& name) {
+    return Win32SerialPort::Open(LocalPortName(name));
+}
+
+#else
 
 std::vector<std::string> SerialPortCandidates(const std::string& devFolder) {
     std::vector<std::string> result;
@@ -43,7 +59,13 @@ std::vector<std::string> SerialPortCandidates(const std::string& devFolder) {
     return result;
 }
 
-bool PortOpens(const std::string& name) { return PosixSerialPort::Open(name).port != nullptr; }
+OpenedPort OpenSystemPort(const std::string& name) {
+    return PosixSerialPort::Open(LocalPortName(name));
+}
+
+#endif
+
+bool PortOpens(const std::string& name) { return OpenSystemPort(name).port != nullptr; }
 
 std::vector<std::string> EnumeratePorts(const std::vector<std::string>& candidates,
                                         const std::function<bool(const std::string&)>& opens) {
@@ -57,6 +79,9 @@ std::vector<std::string> EnumeratePorts(const std::vector<std::string>& candidat
 }
 
 std::string LocalPortName(const std::string& name) {
+#ifdef _WIN32
+    return name;
+#else
     if (name.size() >= 4 && name.size() <= 5 && name.rfind("COM", 0) == 0) {
         const std::string digits = name.substr(3);
         if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -65,6 +90,7 @@ std::string LocalPortName(const std::string& name) {
         }
     }
     return name;
+#endif
 }
 
 }  // namespace jqz

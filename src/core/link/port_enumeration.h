@@ -1,16 +1,25 @@
 #pragma once
-// The serial ports the port dialog offers.
+// The operating system's serial ports: which exist, which the port dialog offers, and how a
+// chosen name is opened. This is the one place that picks the backend (termios or Win32);
+// nothing above the link layer knows which.
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "core/link/serial_port.h"
 
 namespace jqz {
 
 inline constexpr const char* kNoPortDetected = "NO port detected";
 
+#ifdef _WIN32
+// The COM ports that exist ("COM1", "COM2", ...), in natural order.
+std::vector<std::string> SerialPortCandidates();
+#else
 // The serial devices that exist: /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*, in that order and in
 // natural order within each.
 std::vector<std::string> SerialPortCandidates(const std::string& devFolder = "/dev");
+#endif
 
 // Whether a port opens for exclusive use right now (it is closed again at once).
 bool PortOpens(const std::string& name);
@@ -21,7 +30,11 @@ std::vector<std::string> EnumeratePorts(
     const std::function<bool(const std::string&)>& opens = PortOpens);
 
 // "COM1".."COM10" from an old settings file stand for /dev/ttyS0../dev/ttyS9; any other
-// name is used as it is.
+// name is used as it is. On Windows every name is used as it is.
 std::string LocalPortName(const std::string& name);
+
+// The program's own opener: the name through LocalPortName, then opened by the backend of
+// the operating system (error: an errno value).
+OpenedPort OpenSystemPort(const std::string& name);
 
 }  // namespace jqz

@@ -1,3 +1,5 @@
+#ifndef _WIN32
+
 #include "core/link/posix_serial_port.h"
 
 #include <fcntl.h>
@@ -16,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/link/port_enumeration.h"
 
 namespace jqz {
 
@@ -89,10 +90,6 @@ OpenedPort PosixSerialPort::Open(const std::string& path) {
     // DTR comes up as the port opens, after being down while it was closed.
     if (pseudo) showDtrDropOnPseudoTerminal(fd);
     return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo, tio)), 0};
-}
-
-OpenedPort OpenSystemPort(const std::string& name) {
-    return PosixSerialPort::Open(LocalPortName(name));
 }
 
 PosixSerialPort::~PosixSerialPort() {
@@ -305,3 +302,5 @@ bool PosixSerialPort::setDtr(bool on) {
 }
 
 }  // namespace jqz
+
+#endif

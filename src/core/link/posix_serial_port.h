@@ -1,4 +1,6 @@
 #pragma once
+// POSIX only; Windows has win32_serial_port.h.
+#ifndef _WIN32
 // The termios backend of SerialPort.
 //
 // What termios lacks is emulated: DSR output flow control (a write waits for DSR within its
@@ -68,8 +70,6 @@ unsigned PosixSpeedOf(int baudRate);
 // termios speed constant to baud rate; 0 when unknown.
 int BaudRateOfPosixSpeed(unsigned speed);
 
-// The program's own opener: "COM1".."COM10" mapped to /dev/ttyS0.. (LocalPortName), then
-// opened through termios.
-OpenedPort OpenSystemPort(const std::string& name);
-
 }  // namespace jqz
+
+#endif

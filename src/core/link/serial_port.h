@@ -2,7 +2,8 @@
 // A serial port as the programmer link sees it: open by name elsewhere, then line settings,
 // one total time-out per read or write call, purges, the modem status (DSR) and DTR.
 // Backends: POSIX termios (posix_serial_port.h), the in-process virtual programmer (src/sim),
-// and later a Win32 one; the channel (io_dll_r_w.h) is written once on top of this.
+// and Win32 (win32_serial_port.h); port_enumeration.h picks the one of the system. The
+// channel (io_dll_r_w.h) is written once on top of this.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>

@@ -28,7 +28,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "core/app/atomic_file.h"
 #include "core/app/program_folder.h"
@@ -49,7 +48,6 @@
 #include "ui/device/rtf_text_document.h"
 #include "ui/link/firmware_update_dialog.h"
 #include "ui/link/comm_set.h"
-#include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
 #include "ui/files/load_dialog.h"
 #include "ui/files/print_dialog.h"

@@ -6,13 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <filesystem>
 
 #include "core/app/atomic_file.h"
+#include "core/app/native_file.h"
 #include "core/app/close_question.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"
-#include "core/link/posix_serial_port.h"
 #include "sim/virtual_programmer.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/window_placement.h"
@@ -179,9 +178,7 @@ void TProgShell::FormClose() {
     closed_ = true;
     const NameValueList list = collectSettings().toList();
     if (!settingsSuppressed_) {
-        std::error_code ec;
-        std::filesystem::create_directories(
-            std::filesystem::path(paths_.settingsFile).parent_path(), ec);
+        (void)CreateFolderOf(paths_.settingsFile);
         // A file that cannot be written keeps its old contents; the shutdown goes on.
         (void)WriteFileAtomically(paths_.settingsFile, list.text());
     }
@@ -206,8 +203,7 @@ void TProgShell::ResToDef() {
     if (sink_->askQuestion("All previous Comm Port and Hex Editor settings will be lost !",
                            QuestionButtons::YesNo) != Answer::Yes)
         return;
-    std::error_code ec;
-    std::filesystem::remove(paths_.settingsFile, ec);
+    (void)RemoveFile(paths_.settingsFile);
     settingsSuppressed_ = true;
     if (startNewInstance) startNewInstance();
     close();

@@ -1,0 +1,137 @@
+#include "core/app/native_file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace jqz {
+
+#ifdef _WIN32
+
+std::wstring WideFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                        nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Utf8FromWide(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                          nullptr, nullptr);
+    return utf8;
+}
+
+std::string Win32ErrorText(unsigned long error) {
+    int e = EIO;
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH: e = ENOENT; break;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT: e = EACCES; break;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: e = ENOSPC; break;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: e = EEXIST; break;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_INVALID_PARAMETER: e = EINVAL; break;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY: e = ENOMEM; break;
+        case ERROR_FILENAME_EXCED_RANGE: e = ENAMETOOLONG; break;
+        case ERROR_DIRECTORY: e = ENOTDIR; break;
+        default: break;
+    }
+    return std::strerror(e);
+}
+
+std::filesystem::path NativePath(const std::string& utf8) {
+    return std::filesystem::path(WideFromUtf8(utf8));
+}
+
+std::string Utf8Name(const std::filesystem::path& path) { return Utf8FromWide(path.wstring()); }
+
+bool FolderIsWritable(const std::string& folder) {
+    // Folder attributes say nothing about the right to create files: try it.
+    static std::atomic<unsigned> serial{0};
+    std::wstring base = WideFromUtf8(folder.empty() ? std::string(".") : folder);
+    if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
+    base += L"jqz6811-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring probe = base + std::to_wstring(serial++) + L".probe";
+        const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h);
+            ::DeleteFileW(probe.c_str());
+            return true;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+}
+
+std::string ExecutableFolder() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(),
+                                             static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return Utf8Name(std::filesystem::path(buffer).parent_path());
+}
+
+#else
+
+std::filesystem::path NativePath(const std::string& utf8) { return std::filesystem::path(utf8); }
+
+std::string Utf8Name(const std::filesystem::path& path) { return path.string(); }
+
+bool FolderIsWritable(const std::string& folder) {
+    return !folder.empty() && ::access(folder.c_str(), W_OK) == 0;
+}
+
+std::string ExecutableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string{} : exe.parent_path().string();
+}
+
+#endif
+
+bool RemoveFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(NativePath(path), ec);
+    return !ec;
+}
+
+bool CreateFolderOf(const std::string& filePath) {
+    std::error_code ec;
+    const auto folder = NativePath(filePath).parent_path();
+    if (folder.empty()) return true;
+    std::filesystem::create_directories(folder, ec);
+    return !ec;
+}
+
+}  // namespace jqz

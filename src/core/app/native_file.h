@@ -1,0 +1,41 @@
+#pragma once
+// File names cross into the operating system here. The program holds every name as UTF-8;
+// Windows takes UTF-16, so a name with "é" in it must be converted, never passed as bytes.
+#include <filesystem>
+#include <string>
+
+namespace jqz {
+
+// What separates folders in the names the program shows and stores.
+#ifdef _WIN32
+inline constexpr char kFolderSeparator = '\\';
+#else
+inline constexpr char kFolderSeparator = '/';
+#endif
+
+// The name as the operating system's own path (UTF-16 on Windows).
+std::filesystem::path NativePath(const std::string& utf8);
+// A path of the operating system as UTF-8.
+std::string Utf8Name(const std::filesystem::path& path);
+
+// Whether a new file can be written into the folder.
+bool FolderIsWritable(const std::string& folder);
+
+// Creates the folders above the file's name that do not exist yet.
+bool CreateFolderOf(const std::string& filePath);
+
+// Deletes the file; true when it is gone (or was not there).
+bool RemoveFile(const std::string& path);
+
+// The folder of the running program, UTF-8; empty when unknown.
+std::string ExecutableFolder();
+
+#ifdef _WIN32
+// UTF-8 <-> UTF-16; invalid sequences become U+FFFD.
+std::wstring WideFromUtf8(const std::string& utf8);
+std::string Utf8FromWide(const std::wstring& wide);
+// The cause of a Win32 error in the words strerror gives the like POSIX error.
+std::string Win32ErrorText(unsigned long error);
+#endif
+
+}  // namespace jqz

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# jqz6811-cli.exe under Wine against jqz6811-sim (Linux) on a pseudo-terminal that the Wine
+# prefix sees as a COM port: detect, erase + program + verify, verify, read of an E9. The bytes
+# on the wire must be the same as those of the Linux jqz6811-cli doing the same.
+#   wine_cli_programmer.sh <Linux build folder> <Windows build folder>
+set -uo pipefail
+host=$1
+win=$2
+here=$(cd "$(dirname "$0")" && pwd)
+wine_run="$here/../../scripts/wine-run.sh"
+prefix="$win/wineprefix"
+sim="$host/src/sim/jqz6811-sim"
+cli="$host/src/cli/jqz6811-cli"
+exe="$win/src/cli/jqz6811-cli.exe"
+port=COM9
+tmp=$(mktemp -d)
+simpid=""
+cleanup() {
+  [ -n "$simpid" ] && kill "$simpid" 2>/dev/null
+  wait 2>/dev/null
+  rm -f "$prefix/dosdevices/${port,,}"
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -f "$tmp/err" ] && cat "$tmp/err"; exit 1; }
+for f in "$sim" "$cli" "$exe"; do [ -x "$f" ] || [ -f "$f" ] || fail "missing $f"; done
+export XDG_CONFIG_HOME="$tmp/config" # no settings file: the port comes from --port
+E9="MC68HC11  E9 (E28B)"
+
+# The simulator on a new pseudo-terminal, writing its wire log to $1.
+start_sim() {
+  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
+  rm -f "$tmp/pty"
+  "$sim" --link "$tmp/pty" --wire-log "$1" > "$tmp/sim.out" 2>&1 &
+  simpid=$!
+  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
+  [ -e "$tmp/pty" ] || fail "simulator did not start"
+}
+stop_sim() { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; simpid=""; }
+
+run_linux() { "$cli" "$@"; }
+run_wine() { "$wine_run" "$prefix" "$exe" "$@"; }
+
+# The same four runs with a given program; the programs' own output goes to $tmp/<tag>.*.
+session() { # tag runner port-name
+  local tag=$1 runner=$2 name=$3 rc
+  start_sim "$tmp/$tag.wire"
+  [ "$tag" = wine ] && ln -sfn "$(readlink -f "$tmp/pty")" "$prefix/dosdevices/${port,,}"
+  for step in "detect" "--device|$E9|--erase|program|ee.s19" "--device|$E9|verify|ee.s19" \
+              "--device|$E9|--eeprom|read|back.bin|--save-lowest|0xB600|--save-highest|0xB7FF"; do
+    IFS='|' read -r -a args <<< "$step"
+    (cd "$tmp/$tag" && "$runner" --port "$name" "${args[@]}") > "$tmp/out" 2> "$tmp/err"
+    rc=$?
+    [ "$rc" -eq 0 ] || fail "$tag: ${args[*]}: exit code $rc"
+    cat "$tmp/err" >> "$tmp/$tag.log"
+  done
+  stop_sim
+}
+
+# An EEPROM image of 512 bytes at 0xB600, the same for both runs.
+mkdir -p "$tmp/linux" "$tmp/wine"
+head -c 512 /dev/urandom > "$tmp/ee.bin"
+"$cli" --quiet convert --format bin --offset 0xB600 --lowest 0 --highest 0x1FF "$tmp/ee.bin" \
+  "$tmp/linux/ee.s19" --save-lowest 0xB600 --save-highest 0xB7FF || fail "convert"
+cp "$tmp/linux/ee.s19" "$tmp/wine/ee.s19"
+
+session linux run_linux "$tmp/pty"
+"$wine_run" "$prefix" cmd /c exit 0 > /dev/null 2>&1 || fail "no Wine prefix"
+session wine run_wine "$port"
+
+cmp "$tmp/wine/back.bin" "$tmp/ee.bin" || fail "the EEPROM read back under Wine differs"
+grep -qF "Program Sequence completed successful" "$tmp/wine.log" || fail "no program sequence"
+[ -s "$tmp/linux.wire" ] || fail "no wire log"
+diff "$tmp/linux.wire" "$tmp/wine.wire" > "$tmp/wire.diff" \
+  || { head -20 "$tmp/wire.diff"; fail "the bytes on the wire differ from the Linux run"; }
+echo "jqz6811-cli.exe under Wine on $port: ok ($(wc -l < "$tmp/wine.wire") bytes on the wire, as on Linux)"

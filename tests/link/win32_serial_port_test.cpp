@@ -1,0 +1,62 @@
+// The Win32 backend against what Windows (or Wine) has without a programmer on a port: ports
+// that are not there, files that are no ports, and the channel's words for them.
+#include <cerrno>
+
+#include "core/link/connection.h"
+#include "core/link/port_enumeration.h"
+#include "core/link/win32_serial_port.h"
+#include "link_fixture.h"
+// Last: its macros would replace names of the headers above.
+#include <windows.h>
+
+namespace jqz::test {
+namespace {
+
+TEST(Win32SerialPort, APortThatIsNotThereIsUnpluggedOrRenumbered) {
+    for (const char* name : {"COM249", "COM7x", "\\\\.\\COM250"}) {
+        const OpenedPort opened = Win32SerialPort::Open(name);
+        EXPECT_EQ(opened.port, nullptr) << name;
+        EXPECT_EQ(opened.error, ENOENT) << name;
+    }
+    COM com("COM249", 9600, OpenSystemPort);
+    EXPECT_EQ(com.ResultText, "Error opening port: COM249");
+    EXPECT_NE(com.ResultAdvice.find("unplugged, or Windows gave it another number"),
+              std::string::npos)
+        << com.ResultAdvice;
+    EXPECT_FALSE(com.Connected);
+    EXPECT_EQ(com.channel(), nullptr);
+}
+
+TEST(Win32SerialPort, AFileIsNoPort) {
+    wchar_t folder[MAX_PATH];
+    ASSERT_NE(::GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring path = std::wstring(folder) + L"jqz-not-a-port-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+    std::string utf8(path.begin(), path.end());  // the temp folder's name is ASCII here
+    const OpenedPort opened = Win32SerialPort::Open(utf8);
+    EXPECT_EQ(opened.port, nullptr);
+    EXPECT_NE(opened.error, 0);
+    EXPECT_FALSE(PortOpens(utf8));
+    ::DeleteFileW(path.c_str());
+}
+
+TEST(Win32SerialPort, EnumerationOffersOnlyPortsThatOpen) {
+    const auto ports = EnumeratePorts();
+    ASSERT_FALSE(ports.empty());
+    ASSERT_LE(ports.size(), 10u);
+    if (ports.front() == kNoPortDetected) {
+        EXPECT_EQ(ports.size(), 1u);
+        return;
+    }
+    for (const auto& p : ports) {
+        EXPECT_EQ(p.rfind("COM", 0), 0u) << p;
+        EXPECT_TRUE(PortOpens(p)) << p;
+    }
+}
+
+}  // namespace
+}  // namespace jqz::test
