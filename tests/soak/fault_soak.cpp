@@ -264,13 +264,17 @@ std::string FaultSoak::Impl::check(bool program, int rc, bool stopRequested, std
     const std::string& last = lines.back();
     const auto info = [](const char* t) { return std::string("0") + t; };
     int errors = 0;
+    int verifyErrors = 0;
     bool onlyPassable = true;
     bool completedLine = false;
     for (const auto& l : lines) {
         if (LogModel::KindOf(l) == LogError) {
             ++errors;
             const std::string t = l.substr(1);
-            if (t != kProgrammingError && t.rfind(kVerifyErrorAt, 0) != 0) onlyPassable = false;
+            if (t.rfind(kVerifyErrorAt, 0) == 0)
+                ++verifyErrors;
+            else if (t != kProgrammingError && t != VerifySummaryLine(verifyErrors))
+                onlyPassable = false;
         }
         if (l == info(program ? kProgramCompleted : kReadCompleted)) completedLine = true;
     }
