@@ -418,7 +418,7 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
         const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         ::CloseHandle(h);
         return describe("Cannot open file", path,
-                        folder ? std::strerror(EISDIR) : "It is not a regular file.");
+                        folder ? NotAPlainFile(path) : "It is not a plain file.");
     }
     const long long size =
         static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
