@@ -130,8 +130,11 @@ TEST(ImageHold, AFillIsWholeOrRefusedAroundAReadsBegin) {
     });
     int seen = 0;
     for (int round = 0; round < 40; ++round) {
-        // A fill made after the last read, so that cell 1 holds a fill's value again.
-        while (fills.load() <= seen) std::this_thread::yield();
+        // A fill made after the last read, so that cell 1 holds a fill's value again. A fill
+        // counts itself only after it let the image go, so one fill made before the last read
+        // may still have been counted after it: the second count after it is a fill that began
+        // after the read.
+        while (fills.load() < seen + 2) std::this_thread::yield();
         m.image.BeginBulk(Owner::DeviceRead);
         const std::uint8_t first = m.image.ReadData(1);
         int mixed = 0;
