@@ -507,7 +507,6 @@ void FileText::unmap() {
 std::string FileText::read(const std::string& path) {
     unmap();
     read_.clear();
-    if (std::string error = textFileTooLarge(path); !error.empty()) return error;
 #ifndef _WIN32
     // Below this size a copy costs less than a mapping.
     constexpr long long kMapFrom = 1 << 20;
