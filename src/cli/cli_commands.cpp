@@ -42,6 +42,7 @@ SaveFormat saveFormatFor(const std::optional<std::string>& chosen, const std::st
     if (f == "s19" || f == "s1" || f == "mot") return SaveFormat::MotorolaS1;
     if (f == "s28" || f == "s2" || f == "srec" || f == "s") return SaveFormat::MotorolaS2;
     if (f == "bin") return SaveFormat::Binary;
+    if (f == "ihex" || f == "hex" || f == "ihx") return SaveFormat::IntelHex16;
     return SaveFormat::Extended;
 }
 
@@ -49,6 +50,7 @@ std::optional<FileFormat> loadFormatFor(const std::optional<std::string>& chosen
     if (!chosen) return std::nullopt;
     if (*chosen == "jef") return FileFormat::Extended;
     if (*chosen == "bin") return FileFormat::Binary;
+    if (*chosen == "ihex") return FileFormat::IntelHex;
     return FileFormat::Motorola;
 }
 
@@ -232,8 +234,8 @@ int LoadInto(const Options& o, const std::string& path, HexEditModel& model, Cli
 std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool intelNamed) {
     if (file.empty) return "the file is empty.";
     if (intelNamed)
-        return "the file looks like Intel HEX (its lines start with ':'), a format that is not "
-               "read here.";
+        return "the file looks like Intel HEX (its lines start with ':'), but its first line is "
+               "not a valid Intel HEX record.";
     if (file.cellsWritten == 0) {
         if (format == FileFormat::Binary) return "none of its bytes lands in the memory image.";
         if (file.lines == 0) return "it has only blank lines.";
@@ -273,11 +275,12 @@ int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& dev
         return kUsage;
     }
     const bool intelNamed = file.intelHexLookAlike && o.format != "bin";
-    const std::string convertHint = "Convert it to S-records first, e.g. srec_cat " + path +
-                                    " -intel -o converted.s19 -motorola";
+    const std::string convertHint = "Check its first line (count, address, type, data and "
+                                    "checksum), or give --format ihex to skip lines that are not "
+                                    "records";
     if (IntelHexTakenAsBinary(file, request->format, o.format.has_value())) {
-        out.AddLogLine(path + " looks like Intel HEX (its lines start with ':'), a format that "
-                              "is not read here: taken as binary, its text would be " +
+        out.AddLogLine(path + " looks like Intel HEX (its lines start with ':'), but its first "
+                              "line is not a valid record: taken as binary, its text would be " +
                            (program ? "programmed" : "verified") + " as data.",
                        LogError);
         out.AddLogLine(convertHint + ", or give --format bin to take its bytes as they are.",

@@ -19,7 +19,9 @@ std::size_t argumentCount(const std::string& command) {
     return 0;
 }
 
-bool isFormat(const std::string& f) { return f == "jef" || f == "s19" || f == "s28" || f == "bin"; }
+bool isFormat(const std::string& f) {
+    return f == "jef" || f == "s19" || f == "s28" || f == "bin" || f == "ihex";
+}
 
 // Whether a text is written as a number (blanks, a sign, a prefix, digits) however large.
 bool isNumeral(const std::string& text) {
@@ -175,7 +177,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                     " file argument(s)");
     for (auto* f : {&o.format, &o.toFormat}) {
         if (*f) **f = LowerCase(**f);
-        if (*f && !isFormat(**f)) return fail("formats are jef, s19, s28 and bin");
+        if (*f && !isFormat(**f)) return fail("formats are jef, s19, s28, bin and ihex");
     }
     // Numbers are checked here, so that none is refused later without a word.
     const struct {
@@ -220,7 +222,8 @@ Common options:
                         (default: the port of the application's settings file)
   --baud N              working rate 9600, 19200, 38400 or 57600 (default: settings file)
   --device NAME         device, e.g. "MC68HC11  E9 (E28B)" (see the devices command)
-  --format F            input format jef, s19, s28 or bin, in any case (default: detected)
+  --format F            input format jef, s19, s28, bin or ihex, in any case
+                        (default: detected)
   --quiet               print errors only
   --json                one JSON object per log line, then one with the result
   --help                this text
@@ -250,7 +253,9 @@ Numbers are decimal, or hexadecimal after 0x or $. File addresses go from 0 to 0
 image addresses from 0 to 0xFFFF. After "--" every word is a command or a file name.
 
 program and verify refuse a file that holds nothing for the device's EEPROM (nor, with
---config, for its CONFIG register), and an Intel HEX file unless --format bin is given.
+--config, for its CONFIG register), and a file that looks like Intel HEX but whose first
+line is no valid record, unless --format bin is given. Intel HEX is written with 16 bytes
+a record (.hex, .ihx, --to ihex).
 read refuses an output file it could not write before the device is read.
 
 Exit codes: 0 success, 1 the device operation failed or the output could not be written,

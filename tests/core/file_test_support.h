@@ -1,6 +1,8 @@
 #pragma once
 // Recorders and helpers shared by the file format tests.
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/app/atomic_file.h"
@@ -59,5 +61,17 @@ inline std::string FileText(const std::string& path) {
 inline void WriteText(const std::string& path, const std::string& text) {
     (void)WriteFileAtomically(path, text);
 }
+
+#ifndef _WIN32
+// Runs a shell command: its exit status and what it printed (both streams).
+inline std::pair<int, std::string> RunShell(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return {-1, "popen failed"};
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    return {::pclose(pipe), output};
+}
+#endif
 
 }  // namespace jqz::test

@@ -118,18 +118,10 @@ TEST(InteropFixtures, TheGnuProgramHasItsResetVector) {
 // srec_cat and its kin are tools of the build machine; the Windows build reads the same
 // fixtures above and leaves the comparison with them to the Linux build.
 
-// Runs a shell command; its exit status and what it printed.
-std::pair<int, std::string> run(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return {-1, "popen failed"};
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    return {::pclose(pipe), output};
-}
+using test::RunShell;
 
 TEST(SrecCat, ReadsOurSRecordsByteForByte) {
-    ASSERT_EQ(run("command -v srec_cat srec_cmp srec_info").first, 0)
+    ASSERT_EQ(RunShell("command -v srec_cat srec_cmp srec_info").first, 0)
         << "srec_cat, srec_cmp and srec_info are needed: install the package srecord "
            "(scripts/install-deps.sh does)";
     test::TempDir dir;
@@ -151,20 +143,20 @@ TEST(SrecCat, ReadsOurSRecordsByteForByte) {
 
     for (const char* s : {"ours.s19", "ours.s28"}) {
         const auto [status, output] =
-            run("srec_cmp " + q + path(s) + q + " -motorola " + q + path("ours.bin") + q + " -binary");
+            RunShell("srec_cmp " + q + path(s) + q + " -motorola " + q + path("ours.bin") + q + " -binary");
         EXPECT_EQ(status, 0) << s << ": " << output;
-        const auto info = run("srec_info " + q + path(s) + q + " -motorola");
+        const auto info = RunShell("srec_info " + q + path(s) + q + " -motorola");
         EXPECT_EQ(info.first, 0) << info.second;
         EXPECT_NE(info.second.find("Header: \"interop check\""), std::string::npos) << info.second;
         EXPECT_NE(info.second.find("0000 - FFFF"), std::string::npos) << info.second;
         EXPECT_EQ(info.second.find("arning"), std::string::npos) << info.second;
     }
-    auto range = run("srec_cmp " + q + path("range.s28") + q + " -motorola " + q + path("range.bin") +
+    auto range = RunShell("srec_cmp " + q + path("range.s28") + q + " -motorola " + q + path("range.bin") +
                      q + " -binary -offset 0x1234");
     EXPECT_EQ(range.first, 0) << range.second;
 
     // srec_cat's own conversion of our S2 file gives exactly our binary file.
-    const auto conv = run("srec_cat " + q + path("ours.s28") + q + " -motorola -o " + q +
+    const auto conv = RunShell("srec_cat " + q + path("ours.s28") + q + " -motorola -o " + q +
                           path("conv.bin") + q + " -binary");
     ASSERT_EQ(conv.first, 0) << conv.second;
     EXPECT_TRUE(test::FileText(path("conv.bin")) == test::FileText(path("ours.bin")));
@@ -173,7 +165,7 @@ TEST(SrecCat, ReadsOurSRecordsByteForByte) {
     std::string text = test::FileText(path("ours.s19"));
     text[text.find("\r\nS1") + 2 + 8] ^= 1;
     test::WriteText(path("bad.s19"), text);
-    EXPECT_NE(run("srec_cmp " + q + path("bad.s19") + q + " -motorola " + q + path("ours.bin") + q +
+    EXPECT_NE(RunShell("srec_cmp " + q + path("bad.s19") + q + " -motorola " + q + path("ours.bin") + q +
                   " -binary")
                   .first,
               0);

@@ -131,6 +131,8 @@ TEST_P(RoundTrips, WhatIsSavedLoadsBackTheSame) {
             EXPECT_TRUE(d.isEmpty());
             break;
         case SaveFormat::Binary:
+        case SaveFormat::IntelHex16:
+        case SaveFormat::IntelHex32:
             EXPECT_EQ(d.projectName(), "");
             EXPECT_TRUE(d.isEmpty());
             break;
@@ -612,7 +614,11 @@ TEST(SaveFormats, AnExtensionNamingAnotherFormatIsQuestioned) {
         {"/a/x.JeF", SaveFormat::MotorolaS2, "JQZ Extended Format"},
         {"/a/x.bin", SaveFormat::Binary, nullptr},
         {"/a/x.BIN", SaveFormat::MotorolaS1, "Binary"},
-        {"/a/x.hex", SaveFormat::Binary, nullptr},
+        {"/a/x.hex", SaveFormat::Binary, "Intel HEX"},
+        {"/a/x.HEX", SaveFormat::IntelHex32, nullptr},
+        {"/a/x.ihx", SaveFormat::IntelHex16, nullptr},
+        {"/a/x.s19", SaveFormat::IntelHex16, "Motorola S"},
+        {"/a/x.txt", SaveFormat::Binary, nullptr},
         {"/a/x", SaveFormat::Binary, nullptr},
         {"/a.bin/x", SaveFormat::Extended, nullptr},
         {"/a/.bin", SaveFormat::Extended, nullptr},
@@ -659,11 +665,13 @@ TEST(SaveFormats, NamesFiltersAndTheUnimplementedChoice) {
     Lines names;
     for (SaveFormat f : kSaveFormats) names.push_back(SaveFormatName(f));
     EXPECT_EQ(names, (Lines{"JQZ Extended Format", "Motorola S (6 byte address)",
-                            "Motorola S (4 byte address)", "Binary"}));
+                            "Motorola S (4 byte address)", "Binary",
+                            "Intel HEX (16 byte records)", "Intel HEX (32 byte records)"}));
     EXPECT_EQ(SaveFormatForFilter(0), SaveFormat::Extended);
     EXPECT_EQ(SaveFormatForFilter(1), SaveFormat::MotorolaS2);
     EXPECT_EQ(SaveFormatForFilter(2), SaveFormat::Binary);
     EXPECT_EQ(SaveFormatForFilter(3), SaveFormat::Extended) << "All";
+    EXPECT_EQ(SaveFormatForFilter(4), SaveFormat::IntelHex16);
     EXPECT_FALSE(UnimplementedChoiceApplies(SaveFormat::Binary));
     EXPECT_TRUE(UnimplementedChoiceApplies(SaveFormat::MotorolaS1));
 }

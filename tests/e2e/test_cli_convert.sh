@@ -26,6 +26,17 @@ for fmt in s19 s28; do
   cmp "$tmp/back_$fmt.bin" "$data/data.bin" || fail "srec_cat reads our $fmt differently"
 done
 
+# Intel HEX both ways: objcopy's file to binary (its gap between the sections is zeros), and
+# ours (by extension and by --to ihex) read back through srec_cat to the data.
+"$cli" --quiet convert --clear 00 "$data/gnu_blink.hex" "$tmp/blink.bin" --save-lowest 0xE000 --save-highest 0xFFFF
+cmp "$tmp/blink.bin" "$data/gnu_blink.bin" || fail "objcopy's Intel HEX to binary differs"
+"$cli" --quiet convert --format bin --offset 0x4000 --lowest 0 --highest 0xBB7 \
+  "$data/data.bin" "$tmp/out.hex" --save-lowest 0x4000 --save-highest 0x4BB7
+"$cli" --quiet convert --to ihex "$tmp/out.hex" "$tmp/out.txt" --save-lowest 0x4000 --save-highest 0x4BB7
+cmp "$tmp/out.hex" "$tmp/out.txt" || fail "--to ihex and .hex write different files"
+srec_cat "$tmp/out.hex" -intel -offset -0x4000 -o "$tmp/back_hex.bin" -binary
+cmp "$tmp/back_hex.bin" "$data/data.bin" || fail "srec_cat reads our Intel HEX differently"
+
 # Unreadable input and bad usage give exit code 2.
 set +e
 "$cli" --quiet convert "$tmp/missing.s19" "$tmp/x.bin"; rc=$?

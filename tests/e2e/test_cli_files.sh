@@ -73,15 +73,21 @@ program|low.s19|holds nothing for $ee, so there is nothing to program: its 512 b
 program|config.s19|holds nothing for $ee, so there is nothing to program: its 1 byte lands at 0x103F-0x103F.
 --format bin verify|fw.hex|holds nothing for $ee, so there is nothing to verify: its 58 bytes land at 0x0000-0x0039.
 EOF
-hint="Convert it to S-records first, e.g. srec_cat $tmp/fw.hex -intel -o converted.s19 -motorola"
-expect 2 "error: $tmp/fw.hex looks like Intel HEX (its lines start with ':'), a format that is not read here: taken as binary, its text would be programmed as data.
+hint="Check its first line (count, address, type, data and checksum), or give --format ihex to skip lines that are not records"
+expect 2 "error: $tmp/fw.hex looks like Intel HEX (its lines start with ':'), but its first line is not a valid record: taken as binary, its text would be programmed as data.
 $hint, or give --format bin to take its bytes as they are." \
   "$cli" --port "$gone" --device "$E9" --erase program "$tmp/fw.hex"
 # The file is judged before it is loaded: the refusal says what the lines were.
 expect 2 "error: $tmp/junk.s19 holds nothing for $ee, so there is nothing to program: none of its 2 lines is a Motorola S data record that lands in the memory image." \
   "$cli" --port "$gone" --device "$E9" --erase program "$tmp/junk.s19"
-expect 2 "error: $tmp/fw.hex holds nothing for $ee, so there is nothing to verify: the file looks like Intel HEX (its lines start with ':'), a format that is not read here.
+expect 2 "error: $tmp/fw.hex holds nothing for $ee, so there is nothing to verify: the file looks like Intel HEX (its lines start with ':'), but its first line is not a valid Intel HEX record.
 $hint." "$cli" --port "$gone" --device "$E9" --format S19 verify "$tmp/fw.hex"
+# A valid Intel HEX file is read as such: programmed, then verified against its S-record twin.
+printf ':020000040000FA\r\n:10B600000102030405060708090A0B0C0D0E0F10B2\r\n:00000001FF\r\n' > "$tmp/ee.hex"
+expect 0 "" "$cli" -q --port "$pty" --device "$E9" --erase program "$tmp/ee.hex"
+"$cli" -q convert "$tmp/ee.hex" "$tmp/ee-from-hex.s19" || fail "convert of Intel HEX failed"
+expect 0 "" "$cli" -q --port "$pty" --device "$E9" verify "$tmp/ee-from-hex.s19"
+expect 0 "" "$cli" -q --port "$pty" --device "$E9" --erase program "$tmp/ee.s19"
 # The refused erase left the EEPROM as programmed; CONFIG alone is taken with --config, and
 # erasing alone needs nothing of the file.
 expect 0 "" "$cli" -q --port "$pty" --device "$E9" verify "$tmp/ee.s19"
@@ -151,7 +157,7 @@ done <<'EOF'
 --offset -0x1000000|--offset -0x1000000 is too small: offsets go from -0xFFFFFF to 0xFFFFFF
 --save-lowest -5|--save-lowest -5 is negative: image addresses go from 0 to 0xFFFF
 --save-highest 0x10000|--save-highest 0x10000 is too large: image addresses go from 0 to 0xFFFF
---format ihex|formats are jef, s19, s28 and bin
+--format hex|formats are jef, s19, s28, bin and ihex
 EOF
 # Unreadable inputs say what they are, each error once, in text and in JSON.
 mkdir "$tmp/folder"

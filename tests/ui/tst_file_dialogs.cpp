@@ -223,7 +223,7 @@ private slots:
                 QCOMPARE(browser->objectName(), QString("OpenDialog1"));
                 QCOMPARE(browser->nameFilters(),
                          (QStringList{"JQZ Extended Format (*.jef)", "Motorola (*.s19)",
-                                      "Binary (*.bin)", "All (*.*)"}));
+                                      "Binary (*.bin)", "All (*.*)", "Intel HEX (*.hex)"}));
                 QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
                 QCOMPARE(browser->defaultSuffix(), QString("jef"));
                 browser->selectFile(QString::fromStdString(a));
@@ -261,8 +261,9 @@ private slots:
             QCOMPARE(d->windowTitle(), QString("Save File From Buffer"));
             auto* formats = child<QComboBox>(d, "ComboBox1");
             auto* unimplemented = child<QCheckBox>(d, "CheckBox2");
-            QCOMPARE(formats->count(), 4);
+            QCOMPARE(formats->count(), 6);
             QCOMPARE(formats->itemText(2), QString("Motorola S (4 byte address)"));
+            QCOMPARE(formats->itemText(4), QString("Intel HEX (16 byte records)"));
             QCOMPARE(unimplemented->text(), QString("Save Unimplemented  Areas"));
             QCOMPARE(child<QLineEdit>(d, "Edit3")->text(), QString("0x0FFFF"));
             QCOMPARE(child<QLabel>(d, "Label5")->text(), QString("Higest Buffer address to Save :"));
@@ -281,6 +282,17 @@ private slots:
             QCOMPARE(formats->currentText(), QString("Binary"));
             QVERIFY(!unimplemented->isEnabled());
             QVERIFY(child<QPushButton>(d, "Button2")->isEnabled());
+
+            // Intel HEX through its filter: ".hex", 16-byte records.
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                chooseFilter(browser, 4);
+                typeName(browser, base);
+                static_cast<QDialog*>(browser)->accept();
+            });
+            child<QPushButton>(d, "Button1")->click();
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".hex");
+            QCOMPARE(formats->currentText(), QString("Intel HEX (16 byte records)"));
+            QVERIFY(unimplemented->isEnabled());
 
             // "All" chooses the extended format, whatever the name's extension.
             whenModal<QFileDialog>([&](QFileDialog* browser) {

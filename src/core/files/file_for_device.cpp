@@ -6,6 +6,7 @@
 #include "core/app/log_model.h"
 #include "core/device/supported_device_list.h"
 #include "core/files/image_description.h"
+#include "core/files/intel_hex.h"
 #include "core/files/records.h"
 #include "core/image/memory_image.h"
 
@@ -41,6 +42,9 @@ void load(Scratch& scratch, FileFormat format, const std::string& content, long 
             break;
         case FileFormat::Binary:
             readBinaryBytes(content, first, placement, scratch.image);
+            break;
+        case FileFormat::IntelHex:
+            readIntelHexText(content, placement, scratch.image, log);
             break;
     }
 }

@@ -21,6 +21,8 @@
 #include "core/app/native_file.h"
 #include "core/files/file_text.h"
 #include "core/files/image_description.h"
+#include "core/files/intel_hex.h"
+#include "core/files/record_placement.h"
 #include "core/files/records.h"
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
@@ -33,79 +35,6 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Writes the bytes of one record that pass the placement rule, counting where they went.
-void place(MemoryImage& image, const Placement& placement, long long address,
-           std::span<const std::uint8_t> data, PlacementCounts& counts) {
-    // The bytes within the chosen file range...
-    const long long first = std::max(0LL, placement.lowest - address);
-    const long long last =
-        std::min(static_cast<long long>(data.size()) - 1, placement.highest - address);
-    if (last < first) return;
-    // ...and of those the ones that land in the image.
-    const long long inFirst = std::max(first, -placement.offset - address);
-    const long long inLast = std::min(last, MemoryImage::LastAddress() - placement.offset - address);
-    const long long inside = inLast >= inFirst ? inLast - inFirst + 1 : 0;
-    counts.outsideImage += (last - first + 1) - inside;
-    for (long long i = inFirst; i <= inLast; ++i) {
-        const long long a = address + i + placement.offset;
-        if (image.WriteData(a, data[static_cast<std::size_t>(i)])) {
-            ++counts.placed;
-            counts.placedCells.set(static_cast<std::size_t>(a));
-        } else {
-            ++counts.notOnDevice;
-        }
-    }
-}
-
-// Logs rejected lines, the first kMaxLoggedRejects one by one and the rest as one count.
-class RejectLog {
-public:
-    RejectLog(LogSink& log, const char* line, const char* fileKind)
-        : log_(log), line_(line), fileKind_(fileKind) {}
-    RejectLog(const RejectLog&) = delete;
-    RejectLog& operator=(const RejectLog&) = delete;
-    ~RejectLog() {
-        if (count_ > kMaxLoggedRejects)
-            log_.AddLogLine(std::to_string(count_ - kMaxLoggedRejects) +
-                                " more unrecognized lines in " + fileKind_ + " file not listed",
-                            LogNotice);
-    }
-    void reject() {
-        if (++count_ <= kMaxLoggedRejects) log_.AddLogLine(line_, LogNotice);
-    }
-
-private:
-    LogSink& log_;
-    const char* line_;
-    const char* fileKind_;
-    long long count_ = 0;
-};
-
-// Calls emit(address, bytes) for every record of `range`: at most `max` bytes each, starting
-// at the range's start and after every skipped cell, ended before an unimplemented cell unless
-// those are saved.
-template <typename Emit>
-void forEachChunk(const MemoryImage& image, const WriteRange& range, long long max, Emit&& emit) {
-    const long long lowest = std::max(range.lowest, 0LL);
-    const long long highest = std::min(range.highest, static_cast<long long>(MemoryImage::LastAddress()));
-    std::uint8_t chunk[32];
-    long long a = lowest;
-    while (a <= highest) {
-        long long i = 0;
-        while (i < max && a + i <= highest &&
-               (range.saveUnimplemented || !image.IsUnimplemented(a + i))) {
-            chunk[i] = image.ReadData(a + i);
-            ++i;
-        }
-        if (i > 0) {
-            emit(static_cast<std::uint32_t>(a), std::span<const std::uint8_t>(chunk, static_cast<std::size_t>(i)));
-            a += i;
-        } else {
-            ++a;
-        }
-    }
-}
-
 std::string describe(const char* action, const std::string& path, const std::string& why) {
     return std::string(action) + " \"" + path + "\". " + why;
 }
@@ -116,13 +45,15 @@ const char* FormatName(FileFormat format) {
     switch (format) {
         case FileFormat::Extended: return kExtendedFormatName;
         case FileFormat::Motorola: return kMotorolaFormatName;
+        case FileFormat::IntelHex: return kIntelHexFormatName;
         case FileFormat::Binary: break;
     }
     return kBinaryFormatName;
 }
 
 std::optional<FileFormat> FormatFromName(std::string_view name) {
-    for (FileFormat f : {FileFormat::Extended, FileFormat::Motorola, FileFormat::Binary})
+    for (FileFormat f : {FileFormat::Extended, FileFormat::Motorola, FileFormat::Binary,
+                         FileFormat::IntelHex})
         if (name == FormatName(f)) return f;
     return std::nullopt;
 }
@@ -136,6 +67,7 @@ std::optional<FileFormat> detectFormat(std::string_view head) {
             return FileFormat::Extended;
         if ((c == 'S' || c == 's') && next >= '0' && next <= '2') return FileFormat::Motorola;
     }
+    if (FirstLineIsIntelHexRecord(head)) return FileFormat::IntelHex;
     return std::nullopt;
 }
 
@@ -172,6 +104,12 @@ bool isMotorolaRecord(std::string_view line, Record& record) {
 
 bool HasRecognisedLine(std::string_view text, FileFormat format) {
     if (format == FileFormat::Binary) return !text.empty();
+    if (format == FileFormat::IntelHex) {
+        IntelHexRecord intel;
+        bool any = false;
+        ForEachLine(text, [&](std::string_view line) { return !(any = ParseIntelHexRecord(line, intel)); });
+        return any;
+    }
     Record record;
     bool found = false;
     ForEachLine(text, [&](std::string_view line) {
@@ -185,7 +123,7 @@ bool HasRecognisedLine(std::string_view text, FileFormat format) {
 PlacementCounts readExtendedText(std::string_view text, const Placement& placement,
                                  MemoryImage& image, ImageDescription& description, LogSink& log) {
     PlacementCounts counts;
-    RejectLog rejects(log, kUnrecognizedXLine, "X");
+    RecordRejectLog rejects(log, kUnrecognizedXLine, "X");
     Record record;
     int row = 0;
     ForEachLine(text, [&](std::string_view line) {
@@ -206,7 +144,7 @@ PlacementCounts readExtendedText(std::string_view text, const Placement& placeme
                 break;
             }
             case '3': description.setNotes(record.text()); break;
-            case '7': place(image, placement, record.address, record.data(), counts); break;
+            case '7': PlaceRecordBytes(image, placement, record.address, record.data(), counts); break;
             default: break;
         }
         return true;
@@ -217,7 +155,7 @@ PlacementCounts readExtendedText(std::string_view text, const Placement& placeme
 PlacementCounts readMotorolaText(std::string_view text, const Placement& placement,
                                  MemoryImage& image, ImageDescription& description, LogSink& log) {
     PlacementCounts counts;
-    RejectLog rejects(log, kUnrecognizedSLine, "S");
+    RecordRejectLog rejects(log, kUnrecognizedSLine, "S");
     Record record;
     ForEachLine(text, [&](std::string_view line) {
         if (!isMotorolaRecord(line, record)) {
@@ -229,7 +167,7 @@ PlacementCounts readMotorolaText(std::string_view text, const Placement& placeme
         if (record.is('S', '0'))
             description.setProjectName(record.text());
         else
-            place(image, placement, record.address, record.data(), counts);
+            PlaceRecordBytes(image, placement, record.address, record.data(), counts);
         return true;
     });
     return counts;
@@ -239,7 +177,7 @@ PlacementCounts readBinaryBytes(std::string_view bytes, long long firstOffset,
                                 const Placement& placement, MemoryImage& image) {
     PlacementCounts counts;
     counts.recognised = static_cast<long long>(bytes.size());
-    place(image, placement, firstOffset, bytesOf(bytes), counts);
+    PlaceRecordBytes(image, placement, firstOffset, bytesOf(bytes), counts);
     return counts;
 }
 
@@ -305,7 +243,7 @@ bool formatExtendedText(const MemoryImage& image, const ImageDescription& descri
                              bytesOf(rowData));
     }
     AppendExtendedRecord(out, '3', 0, bytesOf(notes));
-    forEachChunk(image, range, 32, [&out](std::uint32_t a, std::span<const std::uint8_t> data) {
+    ForEachWriteChunk(image, range, 32, [&out](std::uint32_t a, std::span<const std::uint8_t> data) {
         AppendExtendedRecord(out, '7', a, data);
     });
     return true;
@@ -317,7 +255,7 @@ void formatMotorolaText(const MemoryImage& image, const ImageDescription& descri
     const bool s1 = variant == MotorolaVariant::S1;
     out.reserve(out.size() + 2 * project.size() + (s1 ? 4096 * 46 : 2048 * 78) + 64);
     AppendMotorolaRecord(out, '0', 2, 0, bytesOf(project));
-    forEachChunk(image, range, s1 ? 16 : 32,
+    ForEachWriteChunk(image, range, s1 ? 16 : 32,
                  [&out, s1](std::uint32_t a, std::span<const std::uint8_t> data) {
                      AppendMotorolaRecord(out, s1 ? '1' : '2', s1 ? 2 : 3,
                                           s1 ? (a & 0xFFFFu) : a, data);

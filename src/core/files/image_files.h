@@ -22,7 +22,7 @@ class ImageDescription;
 class LogSink;
 class MemoryImage;
 
-enum class FileFormat { Extended, Motorola, Binary };
+enum class FileFormat { Extended, Motorola, Binary, IntelHex };
 
 inline constexpr const char* kExtendedFormatName = "JQZ Extended Format";
 inline constexpr const char* kMotorolaFormatName = "Motorola S";
@@ -40,7 +40,8 @@ inline constexpr std::size_t kDetectBytes = 100;
 
 // The format found in a file's first bytes (only the first kDetectBytes of `head` count):
 // the first "X" or "x" followed by 0, 1, 2, 3 or 7, or "S" or "s" followed by 0, 1 or 2,
-// decides. Nothing when neither pair occurs.
+// decides. When neither pair occurs, a first line that is an Intel HEX record shows that
+// format. Nothing otherwise.
 std::optional<FileFormat> detectFormat(std::string_view head);
 
 struct Placement {

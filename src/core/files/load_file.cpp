@@ -6,6 +6,7 @@
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
 #include "core/files/file_text.h"
+#include "core/files/intel_hex.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/image_edit.h"
 #include "core/image/number_parsers.h"
@@ -136,6 +137,9 @@ LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
                 break;
             case FileFormat::Binary:
                 result.counts = readBinaryBytes(content, window.first, *placement, model.image);
+                break;
+            case FileFormat::IntelHex:
+                result.counts = readIntelHexText(content, *placement, model.image, log);
                 break;
         }
         model.image.EndBulk();

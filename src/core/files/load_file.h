@@ -30,6 +30,7 @@ inline constexpr FileFilter kImageFileFilters[] = {
     {"Motorola (*.s19)", "*.S19"},
     {"Binary (*.bin)", "*.BIN"},
     {"All (*.*)", "*.*"},
+    {"Intel HEX (*.hex)", "*.HEX;*.IHX"},
 };
 
 // The formats offered for a file: the one its first bytes show, if any, then "Binary".

@@ -2,6 +2,7 @@
 
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
+#include "core/files/intel_hex.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/hex_editor.h"
 #include "core/image/image_edit.h"
@@ -13,6 +14,8 @@ const char* SaveFormatName(SaveFormat format) {
         case SaveFormat::Extended: return kExtendedFormatName;
         case SaveFormat::MotorolaS2: return "Motorola S (6 byte address)";
         case SaveFormat::MotorolaS1: return "Motorola S (4 byte address)";
+        case SaveFormat::IntelHex16: return "Intel HEX (16 byte records)";
+        case SaveFormat::IntelHex32: return "Intel HEX (32 byte records)";
         case SaveFormat::Binary: break;
     }
     return kBinaryFormatName;
@@ -22,6 +25,7 @@ SaveFormat SaveFormatForFilter(int filterIndex) {
     switch (filterIndex) {
         case 1: return SaveFormat::MotorolaS2;
         case 2: return SaveFormat::Binary;
+        case 4: return SaveFormat::IntelHex16;
         default: return SaveFormat::Extended;
     }
 }
@@ -35,6 +39,8 @@ struct ExtensionFamily {
     bool (*names)(SaveFormat);
 };
 
+bool isIntelHex(SaveFormat f) { return f == SaveFormat::IntelHex16 || f == SaveFormat::IntelHex32; }
+
 const ExtensionFamily kExtensionFamilies[] = {
     {".jef", kExtendedFormatName, [](SaveFormat f) { return f == SaveFormat::Extended; }},
     {".s19", "Motorola S",
@@ -42,6 +48,8 @@ const ExtensionFamily kExtensionFamilies[] = {
     {".s28", "Motorola S",
      [](SaveFormat f) { return f == SaveFormat::MotorolaS1 || f == SaveFormat::MotorolaS2; }},
     {".bin", kBinaryFormatName, [](SaveFormat f) { return f == SaveFormat::Binary; }},
+    {".hex", kIntelHexFormatName, isIntelHex},
+    {".ihx", kIntelHexFormatName, isIntelHex},
 };
 
 }  // namespace
@@ -100,6 +108,11 @@ bool SaveImageFile(const SaveRequest& request, HexEditModel& model, MessageSink&
                 break;
             case SaveFormat::Binary:
                 error = writeBinaryFile(request.fileName, model.image, range.lowest, range.highest);
+                break;
+            case SaveFormat::IntelHex16:
+            case SaveFormat::IntelHex32:
+                error = writeIntelHexFile(request.fileName, model.image, range,
+                                          request.format == SaveFormat::IntelHex32 ? 32 : 16);
                 break;
         }
         if (!error.empty()) return;

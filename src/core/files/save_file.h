@@ -11,11 +11,12 @@ class HexEditModel;
 class LogSink;
 class MessageSink;
 
-enum class SaveFormat { Extended, MotorolaS2, MotorolaS1, Binary };
+enum class SaveFormat { Extended, MotorolaS2, MotorolaS1, Binary, IntelHex16, IntelHex32 };
 
 // The save dialog's format list, in its order.
 inline constexpr SaveFormat kSaveFormats[] = {SaveFormat::Extended, SaveFormat::MotorolaS2,
-                                              SaveFormat::MotorolaS1, SaveFormat::Binary};
+                                              SaveFormat::MotorolaS1, SaveFormat::Binary,
+                                              SaveFormat::IntelHex16, SaveFormat::IntelHex32};
 const char* SaveFormatName(SaveFormat format);
 
 // The format that the browser's filter (0-based, in kImageFileFilters' order) chooses.
@@ -29,8 +30,9 @@ inline constexpr const char* kShortAddressWarning =
     "Continue ?";
 inline constexpr const char* kWritingFile = "Writing file : ";
 
-// The question asked when the file name's extension (".jef", ".s19", ".s28", ".bin", in any
-// case) names another format than the one chosen; nothing when it names none or the same.
+// The question asked when the file name's extension (".jef", ".s19", ".s28", ".bin", ".hex",
+// ".ihx", in any case) names another format than the one chosen; nothing when it names none or
+// the same.
 // ".s19" and ".s28" both stand for S records, of either address size.
 std::optional<std::string> FormatMismatchQuestion(const std::string& fileName, SaveFormat format);
 inline constexpr const char* kWriteFileComplete = "Write file complete";

@@ -23,7 +23,8 @@ namespace jqz {
 namespace {
 
 // The extension each filter of the browser gives a name typed without one.
-const char* const kFilterSuffix[] = {"jef", "s19", "bin", "jef"};
+const char* const kFilterSuffix[] = {"jef", "s19", "bin", "jef", "hex"};
+static_assert(std::size(kFilterSuffix) == std::size(kImageFileFilters));
 
 }  // namespace
 

@@ -36,3 +36,11 @@ m68hc11-objcopy -O srec --srec-len=8 "$tmp/blink.elf" gnu_blink_len8.s19
 m68hc11-objcopy -O srec --change-addresses=0x10000 "$tmp/blink.elf" gnu_blink_high.s28
 # The reference: 0xE000..0xFFFF with the gap between the sections filled with zeros.
 m68hc11-objcopy -O binary "$tmp/blink.elf" gnu_blink.bin
+
+# Intel HEX from both tools: srec_cat with 16- and 32-byte lines, below and above 64 KiB
+# (extended linear address records) and with extended segment address records; objcopy.
+srec_cat data.bin -binary -offset 0xC000 -o srec_intel_obs16.hex -intel -obs=16
+srec_cat data.bin -binary -offset 0x1F000 -o srec_intel_high_obs32.hex -intel -obs=32 \
+  -execution-start-address=0x1F000
+srec_cat data.bin -binary -offset 0x2FF00 -o srec_intel_seg.hex -intel -address-length=3 -obs=16
+m68hc11-objcopy -O ihex "$tmp/blink.elf" gnu_blink.hex
