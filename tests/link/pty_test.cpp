@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -205,8 +206,8 @@ TEST_F(Pty, SettingsRoundTripAndUnknownRatesAreRefused) {
 #ifdef JQZ_SIM_PROGRAM
 // The program: prints its path, serves it, writes the wire log, stops on SIGTERM.
 TEST(SimProgram, ServesAPseudoTerminalAndLogsTheWire) {
-    char folder[] = "/tmp/jqzsimXXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
+    std::string folder = (std::filesystem::temp_directory_path() / "jqzsimXXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
     const std::string log = std::string(folder) + "/wire.log";
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
@@ -249,7 +250,7 @@ TEST(SimProgram, ServesAPseudoTerminalAndLogsTheWire) {
     EXPECT_EQ(fromPc[5], "> 06 38400");
     EXPECT_EQ(fromPc[6], "> 09 38400");
     std::remove(log.c_str());
-    ::rmdir(folder);
+    ::rmdir(folder.c_str());
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <random>
 
 #include "core/files/load_file.h"
 #include "core/files/records.h"
@@ -83,10 +84,16 @@ TEST_P(CommandDuringARead, IsRefusedAndTheReadStaysWhole) {
     });
     // Read-only cells in every block, the first one included.
     for (int a = first; a <= last; a += 16) host.model.image.SetReadOnly(a, true);
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("jqz-read-" + std::string(GetParam().name));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    // A folder of this run's own: two runs at once never share it (creating a folder fails
+    // on a name that is taken).
+    std::filesystem::path dir;
+    for (std::random_device random;;) {
+        dir = std::filesystem::temp_directory_path() /
+              ("jqz-read-" + std::string(GetParam().name) + "-" + std::to_string(random()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(dir, ec)) break;
+        ASSERT_FALSE(ec && !std::filesystem::exists(dir)) << ec.message();
+    }
     pauseAtSecondBlock(req::cat({req::checksAndLink(0, 7), req::interfaceAndId(),
                                  req::readBlock(first)}));
 
