@@ -250,15 +250,20 @@ std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool i
 // only the blank image: one with nothing for the device's EEPROM (or CONFIG with --config),
 // or Intel HEX taken as binary because its format was not recognised.
 // Whether program or verify uses the file's data at all: erasing alone needs nothing of it.
-bool usesFileData(const Options& o) {
+// Verifying alone (program --no-program) compares the device with the file, so it uses it too.
+bool usesEepromData(const Options& o) {
     const bool program = o.command == "program";
-    return !program || !o.noProgram || o.config;
+    return !program || !o.noProgram || o.verify.value_or(true);
+}
+
+bool usesFileData(const Options& o) {
+    return usesEepromData(o) || (o.command == "program" && o.config);
 }
 
 int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& devices,
                                 CliOutput& out) {
     const bool program = o.command == "program";
-    const bool usesEeprom = !program || !o.noProgram;
+    const bool usesEeprom = usesEepromData(o);
     const bool usesConfig = program && o.config;
     if (!usesFileData(o)) return kSuccess;
     const std::string& path = o.arguments[0];

@@ -44,6 +44,16 @@ expect_log "Program Sequence completed successful"
 run --device "$E9" verify "$tmp/ee.s19"
 expect_rc 0 verify
 
+# Verifying alone (--no-program) compares the device with the file, not with a blank image.
+run --device "$E9" --no-program program "$tmp/ee.s19"
+expect_rc 0 "verify only, device holds the file"
+grep -qF "Verify Error" "$tmp/err" && fail "verify only reported errors for matching data"
+: > "$tmp/empty.s19"
+run --device "$E9" --no-program program "$tmp/empty.s19"
+expect_rc 2 "verify only with an empty file"
+run --device "$E9" --no-program program "$tmp/missing.s19"
+expect_rc 2 "verify only with a missing file"
+
 run --device "$E9" --eeprom read "$tmp/back.bin" --save-lowest 0xB600 --save-highest 0xB7FF
 expect_rc 0 read
 cmp "$tmp/back.bin" "$tmp/ee.bin" || fail "the EEPROM read back differs from what was programmed"
