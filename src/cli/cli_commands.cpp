@@ -201,12 +201,17 @@ void reportUnreadable(const std::string& path, CliOutput& out) {
 }
 
 // The load request of the command line: the format chosen or detected, and the ranges.
+// `bytes`, when given, are the file read already: its format is told from them.
 std::optional<LoadRequest> loadRequestFor(const Options& o, const std::string& path,
-                                          CliOutput& out) {
+                                          CliOutput& out,
+                                          std::optional<std::string_view> bytes = std::nullopt) {
     LoadRequest request;
     request.fileName = path;
     if (const auto forced = loadFormatFor(o.format)) {
         request.format = *forced;
+    } else if (bytes) {
+        request.format =
+            detectFormat(bytes->substr(0, kDetectBytes)).value_or(FileFormat::Binary);
     } else {
         const auto offered = OfferedFormats(path);
         if (!offered) {
@@ -252,28 +257,39 @@ std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool i
 // only the blank image: one with nothing for the device's EEPROM (or CONFIG with --config),
 // or Intel HEX taken as binary because its format was not recognised.
 // Whether program or verify uses the file's data at all: erasing alone needs nothing of it.
-bool usesFileData(const Options& o) {
+// Verifying alone (program --no-program) compares the device with the file, so it uses it too.
+bool usesEepromData(const Options& o) {
     const bool program = o.command == "program";
-    return !program || !o.noProgram || o.config;
+    return !program || !o.noProgram || o.verify.value_or(true);
 }
 
+bool usesFileData(const Options& o) {
+    return usesEepromData(o) || (o.command == "program" && o.config);
+}
+
+// The file is read once: the bytes judged are the bytes loaded, even if the file is replaced
+// in the meantime.
 int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& devices,
-                                CliOutput& out) {
+                                LoadRequest& loaded, CliOutput& out) {
     const bool program = o.command == "program";
-    const bool usesEeprom = !program || !o.noProgram;
+    const bool usesEeprom = usesEepromData(o);
     const bool usesConfig = program && o.config;
-    if (!usesFileData(o)) return kSuccess;
     const std::string& path = o.arguments[0];
-    const auto request = loadRequestFor(o, path, out);
+    std::string bytes;
+    if (std::string error = readTextFile(path, bytes); !error.empty()) {
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec)) out.AddLogLine(error, LogError);
+        else reportUnreadable(path, out);
+        return kUsage;
+    }
+    auto request = loadRequestFor(o, path, out, bytes);
     if (!request) return kUsage;
     const auto placement = LoadPlacement(*request, out);
     if (!placement) return kUsage;
     FileForDevice file;
-    if (std::string error = ExamineFileForDevice(path, request->format, *placement, devices, file);
-        !error.empty()) {
-        out.AddLogLine(error, LogError);
-        return kUsage;
-    }
+    ExamineBytesForDevice(bytes, request->format, *placement, devices, file);
+    request->fileBytes = std::move(bytes);
+    loaded = std::move(*request);
     const bool intelNamed = file.intelHexLookAlike && o.format != "bin";
     const std::string convertHint = "Check its first line (count, address, type, data and "
                                     "checksum), or give --format ihex to skip lines that are not "
@@ -356,10 +372,14 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     if (o.command == "program" || o.command == "verify") {
         // The file is looked at first, so that one holding nothing for the device is named
         // for what it holds rather than only as a file without data.
-        if (const int rc = refuseFileWithoutDeviceData(o, devices, out); rc != kSuccess)
-            return rc;
-        if (usesFileData(o))
-            if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
+        if (usesFileData(o)) {
+            LoadRequest request;
+            if (const int rc = refuseFileWithoutDeviceData(o, devices, request, out);
+                rc != kSuccess)
+                return rc;
+            std::vector<std::string> recent;
+            if (!LoadImageFile(request, model, recent, out, out)) return kUsage;
+        }
     }
     if (o.command == "read") {
         // Refused before the device is read, rather than throwing the reading away.

@@ -44,6 +44,33 @@ expect_log "Program Sequence completed successful"
 run --device "$E9" verify "$tmp/ee.s19"
 expect_rc 0 verify
 
+# Verifying alone (--no-program) compares the device with the file, not with a blank image.
+run --device "$E9" --no-program program "$tmp/ee.s19"
+expect_rc 0 "verify only, device holds the file"
+grep -qF "Verify Error" "$tmp/err" && fail "verify only reported errors for matching data"
+: > "$tmp/empty.s19"
+run --device "$E9" --no-program program "$tmp/empty.s19"
+expect_rc 2 "verify only with an empty file"
+run --device "$E9" --no-program program "$tmp/missing.s19"
+expect_rc 2 "verify only with a missing file"
+
+# The file is read once: one replaced while the command runs (its second opening, if any, held
+# back past the swap) still programs the bytes that were judged.
+head -c 512 /dev/urandom > "$tmp/other.bin"
+"$cli" --quiet convert --format bin --offset 0xB600 --lowest 0 --highest 0x1FF "$tmp/other.bin" \
+  "$tmp/other.s19" --save-lowest 0xB600 --save-highest 0xB7FF || fail "convert"
+cp "$tmp/ee.s19" "$tmp/swap.s19"
+( sleep 0.5; mv "$tmp/other.s19" "$tmp/swap.s19" ) &
+mover=$!
+strace -f -qq -o /dev/null -P "$tmp/swap.s19" -e trace=openat,open \
+  -e inject=openat:delay_enter=1500000:when=2 \
+  "$cli" --port "$pty" --device "$E9" --erase program "$tmp/swap.s19" > "$tmp/out" 2> "$tmp/err"
+rc=$?; wait "$mover"
+expect_rc 0 "program of a file replaced meanwhile"
+run --device "$E9" --eeprom read "$tmp/swapped.bin" --save-lowest 0xB600 --save-highest 0xB7FF
+expect_rc 0 "read after the replaced file"
+cmp -s "$tmp/swapped.bin" "$tmp/ee.bin" || fail "the device holds other bytes than the file judged"
+
 run --device "$E9" --eeprom read "$tmp/back.bin" --save-lowest 0xB600 --save-highest 0xB7FF
 expect_rc 0 read
 cmp "$tmp/back.bin" "$tmp/ee.bin" || fail "the EEPROM read back differs from what was programmed"

@@ -30,7 +30,7 @@ struct Scratch {
     ImageDescription description;
 };
 
-void load(Scratch& scratch, FileFormat format, const std::string& content, long long first,
+void load(Scratch& scratch, FileFormat format, std::string_view content, long long first,
           const Placement& placement) {
     SilentLog log;
     switch (format) {
@@ -67,22 +67,15 @@ bool LooksLikeIntelHex(std::string_view head) {
     return digits >= 10;
 }
 
-std::string ExamineFileForDevice(const std::string& path, FileFormat format,
-                                 const Placement& placement, const SupportedDeviceList& devices,
-                                 FileForDevice& out) {
+namespace {
+
+// What a file holds: `head` is its first bytes, `content` what the load reads (for a binary
+// file the window from byte `first` on).
+void examine(std::string_view head, std::string_view content, long long first, FileFormat format,
+             const Placement& placement, const SupportedDeviceList& devices, FileForDevice& out) {
     out = {};
-    std::string head;
-    if (std::string error = readFileBytes(path, 0, 4096, head); !error.empty()) return error;
     out.empty = head.empty();
     out.intelHexLookAlike = LooksLikeIntelHex(head);
-
-    std::string content;
-    FileWindow window;
-    if (format == FileFormat::Binary) window = binaryFileWindow(placement);
-    const std::string error = format == FileFormat::Binary
-                                  ? readFileBytes(path, window.first, window.length, content)
-                                  : readTextFile(path, content);
-    if (!error.empty()) return error;
     if (format != FileFormat::Binary)
         ForEachLine(content, [&out](std::string_view line) {
             if (!isBlank(line)) ++out.lines;
@@ -91,8 +84,8 @@ std::string ExamineFileForDevice(const std::string& path, FileFormat format,
 
     const auto zeros = std::make_unique<Scratch>(0x00);
     const auto ones = std::make_unique<Scratch>(0xFF);
-    load(*zeros, format, content, window.first, placement);
-    load(*ones, format, content, window.first, placement);
+    load(*zeros, format, content, first, placement);
+    load(*ones, format, content, first, placement);
     auto written = [&](long long a) { return zeros->image.ReadData(a) == ones->image.ReadData(a); };
     for (long long a = 0; a <= MemoryImage::LastAddress(); ++a) {
         if (!written(a)) continue;
@@ -102,7 +95,38 @@ std::string ExamineFileForDevice(const std::string& path, FileFormat format,
         if (a >= devices.eepromStart && a <= devices.eepromEnd) ++out.eepromCellsWritten;
     }
     out.configWritten = devices.configAddress > 0 && written(devices.configAddress);
+}
+
+constexpr std::size_t kHeadBytes = 4096;
+
+}  // namespace
+
+std::string ExamineFileForDevice(const std::string& path, FileFormat format,
+                                 const Placement& placement, const SupportedDeviceList& devices,
+                                 FileForDevice& out) {
+    out = {};
+    std::string head;
+    if (std::string error = readFileBytes(path, 0, kHeadBytes, head); !error.empty()) return error;
+    std::string content;
+    FileWindow window;
+    if (format == FileFormat::Binary) window = binaryFileWindow(placement);
+    const std::string error = format == FileFormat::Binary
+                                  ? readFileBytes(path, window.first, window.length, content)
+                                  : readTextFile(path, content);
+    if (!error.empty()) return error;
+    examine(head, content, window.first, format, placement, devices, out);
     return {};
+}
+
+void ExamineBytesForDevice(std::string_view bytes, FileFormat format, const Placement& placement,
+                           const SupportedDeviceList& devices, FileForDevice& out) {
+    FileWindow window;
+    std::string_view content = bytes;
+    if (format == FileFormat::Binary) {
+        window = binaryFileWindow(placement);
+        content = bytes.substr(std::min<std::size_t>(bytes.size(), window.first), window.length);
+    }
+    examine(bytes.substr(0, kHeadBytes), content, window.first, format, placement, devices, out);
 }
 
 }  // namespace jqz

@@ -30,6 +30,10 @@ std::string ExamineFileForDevice(const std::string& path, FileFormat format,
                                  const Placement& placement, const SupportedDeviceList& devices,
                                  FileForDevice& out);
 
+// The same for a file already read whole: judges exactly these bytes.
+void ExamineBytesForDevice(std::string_view bytes, FileFormat format, const Placement& placement,
+                           const SupportedDeviceList& devices, FileForDevice& out);
+
 // Whether a file's first line (after blanks and a byte order mark) is an Intel HEX record:
 // ':' and at least ten hexadecimal digits.
 bool LooksLikeIntelHex(std::string_view head);

@@ -97,12 +97,20 @@ LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
     FileText text;
     FileWindow window;
     if (request.format == FileFormat::Binary) window = binaryFileWindow(*placement);
-    const std::string error =
-        request.format == FileFormat::Binary
-            ? readFileBytes(request.fileName, window.first, window.length, bytes)
-            : text.read(request.fileName);
-    const std::string_view content =
-        request.format == FileFormat::Binary ? std::string_view(bytes) : text.text();
+    std::string error;
+    std::string_view content;
+    if (request.fileBytes) {
+        content = *request.fileBytes;
+        if (request.format == FileFormat::Binary)
+            content = content.substr(std::min<std::size_t>(content.size(), window.first),
+                                     window.length);
+    } else if (request.format == FileFormat::Binary) {
+        error = readFileBytes(request.fileName, window.first, window.length, bytes);
+        content = bytes;
+    } else {
+        error = text.read(request.fileName);
+        content = text.text();
+    }
     if (!error.empty()) {
         log.AddLogLine(error, LogError);
         messages.showError(error);

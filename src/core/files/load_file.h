@@ -47,6 +47,10 @@ struct LoadRequest {
     std::string highestText = "0xFFFFFF";
     std::string offsetText = "0";
     ClearChoice clear = ClearChoice::None;
+    // The whole file, when the caller has read it already (to judge it before loading): the
+    // load takes these bytes and does not open the file again, so what was judged is what is
+    // loaded even when the file is replaced in between.
+    std::optional<std::string> fileBytes;
 };
 
 // The placement of a load, or nothing after a refused field (with its message shown).
