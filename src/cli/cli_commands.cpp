@@ -257,10 +257,11 @@ std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool i
 // only the blank image: one with nothing for the device's EEPROM (or CONFIG with --config),
 // or Intel HEX taken as binary because its format was not recognised.
 // Whether program or verify uses the file's data at all: erasing alone needs nothing of it.
-// Verifying alone (program --no-program) compares the device with the file, so it uses it too.
+// Verifying alone (program --no-program) compares the device with the file, so it uses it too;
+// after an erase, --no-program checks the EEPROM blank and needs nothing of the file.
 bool usesEepromData(const Options& o) {
     const bool program = o.command == "program";
-    return !program || !o.noProgram || o.verify.value_or(true);
+    return !program || !o.noProgram || (o.verify.value_or(true) && !o.erase);
 }
 
 bool usesFileData(const Options& o) {
