@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QVariant>
 #include <QWindow>
 #include <algorithm>
 
@@ -41,6 +42,10 @@ QScreen* screenFor(const QRect& r) {
     return best != nullptr ? best : QGuiApplication::primaryScreen();
 }
 
+// The outer place last given to a window, and the inner place that gave it.
+constexpr const char* kGivenOuter = "jqzGivenOuter";
+constexpr const char* kGivenInner = "jqzGivenInner";
+
 }  // namespace
 
 QRect FitOnScreen(const QRect& outer) {
@@ -56,13 +61,22 @@ QRect FitOnScreen(const QRect& outer) {
 }
 
 QRect OuterGeometry(const QWidget* window) {
+    // A window placed while hidden and not moved since keeps the place it was given: its frame
+    // was not known when it was placed, so adding the frame measured now would shift it.
+    if (!window->isVisible()) {
+        const QVariant given = window->property(kGivenOuter), set = window->property(kGivenInner);
+        if (given.isValid() && set.isValid() && set.toRect() == window->geometry()) return given.toRect();
+    }
     return window->geometry().marginsAdded(frameOf(window));
 }
 
 void PlaceByFrame(QWidget* window, const QRect& outer) {
-    const QRect inner = FitOnScreen(outer).marginsRemoved(frameOf(window));
+    const QRect fitted = FitOnScreen(outer);
+    const QRect inner = fitted.marginsRemoved(frameOf(window));
     window->setGeometry(inner.left(), inner.top(), std::max(inner.width(), window->minimumWidth()),
                         std::max(inner.height(), window->minimumHeight()));
+    window->setProperty(kGivenOuter, fitted);
+    window->setProperty(kGivenInner, window->geometry());
 }
 
 void ShowPlaced(QWidget* window, const QRect& outer) {
