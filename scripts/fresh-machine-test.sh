@@ -20,7 +20,9 @@ work=${JQZ_FRESH_DIR:-/var/tmp/jqz6811-fresh}
 cache=${JQZ_FRESH_CACHE:-/var/cache/jqz6811-fresh/ccache}
 root=$work/root
 shared=$(cd "$src/.." && pwd)/shared
-name=$(basename "$src")
+# The clone has the same place in every run, whatever the checkout's folder is called, and the
+# compiler cache takes paths below /build as relative: a second run finds what the first built.
+name=jqz6811
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "fresh-machine-test: run as root (sudo $0): it makes a Debian root and mounts into it" >&2
@@ -120,7 +122,7 @@ echo "fresh-machine-test: testing $commit in a clean Debian 12 root"
 log=$work/test.log
 set +e
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  TERM="${TERM:-dumb}" CI="${CI:-}" CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=5G \
+  TERM="${TERM:-dumb}" CI="${CI:-}" CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=5G CCACHE_BASEDIR=/build CCACHE_NOHASHDIR=1 \
   bash -c "cd /build/$name && make test" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 set -e
