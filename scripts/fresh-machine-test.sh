@@ -76,7 +76,13 @@ trap 'exit 143' TERM
 trap 'exit 129' HUP
 
 mkdir -p "$work" "$cache"
-remove_root  # a root left by a killed run
+# A root left by a killed run is removed; one that cannot be (a mount that will not go) is
+# left where it is, and this run makes its own beside it.
+if ! remove_root; then
+  root=$work/root-$$
+  echo "fresh-machine-test: using $root instead" >&2
+  remove_root
+fi
 
 start=$SECONDS
 # The machine's own sources, in whichever of the two formats it keeps them.
