@@ -128,7 +128,7 @@ echo "fresh-machine-test: testing $commit in a clean Debian 12 root"
 log=$work/test.log
 set +e
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  TERM="${TERM:-dumb}" CI="${CI:-}" CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=5G CCACHE_BASEDIR=/build CCACHE_NOHASHDIR=1 \
+  TERM="${TERM:-dumb}" CI="${CI:-}" LANG=C.UTF-8 CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=5G CCACHE_BASEDIR=/build CCACHE_NOHASHDIR=1 \
   bash -c "cd /build/$name && make test" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 set -e

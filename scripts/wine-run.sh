@@ -7,6 +7,9 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=$(command -v wine)
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=
+# Wine maps Windows names to the file system's bytes through the locale: UTF-8, whatever the
+# caller's (a bare environment has none, and accented names would not map).
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 if [ ! -f "$prefix/.jqz-ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   exec 9>"$prefix.lock"
