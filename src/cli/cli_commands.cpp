@@ -210,8 +210,7 @@ std::optional<LoadRequest> loadRequestFor(const Options& o, const std::string& p
     if (const auto forced = loadFormatFor(o.format)) {
         request.format = *forced;
     } else if (bytes) {
-        request.format =
-            detectFormat(bytes->substr(0, kDetectBytes)).value_or(FileFormat::Binary);
+        request.format = OfferedFormatsFor(*bytes).front();
     } else {
         const auto offered = OfferedFormats(path);
         if (!offered) {

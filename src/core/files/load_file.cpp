@@ -27,6 +27,10 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 std::optional<std::vector<FileFormat>> OfferedFormats(const std::string& path) {
     std::string head;
     if (!readFileBytes(path, 0, kDetectBytes, head).empty()) return std::nullopt;
+    return OfferedFormatsFor(head);
+}
+
+std::vector<FileFormat> OfferedFormatsFor(std::string_view head) {
     std::vector<FileFormat> formats;
     if (const auto detected = detectFormat(head)) formats.push_back(*detected);
     formats.push_back(FileFormat::Binary);

@@ -36,6 +36,8 @@ inline constexpr FileFilter kImageFileFilters[] = {
 // The formats offered for a file: the one its first bytes show, if any, then "Binary".
 // Nothing when the file cannot be opened and read.
 std::optional<std::vector<FileFormat>> OfferedFormats(const std::string& path);
+// The same for a file's first bytes, read already.
+std::vector<FileFormat> OfferedFormatsFor(std::string_view head);
 
 enum class ClearChoice { None = 0, Zeros = 1, Ones = 2 };
 
