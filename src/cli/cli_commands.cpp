@@ -1,5 +1,7 @@
 #include "cli/cli_commands.h"
 
+#include "cli/cli_series.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -381,6 +383,10 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
             if (!LoadImageFile(request, model, recent, out, out)) return kUsage;
         }
     }
+    Production production;
+    if (IsProductionRun(o))
+        if (const int rc = PrepareProduction(o, devices, production, out); rc != kSuccess)
+            return rc;
     if (o.command == "read") {
         // Refused before the device is read, rather than throwing the reading away.
         if (std::string refusal = CheckFileWritable(o.arguments[0]); !refusal.empty()) {
@@ -391,10 +397,10 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     PortOpeners openers;
     auto com = connect(o, env, openers, out);
     if (!com) return kNoProgrammer;
-    CliHost host(*com, devices, model, out);
-    SequenceOptions& opt = host.options_;
-    int runResult = 0;
-    if (o.command == "program" || o.command == "verify") {
+    // One run of the program sequence over the image as it stands.
+    auto programDevice = [&] {
+        CliHost host(*com, devices, model, out);
+        SequenceOptions& opt = host.options_;
         const bool program = o.command == "program";
         opt.EraseEepromOn = program && o.erase;
         opt.ProgramEepromOn = program && !o.noProgram;
@@ -405,7 +411,17 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         DeviceWrite driver(host);
         driver.Start();
         host.waitForEnd(stop, [&driver] { driver.Stop(); });
-        runResult = driver.WaitFor();
+        const int result = driver.WaitFor();
+        out.endProgress();
+        return result;
+    };
+    if (IsProductionRun(o))
+        return ProgramSeries(o, devices, production, model.image, out, stop, programDevice);
+    CliHost host(*com, devices, model, out);
+    SequenceOptions& opt = host.options_;
+    int runResult = 0;
+    if (o.command == "program" || o.command == "verify") {
+        runResult = programDevice();
     } else if (o.command == "read") {
         opt.ReadEepromOn = o.readEeprom;
         opt.ReadFlashOn = o.readRom;

@@ -148,7 +148,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (ok && *which == "obp") o.ignoreObp = true;
             else if (ok && *which == "icp") o.ignoreIcp = true;
             else if (ok) return fail("--ignore-pin-tester takes obp or icp");
-        } else if (arg == "--eeprom") ok = flag(o.readEeprom);
+        } else if (arg == "--serial") {
+            std::optional<std::string> text;
+            ok = take(text);
+            if (ok) {
+                std::string error;
+                o.serial = ParseSerialNumbering(*text, error);
+                if (!o.serial) return fail(error);
+            }
+        } else if (arg == "--serial-file") ok = take(o.serialFile);
+        else if (arg == "--report") ok = take(o.report);
+        else if (arg == "--repeat") ok = flag(o.repeat);
+        else if (arg == "--eeprom") ok = flag(o.readEeprom);
         else if (arg == "--rom") ok = flag(o.readRom);
         else if (arg == "--bootrom") ok = flag(o.readBootRom);
         else if (arg == "--lowest") ok = take(o.lowest);
@@ -197,6 +208,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (std::string message = checkNumber(n.option, *n.text, n.lowest, n.highest, n.what);
                 !message.empty())
                 return fail(message);
+    if ((o.serial || o.serialFile || o.report || o.repeat) && o.command != "program")
+        return fail("--serial, --serial-file, --report and --repeat go with program");
+    if (o.serialFile && !o.serial) return fail("--serial-file needs --serial");
+    if (o.serial && (o.noProgram || !o.verify.value_or(true)))
+        return fail("--serial uses a number up only on a device programmed and verified, so it "
+                    "cannot go with --no-program or --no-verify");
     if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
         o.readEeprom = o.readRom = o.readBootRom = true;
     return r;
@@ -237,6 +254,20 @@ program and verify:
   --ignore-pin-tester obp|icp
                         ignore pin tester errors in that mode (may erase a secured part)
 
+Production (program):
+  --serial ADDR,BYTES,START[,STEP][,FORMAT]
+                        write a serial number into the image at ADDR (BYTES long) before
+                        each device: START first, then every STEP (default 1); FORMAT be
+                        (binary, most significant byte first; the default), le, bcd, or
+                        ascii (decimal digits, zero-padded). A number is used up only when
+                        its device was programmed and verified.
+  --serial-file F       keep the next serial number in F: read at the start when F exists
+                        (it then decides, not START), replaced after every device that passed
+  --repeat              one device after another: after each, press Enter for the next or
+                        q and Enter to stop; a summary at the end
+  --report F.csv        append a line for each device to F.csv: time, device, serial number,
+                        result, CRC-32 of the EEPROM, error
+
 read:
   --eeprom, --rom, --bootrom
                         what to read (default: all three)
@@ -257,6 +288,10 @@ program and verify refuse a file that holds nothing for the device's EEPROM (nor
 line is no valid record, unless --format bin is given. Intel HEX is written with 16 bytes
 a record (.hex, .ihx, --to ihex).
 read refuses an output file it could not write before the device is read.
+program refuses, before the port is opened, a serial number field outside the device's
+EEPROM, a number that does not fit in it, and a serial or report file it cannot write.
+With --repeat the exit code is 0 only when every device passed; Ctrl+C at the question for
+the next device ends the series.
 
 Exit codes: 0 success, 1 the device operation failed or the output could not be written,
 2 bad usage, unreadable input or nothing to program, 3 no programmer.

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/device/serial_number.h"
+
 namespace jqz::cli {
 
 // Exit codes.
@@ -31,6 +33,12 @@ struct Options {
     bool config = false;
     bool ignoreObp = false;
     bool ignoreIcp = false;
+
+    // program: production runs
+    std::optional<SerialNumbering> serial;  // --serial, checked
+    std::optional<std::string> serialFile;  // keeps the next serial number
+    std::optional<std::string> report;      // the CSV report appended to
+    bool repeat = false;                    // one device after another
 
     // read
     bool readEeprom = false, readRom = false, readBootRom = false;

@@ -52,6 +52,7 @@ void CliOutput::AddLogLine(const std::string& text, int kind) {
     if (kind == LogError) {
         ++errors_;
         lastError_ = text;
+        if (deviceErrors_++ == 0) deviceFirstError_ = text;
     }
     if (quiet_ && kind != LogError) return;
     if (json_) {
@@ -108,6 +109,28 @@ void CliOutput::result(int exitCode, const std::string& summary) {
                   ",\"exit\":" + std::to_string(exitCode) + ",\"summary\":" + JsonString(summary) +
                   "}");
     }
+}
+
+void CliOutput::prompt(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (json_) writeLine("{\"kind\":\"prompt\",\"text\":" + JsonString(text) + "}");
+    else writeLine(text);
+}
+
+void CliOutput::beginDevice() {
+    std::lock_guard lock(mutex_);
+    deviceErrors_ = 0;
+    deviceFirstError_.clear();
+}
+
+int CliOutput::deviceErrorCount() const {
+    std::lock_guard lock(mutex_);
+    return deviceErrors_;
+}
+
+std::string CliOutput::deviceFirstError() const {
+    std::lock_guard lock(mutex_);
+    return deviceFirstError_;
 }
 
 int CliOutput::errorCount() const {

@@ -28,6 +28,14 @@ public:
     // The closing object (JSON) or line.
     void result(int exitCode, const std::string& summary);
 
+    // A question to the user at the terminal: shown even with --quiet.
+    void prompt(const std::string& text);
+
+    // The errors of one device of a series: counted from the last beginDevice().
+    void beginDevice();
+    int deviceErrorCount() const;
+    std::string deviceFirstError() const;
+
     int errorCount() const;
     // Whether a line could not be written (a full disk, a closed pipe).
     bool writeFailed() const;
@@ -45,6 +53,8 @@ private:
     bool barShown_ = false;
     int lastPercent_ = -1;
     int errors_ = 0;
+    int deviceErrors_ = 0;
+    std::string deviceFirstError_;
     bool lastLineWasError_ = false;
     std::string lastError_;
 };

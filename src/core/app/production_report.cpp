@@ -1,0 +1,128 @@
+#include "core/app/production_report.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "core/app/atomic_file.h"
+#include "core/app/native_file.h"
+
+namespace jqz {
+
+std::string CsvField(std::string_view text) {
+    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    if (!quote) return std::string(text);
+    std::string s = "\"";
+    for (const char c : text) {
+        if (c == '"') s += '"';
+        s += c;
+    }
+    return s + "\"";
+}
+
+std::string IsoTimeUtc(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm tm{};
+#ifdef _WIN32
+    ::gmtime_s(&tm, &t);
+#else
+    ::gmtime_r(&t, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+ProductionReport::~ProductionReport() {
+    if (fd_ >= 0) {
+#ifdef _WIN32
+        ::_close(fd_);
+#else
+        ::close(fd_);
+#endif
+    }
+}
+
+std::string ProductionReport::open(const std::string& path) {
+    path_ = path;
+    auto failure = [&](const std::string& why) { return "Cannot write the report " + path + ": " + why; };
+    if (std::string what = NotAPlainFile(path); !what.empty()) return failure(what);
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(NativePath(path), ec);
+#ifdef _WIN32
+    fd_ = ::_wopen(WideFromUtf8(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
+                   _S_IREAD | _S_IWRITE);
+    if (fd_ < 0) return failure(std::strerror(errno));
+    struct _stat64 st {};
+    if (::_fstat64(fd_, &st) != 0) return failure(std::strerror(errno));
+    const bool empty = st.st_size == 0;
+#else
+    // Not blocking on a pipe that appeared after the check above: it is refused below.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd_ < 0) return failure(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return failure(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        return failure("It is not a plain file.");
+    }
+    const bool empty = st.st_size == 0;
+    if (!existed) {
+        // The new name itself must survive a crash, not only the lines written to it.
+        const std::string folder = std::filesystem::path(path).parent_path().string();
+        const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            (void)::fsync(dir);
+            ::close(dir);
+        }
+    }
+#endif
+    (void)existed;
+    if (empty) return write(std::string(kReportHeader) + "\n");
+    return {};
+}
+
+std::string ProductionReport::append(const ReportLine& line) {
+    return write(line.time + "," + CsvField(line.device) + "," + CsvField(line.serial) + "," +
+                 CsvField(line.result) + "," + CsvField(line.crc32) + "," +
+                 CsvField(line.error) + "\n");
+}
+
+std::string ProductionReport::write(const std::string& text) {
+    auto failure = [&](int error) {
+        return "Cannot write the report " + path_ + ": " + std::strerror(error);
+    };
+    if (fd_ < 0) return failure(EBADF);
+    std::size_t done = 0;
+    while (done < text.size()) {
+#ifdef _WIN32
+        const int n = ::_write(fd_, text.data() + done, static_cast<unsigned>(text.size() - done));
+#else
+        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+#endif
+        if (n < 0) return failure(errno);
+        done += static_cast<std::size_t>(n);
+    }
+#ifdef _WIN32
+    if (::_commit(fd_) != 0) return failure(errno);
+#else
+    if (::fsync(fd_) != 0) return failure(errno);
+#endif
+    return {};
+}
+
+}  // namespace jqz
