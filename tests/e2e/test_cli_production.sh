@@ -72,7 +72,7 @@ done <<EOF
 --serial 0xB600,2,1,0|--serial: a STEP of 0 would give every device the same number
 --serial 0xB600,2|--serial takes ADDR,BYTES,START[,STEP][,FORMAT], not "0xB600,2"
 --serial 0xB600,2,1,le,2|FORMAT is be, le, bcd or ascii and comes last
---serial 0xB600,9,1|--serial: a be number takes 1 to 8 bytes, not 9
+--serial 0xB600,9,1|--serial: be numbers take 1 to 8 bytes, not 9
 --serial 0xB600,2,1 --no-verify|cannot go with --no-program or --no-verify
 --serial-file $tmp/state|--serial-file needs --serial
 --serial 0xB600,2,1 --serial-file $tmp/plain/state|Cannot write $tmp/plain/state

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
 
 #ifdef _WIN32
@@ -33,15 +33,16 @@ std::string CsvField(std::string_view text) {
 }
 
 std::string IsoTimeUtc(std::chrono::system_clock::time_point when) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm tm{};
-#ifdef _WIN32
-    ::gmtime_s(&tm, &t);
-#else
-    ::gmtime_r(&t, &tm);
-#endif
+    using namespace std::chrono;
+    const auto secondsSinceEpoch = floor<seconds>(when);
+    const auto day = floor<days>(secondsSinceEpoch);
+    const year_month_day date{day};
+    const hh_mm_ss time{secondsSinceEpoch - day};
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
     return text;
 }
 

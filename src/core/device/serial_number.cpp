@@ -123,7 +123,7 @@ std::optional<SerialNumbering> ParseSerialNumbering(std::string_view text, std::
         return std::nullopt;
     }
     if (*bytes < 1 || *bytes > static_cast<std::uint64_t>(mostBytes(n.format))) {
-        error = "--serial: a " + std::string(formatName(n.format)) + " number takes 1 to " +
+        error = "--serial: " + std::string(formatName(n.format)) + " numbers take 1 to " +
                 std::to_string(mostBytes(n.format)) + " bytes, not " + std::string(fields[1]);
         return std::nullopt;
     }
