@@ -146,13 +146,19 @@ int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Prod
         run.next = n.start;
         if (o.serialFile) {
             run.serialFile = *o.serialFile;
+            if (std::string refusal = CheckFileWritable(run.serialFile); !refusal.empty()) {
+                out.AddLogLine(refusal + " (it keeps the next serial number)", LogError);
+                return kUsage;
+            }
+            if (std::string refusal = run.serialFileLock.acquire(run.serialFile);
+                !refusal.empty()) {
+                out.AddLogLine(refusal, LogError);
+                return kUsage;
+            }
+            // Read only under the lock: what another run wrote before it is seen.
             const SerialState state = ReadSerialState(run.serialFile);
             if (!state.error.empty()) {
                 out.AddLogLine(state.error, LogError);
-                return kUsage;
-            }
-            if (std::string refusal = CheckFileWritable(run.serialFile); !refusal.empty()) {
-                out.AddLogLine(refusal + " (it keeps the next serial number)", LogError);
                 return kUsage;
             }
             if (state.present) {

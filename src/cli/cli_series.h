@@ -27,6 +27,7 @@ inline constexpr const char* kNextDevicePrompt =
 struct Production {
     std::optional<SerialNumbering> serial;
     std::string serialFile;  // empty: the numbers are not kept beyond the run
+    SerialStateLock serialFileLock;
     std::uint64_t next = 0;  // the number for the next device
     std::unique_ptr<ProductionReport> report;
 };

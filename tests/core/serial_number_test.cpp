@@ -188,5 +188,23 @@ TEST(SerialNumber, AStateFileWithoutANumberIsRefused) {
     }
 }
 
+TEST(SerialNumber, OneRunAtATimeUsesAStateFile) {
+    test::TempDir dir;
+    const std::string path = dir.path() + "/serial.state";
+    {
+        SerialStateLock first;
+        ASSERT_EQ(first.acquire(path), "");
+        SerialStateLock second;
+        EXPECT_EQ(second.acquire(path),
+                  "Another run is using the serial number file " + path +
+                      " now; two runs at once would give two devices the same number");
+        // Another file is another series.
+        SerialStateLock other;
+        EXPECT_EQ(other.acquire(dir.path() + "/other.state"), "");
+    }
+    SerialStateLock after;
+    EXPECT_EQ(after.acquire(path), "");
+}
+
 }  // namespace
 }  // namespace jqz

@@ -172,6 +172,13 @@ clipid=$!
 exec 3> "$tmp/in"   # open, but nothing is ever typed
 for _ in $(seq 100); do grep -qF "Insert the next device" "$tmp/err" && break; sleep 0.1; done
 expect_log "Device 1 passed, serial number 1004."
+# Meanwhile a second run with the same serial file is refused before its port is opened.
+"$cli" --port "$tmp/no-such-port" --device "$E9" --erase program --serial 0xB600,2,1000 \
+  --serial-file "$tmp/state" "$tmp/ee.s19" < /dev/null > /dev/null 2> "$tmp/err2"
+rc=$?
+expect_rc 2 "a second run on the same serial file"
+grep -qF "error: Another run is using the serial number file $tmp/state now" "$tmp/err2" \
+  || fail "second run: $(cat "$tmp/err2")"
 kill -INT "$clipid"
 wait "$clipid"; rc=$?; clipid=""
 exec 3>&-

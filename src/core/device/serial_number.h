@@ -57,4 +57,25 @@ SerialState ReadSerialState(const std::string& path);
 std::string WriteSerialState(const std::string& path, const SerialNumbering& numbering,
                              std::uint64_t used);
 
+// Held by a run for as long as it uses a state file, so that two runs at once (two benches
+// sharing a folder) never take the same number. The lock is a file beside the state file,
+// with ".lock" added to its name.
+class SerialStateLock {
+public:
+    SerialStateLock() = default;
+    SerialStateLock(const SerialStateLock&) = delete;
+    SerialStateLock& operator=(const SerialStateLock&) = delete;
+    ~SerialStateLock();
+
+    // Empty when the lock is held now, otherwise the message.
+    std::string acquire(const std::string& statePath);
+
+private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
 }  // namespace jqz
