@@ -206,6 +206,32 @@ grep -qF "Insert the next device" "$tmp/err" && fail "the series went on after C
 [ "$(last_report_line)" = "TIME,$E9,1005,interrupted,,Program Sequence Interrupted." ] \
   || fail "report line of the interrupted device: $(last_report_line)"
 
+# Ctrl+C while the number of a passed device is being kept (the state file's replacement held
+# back): the number is kept all the same, and the series ends without asking for the next one.
+start_sim
+printf '\n\n' > "$tmp/in"
+strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
+  -e inject=rename,renameat,renameat2:delay_enter=1500000 \
+  "$cli" --port "$tmp/pty" --device "$E9" --erase program --serial 0xB600,2,1000 \
+  --serial-file "$tmp/state" --repeat "$tmp/ee.s19" < "$tmp/in" > /dev/null 2> "$tmp/err" &
+clipid=$!
+for _ in $(seq 100); do grep -qF "Program Sequence completed successful" "$tmp/err" && break; sleep 0.05; done
+SECONDS=0
+kill -INT "$(pgrep -P "$clipid")"   # the program, not strace
+wait "$clipid"; rc=$?; clipid=""
+[ "$SECONDS" -ge 1 ] || fail "the state file's replacement was not held back"
+expect_rc 0 "Ctrl+C while the number is kept"
+expect_log "Device 1 passed, serial number 1005."
+expect_log "Series ended: 1 device, 1 passed, 0 failed. Serial numbers used: 1 (1005); next: 1006."
+grep -qF "Insert the next device" "$tmp/err" && fail "the series asked for the next device after Ctrl+C"
+[ "$(cat "$tmp/state")" = "next=1006" ] || fail "state after Ctrl+C while it was kept: $(cat "$tmp/state")"
+
+# With --json the question is an object of its own, and --quiet does not hide it.
+printf 'q\n' > "$tmp/in"
+run --json --quiet --erase program --repeat "$tmp/ee.s19"
+expect_rc 0 "a JSON series"
+expect_log '{"kind":"prompt","text":"Insert the next device and press Enter (q and Enter to stop)."}'
+
 # Without a serial number: a report of a plain series, ended by the end of the input.
 start_sim
 printf '\n' > "$tmp/in"
