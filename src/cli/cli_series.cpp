@@ -268,7 +268,8 @@ int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Producti
         if (!o.repeat || keepingFailed || stop.load()) break;
         if (!numbersLeft) {
             out.AddLogLine("The serial numbers are used up: the next one does not fit in " +
-                               std::to_string(run.serial->bytes) + " bytes.",
+                               std::to_string(run.serial->bytes) +
+                               (run.serial->bytes == 1 ? " byte." : " bytes."),
                            LogNotice);
             break;
         }

@@ -232,6 +232,37 @@ expect_log "Series ended: 1 device, 1 passed, 0 failed. Serial numbers used: 1 (
 grep -qF "Insert the next device" "$tmp/err" && fail "the series asked for the next device after Ctrl+C"
 [ "$(cat "$tmp/state")" = "next=1006" ] || fail "state after Ctrl+C while it was kept: $(cat "$tmp/state")"
 
+# The last number a field holds ends the series; it is no failure.
+printf '\n\n\n' > "$tmp/in"
+run --erase program --serial 0xB600,1,254 --repeat "$tmp/ee.s19"
+expect_rc 0 "a series to the last number"
+expect_log "The serial numbers are used up: the next one does not fit in 1 byte."
+expect_log "Series ended: 2 devices, 2 passed, 0 failed. Serial numbers used: 2 (254 to 255)."
+
+# The serial file cannot be replaced after a device passed (a folder took its place): the
+# series stops at once with exit code 1, and a later run refuses the file rather than give
+# the number out again.
+rm -f "$tmp/in"; mkfifo "$tmp/in"
+"$cli" --port "$tmp/pty" --device "$E9" --erase program --serial 0xB600,2,1000 \
+  --serial-file "$tmp/state" --repeat "$tmp/ee.s19" < "$tmp/in" > /dev/null 2> "$tmp/err" &
+clipid=$!
+exec 3> "$tmp/in"
+for _ in $(seq 100); do grep -qF "Insert the next device" "$tmp/err" && break; sleep 0.1; done
+expect_log "Device 1 passed, serial number 1006."
+rm "$tmp/state"; mkdir "$tmp/state"
+printf '\n\n' >&3
+wait "$clipid"; rc=$?; clipid=""
+exec 3>&-
+expect_rc 1 "a serial file that cannot be replaced"
+expect_log "Serial number 1007 is used, but the file that keeps the next one could not be written: the series stops."
+expect_log "Series ended: 2 devices, 2 passed, 0 failed. Serial numbers used: 2 (1006 to 1007); next: 1008."
+"$cli" --port "$tmp/pty" --device "$E9" --erase program --serial 0xB600,2,1000 \
+  --serial-file "$tmp/state" "$tmp/ee.s19" < /dev/null > /dev/null 2> "$tmp/err"
+rc=$?
+expect_rc 2 "a serial file that is a folder"
+rmdir "$tmp/state"
+rm -f "$tmp/in"
+
 # With --json the question is an object of its own, and --quiet does not hide it.
 printf 'q\n' > "$tmp/in"
 run --json --quiet --erase program --repeat "$tmp/ee.s19"
