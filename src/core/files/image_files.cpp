@@ -41,6 +41,18 @@ std::string describe(const char* action, const std::string& path, const std::str
 
 }  // namespace
 
+namespace {
+
+// Whether the first line that is not blank is an S-record of any type (an end record alone,
+// say), checksum and all.
+bool firstLineIsMotorolaRecord(std::string_view head) {
+    Record record;
+    return ParseMotorolaRecord(FirstNonBlankLine(head), record) && record.type[0] == 'S' &&
+           record.type[1] >= '0' && record.type[1] <= '9';
+}
+
+}  // namespace
+
 const char* FormatName(FileFormat format) {
     switch (format) {
         case FileFormat::Extended: return kExtendedFormatName;
@@ -67,6 +79,7 @@ std::optional<FileFormat> detectFormat(std::string_view head) {
             return FileFormat::Extended;
         if ((c == 'S' || c == 's') && next >= '0' && next <= '2') return FileFormat::Motorola;
     }
+    if (firstLineIsMotorolaRecord(head)) return FileFormat::Motorola;
     if (FirstLineIsIntelHexRecord(head)) return FileFormat::IntelHex;
     return std::nullopt;
 }
@@ -102,19 +115,33 @@ bool isMotorolaRecord(std::string_view line, Record& record) {
 
 }  // namespace
 
-bool HasRecognisedLine(std::string_view text, FileFormat format) {
+bool HasDataRecord(std::string_view text, FileFormat format) {
     if (format == FileFormat::Binary) return !text.empty();
+    bool found = false;
     if (format == FileFormat::IntelHex) {
         IntelHexRecord intel;
-        bool any = false;
-        ForEachLine(text, [&](std::string_view line) { return !(any = ParseIntelHexRecord(line, intel)); });
-        return any;
+        ForEachLine(text, [&](std::string_view line) {
+            if (!ParseIntelHexRecord(line, intel)) return true;
+            if (intel.type == 0x01) return false;  // the end: nothing after it is read
+            found = intel.type == 0x00 && !intel.data.empty();
+            return !found;
+        });
+        return found;
     }
     Record record;
-    bool found = false;
+    if (format == FileFormat::Extended) {
+        // Every record of the extended format but an empty data record carries something:
+        // the description's records are loaded as the data are.
+        ForEachLine(text, [&](std::string_view line) {
+            found = isExtendedRecord(line, record) && (record.type[1] != '7' || record.size > 0);
+            return !found;
+        });
+        return found;
+    }
     ForEachLine(text, [&](std::string_view line) {
-        found = format == FileFormat::Extended ? isExtendedRecord(line, record)
-                                               : isMotorolaRecord(line, record);
+        if (!isMotorolaRecord(line, record)) return true;
+        if (record.is('S', '9') || record.is('S', '8')) return false;  // the end of the data
+        found = (record.is('S', '1') || record.is('S', '2')) && record.size > 0;
         return !found;
     });
     return found;
