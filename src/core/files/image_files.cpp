@@ -4,7 +4,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -459,42 +458,6 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
 
 #endif
 
-FileText::~FileText() { unmap(); }
-
-void FileText::unmap() {
-#ifndef _WIN32
-    if (mapped_ != nullptr) ::munmap(const_cast<char*>(mapped_), size_);
-#endif
-    mapped_ = nullptr;
-    size_ = 0;
-}
-
-std::string FileText::read(const std::string& path) {
-    unmap();
-    read_.clear();
-#ifndef _WIN32
-    // Below this size a copy costs less than a mapping.
-    constexpr long long kMapFrom = 1 << 20;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kMapFrom &&
-        st.st_size <= kMaxTextFileBytes) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat opened {};
-        if (fd >= 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-            opened.st_size >= kMapFrom && opened.st_size <= kMaxTextFileBytes) {
-            const auto size = static_cast<std::size_t>(opened.st_size);
-            void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (at != MAP_FAILED) {
-                ::madvise(at, size, MADV_SEQUENTIAL);
-                mapped_ = static_cast<const char*>(at);
-                size_ = size;
-            }
-        }
-        if (fd >= 0) ::close(fd);
-        if (mapped_ != nullptr) return {};
-    }
-#endif
-    return readTextFile(path, read_);
-}
+std::string FileText::read(const std::string& path) { return readTextFile(path, text_); }
 
 }  // namespace jqz
