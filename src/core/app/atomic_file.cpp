@@ -255,7 +255,8 @@ InPlaceResult writeInPlace(const std::string& target, const struct stat& old,
     if (::fstat(fd, &now) != 0) return fail(std::strerror(errno), true);
     if (!S_ISREG(now.st_mode) || now.st_dev != old.st_dev || now.st_ino != old.st_ino)
         return fail(replaced, false);
-    if (static_cast<std::size_t>(now.st_size) < bytes.size()) {
+    if (!bytes.empty()) {
+        // Also where the file is as long already: a sparse file may lack blocks.
         const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
         // A file system that cannot reserve space is written without the reservation.
         if (error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO)
