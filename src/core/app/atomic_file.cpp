@@ -356,10 +356,31 @@ std::string CheckFileWritable(const std::string& path) {
     return {};
 }
 
+namespace {
+
+// The temporary name beside `target`: its own name marked with the process, the name cut
+// short where the mark would make it longer than the 255 UTF-16 units a name may have (never
+// between the two halves of a surrogate pair).
+std::wstring temporaryName(const std::wstring& target) {
+    const std::wstring mark = L".tmp~" + std::to_wstring(::GetCurrentProcessId());
+    const std::size_t separator = target.find_last_of(L"\\/:");
+    const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    std::wstring name = target.substr(nameStart);
+    constexpr std::size_t kLongest = 255;
+    if (name.size() + mark.size() > kLongest) {
+        std::size_t keep = kLongest - mark.size();
+        if (keep > 0 && IS_HIGH_SURROGATE(name[keep - 1])) --keep;
+        name.resize(keep);
+    }
+    return target.substr(0, nameStart) + name + mark;
+}
+
+}  // namespace
+
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
     if (std::string refusal = CheckFileWritable(path); !refusal.empty()) return refusal;
     const std::wstring target = WideFromUtf8(path);
-    const std::wstring temp = target + L".tmp~" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring temp = temporaryName(target);
     auto fail = [&](DWORD error) { return "Cannot write " + path + ": " + Win32ErrorText(error); };
     const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
