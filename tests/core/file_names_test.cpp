@@ -74,6 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"caf\xC3\xA9.bin", SaveFormat::Binary},
                       NameCase{"\xE6\xB8\xA9\xE5\xBA\xA6.s28", SaveFormat::MotorolaS2}));
 
+// A name as long as a folder takes (255 bytes, and as many UTF-16 units): the save's
+// temporary name beside it must keep within the limit too.
+const std::string kLongestName = std::string(251, 'n') + ".jef";
+INSTANTIATE_TEST_SUITE_P(Longest, FileNames,
+                         ::testing::Values(NameCase{kLongestName.c_str(), SaveFormat::Extended}));
+
 TEST(FileNamesInFolders, SettingsInAFolderWithAnAccent) {
     test::TempDir dir;
     const std::string path = dir.file("R\xC3\xA9glages") + kFolderSeparator + "jqz6811.ini";

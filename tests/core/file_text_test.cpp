@@ -1,4 +1,5 @@
-// The whole-file text the readers parse: the same bytes whether the file is read or mapped.
+// The whole-file text the readers parse: the same bytes whether the file is small or large
+// (taken whole into memory of its own).
 #include <gtest/gtest.h>
 
 #include "core/files/file_text.h"
@@ -9,9 +10,9 @@
 namespace jqz {
 namespace {
 
-TEST(FileText, HoldsTheFileBytesReadOrMapped) {
+TEST(FileText, HoldsTheFileBytesSmallOrLarge) {
     test::TempDir dir;
-    // Around the size from which files are mapped.
+    // Around the size from which files are taken whole at once.
     for (std::size_t size : {std::size_t{0}, std::size_t{17}, std::size_t{(1u << 20) - 1},
                              std::size_t{1u << 20}, std::size_t{(3u << 20) + 5}}) {
         SCOPED_TRACE(size);

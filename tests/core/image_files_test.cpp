@@ -174,6 +174,12 @@ TEST(DetectFormat, TheFirstMatchingPairDecides) {
         {std::string(99, '.') + "S1", std::nullopt},           // the pair crosses byte 100
         {std::string("\0S0", 3), FileFormat::Motorola},
         {std::string("X\0", 2), std::nullopt},
+        // Without a pair, a first line that is an S-record of another type, checksum and all.
+        {"S9030000FC", FileFormat::Motorola},
+        {"\r\n S804000000FB\r\n", FileFormat::Motorola},
+        {"S5030001FB\r\nS9030000FC\r\n", FileFormat::Motorola},
+        {"S9030000FD", std::nullopt},
+        {"junk\r\nS9030000FC", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(detectFormat(c.head), c.format) << c.head;
 }

@@ -212,10 +212,21 @@ TEST_F(LoadTest, AFileWithOnlyDataLeavesAClearedDescription) {
     EXPECT_EQ(model.image.ReadData(0x1001), 2);
 }
 
+// The extended format carries the description as well: a file with a description and no
+// image data (a save of a range the device does not have) loads the description.
+TEST_F(LoadTest, ADescriptionWithoutDataIsLoadedFromAnExtendedFile) {
+    LoadRequest r;
+    r.fileName = file("d.jef", "X00007000000616263D2\r\n");
+    r.format = FileFormat::Extended;
+    ASSERT_TRUE(load(r));
+    EXPECT_EQ(model.description.projectName(), "abc");
+    EXPECT_EQ(messages.errors, Lines{});
+}
+
 TEST_F(LoadTest, RecentListKeepsEachNameOnceMostRecentFirst) {
     recent = {"/x/Other.s19", "/x/OLD.S19"};
     LoadRequest r;
-    r.fileName = file("old.s19", "S9030000FC\r\n");
+    r.fileName = file("old.s19", "S1061000010203E3\r\n");
     r.format = FileFormat::Motorola;
     ASSERT_TRUE(load(r));
     ASSERT_TRUE(load(r));
@@ -358,8 +369,9 @@ TEST_F(LoadTest, AFileThatCannotBeReadChangesNothing) {
     }
 }
 
-// A file in which the chosen format finds no record changes nothing: not the image, not its
-// edited marks and undo history, not the description, not the recent list.
+// A file in which the chosen format finds no data record changes nothing: not the image, not
+// its edited marks and undo history, not the description, not the recent list. Header, count
+// and end records alone are no data, nor is a data record after the end record.
 TEST_F(LoadTest, AFileWithoutDataChangesNothing) {
     struct Case {
         const char* name;
@@ -373,6 +385,15 @@ TEST_F(LoadTest, AFileWithoutDataChangesNothing) {
         {"junk.jef", FileFormat::Extended, "X7 bad\r\nX9000400000000FB\r\n\r\n"},
         {"s19.jef", FileFormat::Extended, "S1061000010203E3\r\n"},
         {"empty.bin", FileFormat::Binary, ""},
+        {"end.s19", FileFormat::Motorola, "S9030000FC"},
+        {"header.s19", FileFormat::Motorola, "S0060000616263D3\r\nS5030001FB\r\n"},
+        {"s8.s19", FileFormat::Motorola, "S0030000FC\r\nS804000000FB\r\n"},
+        {"end-first.s19", FileFormat::Motorola, "S9030000FC\r\nS1061000010203E3\r\n"},
+        {"no-bytes.s19", FileFormat::Motorola, "S1031000EC\r\nS9030000FC\r\n"},
+        {"empty-x7.jef", FileFormat::Extended, "X70004001000EB\r\n"},
+        {"end.hex", FileFormat::IntelHex, ":00000001FF\r\n"},
+        {"end-first.hex", FileFormat::IntelHex, ":00000001FF\r\n:03100000010203E7\r\n"},
+        {"segment.hex", FileFormat::IntelHex, ":020000040000FA\r\n:0400000300001000E9\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -13,6 +13,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -139,32 +140,84 @@ bool writeAll(int fd, const std::string& bytes, bool positioned) {
     return true;
 }
 
+std::string folderOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// The longest name a file in the folder may have.
+std::size_t longestName(const std::string& folder) {
+    const long n = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return n > 0 ? static_cast<std::size_t>(n) : 255;
+}
+
+// The temporary name beside `target`: its own name marked with the process and a serial
+// number. Where the mark would make the name longer than the folder allows, the file's own
+// name is cut short (never inside a UTF-8 character).
+std::string temporaryName(const std::string& target, unsigned serial) {
+    const std::string mark = ".tmp~" + std::to_string(::getpid()) + "-" + std::to_string(serial);
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string name = target.substr(nameStart);
+    const std::size_t limit = longestName(folderOf(target));
+    if (name.size() + mark.size() > limit) {
+        std::size_t keep = limit > mark.size() ? limit - mark.size() : 0;
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+        name.resize(keep);
+    }
+    return target.substr(0, nameStart) + name + mark;
+}
+
 // Creates a fresh temporary file beside `target`; -1 (errno set) when none can be made.
 int createTemporary(const std::string& target, mode_t mode, std::string& name) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".tmp~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        name = temporaryName(target, counter++);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
 }
 
-// Gives the temporary file the existing file's owner, group and permission bits, as far as
-// the process may. The set-user and set-group bits are kept only with the owner.
-bool takeOverAttributes(int fd, const struct stat& old) {
+// Copies the extended attributes of the file `from`, its access control list among them, to
+// the open file, as far as the process may set them.
+void copyExtendedAttributes(const std::string& from, int fd) {
+    std::string names;
+    for (;;) {
+        const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+        if (size <= 0) return;
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t n = ::listxattr(from.c_str(), names.data(), names.size());
+        if (n >= 0) {
+            names.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        if (errno != ERANGE) return;  // ERANGE: the list grew meanwhile
+    }
+    std::string value;
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+        const char* name = names.c_str() + at;
+        const ssize_t size = ::getxattr(from.c_str(), name, nullptr, 0);
+        if (size < 0) continue;
+        value.resize(static_cast<std::size_t>(size));
+        const ssize_t n = ::getxattr(from.c_str(), name, value.data(), value.size());
+        if (n < 0) continue;
+        (void)::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(n), 0);
+    }
+}
+
+// Gives the temporary file the existing file's owner, group, extended attributes (with its
+// access control list) and permission bits, as far as the process may. The set-user and
+// set-group bits are kept only with the owner.
+bool takeOverAttributes(int fd, const std::string& from, const struct stat& old) {
     mode_t mode = old.st_mode & 07777;
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
         mode &= ~static_cast<mode_t>(S_ISUID);
         if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0)
             mode &= ~static_cast<mode_t>(S_ISGID);
     }
+    copyExtendedAttributes(from, fd);
     return ::fchmod(fd, mode) == 0;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::string folder = fs::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
 }
 
 void syncFolderOf(const std::string& path) {
@@ -174,18 +227,46 @@ void syncFolderOf(const std::string& path) {
     ::close(fd);
 }
 
-// Writes the complete contents over the existing file, keeping its every hard link.
-bool writeInPlace(const std::string& target, const std::string& bytes) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = writeAll(fd, bytes, true) &&
-                    ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
-    const int error = errno;
-    if (::close(fd) != 0 || !ok) {
-        if (!ok) errno = error;
-        return false;
+// How an in-place write ended.
+struct InPlaceResult {
+    std::string why;         // empty on success
+    bool keptWhole = false;  // the file checked is still at its name, its contents untouched
+};
+
+// Writes the complete contents over the file that was checked as `old`, keeping its every
+// hard link. The name is opened once, without following a symbolic link, waiting on a pipe or
+// taking a terminal, and the file is written through that descriptor only when it is still
+// the file checked. The space is reserved before the first byte is written, so that a full
+// disk refuses the write while the old contents are whole.
+InPlaceResult writeInPlace(const std::string& target, const struct stat& old,
+                           const std::string& bytes) {
+    const std::string replaced = "It was replaced while it was being saved";
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        // A symbolic link (ELOOP) or a pipe without a reader (ENXIO) has taken the name.
+        if (errno == ELOOP || errno == ENXIO) return {replaced, false};
+        return {std::strerror(errno), false};
     }
-    return true;
+    auto fail = [fd](std::string why, bool keptWhole) {
+        ::close(fd);
+        return InPlaceResult{std::move(why), keptWhole};
+    };
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return fail(std::strerror(errno), true);
+    if (!S_ISREG(now.st_mode) || now.st_dev != old.st_dev || now.st_ino != old.st_ino)
+        return fail(replaced, false);
+    if (!bytes.empty()) {
+        // Also where the file is as long already: a sparse file may lack blocks.
+        const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+        // A file system that cannot reserve space is written without the reservation.
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO)
+            return fail(std::strerror(error), true);
+    }
+    if (!writeAll(fd, bytes, true) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
+        ::fsync(fd) != 0)
+        return fail(std::strerror(errno), false);
+    if (::close(fd) != 0) return {std::strerror(errno), false};
+    return {};
 }
 
 // The checks before a write, made on the file that `path` leads to: `target` is set to its
@@ -202,6 +283,16 @@ std::string checkTarget(const std::string& path, std::string& target, struct sta
         // Judged as opening the file for writing would judge it, by the effective ids.
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
             return writeFailure(path, std::strerror(errno));
+        // A file with one name is replaced by renaming over it, which a folder with the
+        // sticky bit (such as /tmp) allows only the file's owner, the folder's owner and root.
+        struct stat folder {};
+        const uid_t user = ::geteuid();
+        if (old.st_nlink <= 1 && ::stat(folderOf(target).c_str(), &folder) == 0 &&
+            (folder.st_mode & S_ISVTX) != 0 && user != 0 && user != old.st_uid &&
+            user != folder.st_uid)
+            return writeFailure(path, std::string(std::strerror(EPERM)) +
+                                          ". In this folder only the file's owner may replace "
+                                          "it (the folder has the sticky bit).");
     }
     return {};
 }
@@ -235,7 +326,7 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
         ::unlink(temp.c_str());
         return writeFailure(path, std::strerror(error));
     };
-    if (!writeAll(fd, bytes, false) || (exists && !takeOverAttributes(fd, old)) ||
+    if (!writeAll(fd, bytes, false) || (exists && !takeOverAttributes(fd, target, old)) ||
         ::fsync(fd) != 0) {
         const int error = errno;
         ::close(fd);
@@ -244,9 +335,11 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
     if (::close(fd) != 0) return abandon(errno);
 
     if (exists && old.st_nlink > 1) {
-        if (!writeInPlace(target, bytes))
-            return writeFailure(path, std::string(std::strerror(errno)) +
-                                          ". The complete new contents are kept in " + temp);
+        const InPlaceResult written = writeInPlace(target, old, bytes);
+        if (!written.why.empty())
+            return writeFailure(path, written.why + "." +
+                                          (written.keptWhole ? " The file is as it was." : "") +
+                                          " The complete new contents are kept in " + temp);
         ::unlink(temp.c_str());
         return {};
     }
@@ -263,10 +356,31 @@ std::string CheckFileWritable(const std::string& path) {
     return {};
 }
 
+namespace {
+
+// The temporary name beside `target`: its own name marked with the process, the name cut
+// short where the mark would make it longer than the 255 UTF-16 units a name may have (never
+// between the two halves of a surrogate pair).
+std::wstring temporaryName(const std::wstring& target) {
+    const std::wstring mark = L".tmp~" + std::to_wstring(::GetCurrentProcessId());
+    const std::size_t separator = target.find_last_of(L"\\/:");
+    const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    std::wstring name = target.substr(nameStart);
+    constexpr std::size_t kLongest = 255;
+    if (name.size() + mark.size() > kLongest) {
+        std::size_t keep = kLongest - mark.size();
+        if (keep > 0 && IS_HIGH_SURROGATE(name[keep - 1])) --keep;
+        name.resize(keep);
+    }
+    return target.substr(0, nameStart) + name + mark;
+}
+
+}  // namespace
+
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
     if (std::string refusal = CheckFileWritable(path); !refusal.empty()) return refusal;
     const std::wstring target = WideFromUtf8(path);
-    const std::wstring temp = target + L".tmp~" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring temp = temporaryName(target);
     auto fail = [&](DWORD error) { return "Cannot write " + path + ": " + Win32ErrorText(error); };
     const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);

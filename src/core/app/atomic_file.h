@@ -8,11 +8,18 @@
 // - a directory, a named pipe, a socket or a device is refused and left as it is;
 // - a file the user could not open for writing is refused ("Permission denied"), as a plain
 //   write would be; what the system lets the user (root) override stays overridable;
-// - an existing file keeps its permission bits, and its owner and group where the process
-//   may set them;
+// - an existing file keeps its permission bits, its extended attributes (its access control
+//   list among them), and its owner and group where the process may set them;
+// - a file of another user in a folder with the sticky bit is refused: only its owner may
+//   replace it there;
 // - a file with more than one hard link is written in place once the complete new contents
 //   are safely on disk under the temporary name, so that every name keeps sharing the one
-//   file. Should that in-place write fail, the temporary copy is kept and the message names it.
+//   file. The space is reserved first, so that a full disk refuses while the old contents are
+//   whole, and only the very file that was checked is written: one that a link, a pipe or
+//   another file replaced meanwhile is left alone. Should that in-place write fail, the
+//   temporary copy is kept and the message names it.
+// The temporary name is the file's name with a mark added, cut short where the folder's limit
+// on name lengths needs it.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -22,9 +29,9 @@ namespace jqz {
 // Empty on success, otherwise a message naming the file and the cause.
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes);
 
-// Empty when a WriteFileAtomically of `path` could go ahead now (its checks pass and its
-// folder takes new files), otherwise the message that the write would give. For refusing
-// early, before anything worth saving has been made.
+// Empty when a WriteFileAtomically of `path` could go ahead now (its checks pass, the sticky
+// rule included, and its folder takes new files), otherwise the message that the write would
+// give. For refusing early, before anything worth saving has been made.
 std::string CheckFileWritable(const std::string& path);
 
 // Reads the file to its end (files that report no size, such as those of /proc, included).

@@ -1,8 +1,7 @@
 #pragma once
-// A whole file's bytes for the text readers. A large file is mapped into memory, all of its
-// pages at once, instead of being copied into a buffer: a text file of many megabytes then
-// costs neither clearing nor copying. (A file cut short by another program while it is
-// mapped would fault; loads take a fraction of a second.) Small files are read.
+// A whole file's bytes for the text readers. The file is read with read(2) into memory of its
+// own, never mapped: a file that another program cuts short while it is read then gives the
+// bytes it still had, where a mapping of the file would fault.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -14,7 +13,7 @@ public:
     // Reads the whole regular file (at most kMaxTextFileBytes); empty on success, otherwise the
     // message naming the file and the cause (the same messages as readTextFile's).
     std::string read(const std::string& path);
-    std::string_view text() const { return mapped_ != nullptr ? std::string_view(mapped_, size_) : read_; }
+    std::string_view text() const { return view_; }
 
     FileText() = default;
     FileText(const FileText&) = delete;
@@ -22,11 +21,12 @@ public:
     ~FileText();
 
 private:
-    void unmap();
+    void release();
 
-    std::string read_;
-    const char* mapped_ = nullptr;
-    std::size_t size_ = 0;
+    std::string copy_;           // a small file
+    void* block_ = nullptr;      // a large file, in anonymous memory
+    std::size_t blockSize_ = 0;
+    std::string_view view_;
 };
 
 }  // namespace jqz

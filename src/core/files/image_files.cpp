@@ -41,6 +41,18 @@ std::string describe(const char* action, const std::string& path, const std::str
 
 }  // namespace
 
+namespace {
+
+// Whether the first line that is not blank is an S-record of any type (an end record alone,
+// say), checksum and all.
+bool firstLineIsMotorolaRecord(std::string_view head) {
+    Record record;
+    return ParseMotorolaRecord(FirstNonBlankLine(head), record) && record.type[0] == 'S' &&
+           record.type[1] >= '0' && record.type[1] <= '9';
+}
+
+}  // namespace
+
 const char* FormatName(FileFormat format) {
     switch (format) {
         case FileFormat::Extended: return kExtendedFormatName;
@@ -67,6 +79,7 @@ std::optional<FileFormat> detectFormat(std::string_view head) {
             return FileFormat::Extended;
         if ((c == 'S' || c == 's') && next >= '0' && next <= '2') return FileFormat::Motorola;
     }
+    if (firstLineIsMotorolaRecord(head)) return FileFormat::Motorola;
     if (FirstLineIsIntelHexRecord(head)) return FileFormat::IntelHex;
     return std::nullopt;
 }
@@ -102,19 +115,33 @@ bool isMotorolaRecord(std::string_view line, Record& record) {
 
 }  // namespace
 
-bool HasRecognisedLine(std::string_view text, FileFormat format) {
+bool HasDataRecord(std::string_view text, FileFormat format) {
     if (format == FileFormat::Binary) return !text.empty();
+    bool found = false;
     if (format == FileFormat::IntelHex) {
         IntelHexRecord intel;
-        bool any = false;
-        ForEachLine(text, [&](std::string_view line) { return !(any = ParseIntelHexRecord(line, intel)); });
-        return any;
+        ForEachLine(text, [&](std::string_view line) {
+            if (!ParseIntelHexRecord(line, intel)) return true;
+            if (intel.type == 0x01) return false;  // the end: nothing after it is read
+            found = intel.type == 0x00 && !intel.data.empty();
+            return !found;
+        });
+        return found;
     }
     Record record;
-    bool found = false;
+    if (format == FileFormat::Extended) {
+        // Every record of the extended format but an empty data record carries something:
+        // the description's records are loaded as the data are.
+        ForEachLine(text, [&](std::string_view line) {
+            found = isExtendedRecord(line, record) && (record.type[1] != '7' || record.size > 0);
+            return !found;
+        });
+        return found;
+    }
     ForEachLine(text, [&](std::string_view line) {
-        found = format == FileFormat::Extended ? isExtendedRecord(line, record)
-                                               : isMotorolaRecord(line, record);
+        if (!isMotorolaRecord(line, record)) return true;
+        if (record.is('S', '9') || record.is('S', '8')) return false;  // the end of the data
+        found = (record.is('S', '1') || record.is('S', '2')) && record.size > 0;
         return !found;
     });
     return found;
@@ -422,8 +449,15 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
         }
         if (n == 0) break;  // the end of the file
         done += static_cast<std::size_t>(n);
-        if (done == out.size() && out.size() < maxBytes)
+        if (done == out.size() && out.size() < maxBytes) {
+            // Full as reported: a look past the end tells whether there is more, before the
+            // buffer is grown (and copied) for it.
+            char probe[4096];
+            const ssize_t more = ::pread(fd, probe, sizeof probe,
+                                         static_cast<off_t>(offset + static_cast<long long>(done)));
+            if (more <= 0) break;  // the end, or an error the next read reports
             out.resize(std::min(maxBytes, out.size() * 2));
+        }
     }
     out.resize(done);
     ::close(fd);
@@ -432,42 +466,56 @@ std::string readFileBytes(const std::string& path, long long offset, std::size_t
 
 #endif
 
-FileText::~FileText() { unmap(); }
+FileText::~FileText() { release(); }
 
-void FileText::unmap() {
+void FileText::release() {
 #ifndef _WIN32
-    if (mapped_ != nullptr) ::munmap(const_cast<char*>(mapped_), size_);
+    if (block_ != nullptr) ::munmap(block_, blockSize_);
 #endif
-    mapped_ = nullptr;
-    size_ = 0;
+    block_ = nullptr;
+    blockSize_ = 0;
+    copy_.clear();
+    view_ = {};
 }
 
 std::string FileText::read(const std::string& path) {
-    unmap();
-    read_.clear();
+    release();
 #ifndef _WIN32
-    // Below this size a copy costs less than a mapping.
-    constexpr long long kMapFrom = 1 << 20;
+    // A large file goes straight into memory of its own, taken whole from the system (no
+    // clearing, copying or growing of a buffer); one byte more than its size shows a file that
+    // grew meanwhile, which is then read as small files are.
+    constexpr long long kLargeFrom = 1 << 20;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kMapFrom &&
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kLargeFrom &&
         st.st_size <= kMaxTextFileBytes) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat opened {};
-        if (fd >= 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-            opened.st_size >= kMapFrom && opened.st_size <= kMaxTextFileBytes) {
-            const auto size = static_cast<std::size_t>(opened.st_size);
-            void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (at != MAP_FAILED) {
-                ::madvise(at, size, MADV_SEQUENTIAL);
-                mapped_ = static_cast<const char*>(at);
-                size_ = size;
+        const std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
+        void* at = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                          -1, 0);
+        if (at != MAP_FAILED) {
+            // Large pages where the system offers them: far fewer page faults.
+            (void)::madvise(at, capacity, MADV_HUGEPAGE);
+            block_ = at;
+            blockSize_ = capacity;
+            char* const bytes = static_cast<char*>(at);
+            std::size_t done = 0;
+            ssize_t n = 0;
+            while (done < capacity &&
+                   ((n = ::read(fd, bytes + done, capacity - done)) > 0 || (n < 0 && errno == EINTR)))
+                done += n > 0 ? static_cast<std::size_t>(n) : 0;
+            if (n == 0 && done < capacity) {
+                ::close(fd);
+                view_ = std::string_view(bytes, done);
+                return {};
             }
+            release();
         }
-        if (fd >= 0) ::close(fd);
-        if (mapped_ != nullptr) return {};
     }
+    if (fd >= 0) ::close(fd);
 #endif
-    return readTextFile(path, read_);
+    std::string error = readTextFile(path, copy_);
+    view_ = copy_;
+    return error;
 }
 
 }  // namespace jqz

@@ -40,8 +40,9 @@ inline constexpr std::size_t kDetectBytes = 100;
 
 // The format found in a file's first bytes (only the first kDetectBytes of `head` count):
 // the first "X" or "x" followed by 0, 1, 2, 3 or 7, or "S" or "s" followed by 0, 1 or 2,
-// decides. When neither pair occurs, a first line that is an Intel HEX record shows that
-// format. Nothing otherwise.
+// decides. When neither pair occurs, a first line that is an S-record of another type (an
+// end record, say) shows "Motorola S", and one that is an Intel HEX record that format.
+// Nothing otherwise.
 std::optional<FileFormat> detectFormat(std::string_view head);
 
 struct Placement {
@@ -82,8 +83,11 @@ PlacementCounts readMotorolaText(std::string_view text, const Placement& placeme
 PlacementCounts readBinaryBytes(std::string_view bytes, long long firstOffset,
                                 const Placement& placement, MemoryImage& image);
 
-// Whether any line of the text is a record of the format (looks no further than the first).
-bool HasRecognisedLine(std::string_view text, FileFormat format);
+// Whether the text holds a record that the format's reader would take data from: a data
+// record with at least one byte before the end record (S8, S9; Intel HEX 01), or, in the
+// extended format, a description record. Looks no further than the first such record. A
+// file without one loads nothing and is taken as a file without data.
+bool HasDataRecord(std::string_view text, FileFormat format);
 
 // File readers: empty on success, otherwise the message that the file could not be read
 // (nothing was placed then).

@@ -93,15 +93,7 @@ bool ParseIntelHexRecord(std::string_view line, IntelHexRecord& out) {
 bool FirstLineIsIntelHexRecord(std::string_view head) {
     if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
     IntelHexRecord record;
-    bool found = false;
-    ForEachLine(head, [&](std::string_view line) {
-        if (std::all_of(line.begin(), line.end(),
-                        [](char c) { return static_cast<unsigned char>(c) <= 0x20; }))
-            return true;
-        found = ParseIntelHexRecord(line, record);
-        return false;
-    });
-    return found;
+    return ParseIntelHexRecord(FirstNonBlankLine(head), record);
 }
 
 PlacementCounts readIntelHexText(std::string_view text, const Placement& placement,

@@ -120,7 +120,7 @@ LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
         messages.showError(error);
         return result;
     }
-    if (!HasRecognisedLine(content, request.format)) {
+    if (!HasDataRecord(content, request.format)) {
         const std::string none = kNoDataFound + request.fileName;
         log.AddLogLine(kReadingFile + request.fileName, LogInfo);
         log.AddLogLine(none, LogError);

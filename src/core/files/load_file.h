@@ -77,7 +77,8 @@ struct LoadResult {
 //
 // Nothing changes (image, description, undo history, recent list) when a field is refused,
 // when the file cannot be read (the error is shown and logged), when the chosen format finds
-// no record in the file, or an empty file ("No data found in file : " is shown and logged), and
+// no data record in the file (an empty file, or one of only header and end records: "No data
+// found in file : " is shown and logged), and
 // while a device read holds the image (the busy message is shown).
 LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
                          std::vector<std::string>& recentFiles, MessageSink& messages,

@@ -48,6 +48,20 @@ void ForEachLine(std::string_view text, LineHandler&& lineHandler) {
     }
 }
 
+// The first line of `text` that holds more than characters 0x00-0x20; empty when none does.
+inline std::string_view FirstNonBlankLine(std::string_view text) {
+    std::string_view first;
+    ForEachLine(text, [&first](std::string_view line) {
+        for (char c : line)
+            if (static_cast<unsigned char>(c) > 0x20) {
+                first = line;
+                return false;
+            }
+        return true;
+    });
+    return first;
+}
+
 // Extended record: type (2), count (4 digits: 3 address bytes + n data bytes + checksum),
 // address (6 digits), n data bytes, checksum. Leading characters 0x00-0x20 are skipped and
 // anything after the checksum is ignored.
