@@ -132,7 +132,9 @@ std::unique_ptr<COM> connect(const Options& o, const Environment& env, PortOpene
     const LinkChoice choice = linkChoice(o, env, out);
     auto com = std::make_unique<COM>(choice.port, choice.baud, openers.opener());
     out.AddLogLine(com->ResultText, com->Connected ? LogNotice : LogError);
-    if (!com->ResultAdvice.empty()) out.AddLogLine(commandLineAdvice(com->ResultAdvice), LogNotice);
+    if (!com->ResultAdvice.empty())
+        out.AddLogLine(commandLineAdvice(com->ResultAdvice),
+                       com->ResultAdvice == kProgrammerLost ? LogError : LogNotice);
     if (!com->Connected) return nullptr;
     return com;
 }
@@ -419,6 +421,8 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         update.Start();
         host.waitForEnd(stop, [&update] { update.Stop(); });
         runResult = update.WaitFor();
+        // A failure by itself ends with its own line; "Interrupted." is for a stop.
+        if (!stop.load()) update.Release();
     }
     out.endProgress();
     if (runResult != 0 || out.errorCount() > 0) return kOperationFailed;
