@@ -283,8 +283,12 @@ line is no valid record, unless --format bin is given. Intel HEX is written with
 a record (.hex, .ihx, --to ihex).
 read refuses an output file it could not write before the device is read.
 
-Exit codes: 0 success, 1 the device operation failed or the output could not be written,
-2 bad usage, unreadable input or nothing to program, 3 no programmer.
+Ctrl+C, SIGTERM and SIGHUP stop a running sequence; a second one exits at once.
+
+Exit codes: 0 success, 1 the device operation failed (verify errors, programmer errors) or an
+output (the output file, standard output or standard error) could not be written, 2 bad usage,
+unreadable input or nothing to program, 3 no programmer, 128 plus the signal's number after a
+second stop signal.
 )USAGE";
 }
 
