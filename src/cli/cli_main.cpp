@@ -120,6 +120,8 @@ void catchInterrupts() {
 #else
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
+    // A file read or write under way goes on; the run's waits look at the flag themselves.
+    sa.sa_flags = SA_RESTART;
     sigemptyset(&sa.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
     struct sigaction fatal {};
