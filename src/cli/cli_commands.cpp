@@ -84,16 +84,28 @@ struct LinkChoice {
 LinkChoice linkChoice(const Options& o, const Environment& env, CliOutput& out) {
     AppSettings settings;
     std::string bytes;
-    const std::string readError = ReadFileToEnd(env.settingsFile, bytes, 16u * 1024u * 1024u);
-    const bool haveSettings = readError.empty();
+    // With both given, the settings file has nothing to say.
+    const bool needed = !o.port || !o.baud;
+    const std::string readError =
+        needed ? ReadFileToEnd(env.settingsFile, bytes, 16u * 1024u * 1024u) : std::string();
+    const bool haveSettings = needed && readError.empty();
+    std::error_code ec;
+    const bool unreadable = needed && !haveSettings && std::filesystem::exists(env.settingsFile, ec);
     if (haveSettings) settings.readFrom(NameValueList::Parse(bytes));
-    else if (std::filesystem::exists(env.settingsFile))
-        out.AddLogLine(readError + "; its port and rate are not used", LogNotice);
     const LinkChoice choice{o.port.value_or(settings.portName), o.baud.value_or(settings.baudRate)};
+    const std::string local = LocalPortName(choice.port);
+    const std::string port =
+        choice.port + (local != choice.port ? " (" + local + ")" : std::string());
+    if (unreadable) {
+        // One line: what is wrong with the file, and what is used instead.
+        std::string line = readError;
+        if (line.back() != '.') line += '.';
+        line += o.port ? " Using the default rate of " + std::to_string(choice.baud) + " baud."
+                       : " Trying the default port " + port + ".";
+        out.AddLogLine(line, LogNotice);
+        return choice;
+    }
     if (!o.port) {
-        const std::string local = LocalPortName(choice.port);
-        const std::string port =
-            choice.port + (local != choice.port ? " (" + local + ")" : std::string());
         out.AddLogLine(haveSettings
                            ? "Port " + port + " from the settings file " + env.settingsFile
                            : "No --port given and no settings file " + env.settingsFile +
@@ -134,7 +146,9 @@ std::unique_ptr<COM> connect(const Options& o, const Environment& env, PortOpene
     const LinkChoice choice = linkChoice(o, env, out);
     auto com = std::make_unique<COM>(choice.port, choice.baud, openers.opener());
     out.AddLogLine(com->ResultText, com->Connected ? LogNotice : LogError);
-    if (!com->ResultAdvice.empty()) out.AddLogLine(commandLineAdvice(com->ResultAdvice), LogNotice);
+    if (!com->ResultAdvice.empty())
+        out.AddLogLine(commandLineAdvice(com->ResultAdvice),
+                       com->ResultAdvice == kProgrammerLost ? LogError : LogNotice);
     if (!com->Connected) return nullptr;
     return com;
 }
@@ -334,7 +348,8 @@ int SaveFrom(const Options& o, const std::optional<std::string>& format, const s
     out.setAnswer(Answer::Yes);
     const bool saved = SaveImageFile(request, model, out, out);
     out.setAnswer(Answer::No);
-    return saved ? kSuccess : kUsage;
+    // The range was checked with the command line: what fails here is the writing.
+    return saved ? kSuccess : kOperationFailed;
 }
 
 int RunCommand(const Options& o, const Environment& env, CliOutput& out,
@@ -391,7 +406,7 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         // Refused before the device is read, rather than throwing the reading away.
         if (std::string refusal = CheckFileWritable(o.arguments[0]); !refusal.empty()) {
             out.AddLogLine(refusal, LogError);
-            return kUsage;
+            return kOperationFailed;
         }
     }
     PortOpeners openers;
@@ -435,6 +450,8 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         update.Start();
         host.waitForEnd(stop, [&update] { update.Stop(); });
         runResult = update.WaitFor();
+        // A failure by itself ends with its own line; "Interrupted." is for a stop.
+        if (!stop.load()) update.Release();
     }
     out.endProgress();
     if (runResult != 0 || out.errorCount() > 0) return kOperationFailed;

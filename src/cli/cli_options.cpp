@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "core/app/settings_file.h"
@@ -23,10 +25,13 @@ bool isFormat(const std::string& f) {
     return f == "jef" || f == "s19" || f == "s28" || f == "bin" || f == "ihex";
 }
 
-// Whether a text is written as a number (blanks, a sign, a prefix, digits) however large.
-bool isNumeral(const std::string& text) {
+// The value of a text written as a number (blanks, a sign, a prefix, digits), exactly and not
+// folded to 32 bits; values beyond 2^40 stay at 2^40. nullopt when the text is no number.
+std::optional<long long> numeralValue(const std::string& text) {
+    constexpr long long kBeyond = 1LL << 40;
     std::size_t i = text.find_first_not_of(' ');
-    if (i == std::string::npos) return false;
+    if (i == std::string::npos) return std::nullopt;
+    const bool negative = text[i] == '-';
     if (text[i] == '+' || text[i] == '-') ++i;
     bool hex = false;
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
@@ -36,12 +41,15 @@ bool isNumeral(const std::string& text) {
         hex = true;
         i += 2;
     }
-    if (i >= text.size()) return false;
-    for (; i < text.size(); ++i)
-        if (!(hex ? std::isxdigit(static_cast<unsigned char>(text[i]))
-                  : std::isdigit(static_cast<unsigned char>(text[i]))))
-            return false;
-    return true;
+    if (i >= text.size()) return std::nullopt;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!(hex ? std::isxdigit(c) : std::isdigit(c))) return std::nullopt;
+        const int digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
+        value = std::min(kBeyond, value * (hex ? 16 : 10) + digit);
+    }
+    return negative ? -value : value;
 }
 
 std::string signedHex(long long value) {
@@ -54,14 +62,11 @@ std::string checkNumber(const std::string& option, const std::string& text, long
     const std::string range =
         std::string(": ") + what + " go from " + (lowest == 0 ? "0" : signedHex(lowest)) +
         " to " + signedHex(highest);
-    const std::optional<int> value = ConvertNumber(text);
-    const bool negative = text.find('-') != std::string::npos;
-    if (!value && !isNumeral(text))
+    const std::optional<long long> value = numeralValue(text);
+    if (!value || (*value >= lowest && *value <= highest && !ConvertNumber(text)))
         return option + " takes a number, decimal or hexadecimal after 0x or $, not \"" + text +
                "\"";
-    // Hexadecimal texts up to 0xFFFFFFFF convert, to negative numbers above 0x7FFFFFFF.
-    if (!value || (*value < 0 && !negative) || *value > highest)
-        return option + " " + text + " is too large" + range;
+    if (*value > highest) return option + " " + text + " is too large" + range;
     if (*value < lowest) return option + " " + text + (lowest == 0 ? " is negative" : " is too small") + range;
     return {};
 }
@@ -74,7 +79,9 @@ std::string LowerCase(std::string s) {
     return s;
 }
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+namespace {
+
+ParseResult parseArguments(const std::vector<std::string>& args) {
     ParseResult r;
     Options& o = r.options;
     auto fail = [&r](std::string message) {
@@ -139,8 +146,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
         } else if (arg == "--erase") ok = flag(o.erase);
         else if (arg == "--no-program") ok = flag(o.noProgram);
-        else if (arg == "--verify") o.verify = true;
-        else if (arg == "--no-verify") o.verify = false;
+        else if (arg == "--verify") {
+            o.verify = true;
+            ok = !hasValue;
+        } else if (arg == "--no-verify") {
+            o.verify = false;
+            ok = !hasValue;
+        }
         else if (arg == "--config") ok = flag(o.config);
         else if (arg == "--ignore-pin-tester") {
             std::optional<std::string> which;
@@ -219,6 +231,19 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     return r;
 }
 
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult r = parseArguments(args);
+    // A command line refused before its --json was reached still says so in JSON.
+    if (!r.error.empty())
+        for (const auto& arg : args) {
+            if (arg == "--") break;
+            if (arg == "--json") r.options.json = true;
+        }
+    return r;
+}
+
 std::string UsageText() {
     return R"USAGE(Usage: jqz6811-cli [options] COMMAND [FILE...]
 
@@ -293,8 +318,12 @@ EEPROM, a number that does not fit in it, and a serial or report file it cannot 
 With --repeat the exit code is 0 only when every device passed; Ctrl+C at the question for
 the next device ends the series.
 
-Exit codes: 0 success, 1 the device operation failed or the output could not be written,
-2 bad usage, unreadable input or nothing to program, 3 no programmer.
+Ctrl+C, SIGTERM and SIGHUP stop a running sequence; a second one exits at once.
+
+Exit codes: 0 success, 1 the device operation failed (verify errors, programmer errors) or an
+output (the output file, standard output or standard error) could not be written, 2 bad usage,
+unreadable input or nothing to program, 3 no programmer, 128 plus the signal's number after a
+second stop signal.
 )USAGE";
 }
 

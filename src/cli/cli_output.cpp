@@ -7,9 +7,57 @@ namespace jqz::cli {
 CliOutput::CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar)
     : out_(out), json_(json), quiet_(quiet), progressBar_(progressBar && !json && !quiet) {}
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at text[at] (1 to 4), or 0 where the bytes
+// there are not one: a stray continuation byte, a cut sequence, an overlong form, a
+// surrogate, or a code point beyond U+10FFFF.
+std::size_t utf8SequenceAt(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the byte after the lead
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    return length;
+}
+
+}  // namespace
+
+// Text goes out as UTF-8, as it is; only what JSON requires is escaped (the quote, the
+// backslash and control characters). A byte that is not part of well-formed UTF-8 (a file
+// name in another encoding) becomes \ufffd (U+FFFD, the replacement character), so that every
+// line stays valid JSON.
 std::string CliOutput::JsonString(const std::string& text) {
     std::string s = "\"";
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = utf8SequenceAt(text, i);
+        if (length == 0) {
+            s += "\\ufffd";
+            ++i;
+            continue;
+        }
+        if (length > 1) {
+            s.append(text, i, length);
+            i += length;
+            continue;
+        }
         switch (c) {
             case '"': s += "\\\""; break;
             case '\\': s += "\\\\"; break;
@@ -17,8 +65,7 @@ std::string CliOutput::JsonString(const std::string& text) {
             case '\r': s += "\\r"; break;
             case '\t': s += "\\t"; break;
             default:
-                if (c < 0x20 || c >= 0x7F) {
-                    // Log texts are 8-bit; anything outside ASCII is escaped as its code.
+                if (c < 0x20) {
                     char buf[8];
                     std::snprintf(buf, sizeof buf, "\\u%04x", c);
                     s += buf;
@@ -26,6 +73,7 @@ std::string CliOutput::JsonString(const std::string& text) {
                     s += static_cast<char>(c);
                 }
         }
+        ++i;
     }
     return s + "\"";
 }

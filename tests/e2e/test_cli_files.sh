@@ -83,12 +83,12 @@ expect 0 "" "$cli" -q --port "$pty" --device "$E9" --erase --no-program program 
 # --- Outputs that are not plain files ------------------------------------------------------
 mkfifo "$tmp/pipe"
 mkdir "$tmp/closed"; chmod 555 "$tmp/closed"
-expect 2 "error: Cannot write $tmp/missing/x.s19: No such file or directory" \
+expect 1 "error: Cannot write $tmp/missing/x.s19: No such file or directory" \
   "$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/missing/x.s19"
-expect 2 "error: Cannot write $tmp/pipe: It is a named pipe (FIFO), not a plain file." \
+expect 1 "error: Cannot write $tmp/pipe: It is a named pipe (FIFO), not a plain file." \
   "$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/pipe"
 [ -p "$tmp/pipe" ] || fail "the named pipe was replaced"
-expect 2 "Reading file : $tmp/ee.s19
+expect 1 "Reading file : $tmp/ee.s19
 Read file complete
 Writing file : $tmp/pipe
 error: Cannot write $tmp/pipe: It is a named pipe (FIFO), not a plain file." \
@@ -96,18 +96,18 @@ error: Cannot write $tmp/pipe: It is a named pipe (FIFO), not a plain file." \
 if [ "$root" -eq 1 ]; then
   # A device node of the test's own, as /dev/null is the system's.
   mknod "$tmp/null" c 1 3
-  expect 2 "error: Cannot write $tmp/null: It is a device, not a plain file." \
+  expect 1 "error: Cannot write $tmp/null: It is a device, not a plain file." \
     "$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/null"
   [ -c "$tmp/null" ] || fail "the device node was replaced"
 fi
 # A folder the user may not write in: refused before the device is read, as the user would be.
-expect 2 "error: Cannot write $tmp/closed/x.s19: Permission denied" \
+expect 1 "error: Cannot write $tmp/closed/x.s19: Permission denied" \
   unprivileged "$cli" --port "$gone" --device "$E9" --eeprom read "$tmp/closed/x.s19"
 # A read-only file of someone else's in a folder open to all stays as it was.
 mkdir "$tmp/shared"; chmod 777 "$tmp/shared"
 echo theirs > "$tmp/shared/theirs.s19"; chmod 444 "$tmp/shared/theirs.s19"
 [ "$root" -eq 1 ] || chmod 555 "$tmp/shared"
-expect 2 "Reading file : $tmp/ee.s19
+expect 1 "Reading file : $tmp/ee.s19
 Read file complete
 Writing file : $tmp/shared/theirs.s19
 error: Cannot write $tmp/shared/theirs.s19: Permission denied" \
@@ -141,6 +141,17 @@ done <<'EOF'
 --highest $FFFFFFFF|--highest $FFFFFFFF is too large: file addresses go from 0 to 0xFFFFFF
 --lowest 12ab|--lowest takes a number, decimal or hexadecimal after 0x or $, not "12ab"
 --offset -0x1000000|--offset -0x1000000 is too small: offsets go from -0xFFFFFF to 0xFFFFFF
+--offset -0xFFFFFFFF|--offset -0xFFFFFFFF is too small: offsets go from -0xFFFFFF to 0xFFFFFF
+--offset -$FFFFFF00|--offset -$FFFFFF00 is too small: offsets go from -0xFFFFFF to 0xFFFFFF
+--offset -0x80000001|--offset -0x80000001 is too small: offsets go from -0xFFFFFF to 0xFFFFFF
+--offset 0xFFFFFFFF|--offset 0xFFFFFFFF is too large: offsets go from -0xFFFFFF to 0xFFFFFF
+--offset -4294967295|--offset -4294967295 is too small: offsets go from -0xFFFFFF to 0xFFFFFF
+--lowest -0xFFFFFFFF|--lowest -0xFFFFFFFF is negative: file addresses go from 0 to 0xFFFFFF
+--save-lowest -0xFFFFFFFF|--save-lowest -0xFFFFFFFF is negative: image addresses go from 0 to 0xFFFF
+--save-highest -$FFFF0000|--save-highest -$FFFF0000 is negative: image addresses go from 0 to 0xFFFF
+--verify=no|option --verify takes no value
+--no-verify=yes|option --no-verify takes no value
+--quiet=no|option --quiet takes no value
 --save-lowest -5|--save-lowest -5 is negative: image addresses go from 0 to 0xFFFF
 --save-highest 0x10000|--save-highest 0x10000 is too large: image addresses go from 0 to 0xFFFF
 --format hex|formats are jef, s19, s28, bin and ihex
@@ -162,6 +173,18 @@ expect 2 "error: Cannot open file \"$tmp/gone.s19\". No such file or directory" 
 expect 2 "{\"kind\":\"error\",\"text\":\"Cannot open file \\\"$tmp/gone.s19\\\". No such file or directory\"}
 {\"result\":\"failed\",\"exit\":2,\"summary\":\"Cannot open file \\\"$tmp/gone.s19\\\". No such file or directory\"}" \
   "$cli" --json --format s19 convert "$tmp/gone.s19" "$tmp/x.bin"
+# --json is honoured when a refused option comes before it.
+expect 2 "{\"kind\":\"error\",\"text\":\"unknown option --bogus (see jqz6811-cli --help)\"}
+{\"result\":\"failed\",\"exit\":2,\"summary\":\"unknown option --bogus (see jqz6811-cli --help)\"}" \
+  "$cli" --bogus --json convert "$tmp/ee.s19" "$tmp/x.bin"
+# JSON strings carry UTF-8 as it is; a byte that is not UTF-8 becomes \ufffd. Every line is JSON.
+expect 2 "{\"kind\":\"error\",\"text\":\"Cannot open file \\\"$tmp/café.s19\\\". No such file or directory\"}
+{\"result\":\"failed\",\"exit\":2,\"summary\":\"Cannot open file \\\"$tmp/café.s19\\\". No such file or directory\"}" \
+  "$cli" --json --format s19 convert "$tmp/café.s19" "$tmp/x.bin"
+"$cli" --json --format s19 convert "$tmp/$(printf 'caf\xe9\xff\xc3.s19')" "$tmp/x.bin" 2> "$tmp/err"
+grep -qF "Cannot open file \\\"$tmp/caf\\ufffd\\ufffd\\ufffd.s19\\\"" "$tmp/err" \
+  || fail "bytes that are not UTF-8: $(cat -v "$tmp/err")"
+perl -MJSON::PP -ne 'JSON::PP->new->utf8->decode($_)' "$tmp/err" || fail "a line that is not JSON"
 # A missing port: advice in the command line's words, and which port came from where.
 expect 3 "error: Error opening port: $gone
 The port $gone does not exist. Is the programmer's cable or USB serial adapter plugged in? Name the programmer's port with --port (the ports command lists them)." \
@@ -172,6 +195,17 @@ expect 3 "Port $gone from the settings file $tmp/config/jqz6811.ini
 error: Error opening port: $gone
 The port $gone does not exist. Is the programmer's cable or USB serial adapter plugged in? Name the programmer's port with --port (the ports command lists them)." \
   "$cli" detect
+rm "$tmp/config/jqz6811.ini"
+# A settings file that is a named pipe: one line, at once.
+mkfifo "$tmp/config/jqz6811.ini"
+expect 3 "Cannot read $tmp/config/jqz6811.ini: It is a named pipe (FIFO), not a plain file. Using the default rate of 9600 baud.
+error: Error opening port: $gone
+The port $gone does not exist. Is the programmer's cable or USB serial adapter plugged in? Name the programmer's port with --port (the ports command lists them)." \
+  timeout 20 "$cli" --port "$gone" detect
+timeout 20 "$cli" detect > /dev/null 2> "$tmp/err"
+[ $? -ne 124 ] || fail "a settings file that is a named pipe hangs detect"
+[ "$(head -1 "$tmp/err")" = "Cannot read $tmp/config/jqz6811.ini: It is a named pipe (FIFO), not a plain file. Trying the default port COM1 (/dev/ttyS0)." ] \
+  || fail "a settings file that is a named pipe: $(head -1 "$tmp/err")"
 rm "$tmp/config/jqz6811.ini"
 "$cli" detect > /dev/null 2> "$tmp/err"
 [ $? -eq 3 ] || fail "detect on the default port"
@@ -187,6 +221,15 @@ rm "$tmp/config/jqz6811.ini"
 [ "$rc" -eq 1 ] || fail "a log on a full standard error gave exit code $rc"
 "$cli" convert "$tmp/gone.s19" "$tmp/y.s19" 2> /dev/full; rc=$?
 [ "$rc" -eq 2 ] || fail "a failure keeps its exit code with a full standard error, got $rc"
+# The exit codes --help gives are the README's and the manual page's, word for word.
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+codes=$("$cli" --help | sed -n '/^Exit codes: /,$p' | tr -s ' \n' ' ' | sed 's/^Exit codes: //; s/ $//')
+[ -n "$codes" ] || fail "--help gives no exit codes"
+tr -s ' \n' ' ' < "$source_dir/README.md" | grep -qF "Exit codes: $codes" \
+  || fail "the README's exit codes differ from --help's: $codes"
+sed -n '/^\.SH EXIT STATUS/,/^\.SH /p' "$source_dir/assets/man/jqz6811-cli.1.in" | sed '1d;$d' \
+  | sed 's/\\-/-/g' | tr -s ' \n' ' ' | grep -qF "$codes" \
+  || fail "the manual page's exit codes differ from --help's: $codes"
 # "--" ends the options; formats in any case.
 expect 2 "error: unknown option -dash.bin (see jqz6811-cli --help)" \
   "$cli" -q convert "$tmp/ee.s19" -dash.bin

@@ -1,6 +1,8 @@
 // The programmer's command set against the virtual programmer: bytes on the wire, checks,
 // time-outs, status texts, the pin-tester report and the reply texts.
+#include <algorithm>
 #include <map>
+#include <memory>
 
 #include "link_fixture.h"
 
@@ -447,6 +449,31 @@ TEST_F(Commands, ShortRepliesEndWithinTheTimeOut) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
+// A port whose next write sends only its first `keep` bytes, as a line held back in the
+// middle of a request would; the writes after it go out whole.
+class CutWritePort final : public SerialPort {
+public:
+    CutWritePort(std::unique_ptr<SerialPort> port, std::shared_ptr<std::atomic<int>> keep)
+        : port_(std::move(port)), keep_(std::move(keep)) {}
+    bool getSettings(LineSettings& s) override { return port_->getSettings(s); }
+    bool setSettings(const LineSettings& s) override { return port_->setSettings(s); }
+    bool setTimeouts(const PortTimeouts& t) override { return port_->setTimeouts(t); }
+    std::size_t write(const std::uint8_t* d, std::size_t n) override {
+        const int keep = keep_->exchange(-1);
+        if (keep < 0) return port_->write(d, n);
+        return port_->write(d, std::min(n, static_cast<std::size_t>(keep)));
+    }
+    std::size_t read(std::uint8_t* d, std::size_t n) override { return port_->read(d, n); }
+    bool purge(unsigned flags) override { return port_->purge(flags); }
+    bool modemStatus(std::uint32_t& status) override { return port_->modemStatus(status); }
+    bool setDtr(bool on) override { return port_->setDtr(on); }
+    void setStopFlag(const std::atomic<bool>* flag) override { port_->setStopFlag(flag); }
+
+private:
+    std::unique_ptr<SerialPort> port_;
+    std::shared_ptr<std::atomic<int>> keep_;
+};
+
 TEST_F(Commands, ARequestThatDidNotGoOutAsksForNoStatus) {
     programmer();
     channel();
@@ -456,6 +483,23 @@ TEST_F(Commands, ARequestThatDidNotGoOutAsksForNoStatus) {
     programmer().setDsr(true);
     EXPECT_TRUE(fromPc().empty());
     EXPECT_EQ(programmer().lastTimeouts(), (PortTimeouts{2000, 2000}));
+
+    // Cut after its first byte, while the line would take a status request: none is sent,
+    // since the programmer would take it for the rest of the request.
+    channel_.reset();  // the programmer has one port
+    auto keep = std::make_shared<std::atomic<int>>(-1);
+    const PortOpener opener = programmer().opener();
+    IO_DLL_R_W cut("Virtual Programmer", [&](const std::string& name) {
+        OpenedPort opened = opener(name);
+        if (opened.port) opened.port = std::make_unique<CutWritePort>(std::move(opened.port), keep);
+        return opened;
+    });
+    ASSERT_EQ(cut.TakeLastError(), "");
+    programmer().clearWire();
+    keep->store(1);
+    cut.SelectDeviceType(7);
+    EXPECT_EQ(cut.TakeLastError(), "Transmitter TimeOut Error.");
+    EXPECT_EQ(fromPc(), (Bytes{0x01}));
 }
 
 TEST_F(Commands, ALateAnswerIsNotTakenForTheNextCommandsAnswer) {

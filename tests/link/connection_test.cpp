@@ -84,6 +84,37 @@ TEST_F(Connection, ForeignDeviceIsNotConnectedAndThePortIsLetGo) {
     EXPECT_TRUE(com->Connected);
 }
 
+// A reply with the name further in is no identification (a late answer shifted it along):
+// the question is asked once more, and a reply that still is not one is not connected.
+TEST_F(Connection, OnlyAReplyThatStartsWithTheNameIdentifies) {
+    sim::SimOptions o;
+    o.identification = std::string("\x00\xFF", 2) + "MC68HC(7)11 Programmer VER-1.1";
+    programmer(o);
+    auto com = connect(9600);
+    EXPECT_EQ(com->ResultText, "MC68HC(7)11 Programmer not found.");
+    EXPECT_FALSE(com->Connected);
+    EXPECT_EQ(vp_->bytesFromPc(), (Bytes{0x06, 0x06}));
+}
+
+// The cable pulled while the programmer is asked who it is: the failure, then plain words.
+TEST_F(Connection, ACablePulledDuringDetectionIsSaidSo) {
+    struct Case {
+        long afterBytes;
+        int rate;
+        const char* text;
+    };
+    for (const Case& c : {Case{1, 9600, "Receiver TimeOut Error."},
+                          Case{2, 9600, "Receiver TimeOut Error."},
+                          Case{5, 19200, "Transmitter TimeOut Error."}}) {
+        sim::SimOptions o;
+        o.faults.dsrDropAfterBytes = c.afterBytes;
+        programmer(o);
+        auto com = connect(c.rate);
+        EXPECT_EQ(com->ResultText, c.text) << c.afterBytes;
+        EXPECT_EQ(com->ResultAdvice, kProgrammerLost) << c.afterBytes;
+    }
+}
+
 TEST_F(Connection, NoDsrMeansNotFoundAndNoChannel) {
     programmer().setDsr(false);
     auto com = connect(9600);

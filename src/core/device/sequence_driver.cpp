@@ -57,7 +57,10 @@ void SequenceDriver::Stop() {
     if (com != nullptr) com->StopRequested = false;
     if (result == 0) return;
     if (com != nullptr) {
-        if (IO_DLL_R_W* channel = com->channel()) channel->ResetProgrammer();
+        if (IO_DLL_R_W* channel = com->channel()) {
+            channel->ResetProgrammer();
+            channel->DrainInput();
+        }
         com->Connected = false;
     }
     host_.log().AddLogLine(interruptedLine_, LogInfo);

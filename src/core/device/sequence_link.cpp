@@ -37,6 +37,7 @@ bool SequenceLink::ConnectAndLink(const SequenceOptions& options, std::uint8_t d
         com_->Detect();
         if (!com_->Connected) {
             log_.AddLogLine(com_->ResultText, LogError);
+            if (com_->ResultAdvice == kProgrammerLost) log_.AddLogLine(kProgrammerLost, LogError);
             return false;
         }
     }
@@ -46,7 +47,7 @@ bool SequenceLink::ConnectAndLink(const SequenceOptions& options, std::uint8_t d
 
     const std::string identification = channel_->ReadIdentification();
     if (!Check()) return false;
-    if (!contains(identification, kProgrammerName)) return fail(kProgrammerNotFound);
+    if (!IsProgrammerIdentification(identification)) return fail(kProgrammerNotFound);
     if (!contains(identification, kFirmwareVersion)) return fail(kWrongFirmwareVersion);
 
     const std::string mode = channel_->ReadMode();

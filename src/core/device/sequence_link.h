@@ -7,6 +7,7 @@
 
 #include "core/app/log_model.h"
 #include "core/device/device_options.h"
+#include "core/link/connection.h"
 
 namespace jqz {
 
@@ -18,10 +19,6 @@ inline constexpr const char* kWrongFirmwareVersion =
 inline constexpr const char* kNotInWorkMode = "Programmer must be in WORK mode.";
 inline constexpr const char* kSelectDeviceFirst = "Select Device first";
 inline constexpr const char* kLinkingDevice = "Linking Device ...";
-// After a failed command, when the programmer no longer holds DSR on.
-inline constexpr const char* kProgrammerLost =
-    "The programmer was lost: its cable is out or it has no power. Check both, then start "
-    "again.";
 // The one error a program sequence lets pass.
 inline constexpr const char* kProgrammingError = "Error: Programming/Erasing Error";
 

@@ -12,6 +12,10 @@ bool contains(const std::string& text, const char* part) {
 }
 }  // namespace
 
+bool IsProgrammerIdentification(const std::string& reply) {
+    return reply.rfind(kProgrammerName, 0) == 0;
+}
+
 COM::COM(std::string portName, int baudRate, PortOpener opener)
     : PortName(std::move(portName)), BaudRate(baudRate), opener_(std::move(opener)) {
     Detect();
@@ -48,14 +52,22 @@ void COM::Detect() {
         Idle = true;
         return;
     }
-    const std::string identification = channel_->ReadIdentification();
+    std::string identification = channel_->ReadIdentification();
+    if (channel_->LastError().empty() && !IsProgrammerIdentification(identification)) {
+        // A whole reply that is no identification may be one shifted by a late answer to a
+        // request of an earlier run (a programmer that finished what it was doing when that
+        // run was stopped): once the line is silent, the question is asked once more.
+        channel_->DrainInput();
+        identification = channel_->ReadIdentification();
+    }
     if (std::string error = channel_->TakeLastError(); !error.empty()) {
         ResultText = error;
+        if (channel_->ProgrammerLost()) ResultAdvice = kProgrammerLost;
         closeChannel();
         Idle = true;
         return;
     }
-    if (!contains(identification, kProgrammerName)) {
+    if (!IsProgrammerIdentification(identification)) {
         // Whatever answers here is not our programmer: the port is let go, so that the next
         // detection (or another program) can open it.
         closeChannel();
@@ -67,6 +79,7 @@ void COM::Detect() {
 
     auto failAfterConnect = [this](std::string error) {
         ResultText = std::move(error);
+        if (channel_->ProgrammerLost()) ResultAdvice = kProgrammerLost;
         closeChannel();
         Connected = false;
         Idle = true;
@@ -81,7 +94,10 @@ void COM::Detect() {
         const std::string again = channel_->ReadIdentification();
         if (std::string error = channel_->TakeLastError(); !error.empty())
             return failAfterConnect(std::move(error));
-        if (!contains(again, kProgrammerName)) ResultText = kErrorBaudRate;
+        if (!IsProgrammerIdentification(again)) {
+            ResultText = kErrorBaudRate;
+            if (channel_->ProgrammerLost()) ResultAdvice = kProgrammerLost;
+        }
     }
     Idle = true;
 }

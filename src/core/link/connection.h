@@ -17,6 +17,16 @@ inline constexpr const char* kDetectedSuffix = " detected !";
 // The port name of the built-in virtual programmer.
 inline constexpr const char* kVirtualProgrammerPort = "Virtual Programmer";
 
+// After a failed command, when the programmer no longer holds DSR on.
+inline constexpr const char* kProgrammerLost =
+    "The programmer was lost: its cable is out or it has no power. Check both, then start "
+    "again.";
+
+// Whether a reply to the identification request is our programmer's identification: the
+// name from its first byte on. Bytes before it (a late answer to an earlier request) make it
+// no identification, rather than one shifted along.
+bool IsProgrammerIdentification(const std::string& reply);
+
 class COM {
 public:
     // Stores the fields and detects the programmer at once; read ResultText afterwards.
@@ -38,7 +48,8 @@ public:
     // A stop was requested: the channel's waits end once the line stays silent.
     std::atomic<bool> StopRequested{false};
     std::string ResultText;
-    // Plain words on why the port did not open and what to do; empty otherwise.
+    // Plain words on why the port did not open and what to do, or that the programmer was
+    // lost during the detection (kProgrammerLost); empty otherwise.
     std::string ResultAdvice;
 
 private:

@@ -26,6 +26,7 @@ void hupdatTh::transfer() {
         com_->Detect();
         if (!com_->Connected) {
             log.AddLogLine(com_->ResultText, LogError);
+            if (com_->ResultAdvice == kProgrammerLost) log.AddLogLine(kProgrammerLost, LogError);
             return;
         }
     }
@@ -109,7 +110,10 @@ void FirmwareUpdate::Stop() {
     const int result = worker_->WaitFor();
     if (com != nullptr) com->StopRequested = false;
     if (result == 0) return;
-    if (com != nullptr) com->Connected = false;
+    if (com != nullptr) {
+        if (IO_DLL_R_W* channel = com->channel()) channel->DrainInput();
+        com->Connected = false;
+    }
     host_.log().AddLogLine(kUpdateInterrupted, LogInfo);
     std::unique_ptr<hupdatTh> stopped;
     std::lock_guard lock(workerMutex_);

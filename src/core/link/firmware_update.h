@@ -48,6 +48,15 @@ public:
     // When the dialog closes: asks a worker to stop and waits for it. An update that did not
     // finish leaves the connection marked lost and "Firmware Update Interrupted." in the log.
     void Stop();
+    // Without a dialog (the command line): waits for an update that ends by itself and lets
+    // its worker go, with nothing more to report; the update's own lines have said how it
+    // ended. "Firmware Update Interrupted." is left for a stop.
+    void Release() {
+        if (!worker_) return;
+        worker_->WaitFor();
+        std::lock_guard lock(workerMutex_);
+        worker_.reset();
+    }
     // Only asks a running worker to stop, from any thread; Stop() finishes the job.
     void RequestStop() {
         std::lock_guard lock(workerMutex_);

@@ -121,6 +121,18 @@ void IO_DLL_R_W::PurgeInput() {
     if (port_) (void)port_->purge(PURGE_RXCLEAR);
 }
 
+void IO_DLL_R_W::DrainInput() {
+    if (!port_) return;
+    constexpr int kSilenceMs = 100;
+    constexpr auto kLongest = std::chrono::seconds(3);
+    if (!port_->setTimeouts({kSilenceMs, timeouts_.writeTotalMs})) return;
+    const auto start = std::chrono::steady_clock::now();
+    std::uint8_t sink[256];
+    while (port_->read(sink, sizeof sink) > 0 && std::chrono::steady_clock::now() - start < kLongest) {
+    }
+    (void)port_->setTimeouts(timeouts_);
+}
+
 std::string IO_DLL_R_W::TakeLastError() {
     std::string copy = std::move(lastError_);
     lastError_.clear();

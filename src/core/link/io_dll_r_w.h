@@ -76,6 +76,10 @@ public:
     // Discards whatever has arrived and not been read: a late answer to an earlier request
     // is never taken for the answer to the next one. Every command starts with it.
     void PurgeInput();
+    // Reads away whatever still comes until the line has been silent for 100 ms (at most
+    // 3 s): after a stop, a late answer to the stopped request is not left for whoever
+    // opens the port next. Leaves LastError and the time-outs as they were.
+    void DrainInput();
     std::string TakeLastError();
     const std::string& LastError() const { return lastError_; }
     bool ProgrammerPresent();

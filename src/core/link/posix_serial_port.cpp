@@ -53,7 +53,51 @@ constexpr SpeedEntry kSpeeds[] = {
     {57600, B57600},   {115200, B115200}, {230400, B230400},
 };
 
+// The ports open now, with the settings they had when they were opened, for
+// RestoreOpenPortsNow. A slot is claimed, filled, then published by its descriptor; it is
+// withdrawn before the descriptor is closed.
+struct OpenPortSlot {
+    std::atomic<bool> claimed{false};
+    std::atomic<int> fd{-1};
+    termios found{};
+};
+OpenPortSlot gOpenPorts[16];
+
+void registerOpenPort(int fd, const termios& found) {
+    for (auto& slot : gOpenPorts) {
+        bool expected = false;
+        if (!slot.claimed.compare_exchange_strong(expected, true)) continue;
+        slot.found = found;
+        slot.fd.store(fd);
+        return;
+    }
+}
+
+void withdrawOpenPort(int fd) {
+    for (auto& slot : gOpenPorts) {
+        int expected = fd;
+        if (slot.fd.compare_exchange_strong(expected, -1)) {
+            slot.claimed.store(false);
+            return;
+        }
+    }
+}
+
+void restoreSettings(int fd, const termios& found) {
+    // At once: output that CTS holds back is not waited for.
+    (void)::tcsetattr(fd, TCSANOW, &found);
+    // The exclusive flag stays on the terminal while anyone else holds it open.
+    (void)::ioctl(fd, TIOCNXCL);
+}
+
 }  // namespace
+
+void RestoreOpenPortsNow() {
+    for (auto& slot : gOpenPorts) {
+        const int fd = slot.fd.load();
+        if (fd >= 0) restoreSettings(fd, slot.found);
+    }
+}
 
 unsigned PosixSpeedOf(int baudRate) {
     for (const auto& e : kSpeeds)
@@ -89,15 +133,14 @@ OpenedPort PosixSerialPort::Open(const std::string& path) {
                         major(st.st_rdev) <= 143;
     // DTR comes up as the port opens, after being down while it was closed.
     if (pseudo) showDtrDropOnPseudoTerminal(fd);
+    registerOpenPort(fd, tio);
     return {std::unique_ptr<SerialPort>(new PosixSerialPort(fd, pseudo, tio)), 0};
 }
 
 PosixSerialPort::~PosixSerialPort() {
     if (pseudo_) showDtrDropOnPseudoTerminal(fd_);  // DTR falls as the port closes
-    // At once: output that CTS holds back is not waited for.
-    (void)::tcsetattr(fd_, TCSANOW, &found_);
-    // The exclusive flag stays on the terminal while anyone else holds it open.
-    (void)::ioctl(fd_, TIOCNXCL);
+    withdrawOpenPort(fd_);
+    restoreSettings(fd_, found_);
     ::close(fd_);
 }
 

@@ -65,6 +65,11 @@ private:
     std::atomic<bool> dsrSeenOn_{false};
 };
 
+// For a program that must end at once (a second stop request, a fatal signal): puts the
+// settings found at opening back on every port still open and lets go of its exclusive use.
+// Only system calls that a signal handler may make.
+void RestoreOpenPortsNow();
+
 // Baud rate to termios speed constant; 0 when the rate has none.
 unsigned PosixSpeedOf(int baudRate);
 // termios speed constant to baud rate; 0 when unknown.
