@@ -1,12 +1,6 @@
 # The Debian package: `cmake --build build --target package` (or `make package`) writes
 # build/jqz6811_<version>_<arch>.deb. Everything installed goes under /usr.
 
-# The installed programs bind every symbol at start, so that all of their relocations are
-# read-only afterwards (linking only; nothing is compiled again).
-foreach(program jqz6811 jqz6811-cli jqz6811-sim)
-  target_link_options(${program} PRIVATE LINKER:-z,now)
-endforeach()
-
 # Menu icons in the sizes desktops look for, drawn from the scalable one.
 find_program(RSVG_CONVERT rsvg-convert)
 set(JQZ_ICON_SVG ${CMAKE_SOURCE_DIR}/assets/icons/jqz6811.svg)
@@ -41,7 +35,7 @@ install(FILES ${JQZ_MAN_PAGES} DESTINATION share/man/man1)
 
 set(CPACK_PACKAGE_CONTACT "The JQZ 6811 project <packages@jqz6811.example.org>")
 
-# The package's change log, dated when the build is configured (or at SOURCE_DATE_EPOCH).
+# The package's change log, dated at the source's date (jqz_source_date.cmake).
 string(TIMESTAMP JQZ_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${CMAKE_SOURCE_DIR}/assets/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
@@ -80,4 +74,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://jqz6811.example.org")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Every member of the package is dated at the source's date, so that two builds of one commit
+# give the same package byte for byte.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/jqz_cpack_config.cmake.in
+  ${CMAKE_BINARY_DIR}/jqz_cpack_config.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/jqz_cpack_config.cmake)
 include(CPack)

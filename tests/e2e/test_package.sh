@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package: built by the package target from the finished build, it holds exactly the
-# programs and their files under /usr, lintian finds no errors, and the programs unpacked from
-# it run and find their documents and manual. Argument 1: the build folder.
+# programs and their files under /usr, lintian finds no errors and no missing hardening, the
+# programs unpacked from it run and find their documents and manual, and it is reproducible:
+# dated at the source's date throughout, and built again later, the same bytes.
+# Argument 1: the build folder.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 tmp=$(mktemp -d)
@@ -14,6 +16,37 @@ deb=$build/jqz6811_${version}_$(dpkg --print-architecture).deb
 rm -f "$deb"
 cmake --build "$build" --target package > "$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "package target"; }
 [ -f "$deb" ] || fail "no $deb"
+
+# Reproducible: everything dated is dated at the source's date (the last commit's, when this is
+# a clone and SOURCE_DATE_EPOCH is not set), and the generated files made again a moment later
+# give the same package.
+source=$(cd "$(dirname "$0")/../.." && pwd)
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+  epoch=$SOURCE_DATE_EPOCH
+elif epoch=$(git -C "$source" log -1 --format=%ct 2>/dev/null) && [ -n "$epoch" ]; then
+  :
+else
+  epoch=
+fi
+dpkg-deb --fsys-tarfile "$deb" | tar -tv --full-time --utc | awk '{ print $4 "T" $5 }' | sort -u > "$tmp/mtimes"
+dpkg-deb --ctrl-tarfile "$deb" | tar -tv --full-time --utc | awk '{ print $4 "T" $5 }' | sort -u >> "$tmp/mtimes"
+[ "$(sort -u "$tmp/mtimes" | wc -l)" -eq 1 ] || { cat "$tmp/mtimes"; fail "members of the package carry different dates"; }
+member_date=$(head -1 "$tmp/mtimes")
+changelog_date=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/jqz6811/changelog.gz | zcat \
+  | sed -n 's/^ -- .*>  //p')
+[ "$(date -u -d "$changelog_date" +%s)" = "$(date -u -d "${member_date/T/ }" +%s)" ] \
+  || fail "change log dated $changelog_date, members $member_date"
+pdf_date=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/jqz6811/j11prog.pdf \
+  | grep -ao '/CreationDate (D:[0-9]*Z)' | grep -o '[0-9]\{14\}')
+[ "$pdf_date" = "$(date -u -d "${member_date/T/ }" +%Y%m%d%H%M%S)" ] || fail "manual dated $pdf_date, members $member_date"
+if [ -n "$epoch" ]; then
+  [ "$(date -u -d "${member_date/T/ }" +%s)" = "$epoch" ] || fail "package dated $member_date, the source $epoch"
+fi
+cp "$deb" "$tmp/first.deb"
+rm -f "$build/j11prog.pdf" "$build"/debian/changelog.gz "$build"/man/*.gz "$build"/icons/*/*.png "$deb"
+sleep 1.1
+cmake --build "$build" --target package > "$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "package target, again"; }
+cmp "$tmp/first.deb" "$deb" || fail "a second build of the package differs from the first"
 
 # Control fields.
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -62,6 +95,7 @@ done < "$tmp/contents"
 lintian --tag-display-limit 0 "$deb" > "$tmp/lintian" 2>&1 || true
 cat "$tmp/lintian"
 if grep -q '^E: ' "$tmp/lintian"; then fail "lintian reports errors"; fi
+if grep -q ' hardening-' "$tmp/lintian"; then fail "lintian finds the programs not hardened"; fi
 
 # Unpacked: the files are what they claim to be, and the programs run from the packaged layout.
 root=$tmp/root

@@ -2,11 +2,13 @@
 //   make_manual <source.html> <output.pdf> [picture folder] [--pages <folder>]
 // Pictures named in the source are looked up in the picture folder (default: the source's own).
 // --pages also writes every page as a PNG picture, for proofreading.
+// With SOURCE_DATE_EPOCH set, the PDF is dated then, and two runs give the same bytes.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHashSeed>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -16,8 +18,49 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+// Qt dates the PDF with the time it is written, as "/CreationDate (D:YYYYMMDDHHMMSSZ)". The
+// date is put in its place with the same number of characters, so every offset in the file
+// stays right.
+bool DateThePdf(const QString& path, const char* epoch) {
+    char* end = nullptr;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (end == epoch || *end != '\0' || seconds < 0) {
+        std::fprintf(stderr, "SOURCE_DATE_EPOCH is not a number of seconds: %s\n", epoch);
+        return false;
+    }
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char stamp[15];
+    if (std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &utc) != 14) {
+        std::fprintf(stderr, "SOURCE_DATE_EPOCH is out of range: %s\n", epoch);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) {
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    static const QByteArray key("/CreationDate (D:");
+    const qsizetype at = bytes.indexOf(key);
+    if (at < 0 || bytes.indexOf(key, at + 1) >= 0 || bytes.size() < at + key.size() + 15 ||
+        bytes[at + key.size() + 14] != 'Z') {
+        std::fprintf(stderr, "the PDF carries no single creation date of the known form\n");
+        return false;
+    }
+    return file.seek(at + key.size()) && file.write(stamp, 14) == 14 && file.flush();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Qt's hashes order the fonts written into the PDF: the same order in every run.
+    QHashSeed::setDeterministicGlobalSeed();
     // No window is ever shown: render without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
@@ -71,6 +114,11 @@ int main(int argc, char** argv) {
                                       QMarginsF(18, 16, 18, 16), QPageLayout::Millimeter));
         pdf.setResolution(300);
         doc.print(&pdf);
+    }
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && !DateThePdf(partial, epoch)) {
+        QFile::remove(partial);
+        std::fprintf(stderr, "cannot date %s\n", qPrintable(partial));
+        return 1;
     }
     if (!pagesFolder.isEmpty()) {
         // The same layout at screen resolution, page by page.
