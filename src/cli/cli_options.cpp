@@ -9,12 +9,15 @@ namespace jqz::cli {
 
 namespace {
 
-const std::set<std::string> kCommands = {"ports",  "devices", "detect",          "program",
-                                         "read",   "verify",  "update-firmware", "convert"};
+const std::set<std::string> kCommands = {"ports",   "devices", "detect",
+                                         "program", "read",    "verify",
+                                         "update-firmware", "convert", "checksum"};
 
 // How many file arguments each command takes.
 std::size_t argumentCount(const std::string& command) {
-    if (command == "program" || command == "read" || command == "verify") return 1;
+    if (command == "program" || command == "read" || command == "verify" ||
+        command == "checksum")
+        return 1;
     if (command == "convert") return 2;
     return 0;
 }
@@ -142,6 +145,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         else if (arg == "--verify") o.verify = true;
         else if (arg == "--no-verify") o.verify = false;
         else if (arg == "--config") ok = flag(o.config);
+        else if (arg == "--skip-blank") ok = flag(o.skipBlank);
         else if (arg == "--ignore-pin-tester") {
             std::optional<std::string> which;
             ok = take(which);
@@ -197,6 +201,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (std::string message = checkNumber(n.option, *n.text, n.lowest, n.highest, n.what);
                 !message.empty())
                 return fail(message);
+    if (o.skipBlank && o.command != "program") return fail("--skip-blank goes with program");
+    if (o.command == "checksum") {
+        if (o.offset) return fail("checksum takes no --offset: it sums the image the file makes");
+        for (const auto& [option, text] : {std::pair{"--lowest", o.lowest}, {"--highest", o.highest}})
+            if (text)
+                if (std::string message = checkNumber(option, *text, 0, 0xFFFF, "image addresses");
+                    !message.empty())
+                    return fail(message + " (checksum takes image addresses)");
+    }
     if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
         o.readEeprom = o.readRom = o.readBootRom = true;
     return r;
@@ -216,6 +229,9 @@ Commands:
   verify FILE           compare the device's EEPROM with FILE
   update-firmware       load the current firmware into a programmer in Service mode
   convert IN OUT        convert an image file (no programmer needed)
+  checksum FILE         print the 16-bit sum and the CRC-32 of FILE's bytes in the image:
+                        --lowest A..--highest A, else with --device the device's
+                        EEPROM, else the addresses the file fills (no programmer needed)
 
 Common options:
   --port P              serial device path, or "Virtual Programmer"
@@ -234,6 +250,8 @@ program and verify:
   --no-program          do not program (with --erase: erase and check blank)
   --verify, --no-verify verify after programming (default: verify)
   --config              also program the CONFIG register from FILE
+  --skip-blank          with --erase: do not write blocks of 128 bytes that are all 0xFF
+                        in FILE's image (they are blank after the erase; verify reads all)
   --ignore-pin-tester obp|icp
                         ignore pin tester errors in that mode (may erase a secured part)
 
@@ -257,6 +275,9 @@ program and verify refuse a file that holds nothing for the device's EEPROM (nor
 line is no valid record, unless --format bin is given. Intel HEX is written with 16 bytes
 a record (.hex, .ihx, --to ihex).
 read refuses an output file it could not write before the device is read.
+
+After a read, a program and a file load for a device, one line gives the 16-bit sum and the
+CRC-32 (as zlib and crc32 compute it) of the device's EEPROM range.
 
 Exit codes: 0 success, 1 the device operation failed or the output could not be written,
 2 bad usage, unreadable input or nothing to program, 3 no programmer.
