@@ -9,9 +9,9 @@ namespace jqz::cli {
 
 namespace {
 
-const std::set<std::string> kCommands = {"ports",   "devices", "detect",
-                                         "program", "read",    "verify",
-                                         "update-firmware", "convert", "checksum"};
+const std::set<std::string> kCommands = {"ports",   "devices",         "detect",
+                                         "program", "read",            "verify",
+                                         "convert", "update-firmware", "checksum"};
 
 // How many file arguments each command takes.
 std::size_t argumentCount(const std::string& command) {
@@ -208,7 +208,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (text)
                 if (std::string message = checkNumber(option, *text, 0, 0xFFFF, "image addresses");
                     !message.empty())
-                    return fail(message + " (checksum takes image addresses)");
+                    return fail(message);
     }
     if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
         o.readEeprom = o.readRom = o.readBootRom = true;
