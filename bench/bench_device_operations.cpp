@@ -43,14 +43,13 @@ private:
 
 // Runs the sequence once per iteration on a programmer with the timing model, connected at
 // 57600 before timing starts; reports the wall time against the model's own account.
-template <typename Driver>
-void runTimed(benchmark::State& state, const std::string& device,
-              void (*select)(SequenceOptions&)) {
+template <typename Driver, typename Select>
+void runTimed(benchmark::State& state, const std::string& device, Select select) {
     sim::SimOptions o;
     o.timing = true;
     sim::VirtualProgrammer programmer(o);
     BenchHost host(device);
-    select(host.options_);
+    select(host.options_, host.image());
     host.com = std::make_unique<COM>("Virtual Programmer", 57600, programmer.opener());
     if (!host.com->Connected) {
         state.SkipWithError("no connection to the virtual programmer");
@@ -78,7 +77,7 @@ void runTimed(benchmark::State& state, const std::string& device,
 }
 
 void BM_ProgramAndVerifyE9Eeprom(benchmark::State& state) {
-    runTimed<DeviceWrite>(state, "MC68HC11  E9 (E28B)", [](SequenceOptions& o) {
+    runTimed<DeviceWrite>(state, "MC68HC11  E9 (E28B)", [](SequenceOptions& o, MemoryImage&) {
         o.ProgramEepromOn = true;
         o.VerifyEepromOn = true;
     });
@@ -86,12 +85,32 @@ void BM_ProgramAndVerifyE9Eeprom(benchmark::State& state) {
 BENCHMARK(BM_ProgramAndVerifyE9Eeprom)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_FullReadE20(benchmark::State& state) {
-    runTimed<DeviceRead>(state, "MC68HC711 E20(1H19S)", [](SequenceOptions& o) {
+    runTimed<DeviceRead>(state, "MC68HC711 E20(1H19S)", [](SequenceOptions& o, MemoryImage&) {
         o.ReadEepromOn = true;
         o.ReadFlashOn = true;
         o.ReadRomOn = true;
     });
 }
+// Erase, program and verify of an E9 image whose data fill one EEPROM block of four, the
+// others blank; the argument: whether blank blocks are skipped after the erase.
+void BM_EraseProgramVerifyE9OneBlockOfFour(benchmark::State& state) {
+    const bool skip = state.range(0) != 0;
+    runTimed<DeviceWrite>(state, "MC68HC11  E9 (E28B)", [skip](SequenceOptions& o, MemoryImage& image) {
+        for (int a = 0xB600; a < 0xB680; ++a) image.WriteData(a, static_cast<std::uint8_t>(a));
+        o.EraseEepromOn = true;
+        o.ProgramEepromOn = true;
+        o.VerifyEepromOn = true;
+        o.SkipBlankBlocks = skip;
+    });
+}
+BENCHMARK(BM_EraseProgramVerifyE9OneBlockOfFour)
+    ->ArgName("skip_blank")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 BENCHMARK(BM_FullReadE20)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

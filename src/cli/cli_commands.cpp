@@ -20,6 +20,7 @@
 #include "core/files/file_for_device.h"
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
+#include "core/image/checksum.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/number_parsers.h"
 #include "core/link/connection.h"
@@ -352,6 +353,51 @@ int SaveFrom(const Options& o, const std::optional<std::string>& format, const s
     return saved ? kSuccess : kOperationFailed;
 }
 
+// The figures of the image that FILE makes, over --lowest..--highest, else the device's
+// EEPROM, else the addresses the file filled; printed on standard output.
+int ChecksumFile(const Options& o, SupportedDeviceList& devices, CliOutput& out) {
+    HexEditModel model;
+    if (!prepareImage(o, devices, model, out)) return kUsage;
+    const std::string& path = o.arguments[0];
+    // The range is of the image, not of the file: the file is loaded whole.
+    Options whole = o;
+    whole.lowest.reset();
+    whole.highest.reset();
+    const auto request = loadRequestFor(whole, path, out);
+    if (!request) return kUsage;
+    std::vector<std::string> recent;
+    const LoadResult loaded = LoadImageFile(*request, model, recent, out, out);
+    if (!loaded) return kUsage;
+
+    int first = 0, last = -1;
+    if (model.hasEeprom()) {
+        first = model.eepromStart;
+        last = model.eepromEnd;
+    } else if (loaded.counts.placedCells.any()) {
+        const auto& cells = loaded.counts.placedCells;
+        first = 0;
+        while (!cells.test(static_cast<std::size_t>(first))) ++first;
+        last = MemoryImage::LastAddress();
+        while (!cells.test(static_cast<std::size_t>(last))) --last;
+    }
+    if (o.lowest) first = ConvertNumber(*o.lowest).value_or(0);
+    if (o.highest) last = ConvertNumber(*o.highest).value_or(0);
+    if (last < 0) {
+        out.AddLogLine(path + " puts no byte into the image (0x0000-0xFFFF): give the range "
+                              "with --lowest and --highest.",
+                       LogError);
+        return kUsage;
+    }
+    if (first > last) std::swap(first, last);
+    const ChecksumReport report = ImageChecksumReport(path, model.image, first, last);
+    const std::string line =
+        o.json ? "{" + CliOutput::ChecksumJson(report) + ",\"file\":" +
+                     CliOutput::JsonString(path) + "}"
+               : report.text();
+    std::printf("%s\n", line.c_str());
+    return kSuccess;
+}
+
 int RunCommand(const Options& o, const Environment& env, CliOutput& out,
                const std::atomic<bool>& stop) {
     (void)stop;
@@ -371,6 +417,7 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
         return SaveFrom(o, o.toFormat, o.arguments[1], model, out);
     }
+    if (o.command == "checksum") return ChecksumFile(o, devices, out);
     if (o.command == "detect") {
         PortOpeners openers;
         auto com = connect(o, env, openers, out);
@@ -421,6 +468,11 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         opt.ProgramEepromOn = program && !o.noProgram;
         opt.VerifyEepromOn = !program || o.verify.value_or(true);
         opt.ConfProgEnable = program && o.config;
+        opt.SkipBlankBlocks = program && o.skipBlank;
+        if (o.skipBlank && !o.erase)
+            out.AddLogLine("--skip-blank leaves out blank blocks only after --erase: every block "
+                           "is written.",
+                       LogNotice);
         opt.PTErrorsOBP = o.ignoreObp;
         opt.PTErrorsICP = o.ignoreIcp;
         DeviceWrite driver(host);

@@ -11,12 +11,15 @@ namespace jqz::cli {
 
 namespace {
 
-const std::set<std::string> kCommands = {"ports",  "devices", "detect",          "program",
-                                         "read",   "verify",  "update-firmware", "convert"};
+const std::set<std::string> kCommands = {"ports",   "devices",         "detect",
+                                         "program", "read",            "verify",
+                                         "convert", "update-firmware", "checksum"};
 
 // How many file arguments each command takes.
 std::size_t argumentCount(const std::string& command) {
-    if (command == "program" || command == "read" || command == "verify") return 1;
+    if (command == "program" || command == "read" || command == "verify" ||
+        command == "checksum")
+        return 1;
     if (command == "convert") return 2;
     return 0;
 }
@@ -154,6 +157,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
             ok = !hasValue;
         }
         else if (arg == "--config") ok = flag(o.config);
+        else if (arg == "--skip-blank") ok = flag(o.skipBlank);
         else if (arg == "--ignore-pin-tester") {
             std::optional<std::string> which;
             ok = take(which);
@@ -226,6 +230,15 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     if (o.serial && (o.noProgram || !o.verify.value_or(true)))
         return fail("--serial uses a number up only on a device programmed and verified, so it "
                     "cannot go with --no-program or --no-verify");
+    if (o.skipBlank && o.command != "program") return fail("--skip-blank goes with program");
+    if (o.command == "checksum") {
+        if (o.offset) return fail("checksum takes no --offset: it sums the image the file makes");
+        for (const auto& [option, text] : {std::pair{"--lowest", o.lowest}, {"--highest", o.highest}})
+            if (text)
+                if (std::string message = checkNumber(option, *text, 0, 0xFFFF, "image addresses");
+                    !message.empty())
+                    return fail(message);
+    }
     if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
         o.readEeprom = o.readRom = o.readBootRom = true;
     return r;
@@ -258,6 +271,9 @@ Commands:
   verify FILE           compare the device's EEPROM with FILE
   update-firmware       load the current firmware into a programmer in Service mode
   convert IN OUT        convert an image file (no programmer needed)
+  checksum FILE         print the 16-bit sum and the CRC-32 of FILE's bytes in the image:
+                        --lowest A..--highest A, else with --device the device's
+                        EEPROM, else the addresses the file fills (no programmer needed)
 
 Common options:
   --port P              serial device path, or "Virtual Programmer"
@@ -276,6 +292,8 @@ program and verify:
   --no-program          do not program (with --erase: erase and check blank)
   --verify, --no-verify verify after programming (default: verify)
   --config              also program the CONFIG register from FILE
+  --skip-blank          with --erase: do not write blocks of 128 bytes that are all 0xFF
+                        in FILE's image (they are blank after the erase; verify reads all)
   --ignore-pin-tester obp|icp
                         ignore pin tester errors in that mode (may erase a secured part)
 
@@ -317,6 +335,9 @@ program refuses, before the port is opened, a serial number field outside the de
 EEPROM, a number that does not fit in it, and a serial or report file it cannot write.
 With --repeat the exit code is 0 only when every device passed; Ctrl+C at the question for
 the next device ends the series.
+
+After a read, a program and a file load for a device, one line gives the 16-bit sum and the
+CRC-32 (as zlib and crc32 compute it) of the device's EEPROM range.
 
 Ctrl+C, SIGTERM and SIGHUP stop a running sequence; a second one exits at once.
 

@@ -31,6 +31,7 @@ struct Options {
     bool noProgram = false;
     std::optional<bool> verify;  // default: on for program
     bool config = false;
+    bool skipBlank = false;  // after --erase, blank blocks are not written
     bool ignoreObp = false;
     bool ignoreIcp = false;
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/image/checksum.h"
+
 namespace jqz::cli {
 
 CliOutput::CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar)
@@ -109,6 +111,24 @@ void CliOutput::AddLogLine(const std::string& text, int kind) {
     } else {
         writeLine((kind == LogError ? "error: " : "") + text);
     }
+}
+
+std::string CliOutput::ChecksumJson(const ChecksumReport& report) {
+    return "\"text\":" + JsonString(report.text()) + ",\"range\":" + JsonString(report.what) +
+           ",\"first\":" + std::to_string(report.first) + ",\"last\":" +
+           std::to_string(report.last) + ",\"sum\":" + std::to_string(report.figures.sum) +
+           ",\"crc32\":" + std::to_string(report.figures.crc32);
+}
+
+void CliOutput::AddChecksumLine(const ChecksumReport& report) {
+    if (!json_) {
+        AddLogLine(report.text(), LogInfo);
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    lastLineWasError_ = false;
+    if (quiet_) return;
+    writeLine("{\"kind\":\"info\"," + ChecksumJson(report) + "}");
 }
 
 void CliOutput::showError(const std::string& text) {

@@ -15,6 +15,9 @@ public:
     CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar);
 
     void AddLogLine(const std::string& text, int kind) override;
+    // As text the report's line; as JSON an information object that also carries the
+    // figures as numbers (ChecksumJson).
+    void AddChecksumLine(const ChecksumReport& report) override;
     void showError(const std::string& text) override;
     // Questions cannot be asked here: the answer the command line already gave is taken
     // (No unless a command set it) and said as a notice.
@@ -42,6 +45,9 @@ public:
     std::string lastError() const;
 
     static std::string JsonString(const std::string& text);
+    // The fields "text", "range", "first", "last", "sum" and "crc32" of a report, without the
+    // braces; the numbers in decimal.
+    static std::string ChecksumJson(const ChecksumReport& report);
 
 private:
     void writeLine(const std::string& line);

@@ -447,6 +447,9 @@ TEST_F(LoadTest, BytesNotPlacedAreSummedUpAfterTheLoad) {
     ASSERT_TRUE(result);
     EXPECT_EQ(log.lines, (std::vector<RecordingLog::Line>{
                              {"Reading file : " + r.fileName, LogInfo},
+                             // The F1's EEPROM with the 16 bytes that landed in it (zlib's
+                             // CRC-32 and the byte sum of those 512 bytes).
+                             {"EEPROM 0xFE00-0xFFFF: sum 0xF848, CRC-32 0x0161C6F9", LogInfo},
                              {"Read file complete", LogInfo},
                              {"Not loaded: 9 bytes outside the buffer (0x0000-0xFFFF), 32 bytes on "
                               "cells that \"MC68HC11  F1 (2F37E)\" does not have.",
@@ -466,7 +469,9 @@ TEST_F(LoadTest, BytesNotPlacedAreSummedUpAfterTheLoad) {
     AppendMotorolaRecord(fits, '1', 2, 0xFE00, data);
     r.fileName = file("f1.s19", fits);
     const LoadResult clean = LoadImageFile(r, model, recent, messages, log);
-    EXPECT_EQ(log.texts(), (Lines{"Reading file : " + r.fileName, "Read file complete"}));
+    EXPECT_EQ(log.texts(), (Lines{"Reading file : " + r.fileName,
+                                  "EEPROM 0xFE00-0xFFFF: sum 0xEE58, CRC-32 0xAB606BDA",
+                                  "Read file complete"}));
     EXPECT_EQ(clean.counts.placed, 32);
     EXPECT_EQ(clean.counts.outsideImage + clean.counts.notOnDevice, 0);
 }
@@ -476,13 +481,16 @@ TEST_F(LoadTest, AnExtendedFileForAnotherDeviceIsNamed) {
         const char* selected;  // nullptr: no device
         const char* inFile;
         bool notice;
+        const char* figures;  // the selected device's blank EEPROM
     };
+    const char* blankE9 = "EEPROM 0xB600-0xB7FF: sum 0xFE00, CRC-32 0xBD7BC39F";
     const Case cases[] = {
-        {"MC68HC11  F1 (2F37E)", "MC68HC11  E9 (E28B)", true},
-        {"MC68HC11  E9 (E28B)", "MC68HC11  E9 (E28B)", false},
-        {"MC68HC11  E9 (E28B)", "mc68hc11 e9 (e28b)", false},
-        {"MC68HC11  E9 (E28B)", "", false},
-        {nullptr, "MC68HC11  E9 (E28B)", false},
+        {"MC68HC11  F1 (2F37E)", "MC68HC11  E9 (E28B)", true,
+         "EEPROM 0xFE00-0xFFFF: sum 0xFE00, CRC-32 0xBD7BC39F"},
+        {"MC68HC11  E9 (E28B)", "MC68HC11  E9 (E28B)", false, blankE9},
+        {"MC68HC11  E9 (E28B)", "mc68hc11 e9 (e28b)", false, blankE9},
+        {"MC68HC11  E9 (E28B)", "", false, blankE9},
+        {nullptr, "MC68HC11  E9 (E28B)", false, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.inFile);
@@ -498,7 +506,9 @@ TEST_F(LoadTest, AnExtendedFileForAnotherDeviceIsNamed) {
         r.fileName = file("named.jef", text);
         r.format = FileFormat::Extended;
         ASSERT_TRUE(load(r));
-        Lines expected{"Reading file : " + r.fileName, "Read file complete"};
+        Lines expected{"Reading file : " + r.fileName};
+        if (c.figures != nullptr) expected.push_back(c.figures);
+        expected.push_back("Read file complete");
         if (c.notice)
             expected.push_back("The file names the device \"" + name +
                                "\"; the selected device is \"" + c.selected + "\".");

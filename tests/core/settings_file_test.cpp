@@ -94,6 +94,17 @@ TEST(SettingsFile, WritesEveryKeyInOrder) {
     EXPECT_EQ(s.toList().text(), expected);
 }
 
+TEST(SettingsFile, SkipBlankBlocksIsWrittenOnlyWhenOn) {
+    AppSettings s = readSettings("COMM_PORT=COM2\r\nSKIP_BLANK_BLOCKS=1\r\n");
+    EXPECT_TRUE(s.skipBlankBlocks);
+    EXPECT_NE(s.toList().text().find("SKIP_BLANK_BLOCKS=1\r\n"), std::string::npos);
+    for (const char* text : {"", "SKIP_BLANK_BLOCKS=0\r\n", "SKIP_BLANK_BLOCKS=yes\r\n"}) {
+        s = readSettings(text);
+        EXPECT_FALSE(s.skipBlankBlocks) << text;
+        EXPECT_EQ(s.toList().text().find("SKIP_BLANK"), std::string::npos) << text;
+    }
+}
+
 TEST(SettingsFile, EmptyValuesAreNeverWritten) {
     AppSettings s;
     s.portName.clear();

@@ -11,6 +11,11 @@ constexpr int kConfig = 0x103F;
 
 std::uint8_t pattern(int a) { return static_cast<std::uint8_t>(a * 7 + 3); }
 
+// The figures of the E9's EEPROM as zlib and a byte sum give them: holding the pattern, and
+// blank.
+const std::string kPatternFigures = "EEPROM 0xB600-0xB7FF: sum 0xFF00, CRC-32 0x0F498B0E";
+const std::string kBlankFigures = "EEPROM 0xB600-0xB7FF: sum 0xFE00, CRC-32 0xBD7BC39F";
+
 // The lines of a run that got as far as the interface report.
 Lines linked(const std::string& summary = "EEPROM  Program Verify selected.") {
     Lines lines = {infoLine("Linking Device ..."), infoLine(kProgramInProgress)};
@@ -71,7 +76,7 @@ TEST_F(ProgramSequence, ProgramAndVerifyAnE9) {
     select(false, true, true);
     connect();
     EXPECT_EQ(runProgram(), 0);
-    EXPECT_EQ(log(), (linked() + Lines{infoLine(kProgramCompleted)}));
+    EXPECT_EQ(log(), (linked() + Lines{infoLine(kPatternFigures), infoLine(kProgramCompleted)}));
     EXPECT_EQ(fromPc(), req::cat({linkBytes(), writeBlocks(), readBlocks(), req::powerOff()}));
     EXPECT_EQ(targetData(kEeprom, kEepromEnd), imageData(kEeprom, kEepromEnd));
     // The simulation crawled first and was back at 0 before the blocks were counted: twice
@@ -83,7 +88,7 @@ TEST_F(ProgramSequence, ProgramAndVerifyAnE9) {
     expectCommonEnd(SequenceKind::Program);
     // Releasing the button after the end does nothing more.
     writer.Stop();
-    EXPECT_EQ(log().size(), 5u);
+    EXPECT_EQ(log().size(), 6u);
     EXPECT_TRUE(programmer().dtrPulses().empty());
     EXPECT_TRUE(host.com->Connected);
 }
@@ -115,6 +120,8 @@ struct StepCase {
     bool erase, program, verify, config;
     TargetEeprom before;
     const char* summary;
+    // The figures line of the EEPROM the run leaves, if the run knows it.
+    const std::string* figures;
 };
 
 class ProgramSteps : public ProgramSequence, public ::testing::WithParamInterface<StepCase> {};
@@ -130,7 +137,8 @@ TEST_P(ProgramSteps, RunInTheirOrder) {
 
     const bool configWritten = c.config && c.program;
     EXPECT_EQ(log(), (linked(c.summary) + (configWritten ? Lines{noticeLine(kConfigProgrammed)} : Lines{}) +
-                         Lines{infoLine(kProgramCompleted)}));
+                      (c.figures ? Lines{infoLine(*c.figures)} : Lines{}) +
+                      Lines{infoLine(kProgramCompleted)}));
     Bytes steps;
     if (c.erase) steps = req::erase();
     if (configWritten) steps = req::cat({steps, req::writeByte(kConfig, 0x0D)});
@@ -151,17 +159,75 @@ TEST_P(ProgramSteps, RunInTheirOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Selections, ProgramSteps,
     ::testing::Values(
-        StepCase{"Nothing", false, false, false, false, TargetEeprom::Zeros, ""},
-        StepCase{"Erase", true, false, false, false, TargetEeprom::Zeros, "EEPROM  Erase selected."},
+        StepCase{"Nothing", false, false, false, false, TargetEeprom::Zeros, "", nullptr},
+        StepCase{"Erase", true, false, false, false, TargetEeprom::Zeros, "EEPROM  Erase selected.",
+                 &kBlankFigures},
         // The image holds the pattern, yet an erase without program is verified against 0xFF.
         StepCase{"EraseAndVerify", true, false, true, false, TargetEeprom::Zeros,
-                 "EEPROM  Erase Verify selected."},
+                 "EEPROM  Erase Verify selected.", &kBlankFigures},
         StepCase{"ProgramAfterConfig", false, true, false, true, TargetEeprom::Erased,
-                 "EEPROM  Program selected."},
+                 "EEPROM  Program selected.", &kPatternFigures},
         StepCase{"ConfigWithoutProgram", false, false, true, true, TargetEeprom::Pattern,
-                 "EEPROM  Verify selected."},
+                 "EEPROM  Verify selected.", &kPatternFigures},
         StepCase{"AllThree", true, true, true, false, TargetEeprom::Zeros,
-                 "EEPROM  Erase Program Verify selected."}),
+                 "EEPROM  Erase Program Verify selected.", &kPatternFigures}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An image that fills one block of four (0xB700-0xB77F), the rest blank: which blocks go
+// over the wire with blank blocks to be skipped, and that verify still reads all four.
+struct SkipCase {
+    const char* name;
+    bool erase, skip;
+    int eraseStatus;  // a status code for the erase, or 0
+    std::vector<int> written;
+    bool skippedLine, completed;
+};
+
+class SkipBlankBlocks : public ProgramSequence, public ::testing::WithParamInterface<SkipCase> {};
+
+TEST_P(SkipBlankBlocks, OnlyAfterAnErrorFreeErase) {
+    const SkipCase& c = GetParam();
+    sim::SimOptions o;
+    if (c.eraseStatus) o.faults.statusForCommand = {{12, c.eraseStatus}};
+    programmer(o);
+    selectDevice(kE9);
+    for (int a = 0xB700; a < 0xB780; ++a) host.model.image.WriteData(a, pattern(a));
+    select(c.erase, true, true);
+    host.opts.SkipBlankBlocks = c.skip;
+    connect();
+    setTarget(TargetEeprom::Erased);
+    EXPECT_EQ(runProgram(), 0);
+
+    Lines tail;
+    if (c.eraseStatus) tail.push_back(errorLine(kProgrammingError));
+    if (c.skippedLine) tail.push_back(infoLine("Blank blocks not written: 3 of 4."));
+    if (c.completed)
+        tail = tail + Lines{infoLine("EEPROM 0xB600-0xB7FF: sum 0xBA40, CRC-32 0x810DBE00"),
+                            infoLine(kProgramCompleted)};
+    EXPECT_EQ(log(), linked(c.erase ? "EEPROM  Erase Program Verify selected."
+                                    : "EEPROM  Program Verify selected.") +
+                         tail);
+    Bytes writes;
+    for (int a : c.written) writes = req::cat({writes, writeBlocks(1, a)});
+    EXPECT_EQ(fromPc(), req::cat({linkBytes(), c.erase ? req::erase() : Bytes{}, writes,
+                                  readBlocks(), req::powerOff()}));
+    EXPECT_EQ(targetData(kEeprom, kEepromEnd), imageData(kEeprom, kEepromEnd));
+    // The gauge counts every block, written or not.
+    EXPECT_EQ(gaugePositions(4), (std::vector<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 0}));
+    expectCommonEnd(SequenceKind::Program);
+}
+
+const std::vector<int> kAllBlocks = {0xB600, 0xB680, 0xB700, 0xB780};
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, SkipBlankBlocks,
+    ::testing::Values(
+        SkipCase{"EraseAndSkip", true, true, 0, {0xB700}, true, true},
+        SkipCase{"EraseWithoutSkip", true, false, 0, kAllBlocks, false, true},
+        // Without an erase in the run the device's blocks may hold anything: all are written.
+        SkipCase{"SkipWithoutErase", false, true, 0, kAllBlocks, false, true},
+        // An erase that reported an error may have left bytes behind: all are written.
+        SkipCase{"SkipAfterFailedErase", true, true, 14, kAllBlocks, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramSequence, PinTesterFlagsComeFromTheCheckBoxes) {
@@ -348,7 +414,10 @@ TEST_F(ProgramSequence, VerifyReportsEveryDifferingByte) {
 
 TEST_F(ProgramSequence, ConfigWriteLetsOnlyTheProgrammingErrorPass) {
     for (const auto& [code, tail, result] :
-         {std::tuple{14, Lines{noticeLine(kConfigProgrammed), infoLine(kProgramCompleted)}, 0},
+         {std::tuple{14,
+                     Lines{noticeLine(kConfigProgrammed), infoLine(kPatternFigures),
+                           infoLine(kProgramCompleted)},
+                     0},
           std::tuple{1, Lines{errorLine("Error: Power Supply voltage grater")}, 1}}) {
         SCOPED_TRACE(code);
         host.com.reset();

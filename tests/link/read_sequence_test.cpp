@@ -14,6 +14,10 @@ Lines linked(const std::string& summary) {
 
 std::uint8_t pattern(int a) { return static_cast<std::uint8_t>(a * 5 + 1); }
 
+// The figures, as zlib and a byte sum give them, of an EEPROM at 0xB600-0xB7FF that holds the
+// pattern.
+const std::string kPatternFigures = "EEPROM 0xB600-0xB7FF: sum 0xFF00, CRC-32 0xA57DDCF2";
+
 Bytes readRange(int first, int last) {
     Bytes all;
     for (int a = first; a <= last; a += 128) all = req::cat({all, req::readBlock(a)});
@@ -56,7 +60,8 @@ TEST_F(ReadSequence, EepromOfAnE9WithItsConfigRegister) {
     fillTargetEeprom();
     const auto before = allData();
     EXPECT_EQ(runRead(), 0);
-    EXPECT_EQ(log(), (linked("EEPROM  selected.") + Lines{infoLine(kReadCompleted)}));
+    EXPECT_EQ(log(), (linked("EEPROM  selected.") +
+                      Lines{infoLine(kPatternFigures), infoLine(kReadCompleted)}));
     EXPECT_EQ(fromPc(), req::cat({linkBytes(7), readRange(0xB600, 0xB7FF), req::readByte(0x103F),
                                   req::powerOff()}));
     auto expected = withTarget(before, 0xB600, 0xB7FF);
@@ -133,7 +138,8 @@ TEST_F(ReadSequence, EverythingOfAnE20) {
     connect();
     fillTargetEeprom();
     EXPECT_EQ(runRead(), 0);
-    EXPECT_EQ(log(), (linked("EEPROM  EPROM/ROM  BOOT ROM  selected.") + Lines{infoLine(kReadCompleted)}));
+    EXPECT_EQ(log(), (linked("EEPROM  EPROM/ROM  BOOT ROM  selected.") +
+                      Lines{infoLine(kPatternFigures), infoLine(kReadCompleted)}));
     EXPECT_EQ(fromPc(), req::cat({linkBytes(5), readRange(0xB600, 0xB7FF), req::readByte(0x103F),
                                   readRange(0xD000, 0xFFFF), readRange(0x9000, 0xAFFF),
                                   readRange(0xBF00, 0xBFFF), req::powerOff()}));

@@ -53,6 +53,7 @@ TEST_F(SequencePty, ProgramAndVerify) {
     EXPECT_EQ(log(), (Lines{infoLine("Linking Device ..."), infoLine(kProgramInProgress),
                             infoLine("EEPROM  Program Verify selected."),
                             infoLine("In-Circuit Programming Interface. "),
+                            infoLine("EEPROM 0xB600-0xB7FF: sum 0xFF00, CRC-32 0x681C25F8"),
                             infoLine(kProgramCompleted)}));
     EXPECT_EQ(fromPc(), req::cat({linkBytes(), eepromBlocks(true), eepromBlocks(false),
                                   req::powerOff()}));

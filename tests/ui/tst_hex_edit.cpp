@@ -9,6 +9,8 @@
 #include <QtTest>
 #include <memory>
 
+#include "core/device/device_image_reset.h"
+#include "core/device/supported_device_list.h"
 #include "hex_edit_test_support.h"
 #include "ui/files/explaine.h"
 #include "ui/image/dump_grid.h"
@@ -120,6 +122,34 @@ private slots:
         e_.edit->close();
         showEditor();
         QVERIFY(e_.edit->action("EditPaste")->isEnabled());
+    }
+
+    // The line under the status bar: the figures of the selection, else of the device's
+    // EEPROM, else of the whole image; the values are those zlib and a byte sum give.
+    void checksumLineFollowsSelectionAndDevice() {
+        fill(0xFF);
+        showEditor();
+        QCOMPARE(e_.edit->checksumText(),
+                 QString(" Image 0x0000-0xFFFF: sum 0x0000, CRC-32 0xDEAB7E4E"));
+
+        // A rectangle of two rows by five cells: "12345" and "abcde".
+        hex()->setFocus();
+        for (char c : std::string("3132333435")) QTest::keyClick(hex(), c);
+        QTest::mouseClick(hex()->viewport(), Qt::LeftButton, {}, cellCentre(hex(), 1, 0));
+        for (char c : std::string("6162636465")) QTest::keyClick(hex(), c);
+        QTest::mouseClick(hex()->viewport(), Qt::LeftButton, {}, cellCentre(hex(), 0, 0));
+        QTest::mouseClick(hex()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          cellCentre(hex(), 1, 4));
+        QCOMPARE(e_.edit->checksumText(),
+                 QString(" Selection 0x0000-0x0014: sum 0x02EE, CRC-32 0x2400059D (10 cells)"));
+
+        // A device: without a selection its EEPROM, here blank.
+        SupportedDeviceList devices("");
+        devices.selectDevice("MC68HC11  E9 (E28B)");
+        ResetImageForDevice(*e_.model, devices);
+        QTest::mouseClick(hex()->viewport(), Qt::LeftButton, {}, cellCentre(hex(), 0, 0));
+        QCOMPARE(e_.edit->checksumText(),
+                 QString(" EEPROM 0xB600-0xB7FF: sum 0xFE00, CRC-32 0xBD7BC39F"));
     }
 
     void typingDigitsMakesBytesStepByStep() {

@@ -1,5 +1,6 @@
 // The main window driving the program and read sequences and the firmware update against its
 // built-in virtual programmer: start buttons, log lines, the gauge, the stop by the button.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -43,10 +44,11 @@ class TestSequences : public QObject {
 
     // A window connected to its virtual programmer at 57600, with the E9 selected. timing:
     // whether the programmer takes its real time.
-    std::unique_ptr<TProgShell> shell(bool timing, bool serviceMode = false) {
+    std::unique_ptr<TProgShell> shell(bool timing, bool serviceMode = false,
+                                      const std::string& moreSettings = "") {
         QDir().mkpath(dir_.path() + "/cfg");
         WriteFileAtomically(paths().settingsFile,
-                            "COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=57600\r\n");
+                            "COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=57600\r\n" + moreSettings);
         auto s = std::make_unique<TProgShell>(paths(), &sink_);
         s->virtualProgrammer().with([&](sim::ProgrammerModel& m) {
             m.options().timing = timing;
@@ -97,6 +99,7 @@ private slots:
                  (std::vector<std::string>{"0Linking Device ...", "0Program Sequence in Progress ...",
                                            "0EEPROM  Program Verify selected.",
                                            "0In-Circuit Programming Interface. ",
+                                           "0EEPROM 0xB600-0xB7FF: sum 0xFF00, CRC-32 0xC6457234",
                                            "0Program Sequence completed successful"}));
         QTRY_COMPARE(gauge->value(), 0);
         QVERIFY(s->connection()->Idle);
@@ -119,11 +122,45 @@ private slots:
                  (std::vector<std::string>{"0Linking Device ...", "0Read Sequence in Progress ...",
                                            "0EEPROM  selected.",
                                            "0In-Circuit Programming Interface. ",
+                                           "0EEPROM 0xB600-0xB7FF: sum 0x0F00, CRC-32 0xB4558CA2",
                                            "0Read Sequence completed successful."}));
         QTRY_COMPARE(gauge->value(), 0);
         QVERIFY(targetEeprom(*s) == imageEeprom(*s));
         QVERIFY(s->hexModel().image.IsUndoEmpty());
         s->close();
+    }
+
+    // "Skip blank blocks" comes from the settings file, reaches the program sequence, and goes
+    // back to the file when the window closes.
+    void skipBlankBlocksFromTheOptionsPage() {
+        auto s = shell(false, false, "SKIP_BLANK_BLOCKS=1\r\n");
+        auto* skip = s->findChild<QCheckBox*>("SkipBlankBlocks");
+        QVERIFY(skip != nullptr);
+        QCOMPARE(skip->text(), QString("Skip blank blocks"));
+        QVERIFY(skip->isChecked());
+        // One block of four holds data; the target's EEPROM holds zeros before the erase.
+        for (int a = 0xB700; a <= 0xB77F; ++a) s->hexModel().image.WriteData(a, pattern(a));
+        s->virtualProgrammer().with([](sim::ProgrammerModel& m) {
+            for (int a = 0xB600; a <= 0xB7FF; ++a) m.target(7)->memory[a] = 0;
+            return 0;
+        });
+        for (const char* b : {"EraseEepromOn", "ProgramEepromOn", "VerifyEepromOn"})
+            button(*s, b)->click();
+        auto* start = button(*s, "ProgramStartButton");
+        const std::size_t first = s->log().count();
+        start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!start->isChecked(), 10000);
+        const auto lines = linesFrom(*s, first);
+        QVERIFY(std::find(lines.begin(), lines.end(), "0Blank blocks not written: 3 of 4.") !=
+                lines.end());
+        QCOMPARE(lines.back(), std::string("0Program Sequence completed successful"));
+        QVERIFY(targetEeprom(*s) == imageEeprom(*s));
+
+        skip->click();
+        QVERIFY(!skip->isChecked());
+        s->close();
+        const auto settings = ReadWholeFile(paths().settingsFile);
+        QVERIFY(settings && settings->find("SKIP_BLANK") == std::string::npos);
     }
 
     void releasingTheButtonStopsTheRun() {

@@ -11,10 +11,15 @@ namespace jqz {
 
 enum LogKind : int { LogInfo = 0, LogNotice = 1, LogError = 2 };
 
+struct ChecksumReport;
+
 class LogSink {
 public:
     virtual ~LogSink() = default;
     virtual void AddLogLine(const std::string& text, int kind) = 0;
+    // The figures of an address range: an information line with the report's text, unless
+    // the sink gives them a form of their own.
+    virtual void AddChecksumLine(const ChecksumReport& report);
 };
 
 class LogModel : public LogSink {

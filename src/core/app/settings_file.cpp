@@ -145,6 +145,7 @@ void AppSettings::readFrom(const NameValueList& list) {
 
     readText(list, "COMM_PORT", portName);
     readInt(list, "COMM_SPEED", baudRate);
+    readFlag(list, "SKIP_BLANK_BLOCKS", skipBlankBlocks);
     for (int i = 0; i <= 4; ++i) {
         const std::string v = list.value("LOF" + std::to_string(i));
         if (!v.empty()) recentFiles.push_back(v);
@@ -189,6 +190,8 @@ NameValueList AppSettings::toList() const {
     put(list, "COMM_SPEED", baudRate);
     for (std::size_t i = 0; i < recentFiles.size() && i <= 4; ++i)
         if (recentFiles[i] != "0") put(list, ("LOF" + std::to_string(i)).c_str(), recentFiles[i]);
+    // Written only when on, so that the file of a user who never chose it stays as it was.
+    if (skipBlankBlocks) putFlag(list, "SKIP_BLANK_BLOCKS", true);
     return list;
 }
 

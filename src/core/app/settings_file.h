@@ -59,6 +59,8 @@ struct AppSettings {
     std::string portName = "COM1";
     int baudRate = 9600;
     std::vector<std::string> recentFiles;
+    // The Options page's "Skip blank blocks" (SKIP_BLANK_BLOCKS=1, absent when off).
+    bool skipBlankBlocks = false;
 
     void readFrom(const NameValueList& list);
     NameValueList toList() const;

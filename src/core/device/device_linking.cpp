@@ -39,6 +39,8 @@ void ApplyDeviceChange(HexEditModel& model, const SupportedDeviceList& devices,
     image.BeginBulk();
     const bool device = devices.deviceType != 0;
     model.mapDevice = device ? devices.selectedDevice() : std::string();
+    model.eepromStart = device ? devices.eepromStart : 0;
+    model.eepromEnd = device ? devices.eepromEnd : 0;
     for (int a = 0; a <= MemoryImage::LastAddress(); ++a) {
         image.SetUnimplemented(a, false);
         image.WriteData(a, 0xFF);

@@ -24,6 +24,8 @@ struct SequenceOptions {
     std::atomic<bool> VerifyEepromOn{false}, VerifyFlashOn{false};
     std::atomic<bool> ReadEepromOn{false}, ReadFlashOn{false}, ReadRomOn{false};
     std::atomic<bool> PTErrorsOBP{false}, PTErrorsICP{false}, ConfProgEnable{false};
+    // After an erase in the same run, a block whose image bytes are all 0xFF is not written.
+    std::atomic<bool> SkipBlankBlocks{false};
 };
 
 }  // namespace jqz

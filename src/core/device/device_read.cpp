@@ -4,6 +4,7 @@
 
 #include "core/device/prog_bar_sim.h"
 #include "core/device/sequence_link.h"
+#include "core/image/checksum.h"
 #include "core/link/connection.h"
 
 namespace jqz {
@@ -24,7 +25,8 @@ void DeviceReadTh::Execute() {
     announceEnd(SequenceKind::Read);
 }
 
-bool DeviceReadTh::readRange(SequenceLink& link, int first, int last) {
+bool DeviceReadTh::readRange(SequenceLink& link, int first, int last,
+                             std::vector<std::uint8_t>* read) {
     MemoryImage& image = host_.image();
     ProgressGauge& gauge = host_.gauge();
     std::array<std::uint8_t, kBlockSize + 1> buffer{};
@@ -33,6 +35,7 @@ bool DeviceReadTh::readRange(SequenceLink& link, int first, int last) {
         if (!link.Check()) return false;
         for (int i = 0; i < kBlockSize && a + i <= last; ++i) {
             image.WriteData(a + i, buffer[i]);
+            if (read) read->push_back(buffer[i]);
             gauge.stepBy(1);
         }
     }
@@ -56,10 +59,12 @@ void DeviceReadTh::run(SequenceLink& link, ProgBarSimTh& simulation) {
     simulation.Stop();
     image.BeginBulk(MemoryImage::BulkOwner::DeviceRead);
 
+    // The EEPROM's bytes as read, for the figures that close a completed read.
+    std::vector<std::uint8_t> eeprom;
     if (o.ReadEepromOn && !Terminated()) {
         gauge.setMaximum(d.eepromEnd - d.eepromStart);
         gauge.setPosition(0);
-        if (!readRange(link, d.eepromStart, d.eepromEnd)) return;
+        if (!readRange(link, d.eepromStart, d.eepromEnd, &eeprom)) return;
         // The CONFIG register comes with the EEPROM, even when a stop cut the EEPROM short.
         const std::uint8_t config = link.channel().ReadByte(d.configAddress);
         if (!link.Check()) return;
@@ -81,6 +86,8 @@ void DeviceReadTh::run(SequenceLink& link, ProgBarSimTh& simulation) {
     }
 
     if (Terminated()) return;
+    if (eeprom.size() == static_cast<std::size_t>(d.eepromEnd - d.eepromStart + 1))
+        host_.log().AddChecksumLine({kEepromRange, d.eepromStart, d.eepromEnd, ChecksumsOf(eeprom)});
     link.log(kReadCompleted, LogInfo);
     setReturnValue(0);
     if (link.inCircuit()) link.channel().PowerOff();

@@ -2,6 +2,9 @@
 // The read sequence: checks the programmer and links the device as the program sequence
 // does, then copies the EEPROM with the CONFIG register, the EPROM/ROM areas and the BOOT ROM
 // into the memory image, as the option states say, with the image in bulk mode.
+#include <cstdint>
+#include <vector>
+
 #include "core/device/sequence_driver.h"
 
 namespace jqz {
@@ -24,8 +27,10 @@ protected:
 private:
     void run(SequenceLink& link, ProgBarSimTh& simulation);
     // Reads first..last block by block into the image, the gauge counting stored bytes.
-    // False on an error (logged); true when done or stopped.
-    bool readRange(SequenceLink& link, int first, int last);
+    // False on an error (logged); true when done or stopped. The bytes read are also
+    // appended to `read` when given.
+    bool readRange(SequenceLink& link, int first, int last,
+                   std::vector<std::uint8_t>* read = nullptr);
 };
 
 class DeviceRead final : public SequenceDriver {

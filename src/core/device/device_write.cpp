@@ -1,11 +1,14 @@
 #include "core/device/device_write.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/device/prog_bar_sim.h"
 #include "core/device/sequence_link.h"
+#include "core/image/checksum.h"
 #include "core/link/connection.h"
 
 namespace jqz {
@@ -18,6 +21,11 @@ std::string VerifyErrorLine(int address) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05X", static_cast<unsigned>(address));
     return std::string(kVerifyErrorAt) + digits;
+}
+
+std::string SkippedBlocksLine(int skipped, int blocks) {
+    return "Blank blocks not written: " + std::to_string(skipped) + " of " +
+           std::to_string(blocks) + ".";
 }
 
 std::string VerifySummaryLine(int differing) {
@@ -65,9 +73,18 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
     };
     const int blocks = (device_.eepromEnd - device_.eepromStart) / kBlockSize + 1;
 
+    // What the device's EEPROM holds as far as this run knows: blank after an erase, the
+    // blocks written, then the blocks read back. Its figures close a successful run.
+    std::vector<std::uint8_t> eeprom(static_cast<std::size_t>(blocks * kBlockSize), 0xFF);
+    bool eepromKnown = false;
+    // Blank blocks may be left out only after an erase of this run that reported no error.
+    bool erased = false;
+
     if (o.EraseEepromOn && !Terminated()) {
         channel.EraseEeprom();
+        erased = channel.LastError().empty();
         if (!tolerated()) return;
+        eepromKnown = true;
     }
 
     if (o.ProgramEepromOn && !Terminated()) {
@@ -82,13 +99,22 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
         }
         gauge.setMaximum(blocks);
         gauge.setPosition(0);
-        std::array<std::uint8_t, kBlockSize> block{};
+        const bool skipBlank = erased && o.SkipBlankBlocks;
+        int skipped = 0;
         for (int a = device_.eepromStart; a <= device_.eepromEnd && !Terminated(); a += kBlockSize) {
+            std::uint8_t* block = eeprom.data() + (a - device_.eepromStart);
             for (int i = 0; i < kBlockSize; ++i) block[i] = image.ReadData(a + i);
-            channel.WriteBlock(a, block.data());
-            if (!tolerated()) return;
+            if (skipBlank && std::all_of(block, block + kBlockSize,
+                                         [](std::uint8_t b) { return b == 0xFF; })) {
+                ++skipped;
+            } else {
+                channel.WriteBlock(a, block);
+                if (!tolerated()) return;
+            }
             gauge.stepBy(1);
         }
+        eepromKnown = true;
+        if (skipped > 0) link.log(SkippedBlocksLine(skipped, blocks), LogInfo);
     }
 
     if (o.VerifyEepromOn && !Terminated()) {
@@ -100,6 +126,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
         for (int a = device_.eepromStart; a <= device_.eepromEnd && !Terminated(); a += kBlockSize) {
             channel.ReadBlock(a, buffer);
             if (!link.Check()) return;
+            std::copy_n(buffer.begin(), kBlockSize, eeprom.begin() + (a - device_.eepromStart));
             for (int i = 0; i < kBlockSize && !Terminated(); ++i) {
                 const std::uint8_t expected = erasedCheck ? 0xFF : image.ReadData(a + i);
                 if (buffer[i] != expected) {
@@ -111,13 +138,19 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
             gauge.stepBy(1);
         }
         if (differing > 0) link.log(VerifySummaryLine(differing), LogError);
+        eepromKnown = true;
     }
 
     if (link.inCircuit() && !Terminated()) channel.PowerOff();
     // One look at the stop request for both, so that a success line always goes with a
     // completed run.
     if (Terminated()) return;
-    if (!failed) link.log(kProgramCompleted, LogInfo);
+    if (!failed) {
+        if (eepromKnown)
+            host_.log().AddChecksumLine({kEepromRange, device_.eepromStart, device_.eepromEnd,
+                                         ChecksumsOf(eeprom)});
+        link.log(kProgramCompleted, LogInfo);
+    }
     setReturnValue(0);
 }
 

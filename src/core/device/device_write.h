@@ -40,6 +40,9 @@ protected:
 
 // "Verify Error at Address : 0x" and the address as five upper-case hexadecimal digits.
 std::string VerifyErrorLine(int address);
+// After an erase, with blank blocks skipped: how many of the EEPROM's blocks were blank and
+// so not written.
+std::string SkippedBlocksLine(int skipped, int blocks);
 // The line that ends a verify that found differences: how many addresses differ.
 std::string VerifySummaryLine(int differing);
 

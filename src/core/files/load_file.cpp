@@ -1,5 +1,7 @@
 #include "core/files/load_file.h"
 
+#include "core/image/checksum.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -158,6 +160,9 @@ LoadResult LoadImageFile(const LoadRequest& request, HexEditModel& model,
     });
     if (!loaded) return result;
     RememberRecentFile(recentFiles, request.fileName);
+    if (model.hasEeprom())
+        log.AddChecksumLine(
+            ImageChecksumReport(kEepromRange, model.image, model.eepromStart, model.eepromEnd));
     log.AddLogLine(kReadFileComplete, LogInfo);
     logLeftOut(result.counts, model, log);
     result.loaded = true;

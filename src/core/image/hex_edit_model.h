@@ -31,6 +31,9 @@ public:
     // The device whose memory map the image carries ("" when none is selected); set with the
     // map on every device change.
     std::string mapDevice;
+    // That device's EEPROM, first and last address (both 0 when no device is selected).
+    int eepromStart = 0, eepromEnd = 0;
+    bool hasEeprom() const { return !mapDevice.empty() && eepromEnd > eepromStart; }
     StackContainer undo{image};
 };
 

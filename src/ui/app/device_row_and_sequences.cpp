@@ -242,6 +242,10 @@ QWidget* TProgShell::createOptionsPage() {
     ptErrorsIcp_ = box("PTErrorsICP", "Ignore Pin Tester Errors in ICP Mode", options_.PTErrorsICP);
     confProgEnable_ =
         box("ConfProgEnable", "Enable Program of CONFIG Register", options_.ConfProgEnable);
+    // Kept in the settings file, unlike the three above.
+    skipBlankBlocks_ = box("SkipBlankBlocks", "Skip blank blocks", options_.SkipBlankBlocks);
+    skipBlankBlocks_->setStatusTip(
+        "After an erase, blocks of 128 bytes that are all 0xFF in the image are not written");
     connect(ptErrorsObp_, &QCheckBox::clicked, this, [this] { PTErrorsOBPClick(); });
     connect(confProgEnable_, &QCheckBox::clicked, this, [this] { ConfProgEnableClick(); });
     v->addStretch(1);

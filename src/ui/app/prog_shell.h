@@ -266,6 +266,7 @@ private:
     QCheckBox* ptErrorsObp_ = nullptr;
     QCheckBox* ptErrorsIcp_ = nullptr;
     QCheckBox* confProgEnable_ = nullptr;
+    QCheckBox* skipBlankBlocks_ = nullptr;
 
     LogView* statusWin_ = nullptr;
     QStatusBar* helpHint_ = nullptr;

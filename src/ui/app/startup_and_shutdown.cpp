@@ -1,6 +1,7 @@
 // The main window's start-up and shutdown: where its files are, the settings file read and
 // written, the connection opened and freed, the close question and the teardown order.
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -131,6 +132,7 @@ void TProgShell::FormCreate() {
         hexEdit_->ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
         baudRate_ = settings.baudRate;
+        skipBlankBlocks_->setChecked(settings.skipBlankBlocks);
         recentFiles_.insert(recentFiles_.end(), settings.recentFiles.begin(),
                             settings.recentFiles.end());
     }
@@ -165,6 +167,7 @@ AppSettings TProgShell::collectSettings() const {
     s.portName = portName();
     s.baudRate = baudRate();
     s.recentFiles = recentFiles_;
+    s.skipBlankBlocks = skipBlankBlocks_->isChecked();
     return s;
 }
 

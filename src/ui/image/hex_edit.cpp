@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "core/image/cell_range.h"
+#include "core/image/checksum.h"
 #include "core/image/image_edit.h"
 #include "core/image/number_parsers.h"
 #include "ui/app/action_table.h"
@@ -127,6 +129,16 @@ THexEdit::THexEdit(HexEditModel& model, MessageSink& sink, Clipboard* clipboard,
         panels_[i] = panel;
     }
     layout->addWidget(statusBar1_);
+    statusBar2_ = new QStatusBar(this);
+    statusBar2_->setObjectName("StatusBar2");
+    statusBar2_->setSizeGripEnabled(false);
+    statusBar2_->setStatusTip("16-bit sum and CRC-32 of the selection, else of the EEPROM");
+    checksumPanel_ = new QLabel(statusBar2_);
+    checksumPanel_->setObjectName("ChecksumPanel");
+    checksumPanel_->setFrameShape(QFrame::Panel);
+    checksumPanel_->setFrameShadow(QFrame::Sunken);
+    statusBar2_->addWidget(checksumPanel_, 1);
+    layout->addWidget(statusBar2_);
 
     createActions();
     createPopupMenu();
@@ -294,8 +306,30 @@ void THexEdit::updateStatus() {
                         : model_.image.IsReadOnly(a)    ? "Read Only"
                                                         : "Read/Write");
     panels_[4]->setText("Char Set: " + rightFontName_);
+    checksumPanel_->setText(checksumLine());
     explaine_->repaintGrid();
 }
+
+QString THexEdit::checksumLine() const {
+    CellSet cells = CellSet::Range(0, MemoryImage::LastAddress());
+    std::string what = "Image";
+    if (editor_.HasRangeSelection()) {
+        cells = CellSet::Selection(editor_.selection().rect());
+        what = "Selection";
+    } else if (model_.hasEeprom()) {
+        cells = CellSet::Range(model_.eepromStart, model_.eepromEnd);
+        what = kEepromRange;
+    }
+    const ChecksumReport report{what, cells.first(), cells.last(),
+                                ChecksumsOf(model_.image, cells)};
+    QString text = " " + QString::fromStdString(report.text());
+    // A rectangle narrower than the rows holds fewer cells than its corners span.
+    if (cells.count() != cells.last() - cells.first() + 1)
+        text += QStringLiteral(" (%1 cells)").arg(cells.count());
+    return text;
+}
+
+QString THexEdit::checksumText() const { return checksumPanel_->text(); }
 
 QString THexEdit::statusText(int panel) const {
     return panel >= 0 && panel < static_cast<int>(panels_.size())

@@ -98,6 +98,9 @@ public:
     void showPopup(const QPoint& globalPos);
     // The status bar panel's text (0..4).
     QString statusText(int panel) const;
+    // The line below the status bar: the 16-bit sum and the CRC-32 of the selected cells, or
+    // without a selection of the device's EEPROM (of the whole image without a device).
+    QString checksumText() const;
     // The description window's grid repaints whenever the status bar changes.
     void updateStatus();
 
@@ -116,6 +119,7 @@ private:
     void showCaption();
     // Takes the fonts and colours the image holds now (after any ApplyAppearance).
     void refreshAppearance();
+    QString checksumLine() const;
     void giveScrollBarTo(DumpGrid* grid);
     bool searchCreated() const { return form7_ != nullptr; }
 
@@ -134,6 +138,8 @@ private:
     DumpGrid* scrollBarOwner_ = nullptr;
     QStatusBar* statusBar1_ = nullptr;
     std::array<QLabel*, 5> panels_{};
+    QStatusBar* statusBar2_ = nullptr;
+    QLabel* checksumPanel_ = nullptr;
     TExplaine* explaine_ = nullptr;
 
     TForm2* form2_ = nullptr;
