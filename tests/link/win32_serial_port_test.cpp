@@ -2,6 +2,7 @@
 // that are not there, files that are no ports, and the channel's words for them.
 #include <cerrno>
 
+#include "core/app/native_file.h"
 #include "core/link/connection.h"
 #include "core/link/port_enumeration.h"
 #include "core/link/win32_serial_port.h"
@@ -27,7 +28,9 @@ TEST(Win32SerialPort, APortThatIsNotThereIsUnpluggedOrRenumbered) {
     EXPECT_EQ(com.channel(), nullptr);
 }
 
-TEST(Win32SerialPort, AFileIsNoPort) {
+// Names that open but are no serial port: a plain file, the null device. The user is told
+// so, not given a device error.
+TEST(Win32SerialPort, AFileOrNulIsNoSerialPort) {
     wchar_t folder[MAX_PATH];
     ASSERT_NE(::GetTempPathW(MAX_PATH, folder), 0u);
     const std::wstring path = std::wstring(folder) + L"jqz-not-a-port-" +
@@ -36,11 +39,17 @@ TEST(Win32SerialPort, AFileIsNoPort) {
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ::CloseHandle(file);
-    std::string utf8(path.begin(), path.end());  // the temp folder's name is ASCII here
-    const OpenedPort opened = Win32SerialPort::Open(utf8);
-    EXPECT_EQ(opened.port, nullptr);
-    EXPECT_NE(opened.error, 0);
-    EXPECT_FALSE(PortOpens(utf8));
+    const std::string plainFile = Utf8FromWide(path);
+    for (const std::string& name : {plainFile, std::string("NUL"), std::string("nul")}) {
+        const OpenedPort opened = Win32SerialPort::Open(name);
+        EXPECT_EQ(opened.port, nullptr) << name;
+        EXPECT_EQ(opened.error, ENOTTY) << name;
+        EXPECT_FALSE(PortOpens(name)) << name;
+        COM com(name, 9600, OpenSystemPort);
+        EXPECT_EQ(com.ResultText, "Error opening port: " + name);
+        EXPECT_EQ(com.ResultAdvice, "The port " + name + " is not a serial port.");
+        EXPECT_FALSE(com.Connected);
+    }
     ::DeleteFileW(path.c_str());
 }
 
