@@ -1,11 +1,13 @@
 // The Win32 backend against what Windows (or Wine) has without a programmer on a port: ports
 // that are not there, files that are no ports, and the channel's words for them.
+#include <algorithm>
 #include <cerrno>
 
 #include "core/app/native_file.h"
 #include "core/link/connection.h"
 #include "core/link/port_enumeration.h"
 #include "core/link/win32_serial_port.h"
+#include "../core/test_support.h"
 #include "link_fixture.h"
 // Last: its macros would replace names of the headers above.
 #include <windows.h>
@@ -53,10 +55,22 @@ TEST(Win32SerialPort, AFileOrNulIsNoSerialPort) {
     ::DeleteFileW(path.c_str());
 }
 
+// The ports the test entry registered: those that open are offered, one that names no
+// device is not.
 TEST(Win32SerialPort, EnumerationOffersOnlyPortsThatOpen) {
     const auto ports = EnumeratePorts();
     ASSERT_FALSE(ports.empty());
     ASSERT_LE(ports.size(), 10u);
+    const auto opening = test::PortsNamedIn("JQZ_OPENING_PORTS");
+    const auto missing = test::PortsNamedIn("JQZ_MISSING_PORTS");
+    ASSERT_FALSE(opening.empty() || missing.empty())
+        << "run through ctest, whose entry registers the ports";
+    for (const auto& port : opening)
+        EXPECT_NE(std::find(ports.begin(), ports.end(), port), ports.end()) << port;
+    for (const auto& port : missing) {
+        EXPECT_EQ(std::find(ports.begin(), ports.end(), port), ports.end()) << port;
+        EXPECT_FALSE(PortOpens(port)) << port;
+    }
     if (ports.front() == kNoPortDetected) {
         EXPECT_EQ(ports.size(), 1u);
         return;
