@@ -140,4 +140,13 @@ expect 0 "Writing file : $long_win" "read into a long name"
 [ -f "$long/données 程序.bin" ] || fail "no file under the long name"
 [ "$(stat -c %s "$long/données 程序.bin")" = 512 ] || fail "the file under the long name is not the EEPROM"
 
+# On a console (here a pseudo-terminal that Wine makes the program's console) the log is
+# written as characters: the name shows as it is, not as its UTF-8 bytes in the console's
+# code page.
+cp "$tmp/wine/ee.s19" "$tmp/wine/données 程序.s19"
+(cd "$tmp/wine" && script -qec "'$wine_run' '$prefix' '$exe' convert 'données 程序.s19' back.s19" \
+  /dev/null < /dev/null) > "$tmp/console" 2>&1
+sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$tmp/console" | grep -qF "Reading file : données 程序.s19" \
+  || { cat -v "$tmp/console" | head -5; fail "the console does not show the name"; }
+
 echo "jqz6811-cli.exe under Wine on $port: ok ($(wc -l < "$tmp/wine.wire") bytes on the wire, as on Linux)"
