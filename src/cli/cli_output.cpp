@@ -1,13 +1,56 @@
 #include "cli/cli_output.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#endif
+
 #include <algorithm>
 
 #include "core/image/checksum.h"
+#ifdef _WIN32
+#include "core/app/native_file.h"
+#endif
 
 namespace jqz::cli {
 
+namespace {
+
+#ifdef _WIN32
+// The console the stream writes to, or null when it goes to a file or a pipe.
+void* consoleOf(std::FILE* stream) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return nullptr;
+    // The progress bar clears its line with an escape sequence.
+    (void)::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    return handle;
+}
+#else
+void* consoleOf(std::FILE*) { return nullptr; }
+#endif
+
+}  // namespace
+
 CliOutput::CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar)
-    : out_(out), json_(json), quiet_(quiet), progressBar_(progressBar && !json && !quiet) {}
+    : out_(out), console_(consoleOf(out)), json_(json), quiet_(quiet),
+      progressBar_(progressBar && !json && !quiet) {}
+
+// The texts are UTF-8. A file or pipe gets them as they are; a Windows console takes its bytes
+// in a code page of its own, so it is given the characters instead (UTF-16).
+void CliOutput::put(const std::string& text) {
+#ifdef _WIN32
+    if (console_ != nullptr) {
+        const std::wstring wide = WideFromUtf8(text);
+        DWORD written = 0;
+        if (!::WriteConsoleW(static_cast<HANDLE>(console_), wide.data(),
+                             static_cast<DWORD>(wide.size()), &written, nullptr))
+            consoleFailed_ = true;
+        return;
+    }
+#endif
+    std::fputs(text.c_str(), out_);
+}
 
 namespace {
 
@@ -82,18 +125,17 @@ std::string CliOutput::JsonString(const std::string& text) {
 
 void CliOutput::writeLine(const std::string& line) {
     if (barShown_) {
-        std::fputs("\r\033[K", out_);
+        put("\r\033[K");
         barShown_ = false;
         lastPercent_ = -1;
     }
-    std::fputs(line.c_str(), out_);
-    std::fputc('\n', out_);
+    put(line + "\n");
     std::fflush(out_);
 }
 
 bool CliOutput::writeFailed() const {
     std::lock_guard lock(mutex_);
-    return std::ferror(out_) != 0;
+    return consoleFailed_ || std::ferror(out_) != 0;
 }
 
 void CliOutput::AddLogLine(const std::string& text, int kind) {
@@ -154,8 +196,10 @@ void CliOutput::progress(int position, int maximum) {
     lastPercent_ = percent;
     constexpr int kWidth = 40;
     const int filled = percent * kWidth / 100;
-    std::fprintf(out_, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(), percent);
+    char number[8];
+    std::snprintf(number, sizeof number, "%3d%%", percent);
+    put("\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+        std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " + number);
     std::fflush(out_);
     barShown_ = true;
 }
@@ -163,7 +207,7 @@ void CliOutput::progress(int position, int maximum) {
 void CliOutput::endProgress() {
     std::lock_guard lock(mutex_);
     if (barShown_) {
-        std::fputs("\r\033[K", out_);
+        put("\r\033[K");
         std::fflush(out_);
         barShown_ = false;
         lastPercent_ = -1;

@@ -1,6 +1,7 @@
 #pragma once
 // Where the command line's log lines, questions and progress go: standard error, as plain
-// text with errors marked or as one JSON object per line.
+// text with errors marked or as one JSON object per line. The texts are UTF-8; on a Windows
+// console they are written as characters (WriteConsoleW), elsewhere as UTF-8 bytes.
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -51,8 +52,11 @@ public:
 
 private:
     void writeLine(const std::string& line);
+    void put(const std::string& text);
 
     std::FILE* out_;
+    void* console_;  // Windows: the console handle when out_ writes to one
+    bool consoleFailed_ = false;
     bool json_, quiet_, progressBar_;
     mutable std::mutex mutex_;
     Answer answer_ = Answer::No;

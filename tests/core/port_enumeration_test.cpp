@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "core/link/port_enumeration.h"
@@ -50,6 +51,7 @@ TEST(EnumeratePorts, ComNamesAreUsedAsTheyAre) {
         EXPECT_EQ(LocalPortName(name), name);
 }
 
+// Every COM port the system knows, opening or not, in natural order (COM12 after COM7).
 TEST(EnumeratePorts, CandidatesAreComPortsInNaturalOrder) {
     const auto c = SerialPortCandidates();
     for (std::size_t i = 0; i < c.size(); ++i) {
@@ -58,6 +60,12 @@ TEST(EnumeratePorts, CandidatesAreComPortsInNaturalOrder) {
             EXPECT_LT(std::stoi(c[i - 1].substr(3)), std::stoi(c[i].substr(3)));
         }
     }
+    auto registered = test::PortsNamedIn("JQZ_OPENING_PORTS");
+    const auto missing = test::PortsNamedIn("JQZ_MISSING_PORTS");
+    registered.insert(registered.end(), missing.begin(), missing.end());
+    ASSERT_FALSE(registered.empty()) << "run through ctest, whose entry registers the ports";
+    for (const auto& port : registered)
+        EXPECT_NE(std::find(c.begin(), c.end(), port), c.end()) << port;
 }
 #else
 TEST(EnumeratePorts, OldComNamesMapToSerialDevices) {

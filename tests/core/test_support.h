@@ -1,5 +1,6 @@
 #pragma once
 // Small recorders and helpers shared by the core tests.
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -39,6 +40,24 @@ public:
 };
 
 // A fresh folder removed at the end of the test.
+// The port names in an environment variable, separated by blanks: the ports the test entry
+// set up (under Wine: tests/register_wine_ports.sh).
+inline std::vector<std::string> PortsNamedIn(const char* variable) {
+    std::vector<std::string> names;
+    const char* value = std::getenv(variable);
+    std::string name;
+    for (const char* c = value != nullptr ? value : ""; ; ++c) {
+        if (*c == ' ' || *c == '\0') {
+            if (!name.empty()) names.push_back(name);
+            name.clear();
+            if (*c == '\0') break;
+        } else {
+            name += *c;
+        }
+    }
+    return names;
+}
+
 class TempDir {
 public:
     TempDir() {

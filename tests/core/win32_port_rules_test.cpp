@@ -16,14 +16,17 @@ TEST(Win32Ports, ComNamesOpenThroughTheDevicePrefix) {
         {"COM256", "\\\\.\\COM256"}, {"com3", "\\\\.\\com3"},   {"COM0", "COM0"},
         {"COM", "COM"},            {"COMX", "COMX"},           {"COM1a", "COM1a"},
         {"\\\\.\\COM12", "\\\\.\\COM12"}, {"Virtual Programmer", "Virtual Programmer"},
+        {"Com12", "\\\\.\\Com12"},   {"cOM7", "\\\\.\\cOM7"},     {"CON", "CON"},
+        {"NUL", "NUL"},            {"COMA", "COMA"},           {"C0M1", "C0M1"},
     };
     for (const auto& [name, device] : cases) EXPECT_EQ(Win32DeviceName(name), device) << name;
 }
 
 TEST(Win32Ports, DosDeviceListGivesComPortsInNaturalOrder) {
-    const std::vector<std::string> dos = {"C:",   "COM10", "LPT1", "COM2", "NUL", "COM1",
-                                          "com3", "COMX",  "COM0", "COM2", "AUX", "CONIN$"};
-    EXPECT_EQ(ComPortsOf(dos), (std::vector<std::string>{"COM1", "COM2", "COM3", "COM10"}));
+    const std::vector<std::string> dos = {"C:",   "COM10", "LPT1", "COM2", "NUL",  "COM1", "com3",
+                                          "COMX", "COM0",  "COM2", "AUX",  "Com12", "CONIN$", "cOm2"};
+    EXPECT_EQ(ComPortsOf(dos),
+              (std::vector<std::string>{"COM1", "COM2", "COM3", "COM10", "COM12"}));
     EXPECT_TRUE(ComPortsOf({"C:", "NUL"}).empty());
 }
 
@@ -31,6 +34,7 @@ TEST(Win32Ports, OpenErrorsMeanWhatTheAdviceSays) {
     const std::pair<unsigned long, int> cases[] = {
         {0, 0},        {5, EBUSY},   {32, EBUSY},   {170, EBUSY},  {2, ENOENT},
         {3, ENOENT},   {31, ENODEV}, {87, EINVAL},  {123, EINVAL}, {1, ENOTTY},
+        {21, ENODEV},  {109, ENODEV},
         {50, ENOTTY},  {1117, EIO},
     };
     for (const auto& [win32, e] : cases) EXPECT_EQ(ErrnoOfPortError(win32), e) << win32;

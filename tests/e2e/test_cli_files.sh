@@ -185,6 +185,13 @@ expect 2 "{\"kind\":\"error\",\"text\":\"Cannot open file \\\"$tmp/café.s19\\\"
 grep -qF "Cannot open file \\\"$tmp/caf\\ufffd\\ufffd\\ufffd.s19\\\"" "$tmp/err" \
   || fail "bytes that are not UTF-8: $(cat -v "$tmp/err")"
 perl -MJSON::PP -ne 'JSON::PP->new->utf8->decode($_)' "$tmp/err" || fail "a line that is not JSON"
+# JSON is UTF-8: a name's characters pass as they are; bytes of another encoding are U+FFFD.
+expect 2 "{\"kind\":\"error\",\"text\":\"Cannot open file \\\"$tmp/gone é 程序.s19\\\". No such file or directory\"}
+{\"result\":\"failed\",\"exit\":2,\"summary\":\"Cannot open file \\\"$tmp/gone é 程序.s19\\\". No such file or directory\"}" \
+  "$cli" --json --format s19 convert "$tmp/gone é 程序.s19" "$tmp/x.bin"
+expect 2 "{\"kind\":\"error\",\"text\":\"Cannot open file \\\"$tmp/gone\\ufffd.s19\\\". No such file or directory\"}
+{\"result\":\"failed\",\"exit\":2,\"summary\":\"Cannot open file \\\"$tmp/gone\\ufffd.s19\\\". No such file or directory\"}" \
+  "$cli" --json --format s19 convert "$tmp/gone"$'\xe9'".s19" "$tmp/x.bin"
 # A missing port: advice in the command line's words, and which port came from where.
 expect 3 "error: Error opening port: $gone
 The port $gone does not exist. Is the programmer's cable or USB serial adapter plugged in? Name the programmer's port with --port (the ports command lists them)." \

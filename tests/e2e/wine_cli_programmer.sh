@@ -73,4 +73,80 @@ grep -qF "Program Sequence completed successful" "$tmp/wine.log" || fail "no pro
 [ -s "$tmp/linux.wire" ] || fail "no wire log"
 diff "$tmp/linux.wire" "$tmp/wine.wire" > "$tmp/wire.diff" \
   || { head -20 "$tmp/wire.diff"; fail "the bytes on the wire differ from the Linux run"; }
+# What a Windows user meets beside the sequences, each against a fresh simulator (options in
+# $simopts) whose wire log tells whether the device was touched.
+simopts=()
+wine_case() { # wire-log args... ; exit code in $rc, output in $tmp/err
+  [ -n "$simpid" ] && stop_sim
+  rm -f "$tmp/pty"
+  "$sim" "${simopts[@]}" --link "$tmp/pty" --wire-log "$1" > "$tmp/sim.out" 2>&1 &
+  simpid=$!
+  shift
+  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
+  ln -sfn "$(readlink -f "$tmp/pty")" "$prefix/dosdevices/${port,,}"
+  (cd "$tmp/wine" && run_wine "$@") > "$tmp/out" 2> "$tmp/err"
+  rc=$?
+  stop_sim
+}
+expect() { # exit-code line description
+  [ "$rc" -eq "$1" ] || fail "$3: exit code $rc, not $1"
+  grep -qF -- "$2" "$tmp/err" || fail "$3: no line \"$2\""
+}
+
+# A read-only file (under Wine: the file without write bits) is refused before the port is
+# opened, and stays as it was; so is a folder.
+printf 'old' > "$tmp/wine/ro.s19"
+chmod 444 "$tmp/wine/ro.s19"
+wine_case "$tmp/ro.wire" --port "$port" --device "$E9" read ro.s19
+expect 2 "error: Cannot write ro.s19: Permission denied" "read into a read-only file"
+[ "$(cat "$tmp/wine/ro.s19")" = old ] || fail "the read-only file was changed"
+[ "$(stat -c %a "$tmp/wine/ro.s19")" = 444 ] || fail "the read-only file lost its attribute"
+[ ! -s "$tmp/ro.wire" ] || fail "the device was read before the read-only file was refused"
+mkdir "$tmp/wine/folder.s19"
+wine_case "$tmp/ro.wire" --port "$port" --device "$E9" read folder.s19
+expect 2 "error: Cannot write folder.s19: It is a directory, not a plain file." "read into a folder"
+[ ! -s "$tmp/ro.wire" ] || fail "the device was read before the folder was refused"
+
+# COM names in any case; names that open but are no serial port.
+lower=${port,,}
+for name in "$lower" "${port:0:1}${lower:1}" "${lower:0:1}${port:1}"; do  # com9 Com9 cOM9
+  wine_case "$tmp/case.wire" --port "$name" detect
+  expect 0 "MC68HC(7)11 Programmer VER-1.1 detected !" "port $name"
+done
+printf 'x' > "$tmp/wine/plain.txt"
+for name in NUL nul plain.txt; do
+  wine_case "$tmp/none.wire" --port "$name" detect
+  expect 3 "The port $name is not a serial port." "port $name"
+done
+
+# The programmer lost in the middle of a read (the pseudo-terminal's far end closes): the
+# pending read fails, then the next write, and the run ends as on Linux.
+simopts=(--dsr-drop-after 40)
+wine_case "$tmp/lost.wire" --port "$port" --device "$E9" --eeprom read lost.jef
+expect 1 "error: The programmer was lost: its cable is out or it has no power." "lost programmer"
+[ ! -e "$tmp/wine/lost.jef" ] || fail "a read that lost the programmer must not write its file"
+simopts=()
+
+# Names longer than MAX_PATH, and names with characters outside ASCII: the file is written,
+# and the log line naming it is UTF-8 when it goes to a file or pipe.
+long="$tmp/wine"
+for i in 1 2 3 4 5; do long="$long/$(printf 'f%.0s' $(seq 60))$i"; done
+mkdir -p "$long"
+long_win="Z:$(tr / '\\' <<< "$long")\\données 程序.bin"
+[ "${#long_win}" -gt 300 ] || fail "the long name is not long"
+wine_case "$tmp/long.wire" --port "$port" --device "$E9" --eeprom read "$long_win" \
+  --save-lowest 0xB600 --save-highest 0xB7FF
+expect 0 "Writing file : $long_win" "read into a long name"
+[ -f "$long/données 程序.bin" ] || fail "no file under the long name"
+[ "$(stat -c %s "$long/données 程序.bin")" = 512 ] || fail "the file under the long name is not the EEPROM"
+
+# On a console (here a pseudo-terminal that Wine makes the program's console) the log is
+# written as characters: the name shows as it is, not as its UTF-8 bytes in the console's
+# code page.
+cp "$tmp/wine/ee.s19" "$tmp/wine/données 程序.s19"
+(cd "$tmp/wine" && script -qec "'$wine_run' '$prefix' '$exe' convert 'données 程序.s19' back.s19" \
+  /dev/null < /dev/null) > "$tmp/console" 2>&1
+sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$tmp/console" | grep -qF "Reading file : données 程序.s19" \
+  || { cat -v "$tmp/console" | head -5; fail "the console does not show the name"; }
+
 echo "jqz6811-cli.exe under Wine on $port: ok ($(wc -l < "$tmp/wine.wire") bytes on the wire, as on Linux)"

@@ -28,7 +28,7 @@ namespace {
 // Opens a file for reading by its UTF-8 name.
 std::FILE* openForReading(const std::string& path) {
 #ifdef _WIN32
-    return ::_wfopen(WideFromUtf8(path).c_str(), L"rb");
+    return ::_wfopen(Win32FileName(path).c_str(), L"rb");
 #else
     return std::fopen(path.c_str(), "rb");
 #endif
@@ -350,9 +350,44 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
 
 #else
 
-// A folder, device or pipe is refused as on other systems; the rest is left to the write.
+namespace {
+
+std::string writeFailure(const std::string& path, unsigned long error) {
+    return "Cannot write " + path + ": " + Win32ErrorText(error);
+}
+
+// The folder the file is in, where the new contents are first written.
+std::string folderOf(const std::string& path) {
+    const std::string folder = Utf8Name(NativePath(path).parent_path());
+    return folder.empty() ? "." : folder;
+}
+
+}  // namespace
+
+// A folder, device or pipe is refused as on other systems; so is a file that cannot be opened
+// for writing (the read-only attribute, the file's ACL, another program holding it) and a
+// folder that takes no new files, as a write would find them.
 std::string CheckFileWritable(const std::string& path) {
     if (std::string what = NotAPlainFile(path); !what.empty()) return "Cannot write " + path + ": " + what;
+    const std::wstring target = Win32FileName(path);
+    if (const DWORD attributes = ::GetFileAttributesW(target.c_str());
+        attributes != INVALID_FILE_ATTRIBUTES) {
+        // Windows refuses to write a read-only file to everyone; Wine lets root open it.
+        if (attributes & FILE_ATTRIBUTE_READONLY) return writeFailure(path, ERROR_ACCESS_DENIED);
+        // Opening for writing changes nothing in the file; it only asks.
+        const HANDLE h = ::CreateFileW(target.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return writeFailure(path, ::GetLastError());
+        ::CloseHandle(h);
+    } else if (const DWORD error = ::GetLastError();
+               error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        return writeFailure(path, error);
+    }
+    const std::string folder = folderOf(path);
+    if (::GetFileAttributesW(Win32FileName(folder).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return writeFailure(path, ::GetLastError());
+    if (!FolderIsWritable(folder)) return writeFailure(path, ERROR_ACCESS_DENIED);
     return {};
 }
 
@@ -377,14 +412,15 @@ std::wstring temporaryName(const std::wstring& target) {
 
 }  // namespace
 
+// An existing file is replaced with ReplaceFileW, which keeps what belongs to the file rather
+// than to its contents: its attributes, its ACL, its creation time and its short name.
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
     if (std::string refusal = CheckFileWritable(path); !refusal.empty()) return refusal;
-    const std::wstring target = WideFromUtf8(path);
-    const std::wstring temp = temporaryName(target);
-    auto fail = [&](DWORD error) { return "Cannot write " + path + ": " + Win32ErrorText(error); };
+    const std::wstring target = Win32FileName(path);
+    const std::wstring temp = LongPathName(temporaryName(WideFromUtf8(path)));
     const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return fail(::GetLastError());
+    if (h == INVALID_HANDLE_VALUE) return writeFailure(path, ::GetLastError());
     std::size_t done = 0;
     DWORD error = 0;
     while (done < bytes.size() && error == 0) {
@@ -396,12 +432,22 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
     }
     if (error == 0 && !::FlushFileBuffers(h)) error = ::GetLastError();
     if (!::CloseHandle(h) && error == 0) error = ::GetLastError();
-    if (error == 0 && !::MoveFileExW(temp.c_str(), target.c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (error == 0 && attributes != INVALID_FILE_ATTRIBUTES) {
+        if (!::ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
+                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            error = ::GetLastError();
+        } else if (::GetFileAttributesW(target.c_str()) != attributes) {
+            // Not every implementation carries the attributes over; they are the file's.
+            (void)::SetFileAttributesW(target.c_str(), attributes);
+        }
+    } else if (error == 0 && !::MoveFileExW(temp.c_str(), target.c_str(),
+                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = ::GetLastError();
+    }
     if (error != 0) {
         ::DeleteFileW(temp.c_str());
-        return fail(error);
+        return writeFailure(path, error);
     }
     return {};
 }

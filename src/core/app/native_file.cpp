@@ -61,11 +61,38 @@ std::string Win32ErrorText(unsigned long error) {
     return std::strerror(e);
 }
 
-std::filesystem::path NativePath(const std::string& utf8) {
-    return std::filesystem::path(WideFromUtf8(utf8));
+std::wstring LongPathName(const std::wstring& name) {
+    // Below this length every call takes a name as it is (folders are held to 248 characters).
+    constexpr std::size_t kPlainLimit = 248;
+    if (name.size() < kPlainLimit || name.rfind(L"\\\\?\\", 0) == 0 ||
+        name.rfind(L"\\\\.\\", 0) == 0)
+        return name;
+    // The prefixed form is taken as it is, without the folding of "/", "." and "..": it is
+    // made of the full name, which has them folded already.
+    const DWORD n = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return name;
+    std::wstring full(n, L'\0');
+    const DWORD written = ::GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return name;
+    full.resize(written);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+    return L"\\\\?\\" + full;
 }
 
-std::string Utf8Name(const std::filesystem::path& path) { return Utf8FromWide(path.wstring()); }
+std::wstring Win32FileName(const std::string& utf8) { return LongPathName(WideFromUtf8(utf8)); }
+
+std::filesystem::path NativePath(const std::string& utf8) {
+    return std::filesystem::path(Win32FileName(utf8));
+}
+
+std::string Utf8Name(const std::filesystem::path& path) {
+    std::wstring name = path.wstring();
+    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        name = L"\\\\" + name.substr(8);
+    else if (name.rfind(L"\\\\?\\", 0) == 0)
+        name = name.substr(4);
+    return Utf8FromWide(name);
+}
 
 bool FolderIsWritable(const std::string& folder) {
     // Folder attributes say nothing about the right to create files: try it.
@@ -74,7 +101,7 @@ bool FolderIsWritable(const std::string& folder) {
     if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
     base += L"jqz6811-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring probe = base + std::to_wstring(serial++) + L".probe";
+        const std::wstring probe = LongPathName(base + std::to_wstring(serial++) + L".probe");
         const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                        FILE_ATTRIBUTE_TEMPORARY, nullptr);
         if (h != INVALID_HANDLE_VALUE) {

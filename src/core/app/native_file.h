@@ -15,7 +15,7 @@ inline constexpr char kFolderSeparator = '/';
 
 // The name as the operating system's own path (UTF-16 on Windows).
 std::filesystem::path NativePath(const std::string& utf8);
-// A path of the operating system as UTF-8.
+// A path of the operating system as UTF-8 (without the "\\?\" prefix of a long name).
 std::string Utf8Name(const std::filesystem::path& path);
 
 // Whether a new file can be written into the folder.
@@ -34,6 +34,10 @@ std::string ExecutableFolder();
 // UTF-8 <-> UTF-16; invalid sequences become U+FFFD.
 std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromWide(const std::wstring& wide);
+// The name for a Win32 file call: a name too long for the plain form (MAX_PATH) is made
+// full and given the "\\?\" prefix, under which names of up to 32767 characters work.
+std::wstring LongPathName(const std::wstring& name);
+std::wstring Win32FileName(const std::string& utf8);
 // The cause of a Win32 error in the words strerror gives the like POSIX error.
 std::string Win32ErrorText(unsigned long error);
 #endif

@@ -21,7 +21,9 @@ namespace {
 // The number of a name "COMn" (n from 1), else 0.
 int comNumber(const std::string& name) {
     if (name.size() < 4 || name.size() > 6) return 0;
-    if (!(name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "com") == 0)) return 0;
+    // Device names are the same in any case: "Com12" is COM12.
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return 0;
     int n = 0;
     for (std::size_t i = 3; i < name.size(); ++i) {
         if (name[i] < '0' || name[i] > '9') return 0;
@@ -59,7 +61,8 @@ int ErrnoOfPortError(unsigned long error) {
         case 3:     // ERROR_PATH_NOT_FOUND
         case 1168:  // ERROR_NOT_FOUND
             return ENOENT;
-        case 21:  // ERROR_NOT_READY
+        case 21:   // ERROR_NOT_READY: a write after a hang-up (Wine)
+        case 109:  // ERROR_BROKEN_PIPE: a read pending as the far end hung up (Wine)
         case 31:  // ERROR_GEN_FAILURE: a driver whose device is gone
         case 433:  // ERROR_NO_SUCH_DEVICE
             return ENODEV;
@@ -96,6 +99,8 @@ namespace {
 constexpr long long kDriverGraceMs = 500;
 // How often a waiting call looks at DSR, the stop flag and the clock.
 constexpr DWORD kSliceMs = 10;
+// The longest wait for input the driver has reported as received.
+constexpr int kQueuedReadMs = 50;
 
 long long nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -116,9 +121,11 @@ OpenedPort Win32SerialPort::Open(const std::string& name) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(handle, &dcb)) {
-        const DWORD error = ::GetLastError();
+        // Something opened that has no line settings: a file, NUL, a pipe. Only a device
+        // gone meanwhile is told apart.
+        const int error = ErrnoOfPortError(::GetLastError());
         ::CloseHandle(handle);
-        return {nullptr, ErrnoOfPortError(error == 0 ? 1 : error)};
+        return {nullptr, error == ENODEV ? ENODEV : ENOTTY};
     }
     DWORD lines = 0;
     const bool noModemLines = !::GetCommModemStatus(handle, &lines) &&
@@ -220,10 +227,22 @@ bool Win32SerialPort::setTimeouts(const PortTimeouts& timeouts) {
 }
 
 bool Win32SerialPort::readInputAway() {
+    // Only the bytes the driver says are waiting are read: a read that finds nothing does not
+    // return at once on every driver, whatever the time-outs say (Wine keeps it pending until
+    // it is cancelled), so "read until nothing comes" would cost a wait on every purge.
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(h(handle_), &errors, &stat)) return true;  // hung up: nothing left
+    std::size_t left = stat.cbInQue;
     std::uint8_t sink[256];
-    while (transfer(true, sink, sizeof sink, 0) == sizeof sink) {
+    while (left > 0) {
+        const std::size_t want = std::min(left, sizeof sink);
+        // The bytes are there; the time-out only guards against a driver that miscounts.
+        const std::size_t got = transfer(true, sink, want, kQueuedReadMs);
+        if (got < want) break;
+        left -= got;
     }
-    return true;  // after a hang-up nothing is left either
+    return true;
 }
 
 bool Win32SerialPort::programmerLost() {

@@ -71,7 +71,7 @@ private:
     bool applyTimeouts(int readTotalMs, int writeTotalMs);
     // DSR went off after having been seen on, or the far end hung up.
     bool programmerLost();
-    // Reads whatever has arrived, and throws it away.
+    // Reads what the driver reports as arrived, and throws it away.
     bool readInputAway();
     void showDtrDrop();
 
