@@ -42,6 +42,27 @@ ShellPaths ShellPaths::Default() {
 
 namespace {
 
+// Windows without a stored place open cascaded from the main window, each one step further
+// right and down, so that every title bar shows.
+constexpr int kCascadeStep = 32;
+
+void cascade(const NameValueList& list, const QRect& mainOuter, int steps, const char* leftKey,
+             const char* topKey, int& left, int& top) {
+    if (!ParseDecimal(list.value(leftKey))) left = mainOuter.left() + steps * kCascadeStep;
+    if (!ParseDecimal(list.value(topKey))) top = mainOuter.top() + steps * kCascadeStep;
+}
+
+void cascadeUnplacedWindows(const NameValueList& list, AppSettings& s) {
+    const WindowGeometry& m = s.mainWindow;
+    const QRect mainOuter = FitOnScreen(QRect(m.left, m.top, m.width, m.height));
+    cascade(list, mainOuter, 1, "H_WIN_POS_LEFT", "H_WIN_POS_TOP", s.editor.EditorLeft,
+            s.editor.EditorTop);
+    cascade(list, mainOuter, 2, "E_WIN_POS_LEFT", "E_WIN_POS_TOP", s.editor.DescriptionLeft,
+            s.editor.DescriptionTop);
+    cascade(list, mainOuter, 3, "DPV_WIN_POS_LEFT", "DPV_WIN_POS_TOP", s.packageView.left,
+            s.packageView.top);
+}
+
 template <typename T>
 void deleteAndForget(T*& widget) {
     delete widget;
@@ -124,10 +145,13 @@ void TProgShell::FormCreate() {
     settings.appearance = hexEdit_->GetAppearance();
     settings.portName = portName_;
     settings.baudRate = baudRate_;
-    if (const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u)) {
-        settings.readFrom(NameValueList::Parse(*bytes));
-        dpView_->SetGeometry(settings.packageView);  // shows or hides the window
-        hexEdit_->SetGeometry(settings.editor);
+    const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u);
+    const NameValueList list = bytes ? NameValueList::Parse(*bytes) : NameValueList{};
+    settings.readFrom(list);
+    cascadeUnplacedWindows(list, settings);
+    dpView_->SetGeometry(settings.packageView);  // shows or hides the window
+    hexEdit_->SetGeometry(settings.editor);
+    if (bytes) {
         hexEdit_->ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
         baudRate_ = settings.baudRate;
