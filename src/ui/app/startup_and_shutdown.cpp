@@ -30,13 +30,11 @@ namespace jqz {
 ShellPaths ShellPaths::Default() {
     ShellPaths p;
     p.settingsFile = DefaultSettingsPath();
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
     // "dhelp" and the manual: beside the program in the build tree, in <prefix>/share/jqz6811
     // beside <prefix>/bin when installed.
-    p.programFolder = ProgramDataFolder(programDir.toStdString());
-    p.logFile = ChooseLogFilePath(
-        programDir.toStdString(),
-        QFileInfo(QString::fromStdString(p.settingsFile)).absolutePath().toStdString());
+    p.programFolder = ProgramDataFolder(programDir);
+    p.logFile = ChooseLogFilePath(programDir, p.programFolder != programDir, DefaultLogFolder());
     return p;
 }
 
@@ -161,7 +159,15 @@ void TProgShell::FormCreate() {
     const WindowGeometry& g = settings.mainWindow;
     ShowPlaced(this, QRect(g.left, g.top, g.width, g.height));
     QApplication::processEvents();
-    ports_ = EnumeratePorts();
+    ports_ = listPorts ? listPorts()
+                       : EnumeratePorts(SerialPortCandidates(), [this](const std::string& name) {
+                             return systemPortOpener ? systemPortOpener(name).port != nullptr
+                                                     : PortOpens(name);
+                         });
+#ifndef _WIN32
+    // A first start: the first serial port that opens, else the virtual programmer.
+    if (!bytes) chooseFirstPort();
+#endif
     commSet_ = new TCommSet(ports_, this);
     commDialog = [this] {
         commSet_->FormShow(com_->PortName, com_->BaudRate);
@@ -178,6 +184,14 @@ void TProgShell::FormCreate() {
         com_ = std::make_unique<COM>(portName_, baudRate_,
                                      [this](const std::string& name) { return openPort(name); });
     });
+}
+
+void TProgShell::chooseFirstPort() {
+    const bool found = !ports_.empty() && ports_.front() != kNoPortDetected;
+    portName_ = found ? ports_.front() : std::string(kVirtualProgrammerPort);
+    AddLogLine(found ? "First start: port " + portName_ + ", the first serial port found."
+                     : "First start: no serial port found, port " + portName_ + ".",
+               LogNotice);
 }
 
 AppSettings TProgShell::collectSettings() const {
