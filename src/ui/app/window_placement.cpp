@@ -42,43 +42,9 @@ QScreen* screenFor(const QRect& r) {
     return best != nullptr ? best : QGuiApplication::primaryScreen();
 }
 
-// The outer place last given to a window, the inner place that gave it, and the frame that
-// inner place was worked out with.
+// The outer place last given to a window, and the inner place that gave it.
 constexpr const char* kGivenOuter = "jqzGivenOuter";
 constexpr const char* kGivenInner = "jqzGivenInner";
-constexpr const char* kGivenFrame = "jqzGivenFrame";
-
-// A frame kept in a property: its four widths as a rectangle's fields.
-QVariant frameValue(const QMargins& m) { return QRect(m.left(), m.top(), m.right(), m.bottom()); }
-
-bool keepsGivenPlace(const QWidget* window) {
-    const QVariant set = window->property(kGivenInner);
-    return window->property(kGivenOuter).isValid() && set.isValid() &&
-           set.toRect() == window->geometry();
-}
-
-// A window placed while hidden, before any frame was measured, was given its outer place as its
-// inner one. When it is shown and still has that place, it is placed again with the frame
-// known by then, before the window manager maps it, so that its title bar lands where the place
-// says and its size does not grow by the frame.
-class ShowPlacer : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched->isWidgetType()) {
-            auto* window = static_cast<QWidget*>(watched);
-            if (keepsGivenPlace(window) &&
-                window->property(kGivenFrame) != frameValue(lastFrame()))
-                PlaceByFrame(window, window->property(kGivenOuter).toRect());
-        }
-        return false;
-    }
-};
-
-void watchShow(QWidget* window) {
-    if (window->findChild<ShowPlacer*>(QString(), Qt::FindDirectChildrenOnly) != nullptr) return;
-    window->installEventFilter(new ShowPlacer(window));
-}
 
 }  // namespace
 
@@ -97,20 +63,20 @@ QRect FitOnScreen(const QRect& outer) {
 QRect OuterGeometry(const QWidget* window) {
     // A window placed while hidden and not moved since keeps the place it was given: its frame
     // was not known when it was placed, so adding the frame measured now would shift it.
-    if (!window->isVisible() && keepsGivenPlace(window)) return window->property(kGivenOuter).toRect();
+    if (!window->isVisible()) {
+        const QVariant given = window->property(kGivenOuter), set = window->property(kGivenInner);
+        if (given.isValid() && set.isValid() && set.toRect() == window->geometry()) return given.toRect();
+    }
     return window->geometry().marginsAdded(frameOf(window));
 }
 
 void PlaceByFrame(QWidget* window, const QRect& outer) {
     const QRect fitted = FitOnScreen(outer);
-    const QMargins frame = frameOf(window);
-    const QRect inner = fitted.marginsRemoved(frame);
+    const QRect inner = fitted.marginsRemoved(frameOf(window));
     window->setGeometry(inner.left(), inner.top(), std::max(inner.width(), window->minimumWidth()),
                         std::max(inner.height(), window->minimumHeight()));
     window->setProperty(kGivenOuter, fitted);
     window->setProperty(kGivenInner, window->geometry());
-    window->setProperty(kGivenFrame, frameValue(frame));
-    if (!window->isVisible()) watchShow(window);
 }
 
 void ShowPlaced(QWidget* window, const QRect& outer) {
