@@ -83,27 +83,68 @@ TEST(LogModel, LinesFromManyThreadsAllArriveInEachThreadsOrder) {
     }
 }
 
-TEST(LogModel, LogFileGoesBesideTheProgramWhenWritable) {
-    test::TempDir program, settings;
-    EXPECT_EQ(ChooseLogFilePath(program.path(), settings.path()), program.file("6811prog.log"));
+TEST(LogModel, LogFileGoesBesideAProgramInAFolderOfTheUsersOwn) {
+    test::TempDir program, user;
+    const std::string beside = program.file("6811prog.log"), away = user.file("6811prog.log");
+    EXPECT_EQ(ChooseLogFilePath(program.path(), false, user.path()), beside);
+    // An installed program leaves nothing beside itself, even in a folder it may write.
+    EXPECT_EQ(ChooseLogFilePath(program.path(), true, user.path()), away);
+    EXPECT_EQ(ChooseLogFilePath(program.file("missing"), false, user.path()), away);
 #ifndef _WIN32
-    // A program folder that exists but cannot be written. Root writes everywhere, so the
-    // choice is made in a child process that gives root's rights up first (user and group
-    // "nobody"); any other user makes it as it is.
-    ::chmod(program.path().c_str(), 0555);
-    const std::string beside = settings.file("6811prog.log");
+    // Folders of another user, one that user "nobody" may write and one it may not. Root
+    // owns the folders; the choice is made in a child process that runs as "nobody" when the
+    // test runs as root. Any other user takes the root folder, which is root's and read-only.
+    ::chmod(program.path().c_str(), 0777);
+    test::TempDir readOnly;
+    ::chmod(readOnly.path().c_str(), 0555);
     EXPECT_EXIT(
         {
-            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(2);
-            if (::access(program.path().c_str(), X_OK) != 0) std::_Exit(3);  // must be reachable
-            std::_Exit(ChooseLogFilePath(program.path(), settings.path()) == beside ? 0 : 1);
+            if (::geteuid() == 0) {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(2);
+                if (::access(program.path().c_str(), W_OK) != 0) std::_Exit(3);  // writable to all
+                if (ChooseLogFilePath(program.path(), false, user.path()) != away) std::_Exit(4);
+                if (ChooseLogFilePath(readOnly.path(), false, user.path()) != away) std::_Exit(5);
+            }
+            std::_Exit(ChooseLogFilePath("/", false, user.path()) == away ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+    ::chmod(readOnly.path().c_str(), 0755);
     ::chmod(program.path().c_str(), 0755);
 #endif
-    EXPECT_EQ(ChooseLogFilePath(program.file("missing"), settings.path()),
-              settings.file("6811prog.log"));
 }
+
+#ifndef _WIN32
+// The user's folder follows the base directory rules; a relative XDG_STATE_HOME counts as unset.
+TEST(LogModel, UsersLogFolderIsTheStateFolder) {
+    struct Case {
+        const char* state;  // nullptr: unset
+        const char* home;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"/s/state", "/h/me", "/s/state/jqz6811"},
+        {nullptr, "/h/me", "/h/me/.local/state/jqz6811"},
+        {"", "/h/me", "/h/me/.local/state/jqz6811"},
+        {"relative/state", "/h/me", "/h/me/.local/state/jqz6811"},
+    };
+    const char* oldState = std::getenv("XDG_STATE_HOME");
+    const std::string savedState = oldState != nullptr ? oldState : "";
+    const std::string savedHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    for (const Case& c : cases) {
+        if (c.state != nullptr)
+            ::setenv("XDG_STATE_HOME", c.state, 1);
+        else
+            ::unsetenv("XDG_STATE_HOME");
+        ::setenv("HOME", c.home, 1);
+        EXPECT_EQ(DefaultLogFolder(), c.folder) << (c.state != nullptr ? c.state : "(unset)");
+    }
+    if (oldState != nullptr)
+        ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
+    ::setenv("HOME", savedHome.c_str(), 1);
+}
+#endif
 
 }  // namespace
 }  // namespace jqz

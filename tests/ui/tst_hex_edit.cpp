@@ -372,6 +372,46 @@ private slots:
         QCOMPARE(cursor(), 0x1005);
     }
 
+    // Both key pairs copy and paste, in either grid: Ctrl+Ins / Shift+Ins and Ctrl+C / Ctrl+V.
+    void copyAndPasteKeysInBothGrids() {
+        struct Case {
+            const char* grid;
+            int copyKey;
+            Qt::KeyboardModifier copyModifier;
+            int pasteKey;
+            Qt::KeyboardModifier pasteModifier;
+        };
+        const Case cases[] = {
+            {"hex", Qt::Key_Insert, Qt::ControlModifier, Qt::Key_Insert, Qt::ShiftModifier},
+            {"hex", Qt::Key_C, Qt::ControlModifier, Qt::Key_V, Qt::ControlModifier},
+            {"chars", Qt::Key_Insert, Qt::ControlModifier, Qt::Key_Insert, Qt::ShiftModifier},
+            {"chars", Qt::Key_C, Qt::ControlModifier, Qt::Key_V, Qt::ControlModifier},
+        };
+        showEditor();
+        for (const Case& c : cases) {
+            fill(0);
+            image().WriteData(0x22, 0x41);
+            image().WriteData(0x23, 0x42);
+            e_.model->undo.Clear();
+            QGuiApplication::clipboard()->clear();
+            DumpGrid* grid = std::string(c.grid) == "hex" ? hex() : chars();
+            grid->setFocus();
+            QTRY_VERIFY(grid->hasFocus());
+            e_.edit->editor().selection().moveTo(2, 2, false);
+            e_.edit->editor().selection().moveTo(2, 3, true);
+            QTest::keyClick(grid, static_cast<Qt::Key>(c.copyKey), c.copyModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), QString("41 42 "));
+            QTRY_VERIFY(e_.edit->action("EditPaste")->isEnabled());
+            e_.edit->GoToAddress(0x100);
+            QTest::keyClick(grid, static_cast<Qt::Key>(c.pasteKey), c.pasteModifier);
+            QCOMPARE(image().ReadData(0x100), 0x41);
+            QCOMPARE(image().ReadData(0x101), 0x42);
+            // The keys did not reach the grid as typed characters.
+            QCOMPARE(image().ReadData(0x22), 0x41);
+            QCOMPARE(image().ReadData(0x102), 0);
+        }
+    }
+
     void geometryRoundTrip() {
         EditorGeometry g;
         g.EditorLeft = 40;

@@ -1,5 +1,6 @@
 // The main window's start-up, log, close question, shutdown and Reset To Default.
 #include <QListView>
+#include <QScrollBar>
 #include <QMenu>
 #include <QScreen>
 #include <QMessageBox>
@@ -57,6 +58,7 @@ private slots:
     }
 
     void logShowsKindsAndSelectsTheNewestLine() {
+        WriteFileAtomically(paths().settingsFile, "COMM_PORT=COM1\r\n");
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);
         shell.systemPortOpener = NoSystemPorts;
@@ -119,7 +121,7 @@ private slots:
             TProgShell shell(paths(), &sink);
             shell.systemPortOpener = NoSystemPorts;
             shell.FormCreate();
-            QCOMPARE(shell.portName(), std::string("COM1"));
+            QCOMPARE(shell.portName(), std::string("Virtual Programmer"));  // no serial port opens
             QCOMPARE(shell.baudRate(), 9600);
             QVERIFY(shell.close());
             QVERIFY(sink.questions.empty());
@@ -127,7 +129,7 @@ private slots:
         const std::string first = readFile(QString::fromStdString(paths().settingsFile));
         QVERIFY(first.find("HE_LWIN_FONT=System\r\nHE_RWIN_FONT=Terminal\r\nHE_FONT_SIZE=13\r\nHE_BG_COLOR=63\r\n") !=
                 std::string::npos);
-        QVERIFY(first.find("COMM_PORT=COM1\r\nCOMM_SPEED=9600\r\n") != std::string::npos);
+        QVERIFY(first.find("COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=9600\r\n") != std::string::npos);
 
         WriteFileAtomically(paths().settingsFile,
                             "COMM_PORT=/dev/ttyUSB7\r\nCOMM_SPEED=x\r\nLOF0=a\r\nLOF2=c\r\n"
@@ -186,6 +188,131 @@ private slots:
                 QVERIFY2(text.find(place) != std::string::npos, text.c_str());
             }
         }
+    }
+
+    // Without a settings file the program starts on the first serial port found, else on the
+    // virtual programmer, and says which; a settings file decides on its own.
+    void firstStartTakesTheFirstSerialPortFound() {
+        struct Case {
+            const char* settings;  // nullptr: no settings file
+            std::vector<std::string> ports;
+            std::string port;
+            std::vector<std::string> firstLines;
+        };
+        const Case cases[] = {
+            {nullptr,
+             {"/dev/ttyUSB3", "/dev/ttyS0"},
+             "/dev/ttyUSB3",
+             {"First start: port /dev/ttyUSB3, the first serial port found.",
+              "Error opening port: /dev/ttyUSB3"}},
+            {nullptr,
+             {"NO port detected"},
+             "Virtual Programmer",
+             {"First start: no serial port found, port Virtual Programmer."}},
+            {"COMM_SPEED=9600\r\n", {"/dev/ttyUSB3"}, "COM1", {"Error opening port: COM1"}},
+            {"COMM_PORT=/dev/ttyACM1\r\n",
+             {"/dev/ttyUSB3"},
+             "/dev/ttyACM1",
+             {"Error opening port: /dev/ttyACM1"}},
+        };
+        for (const Case& c : cases) {
+            init();
+            if (c.settings != nullptr) WriteFileAtomically(paths().settingsFile, c.settings);
+            ScriptedSink sink;
+            TProgShell shell(paths(), &sink);
+            shell.systemPortOpener = NoSystemPorts;
+            shell.listPorts = [&] { return c.ports; };
+            shell.FormCreate();
+            QCOMPARE(shell.portName(), c.port);
+            const auto lines = test::LogTexts(shell);
+            QVERIFY2(lines.size() >= c.firstLines.size(), c.port.c_str());
+            QCOMPARE(std::vector<std::string>(lines.begin(), lines.begin() + c.firstLines.size()),
+                     c.firstLines);
+            QCOMPARE(shell.log().storedLine(0).front(), '1');  // a notice, in purple
+            QVERIFY(shell.close());
+            QVERIFY(readFile(QString::fromStdString(paths().settingsFile))
+                        .find("COMM_PORT=" + c.port + "\r\n") != std::string::npos);
+        }
+    }
+
+    // A new line shows from its start even when the log was scrolled sideways; the newest line
+    // is marked apart from the lines the user selected, which take the palette's highlight.
+    void logFollowsTheRunAndMarksTheNewestLineApartFromTheSelection() {
+        WriteFileAtomically(paths().settingsFile, "COMM_PORT=COM1\r\n");
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.systemPortOpener = NoSystemPorts;
+        shell.FormCreate();
+        auto* view = shell.findChild<LogView*>("StatusWin");
+        view->resize(300, 200);
+        shell.AddLogLine("Read Sequence started: " + std::string(300, '-'), LogInfo);
+        shell.AddLogLine("short", LogInfo);
+        QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 0);
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        shell.AddLogLine("Read Sequence Interrupted.", LogError);
+        const int newest = static_cast<int>(shell.log().count()) - 1;
+        QTRY_COMPARE(view->model()->rowCount(), newest + 1);
+        QCOMPARE(view->currentIndex().row(), newest);
+        QCOMPARE(view->horizontalScrollBar()->value(), 0);
+        QCOMPARE(view->model()->index(newest, 0).data().toString(), QString(" Read Sequence Interrupted."));
+        // The user's selection stays; the new line is not selected.
+        const QModelIndexList selected = view->selectionModel()->selectedRows();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.front().row(), 0);
+
+        QApplication::processEvents();
+        const QImage shot = view->viewport()->grab().toImage();
+        auto backgroundOf = [&](int row) {
+            const QRect r = view->visualRect(view->model()->index(row, 0));
+            return shot.pixelColor(view->viewport()->width() - 2, r.center().y());
+        };
+        const QColor highlight = view->palette().color(QPalette::Highlight);
+        const QColor mark = view->palette().color(QPalette::ToolTipBase);
+        QCOMPARE(backgroundOf(0), highlight);
+        QCOMPARE(backgroundOf(newest), mark);
+        QCOMPARE(backgroundOf(newest - 1), view->palette().color(QPalette::Base));
+        // Clearly apart: the channels differ by more than a shade.
+        QVERIFY(std::abs(highlight.lightness() - mark.lightness()) > 40 ||
+                std::abs(highlight.hue() - mark.hue()) > 40);
+        // The selected line's text is drawn in the highlight's text colour.
+        const QRect first = view->visualRect(view->model()->index(0, 0));
+        bool textInHighlightColour = false;
+        for (int x = first.left(); x < first.left() + 60; ++x)
+            for (int y = first.top(); y <= first.bottom(); ++y)
+                textInHighlightColour = textInHighlightColour ||
+                                        shot.pixelColor(x, y) == view->palette().color(QPalette::HighlightedText);
+        QVERIFY(textInHighlightColour);
+        QVERIFY(shell.close());
+    }
+
+    // "Save to:" makes the log file's folder when it is missing; a save that fails says so in
+    // the log, in red, naming the file.
+    void saveToMakesItsFolderAndReportsAFailure() {
+        ShellPaths p = paths();
+        p.logFile = (dir_.path() + "/state/jqz6811/6811prog.log").toStdString();
+        {
+            ScriptedSink sink;
+            TProgShell shell(p, &sink);
+            shell.AddLogLine("one", LogInfo);
+            shell.findChild<QAction*>("S1")->trigger();
+            const std::string text = readFile(QString::fromStdString(p.logFile));
+            QVERIFY2(text.find("\r\none\r\n") != std::string::npos, text.c_str());
+            QCOMPARE(shell.log().count(), std::size_t(1));
+            shell.FormClose();
+        }
+        WriteFileAtomically((dir_.path() + "/plain").toStdString(), "a file, not a folder");
+        p.logFile = (dir_.path() + "/plain/6811prog.log").toStdString();
+        ScriptedSink sink;
+        TProgShell shell(p, &sink);
+        shell.AddLogLine("one", LogInfo);
+        shell.findChild<QAction*>("S1")->trigger();
+        QCOMPARE(shell.log().count(), std::size_t(2));
+        const std::string line = shell.log().storedLine(1);
+        QCOMPARE(line.front(), '2');
+        QVERIFY2(line.find(p.logFile) != std::string::npos, line.c_str());
+        QVERIFY(sink.errors.empty());
+        shell.FormClose();
     }
 
     void theEditorsGeometryTravelsThroughTheSettingsFile() {

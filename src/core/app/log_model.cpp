@@ -3,6 +3,8 @@
 #include "core/app/native_file.h"
 #include "core/image/checksum.h"
 
+#include <cstdlib>
+
 namespace jqz {
 
 void LogSink::AddChecksumLine(const ChecksumReport& report) { AddLogLine(report.text(), LogInfo); }
@@ -65,14 +67,29 @@ std::string LogModel::FileText(const std::string& header) const {
     return out;
 }
 
-std::string ChooseLogFilePath(const std::string& programFolder, const std::string& settingsFolder) {
+std::string ChooseLogFilePath(const std::string& programFolder, bool installed,
+                              const std::string& userFolder) {
     auto join = [](std::string folder) {
         if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += kFolderSeparator;
         return folder + kLogFileName;
     };
-    if (!programFolder.empty() && FolderIsWritable(programFolder))
-        return join(programFolder);
-    return join(settingsFolder);
+    if (!installed && FolderIsUsersOwn(programFolder)) return join(programFolder);
+    return join(userFolder);
+}
+
+std::string DefaultLogFolder() {
+#ifdef _WIN32
+    if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData != nullptr && *appData != L'\0')
+        return Utf8FromWide(appData) + "\\jqz6811";
+    return ".";
+#else
+    // A relative XDG folder is to be ignored, as the base directory rules say.
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/')
+        return std::string(state) + "/jqz6811";
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return std::string(home) + "/.local/state/jqz6811";
+    return ".";
+#endif
 }
 
 }  // namespace jqz

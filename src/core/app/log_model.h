@@ -52,8 +52,15 @@ private:
 
 inline constexpr const char* kLogFileName = "6811prog.log";
 
-// The log file goes beside the program when that folder is writable, else beside the
-// settings file.
-std::string ChooseLogFilePath(const std::string& programFolder, const std::string& settingsFolder);
+// The log file goes beside the program when the program lies in a folder of the user's own (a
+// build tree, a folder the user unpacked it into). An installed program, and one in a folder
+// that another user owns or that cannot be written, keeps it in the user's folder, so that
+// nothing of the user's is left among the system's files.
+std::string ChooseLogFilePath(const std::string& programFolder, bool installed,
+                              const std::string& userFolder);
+
+// The user's folder for the log file: $XDG_STATE_HOME/jqz6811, else ~/.local/state/jqz6811;
+// on Windows %APPDATA%\jqz6811, beside the settings.
+std::string DefaultLogFolder();
 
 }  // namespace jqz

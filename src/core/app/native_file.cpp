@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -114,6 +115,8 @@ bool FolderIsWritable(const std::string& folder) {
     return false;
 }
 
+bool FolderIsUsersOwn(const std::string& folder) { return FolderIsWritable(folder); }
+
 std::string ExecutableFolder() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
@@ -137,6 +140,12 @@ std::string Utf8Name(const std::filesystem::path& path) { return path.string(); 
 
 bool FolderIsWritable(const std::string& folder) {
     return !folder.empty() && ::access(folder.c_str(), W_OK) == 0;
+}
+
+bool FolderIsUsersOwn(const std::string& folder) {
+    struct stat st {};
+    return !folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && FolderIsWritable(folder);
 }
 
 std::string ExecutableFolder() {

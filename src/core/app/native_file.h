@@ -21,6 +21,10 @@ std::string Utf8Name(const std::filesystem::path& path);
 // Whether a new file can be written into the folder.
 bool FolderIsWritable(const std::string& folder);
 
+// Whether the folder is the running user's own: owned by that user and writable. On Windows,
+// where ownership says little, whether it is writable.
+bool FolderIsUsersOwn(const std::string& folder);
+
 // Creates the folders above the file's name that do not exist yet.
 bool CreateFolderOf(const std::string& filePath);
 

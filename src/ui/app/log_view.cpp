@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPainter>
+#include <QScrollBar>
 #include <algorithm>
 
 namespace jqz {
@@ -57,13 +58,17 @@ QColor LogLineDelegate::KindColour(int kind) {
 
 void LogLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
+    // Lines the user selects take the palette's highlight; the newest line is marked on the
+    // tooltip background; the others lie on the window colour in their kind's colour.
     const bool selected = option.state.testFlag(QStyle::State_Selected);
-    const QColor background =
-        option.palette.color(selected ? QPalette::ToolTipBase : QPalette::Base);
+    const bool newest = index.row() == index.model()->rowCount() - 1;
+    const QColor background = option.palette.color(
+        selected ? QPalette::Highlight : newest ? QPalette::ToolTipBase : QPalette::Base);
     painter->save();
     painter->fillRect(option.rect, background);
     painter->setClipRect(option.rect);
-    painter->setPen(index.data(Qt::ForegroundRole).value<QColor>());
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                             : index.data(Qt::ForegroundRole).value<QColor>());
     painter->setFont(option.font);
     painter->drawText(option.rect.adjusted(1, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                       index.data(Qt::DisplayRole).toString());
@@ -89,10 +94,13 @@ LogView::LogView(LogModel& log, QWidget* parent) : QListView(parent) {
     QPalette p = palette();
     p.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
     setPalette(p);
+    // A new line becomes the current one and comes into view from its start, whatever the
+    // user had scrolled to sideways; the lines the user selected stay selected.
     connect(model_, &LogListModel::lineAppended, this, [this](int row) {
         const QModelIndex last = model_->index(row);
-        setCurrentIndex(last);
+        selectionModel()->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
         scrollTo(last);
+        horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
     });
 }
 

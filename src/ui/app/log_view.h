@@ -1,7 +1,8 @@
 #pragma once
 // The log list: a view of the core log model. Lines are drawn in their kind's colour, the
-// newest one selected on the tooltip background. The user may select lines and copy them,
-// clear the log, and scroll sideways to the end of a long line.
+// newest one marked on the tooltip background, selected ones in the palette's highlight. The
+// user may select lines and copy them, clear the log, and scroll sideways to the end of a long
+// line.
 #include <QAbstractListModel>
 #include <QListView>
 #include <QStyledItemDelegate>

@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "core/app/atomic_file.h"
+#include "core/app/native_file.h"
 #include "ui/app/log_stamp.h"
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"
@@ -42,8 +43,10 @@ void TProgShell::createLogCommands() {
 }
 
 void TProgShell::S1Click() {
-    // The log offers no message of its own when the file cannot be written.
-    (void)saveLog(paths_.logFile);
+    // The log file's folder (the user's state folder) may not exist yet on a first run.
+    (void)CreateFolderOf(paths_.logFile);
+    if (const std::string error = saveLog(paths_.logFile); !error.empty())
+        AddLogLine(error, LogError);
 }
 
 std::string TProgShell::saveLog(const std::string& path) {

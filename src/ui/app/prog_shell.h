@@ -91,6 +91,8 @@ public:
     OpenedPort openPort(const std::string& name);
     // Opens the system's serial ports; tests replace it to keep real ports out of reach.
     std::function<OpenedPort(const std::string& name)> systemPortOpener;
+    // Lists the serial ports that open, as the port dialog offers them; tests replace it.
+    std::function<std::vector<std::string>()> listPorts;
     sim::VirtualProgrammer& virtualProgrammer() { return *virtualProgrammer_; }
     bool bufferSaved() const { return bufferSaved_; }
     void setBufferSaved(bool saved) { bufferSaved_ = saved; }
@@ -213,6 +215,8 @@ private:
     QToolButton* optionButton(const char* name, const char* hint, const char* icon,
                               std::atomic<bool>& state);
     AppSettings collectSettings() const;
+    // On a first start: the first serial port found, else the virtual programmer, logged.
+    void chooseFirstPort();
     void applyMainGeometry(const WindowGeometry& g);
     WindowGeometry mainGeometry() const;
     void toggleWindow(QWidget* window);

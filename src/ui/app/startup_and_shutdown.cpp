@@ -31,17 +31,36 @@ namespace jqz {
 ShellPaths ShellPaths::Default() {
     ShellPaths p;
     p.settingsFile = DefaultSettingsPath();
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
     // "dhelp" and the manual: beside the program in the build tree, in <prefix>/share/jqz6811
     // beside <prefix>/bin when installed.
-    p.programFolder = ProgramDataFolder(programDir.toStdString());
-    p.logFile = ChooseLogFilePath(
-        programDir.toStdString(),
-        QFileInfo(QString::fromStdString(p.settingsFile)).absolutePath().toStdString());
+    p.programFolder = ProgramDataFolder(programDir);
+    p.logFile = ChooseLogFilePath(programDir, p.programFolder != programDir, DefaultLogFolder());
     return p;
 }
 
 namespace {
+
+// Windows without a stored place open cascaded from the main window, each one step further
+// right and down, so that every title bar shows.
+constexpr int kCascadeStep = 32;
+
+void cascade(const NameValueList& list, const QRect& mainOuter, int steps, const char* leftKey,
+             const char* topKey, int& left, int& top) {
+    if (!ParseDecimal(list.value(leftKey))) left = mainOuter.left() + steps * kCascadeStep;
+    if (!ParseDecimal(list.value(topKey))) top = mainOuter.top() + steps * kCascadeStep;
+}
+
+void cascadeUnplacedWindows(const NameValueList& list, AppSettings& s) {
+    const WindowGeometry& m = s.mainWindow;
+    const QRect mainOuter = FitOnScreen(QRect(m.left, m.top, m.width, m.height));
+    cascade(list, mainOuter, 1, "H_WIN_POS_LEFT", "H_WIN_POS_TOP", s.editor.EditorLeft,
+            s.editor.EditorTop);
+    cascade(list, mainOuter, 2, "E_WIN_POS_LEFT", "E_WIN_POS_TOP", s.editor.DescriptionLeft,
+            s.editor.DescriptionTop);
+    cascade(list, mainOuter, 3, "DPV_WIN_POS_LEFT", "DPV_WIN_POS_TOP", s.packageView.left,
+            s.packageView.top);
+}
 
 template <typename T>
 void deleteAndForget(T*& widget) {
@@ -125,10 +144,13 @@ void TProgShell::FormCreate() {
     settings.appearance = hexEdit_->GetAppearance();
     settings.portName = portName_;
     settings.baudRate = baudRate_;
-    if (const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u)) {
-        settings.readFrom(NameValueList::Parse(*bytes));
-        dpView_->SetGeometry(settings.packageView);  // shows or hides the window
-        hexEdit_->SetGeometry(settings.editor);
+    const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u);
+    const NameValueList list = bytes ? NameValueList::Parse(*bytes) : NameValueList{};
+    settings.readFrom(list);
+    cascadeUnplacedWindows(list, settings);
+    dpView_->SetGeometry(settings.packageView);  // shows or hides the window
+    hexEdit_->SetGeometry(settings.editor);
+    if (bytes) {
         hexEdit_->ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
         baudRate_ = settings.baudRate;
@@ -139,7 +161,15 @@ void TProgShell::FormCreate() {
     const WindowGeometry& g = settings.mainWindow;
     ShowPlaced(this, QRect(g.left, g.top, g.width, g.height));
     QApplication::processEvents();
-    ports_ = EnumeratePorts();
+    ports_ = listPorts ? listPorts()
+                       : EnumeratePorts(SerialPortCandidates(), [this](const std::string& name) {
+                             return systemPortOpener ? systemPortOpener(name).port != nullptr
+                                                     : PortOpens(name);
+                         });
+#ifndef _WIN32
+    // A first start: the first serial port that opens, else the virtual programmer.
+    if (!bytes) chooseFirstPort();
+#endif
     commSet_ = new TCommSet(ports_, this);
     commDialog = [this] {
         commSet_->FormShow(com_->PortName, com_->BaudRate);
@@ -156,6 +186,14 @@ void TProgShell::FormCreate() {
         com_ = std::make_unique<COM>(portName_, baudRate_,
                                      [this](const std::string& name) { return openPort(name); });
     });
+}
+
+void TProgShell::chooseFirstPort() {
+    const bool found = !ports_.empty() && ports_.front() != kNoPortDetected;
+    portName_ = found ? ports_.front() : std::string(kVirtualProgrammerPort);
+    AddLogLine(found ? "First start: port " + portName_ + ", the first serial port found."
+                     : "First start: no serial port found, port " + portName_ + ".",
+               LogNotice);
 }
 
 AppSettings TProgShell::collectSettings() const {

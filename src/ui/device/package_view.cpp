@@ -4,8 +4,6 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
-#include <QMoveEvent>
-#include <QResizeEvent>
 #include <QPalette>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -14,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/device/supported_device_list.h"
+#include "ui/app/window_placement.h"
 #include "ui/device/emf_picture.h"
 
 // The window icon lives in the resources of a static library: register them before use.
@@ -122,49 +121,24 @@ void TDPView1::updateStatusBar() {
         QString::fromStdString(current_[0] + current_[static_cast<std::size_t>(p) + 1]));
 }
 
-// Positions and sizes are those of the outer frame. The frame's width is known while the
-// window is shown; a hidden window is measured with the frame it had last.
+// Positions and sizes are those of the outer frame, as for the program's other windows.
 PackageViewGeometry TDPView1::GetGeometry() const {
-    const QRect outer = geometry().marginsAdded(frame_);
+    const QRect outer = OuterGeometry(this);
     return {outer.left(), outer.top(), outer.height(), outer.width(), isVisible()};
 }
 
 void TDPView1::SetGeometry(const PackageViewGeometry& g) {
-    applyOuterGeometry(g);
+    const QRect outer(g.left, g.top, g.width, g.height);
     if (g.visible) {
-        show();
-        applyOuterGeometry(g);  // now with the frame of the shown window
+        ShowPlaced(this, outer);
     } else {
+        PlaceByFrame(this, outer);
         close();
     }
 }
 
-void TDPView1::applyOuterGeometry(const PackageViewGeometry& g) {
-    const int width = std::max(minimumWidth(), g.width - frame_.left() - frame_.right());
-    const int height = std::max(minimumHeight(), g.height - frame_.top() - frame_.bottom());
-    setGeometry(g.left + frame_.left(), g.top + frame_.top(), width, height);
-}
-
-void TDPView1::rememberFrame() {
-    if (!isVisible()) return;
-    const QRect inner = geometry(), outer = frameGeometry();
-    frame_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                      outer.right() - inner.right(), outer.bottom() - inner.bottom());
-}
-
-void TDPView1::moveEvent(QMoveEvent* event) {
-    QMainWindow::moveEvent(event);
-    rememberFrame();
-}
-
-void TDPView1::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    rememberFrame();
-}
-
 void TDPView1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    rememberFrame();
     FormShow();
 }
 

@@ -2,7 +2,6 @@
 // The package view "Device Package Layout": one tab page per package of the selected device,
 // each showing that package's pin-out drawing.
 #include <QMainWindow>
-#include <QMargins>
 #include <array>
 #include <string>
 #include <vector>
@@ -44,8 +43,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -53,8 +50,6 @@ private:
     void FormClose();
     void PageControl1Change();
     void updateStatusBar();
-    void applyOuterGeometry(const PackageViewGeometry& geometry);
-    void rememberFrame();
 
     QTabWidget* pageControl1_ = nullptr;
     QLabel* emptyNote_ = nullptr;
@@ -65,7 +60,6 @@ private:
     std::vector<std::string> current_;
     QAction* showPackageOpen_ = nullptr;
     QAction* showPackageClose_ = nullptr;
-    QMargins frame_;  // the window frame around the client area, as last seen
 };
 
 }  // namespace jqz

@@ -203,6 +203,18 @@ void THexEdit::createActions() {
     on("EditProperty", &THexEdit::EditPropertyExecute);
     on("EditGoToAddr", &THexEdit::EditGoToAddrExecute);
     on("EditSwap", &THexEdit::EditSwapExecute);
+    // Beside Ctrl+Ins and Shift+Ins, the keys most desktops copy and paste with. They work in
+    // this window only, so that the main window's log keeps Ctrl+C for its own lines.
+    for (const auto& [name, keys] : {std::pair{"EditCopy", "Ctrl+C"}, std::pair{"EditPaste", "Ctrl+V"}}) {
+        QAction* command = action(name);
+        auto* key = new QAction(this);
+        key->setObjectName(QString(name) + "Key");
+        key->setShortcut(QKeySequence(keys));
+        key->setEnabled(command->isEnabled());
+        connect(command, &QAction::enabledChanged, key, &QAction::setEnabled);
+        connect(key, &QAction::triggered, command, &QAction::trigger);
+        addAction(key);
+    }
 }
 
 void THexEdit::createPopupMenu() {
