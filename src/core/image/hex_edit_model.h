@@ -3,7 +3,7 @@
 // (and, through them, whatever the image's bulk operations re-apply and empty).
 #include <string>
 
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/copy_as.h"
 #include "core/image/memory_image.h"
 #include "core/image/stack_container.h"

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/undo_history.h"
 
 namespace jqz {

@@ -1,4 +1,4 @@
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
