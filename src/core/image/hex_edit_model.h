@@ -23,6 +23,9 @@ public:
     std::string DumpText(long long from, long long to, int bytesPerLine) const {
         return jqz::DumpText(image, description, from, to, bytesPerLine);
     }
+    // Unsaved work in the image: an edit that can be undone, or a description edited since
+    // the last load, save, read or device change.
+    bool IsModified() const { return !image.IsUndoEmpty() || description.IsModified(); }
     // The editor window's caption: project name, a blank, device name.
     std::string Caption() const { return description.projectName() + " " + description.deviceName(); }
 

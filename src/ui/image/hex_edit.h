@@ -101,6 +101,10 @@ public:
     // The description window's grid repaints whenever the status bar changes.
     void updateStatus();
 
+signals:
+    // The undo history or the description changed: HexEditModel::IsModified may differ.
+    void modifiedChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
