@@ -7,6 +7,7 @@
 
 #include "core/app/program_folder.h"
 #include "core/app/version.h"
+#include "core/device/program_files.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/qt_message_sink.h"
 

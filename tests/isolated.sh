@@ -14,5 +14,23 @@ export HOME="$base/home" XDG_CONFIG_HOME="$base/config" XDG_STATE_HOME="$base/st
   XDG_CACHE_HOME="$base/cache" XDG_DATA_HOME="$base/data" XDG_RUNTIME_DIR="$base/runtime" \
   TMPDIR="$base/tmp" TZ=UTC LC_ALL=C.UTF-8 LANG=C.UTF-8
 unset LANGUAGE
+# JQZ_MONOSPACE_FAMILY: the desktop's "monospace" resolves to this family (one that need not be
+# fixed-pitch), through a fontconfig file of the test's own over the system's.
+if [ -n "${JQZ_MONOSPACE_FAMILY:-}" ]; then
+  mkdir -p "$base/fontconfig"
+  cat > "$base/fontconfig/fonts.conf" <<EOF_CONF
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <match target="pattern">
+    <test name="family"><string>monospace</string></test>
+    <edit name="family" mode="prepend" binding="strong"><string>$JQZ_MONOSPACE_FAMILY</string></edit>
+  </match>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <cachedir>$base/cache/fontconfig</cachedir>
+</fontconfig>
+EOF_CONF
+  export FONTCONFIG_FILE="$base/fontconfig/fonts.conf"
+fi
 cd "$base" || exit 1
 "$@"

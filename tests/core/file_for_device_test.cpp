@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/device/supported_device_list.h"
-#include "core/files/file_for_device.h"
+#include "core/device/file_for_device.h"
 #include "core/files/records.h"
 #include "file_test_support.h"
 #include "test_support.h"

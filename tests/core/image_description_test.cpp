@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/image/hex_edit_model.h"
 
 namespace jqz {
@@ -59,6 +61,54 @@ TEST(ImageDescription, RowAddressParsing) {
     EXPECT_EQ(ImageDescription::ParseRowAddress("123"), 123);
     EXPECT_EQ(ImageDescription::ParseRowAddress("0x"), -1);
     EXPECT_EQ(ImageDescription::ParseRowAddress("junk"), -1);
+}
+
+// Edits of names, notes and rows are unsaved work until the image next leaves bulk mode (the
+// end of a load, a save, a read or a device change); the program's own rewriting of the rows
+// when it recolours the image is none.
+TEST(ImageDescription, EditsAreUnsavedWorkUntilTheImageLeavesBulkMode) {
+    struct Case {
+        const char* what;
+        std::function<void(ImageDescription&)> edit;
+    };
+    const Case cases[] = {
+        {"project name", [](ImageDescription& d) { d.setProjectName("Door"); }},
+        {"device name", [](ImageDescription& d) { d.setDeviceName("E9"); }},
+        {"notes", [](ImageDescription& d) { d.setNotes("line\r\nline"); }},
+        {"row added", [](ImageDescription& d) { d.AddRow(); }},
+        {"row deleted", [](ImageDescription& d) { d.DeleteRow(); }},
+        {"comment", [](ImageDescription& d) { d.setRow(1, {"0x0010", "switch"}); }},
+        {"address", [](ImageDescription& d) { d.setRow(1, {"0x0011", "in"}); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HexEditModel m;
+        m.description.putRow(0, {0x0000, 3, false, "reset"});
+        m.description.putRow(1, {0x0010, 12, true, "in"});
+        m.image.BeginBulk();
+        m.image.EndBulk();
+        ASSERT_FALSE(m.IsModified());
+        // Recolouring keeps the rows as they are: nothing to save.
+        EditorAppearance appearance = m.image.GetAppearance();
+        appearance.WorkColor = ColorIndexToColor(12);
+        m.image.ApplyAppearance(appearance);
+        EXPECT_FALSE(m.IsModified());
+
+        c.edit(m.description);
+        EXPECT_TRUE(m.description.IsModified());
+        EXPECT_TRUE(m.IsModified());
+        EXPECT_TRUE(m.image.IsUndoEmpty()) << "not through the undo history";
+        m.image.BeginBulk();
+        EXPECT_TRUE(m.IsModified()) << "until bulk mode ends";
+        m.image.EndBulk();
+        EXPECT_FALSE(m.IsModified());
+    }
+    // Taken back by hand, an edit leaves nothing to save.
+    HexEditModel m;
+    m.description.setProjectName("Door");
+    EXPECT_TRUE(m.IsModified());
+    m.description.setProjectName("");
+    EXPECT_FALSE(m.IsModified());
 }
 
 }  // namespace

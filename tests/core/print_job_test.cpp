@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/hex_edit_model.h"
 #include "core/files/print_job.h"
 #include "core/image/editor_messages.h"

@@ -1,4 +1,5 @@
 #include "core/app/program_folder.h"
+#include "core/device/program_files.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@
 #include "core/device/supported_device_list.h"
 #include "core/image/hex_edit_model.h"
 #include "core/link/connection.h"
-#include "core/link/firmware_update.h"
+#include "core/device/firmware_update.h"
 #include "link_fixture.h"
 
 namespace jqz::test {

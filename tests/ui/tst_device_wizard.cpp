@@ -1,4 +1,6 @@
 // The device selection dialog.
+#include <QFontInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -39,7 +41,10 @@ private slots:
         auto* list = wiz.findChild<QListWidget*>("ListBox1");
         QCOMPARE(list->count(), 31);
         QCOMPARE(list->item(0)->text(), QString("MC68HC11  A8 (AB95T)"));
-        QVERIFY(list->font().fixedPitch());
+        // The names line up in a fixed-pitch family at the dialog's own font size.
+        QVERIFY(QFontInfo(list->font()).fixedPitch());
+        QCOMPARE(QFontInfo(list->font()).pixelSize(),
+                 QFontInfo(wiz.findChild<QLabel*>("Label1")->font()).pixelSize());
         wiz.show();
         auto* pane = wiz.findChild<QTextEdit*>("RichEdit1");
         QCOMPARE(pane->toPlainText(), QString("A8 quick info"));

@@ -1,6 +1,8 @@
 // The hex editor window: typing, selection, the status bar, the actions and their enable rules,
 // clipboard tracking, the shared top row, geometry, and Undo after each editing command.
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -12,6 +14,7 @@
 #include "core/device/device_image_reset.h"
 #include "core/device/supported_device_list.h"
 #include "hex_edit_test_support.h"
+#include "shown_caption.h"
 #include "ui/files/explaine.h"
 #include "ui/image/dump_grid.h"
 #include "ui/image/hex_edit.h"
@@ -59,6 +62,36 @@ private slots:
         QVERIFY(e_.edit->action("EditProperty")->isEnabled());
     }
 
+    // "System" and "Terminal" are drawn with a fixed-pitch family whatever the desktop's
+    // "monospace" is; a cell is as wide as its characters advance, so every one of the 16
+    // columns of both grids is in view at the editor's designed size.
+    void defaultFontsAreFixedPitchAndAllColumnsShow() {
+        // With the proportional "monospace" set-up, make sure it is in effect.
+        const QString monospace = qEnvironmentVariable("JQZ_MONOSPACE_FAMILY");
+        if (!monospace.isEmpty())
+            QCOMPARE(QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family(), monospace);
+        e_.edit->show();
+        QVERIFY(QTest::qWaitForWindowExposed(e_.edit.get()));
+        for (DumpGrid* grid : {hex(), chars()}) {
+            const QFontInfo drawn(grid->font());
+            QVERIFY2(drawn.fixedPitch(), qPrintable(drawn.family()));
+            const QFontMetrics metrics(grid->font());
+            const int advance = metrics.horizontalAdvance(QLatin1Char('0'));
+            const QRect first = grid->cellRect(0, 0);
+            const QRect last = grid->cellRect(0, 15);
+            QVERIFY2(first.left() >= 0 && last.right() < grid->viewport()->width(),
+                     qPrintable(QStringLiteral("%1: cells %2 wide, %3 px in view")
+                                    .arg(grid->objectName())
+                                    .arg(last.width())
+                                    .arg(grid->viewport()->width())));
+            // Each cell holds what it shows and no more than a small margin besides.
+            const int shown = grid == hex() ? 2 * advance : advance;
+            QVERIFY2(last.width() >= shown && last.width() <= shown + 4,
+                     qPrintable(QStringLiteral("%1: cell %2, advance %3")
+                                    .arg(grid->objectName()).arg(last.width()).arg(advance)));
+        }
+    }
+
     void actionsHaveTheirCaptionsShortcutsAndHints() {
         struct Row {
             const char* name;
@@ -82,7 +115,7 @@ private slots:
         for (const Row& r : rows) {
             QAction* a = e_.edit->action(r.name);
             QVERIFY2(a != nullptr, r.name);
-            QCOMPARE(a->text(), QString(r.caption));
+            QCOMPARE(test::ShownCaption(a), QString(r.caption));
             QCOMPARE(a->shortcut(), QKeySequence(r.shortcut));
             QCOMPARE(a->statusTip(), QString(r.hint));
             QVERIFY2(!a->icon().isNull(), r.name);
@@ -92,7 +125,7 @@ private slots:
         auto* menu = e_.edit->findChild<QMenu*>("PopupMenu1");
         QStringList items;
         for (QAction* a : menu->actions())
-            items << (a->isSeparator() ? "-" : a->text() + (a->shortcut().isEmpty() ? "" : " " + a->shortcut().toString()));
+            items << (a->isSeparator() ? "-" : test::ShownCaption(a) + (a->shortcut().isEmpty() ? "" : " " + a->shortcut().toString()));
         QCOMPARE(items, (QStringList{"Undo Alt+Backspace", "-", "Copy Ctrl+Ins", "Paste Shift+Ins",
                                      "Select All Ctrl+A", "-", "Find ...", "Search Again Ctrl+L", "-",
                                      "Go To Address Ctrl+G", "Copy As", "Fill Ctrl+F", "Swap"}));

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 
 #include "core/app/atomic_file.h"
 #include "no_system_ports.h"
+#include "shown_caption.h"
 #include "ui/app/about_box.h"
 #include "ui/app/gauge_bar.h"
 #include "ui/app/icons.h"
@@ -43,7 +45,7 @@ public:
 QStringList menuCaptions(QMenu* menu) {
     QStringList out;
     for (QAction* a : menu->actions()) {
-        QString item = a->isSeparator() ? "-" : a->text();
+        QString item = a->isSeparator() ? "-" : test::ShownCaption(a);
         if (!a->shortcut().isEmpty()) item += " [" + a->shortcut().toString() + "]";
         out << item;
     }
@@ -96,6 +98,77 @@ private slots:
         QCOMPARE(shell_->action("EditOpenFile")->statusTip(), QString("Open an Existing File"));
         QCOMPARE(shell_->action("ShowPackage")->statusTip(),
                  QString("Device Package Layout Show/Close"));
+    }
+
+    // Every item of every menu has a mnemonic, none twice in one menu.
+    void menuItemsHaveMnemonicsUniqueInTheirMenu() {
+        shell_->action("ShowEditor")->trigger();
+        shell_->hexEdit().action("EditProperty")->trigger();
+        QStringList walked;
+        for (QWidget* w : QApplication::allWidgets()) {
+            auto* menu = qobject_cast<QMenu*>(w);
+            if (menu == nullptr) continue;
+            walked << menu->objectName();
+            QMap<int, QString> taken;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator()) continue;
+                const QString where = menu->objectName() + ": " + a->text();
+                const QKeySequence key = QKeySequence::mnemonic(a->text());
+                QVERIFY2(!key.isEmpty(), qPrintable(where));
+                const int combined = key[0].toCombined();
+                QVERIFY2(!taken.contains(combined), qPrintable(where + " and " + taken.value(combined)));
+                taken.insert(combined, a->text());
+            }
+        }
+        for (const char* name : {"MFile", "MEdit", "MTools", "MWindow", "MHelp", "PopupMenu1",
+                                 "CellPropMenu", "LogFilePopUp1"})
+            QVERIFY2(walked.contains(name), name);
+    }
+
+    // The port in use keeps a section of its own right of the hint: a long hint does not run
+    // into it, and a narrow window does not cut it.
+    void thePortKeepsItsOwnSectionBesideTheHint() {
+        auto* hint = find<QStatusBar>("HelpHint");
+        auto* port = find<QLabel>("PortStatus");
+        for (int width : {1000, 200}) {
+            shell_->resize(width, shell_->height());
+            hint->showMessage(QString("Memory dump in Hexadecimal Format ").repeated(8));
+            QTest::qWait(1);
+            QApplication::processEvents();
+            const QRect hintArea(hint->mapTo(shell_.get(), QPoint(0, 0)), hint->size());
+            const QRect portArea(port->mapTo(shell_.get(), QPoint(0, 0)), port->size());
+            QVERIFY2(!hintArea.intersects(portArea), qPrintable(QString::number(width)));
+            QVERIFY(port->isVisible());
+            QVERIFY(port->contentsRect().width() >=
+                    port->fontMetrics().horizontalAdvance(port->text()));
+            QVERIFY(portArea.right() < shell_->width());
+        }
+    }
+
+    // A down option button is plain to see: the selection colour fills it.
+    void aDownOptionButtonIsPlainToSee() {
+        auto* button = find<QToolButton>("ReadEepromOn");
+        button->setEnabled(true);
+        const QColor highlight = button->palette().color(QPalette::Highlight);
+        auto highlightShare = [&] {
+            const QImage shot = button->grab().toImage();
+            int near = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    if (std::abs(c.red() - highlight.red()) + std::abs(c.green() - highlight.green()) +
+                            std::abs(c.blue() - highlight.blue()) < 24)
+                        ++near;
+                }
+            return double(near) / (shot.width() * shot.height());
+        };
+        button->setChecked(false);
+        const double up = highlightShare();
+        button->setChecked(true);
+        const double down = highlightShare();
+        QVERIFY2(up < 0.05, qPrintable(QString::number(up)));
+        QVERIFY2(down > 0.3, qPrintable(QString::number(down)));
+        button->setChecked(false);
     }
 
     void everyToolButtonHasAPictureAndFollowsItsAction() {
@@ -368,7 +441,7 @@ private slots:
         QGuiApplication::clipboard()->clear();
         QStringList popup;
         for (QAction* a : find<QMenu>("LogFilePopUp1")->actions())
-            popup << (a->isSeparator() ? "-" : a->text());
+            popup << (a->isSeparator() ? "-" : test::ShownCaption(a));
         QCOMPARE(popup.mid(1), (QStringList{"-", "Copy", "Select All", "Clear", "Save As ..."}));
         QVERIFY(popup.first().startsWith("Save to: "));
         view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);

@@ -1,5 +1,7 @@
 // The main window's start-up, log, close question, shutdown and Reset To Default.
+#include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QMenu>
 #include <QScreen>
@@ -13,9 +15,12 @@
 #include <fstream>
 
 #include "core/app/atomic_file.h"
+#include "core/files/load_file.h"
+#include "core/files/save_file.h"
 #include "ui/app/log_view.h"
 #include "no_system_ports.h"
 #include "shell_test_support.h"
+#include "shown_caption.h"
 #include "ui/app/prog_shell.h"
 #include "ui/files/explaine.h"
 #include "ui/image/hex_edit.h"
@@ -102,7 +107,7 @@ private slots:
         TProgShell shell(paths(), &sink);
         auto* s1 = shell.findChild<QAction*>("S1");
         QVERIFY(s1);
-        QCOMPARE(s1->text(), "Save to: " + dir_.path() + "/6811prog.log");
+        QCOMPARE(test::ShownCaption(s1), "Save to: " + dir_.path() + "/6811prog.log");
         shell.AddLogLine("one", LogInfo);
         shell.AddLogLine("", LogError);
         shell.AddLogLine("3rd", LogNotice);
@@ -354,7 +359,7 @@ private slots:
         auto* edit = shell.findChild<QMenu*>("MEdit");
         QVERIFY(edit->isEnabled());
         QStringList captions;
-        for (QAction* a : edit->actions()) captions << (a->isSeparator() ? "-" : a->text());
+        for (QAction* a : edit->actions()) captions << (a->isSeparator() ? "-" : test::ShownCaption(a));
         QCOMPARE(captions, (QStringList{"Undo", "-", "Copy", "Paste", "Select All", "-", "Find",
                                         "Search Again", "-", "Go To Address", "Copy As ...", "Fill",
                                         "Swap"}));
@@ -431,6 +436,77 @@ private slots:
         QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         shell.setBufferSaved(true);
         QVERIFY(shell.close());
+    }
+
+    // Edits of the description are unsaved work as edits of cells are: the title is marked
+    // and closing asks, until the next save or load.
+    void descriptionEditsAreUnsavedWork() {
+        const QString file = dir_.path() + "/work.jef";
+        const QString unmarked = "JQZ 68(7)11 Programmer";
+        const QString marked = "*" + unmarked;
+        struct Edit {
+            const char* what;
+            std::function<void(TExplaine*)> make;
+        };
+        const Edit edits[] = {
+            {"project name typed",
+             [](TExplaine* w) { QTest::keyClicks(w->findChild<QLineEdit*>("ProjectName"), "Door"); }},
+            {"device name typed",
+             [](TExplaine* w) { QTest::keyClicks(w->findChild<QLineEdit*>("DeviceName"), "E9"); }},
+            {"notes typed",
+             [](TExplaine* w) { QTest::keyClicks(w->findChild<QPlainTextEdit*>("ProjNotes"), "n"); }},
+            {"row added", [](TExplaine* w) { w->action("AddRow")->trigger(); }},
+            {"row deleted", [](TExplaine* w) { w->action("DeleteRow")->trigger(); }},
+        };
+        for (const Edit& edit : edits) {
+            ScriptedSink sink;
+            TProgShell shell(paths(), &sink);
+            shell.systemPortOpener = NoSystemPorts;
+            shell.FormCreate();
+            HexEditModel& model = shell.hexModel();
+            shell.saveDialog = [&] {
+                SaveRequest request;
+                request.fileName = file.toStdString();
+                return SaveImageFile(request, model, sink, shell.log());
+            };
+            shell.loadDialog = [&] {
+                LoadRequest request;
+                request.fileName = file.toStdString();
+                request.format = FileFormat::Extended;
+                (void)LoadImageFile(request, model, shell.recentFiles(), sink, shell.log());
+            };
+            shell.show();
+            if (!shell.hexEdit().isVisible()) shell.action("ShowEditor")->trigger();
+            QTRY_VERIFY(shell.hexEdit().isVisible());
+            TExplaine* window = shell.hexEdit().description();
+            if (!window->isVisible()) shell.hexEdit().action("EditProperty")->trigger();
+            QTRY_VERIFY(window->isVisible());
+            // A second row, saved: the description as it stands is the unmodified one.
+            window->action("AddRow")->trigger();
+            QVERIFY(shell.EditSaveFileExecute());
+            QCOMPARE(shell.windowTitle(), unmarked);
+
+            edit.make(window);
+            QTRY_VERIFY2(shell.windowTitle() == marked, edit.what);
+            sink.answers = {Answer::Cancel};
+            QVERIFY2(!shell.close(), edit.what);
+            QCOMPARE(sink.questions, std::vector<std::string>{"Save buffer to file ?"});
+
+            // Saved: nothing to ask.
+            QVERIFY(shell.EditSaveFileExecute());
+            QVERIFY2(shell.windowTitle() == unmarked, edit.what);
+
+            // Edited again, then the file loaded over it: nothing to ask either.
+            window->action("AddRow")->trigger();
+            QVERIFY(shell.EditSaveFileExecute());
+            edit.make(window);
+            QTRY_VERIFY2(shell.windowTitle() == marked, edit.what);
+            shell.action("EditOpenFile")->trigger();
+            QVERIFY2(shell.windowTitle() == unmarked, edit.what);
+            sink.questions.clear();
+            QVERIFY2(shell.close(), edit.what);
+            QVERIFY2(sink.questions.empty(), edit.what);
+        }
     }
 
     void resetToDefaultDeletesTheFileAndWritesNone() {

@@ -2,9 +2,9 @@
 
 namespace jqz {
 
-bool MayClose(bool bufferSaved, bool undoEmpty, MessageSink& messages,
+bool MayClose(bool bufferSaved, bool imageUnmodified, MessageSink& messages,
               const std::function<bool()>& save) {
-    if (bufferSaved && undoEmpty) return true;
+    if (bufferSaved && imageUnmodified) return true;
     switch (messages.askConfirmation(kCloseQuestion, QuestionButtons::YesNoCancel)) {
         case Answer::Yes: return save && save();
         case Answer::No: return true;

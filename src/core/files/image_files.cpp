@@ -20,7 +20,7 @@
 #include "core/app/log_model.h"
 #include "core/app/native_file.h"
 #include "core/files/file_text.h"
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/files/intel_hex.h"
 #include "core/files/record_placement.h"
 #include "core/files/records.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/app/log_model.h"
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/editor_messages.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/number_parsers.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/editor_messages.h"
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"

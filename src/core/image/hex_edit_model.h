@@ -3,7 +3,7 @@
 // (and, through them, whatever the image's bulk operations re-apply and empty).
 #include <string>
 
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/copy_as.h"
 #include "core/image/memory_image.h"
 #include "core/image/stack_container.h"
@@ -23,6 +23,9 @@ public:
     std::string DumpText(long long from, long long to, int bytesPerLine) const {
         return jqz::DumpText(image, description, from, to, bytesPerLine);
     }
+    // Unsaved work in the image: an edit that can be undone, or a description edited since
+    // the last load, save, read or device change.
+    bool IsModified() const { return !image.IsUndoEmpty() || description.IsModified(); }
     // The editor window's caption: project name, a blank, device name.
     std::string Caption() const { return description.projectName() + " " + description.deviceName(); }
 

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/image/undo_history.h"
 
 namespace jqz {
@@ -139,6 +139,8 @@ void MemoryImage::EndBulk(BulkOwner owner) {
         std::lock_guard lock(bulkMutex_);
         if (holds_[0] + holds_[1] == 0) bulk_.store(false, kRelaxed);
     }
+    // As the undo stack was emptied, the description as it stands is the unmodified one.
+    if (description_ != nullptr) description_->MarkUnmodified();
     repaint();
 }
 

@@ -14,6 +14,7 @@
 #include "core/device/device_linking.h"
 #include "ui/app/icons.h"
 #include "ui/app/prog_shell.h"
+#include "ui/image/grid_font.h"
 #include "ui/link/firmware_update_dialog.h"
 
 namespace jqz {
@@ -48,7 +49,7 @@ public:
         else
             releaseStartButton(kind);
     }
-    void bufferUnsaved() override { s_.bufferSaved_ = false; }
+    void bufferUnsaved() override { s_.setBufferSaved(false); }
 
 private:
     QToolButton* startButton(SequenceKind kind) const {
@@ -105,6 +106,15 @@ QToolButton* TProgShell::optionButton(const char* name, const char* hint, const 
     b->setIcon(ShellIcon(icon));
     b->setIconSize(QSize(24, 24));
     b->setAutoRaise(false);
+    // Down is plain to see: the selection colour behind the picture and a darker frame, where
+    // the style alone draws a barely darker grey.
+    b->setStyleSheet(
+        "QToolButton { border: 1px solid palette(mid); border-radius: 3px; padding: 3px;"
+        " background: palette(button); }"
+        "QToolButton:hover { border-color: palette(highlight); }"
+        "QToolButton:checked { border: 2px solid palette(shadow); padding: 2px;"
+        " background: palette(highlight); }"
+        "QToolButton:disabled { background: palette(window); }");
     connect(b, &QToolButton::toggled, this, [&state](bool down) { state = down; });
     optionButtons_.push_back(b);
     return b;
@@ -128,7 +138,7 @@ QWidget* TProgShell::createUpperPanel() {
     deviceIdValue_->setReadOnly(true);
     deviceIdValue_->setFocusPolicy(Qt::NoFocus);
     deviceIdValue_->setStatusTip("Device ID/Mode of Operation");
-    QFont mono("Monospace");
+    QFont mono(DefaultGridFamily());
     mono.setStyleHint(QFont::TypeWriter);
     mono.setPointSize(11);
     mono.setBold(true);

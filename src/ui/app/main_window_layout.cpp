@@ -61,19 +61,19 @@ constexpr WindowGeometry kDesignedGeometry{120, 80, 600, 760};
 
 // The main window's actions: name, menu caption, shortcut, hint and picture.
 constexpr ActionEntry kActions[] = {
-    {"ShowEditor", "Hex Editor", "Alt+E", "Hexadecimal Editor window Show/Close", "hexeditor"},
-    {"EditSaveFile", "Save", "F2", "Save Current File", "save"},
-    {"EditOpenFile", "Open", "F3", "Open an Existing File", "open"},
-    {"EditPrint", "Print", nullptr, "Print memory dump", "print"},
-    {"EditExit", "Exit", "Alt+X", "Exit program", "exit"},
-    {"ToolEditor", "Hex Editor Options ...", nullptr, "Change Hexadecimal Editor Settings",
+    {"ShowEditor", "&Hex Editor", "Alt+E", "Hexadecimal Editor window Show/Close", "hexeditor"},
+    {"EditSaveFile", "&Save", "F2", "Save Current File", "save"},
+    {"EditOpenFile", "&Open", "F3", "Open an Existing File", "open"},
+    {"EditPrint", "&Print", nullptr, "Print memory dump", "print"},
+    {"EditExit", "E&xit", "Alt+X", "Exit program", "exit"},
+    {"ToolEditor", "&Hex Editor Options ...", nullptr, "Change Hexadecimal Editor Settings",
      "editoroptions"},
-    {"ToolComm", "Comm Port Options ...", nullptr, "Change COM Port Settings", "port"},
-    {"ToolUpdate", "Firmware Update ...", nullptr, "Update Current Hardware", "firmware"},
-    {"HelpProg", "User Manual", "F1", "Open Help File", "help"},
-    {"HelpAbout", "About ...", nullptr, nullptr, "about"},
-    {"ResToDef", "Reset To Default", nullptr, nullptr, "reset"},
-    {"ShowPackage", "Device Package", nullptr, "Device Package Layout Show/Close", "package"},
+    {"ToolComm", "&Comm Port Options ...", nullptr, "Change COM Port Settings", "port"},
+    {"ToolUpdate", "&Firmware Update ...", nullptr, "Update Current Hardware", "firmware"},
+    {"HelpProg", "&User Manual", "F1", "Open Help File", "help"},
+    {"HelpAbout", "&About ...", nullptr, nullptr, "about"},
+    {"ResToDef", "&Reset To Default", nullptr, nullptr, "reset"},
+    {"ShowPackage", "Device &Package", nullptr, "Device Package Layout Show/Close", "package"},
     {"HexEditOpen", nullptr, nullptr, nullptr, nullptr},
     {"HexEditClose", nullptr, nullptr, nullptr, nullptr},
     {"ExplaineOpen", nullptr, nullptr, nullptr, nullptr},
@@ -119,6 +119,7 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     appearance.LeftFont = "System";
     appearance.RightFont = "Terminal";
     hexEdit_->ApplyAppearance(appearance);
+    connect(hexEdit_.get(), &THexEdit::modifiedChanged, this, [this] { updateModifiedMark(); });
 
     createActions();
     createMenus();
@@ -135,8 +136,8 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
 
     logFilePopUp_ = new QMenu(this);
     logFilePopUp_->setObjectName("LogFilePopUp1");
-    QAction* s1 = logFilePopUp_->addAction(QStringLiteral("Save to: ") +
-                                           QString::fromStdString(paths_.logFile));
+    QAction* s1 = logFilePopUp_->addAction(QStringLiteral("Save &to: ") +
+                                           QString::fromStdString(paths_.logFile).replace('&', "&&"));
     s1->setObjectName("S1");
     connect(s1, &QAction::triggered, this, [this] { S1Click(); });
     createLogCommands();
@@ -147,19 +148,29 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     // The bottom strip: the hint bar, a movable splitter, the gauge.
     auto* strip = new QSplitter(Qt::Horizontal, central);
     strip->setObjectName("BottomStrip");
-    helpHint_ = new QStatusBar(strip);
+    auto* hintAndPort = new QWidget(strip);
+    auto* hintRow = new QHBoxLayout(hintAndPort);
+    hintRow->setContentsMargins(0, 0, 0, 0);
+    hintRow->setSpacing(4);
+    helpHint_ = new QStatusBar(hintAndPort);
     helpHint_->setObjectName("HelpHint");
     helpHint_->setSizeGripEnabled(false);
     helpHint_->setStatusTip("Hint Bar");
-    // The port and rate in use stay in view at the hint bar's right end.
-    portStatus_ = new QLabel(helpHint_);
+    // The port and rate in use stay in view right of the hint bar, in a section of their own
+    // that neither a long hint nor a narrow window cuts into.
+    portStatus_ = new QLabel(hintAndPort);
     portStatus_->setObjectName("PortStatus");
     portStatus_->setStatusTip("Communication port and baud rate in use");
-    helpHint_->addPermanentWidget(portStatus_);
+    portStatus_->setFrameShape(QFrame::StyledPanel);
+    portStatus_->setFrameShadow(QFrame::Sunken);
+    portStatus_->setContentsMargins(4, 0, 4, 0);
+    portStatus_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    hintRow->addWidget(helpHint_, 1);
+    hintRow->addWidget(portStatus_);
     progBar_ = new GaugeBar(strip);
     progBar_->setObjectName("ProgBar");
     progBar_->setStatusTip("Progress Indicator");
-    strip->addWidget(helpHint_);
+    strip->addWidget(hintAndPort);
     strip->addWidget(progBar_);
     strip->setStretchFactor(0, 1);
     strip->setSizes({540, 200});
@@ -318,7 +329,7 @@ void TProgShell::bindDescriptionWindow(QWidget* description, QAction* editProper
     editProperty_->setCheckable(true);
     description->installEventFilter(this);
     // The Window menu names the same action "Description".
-    auto* item = new QAction("Description", this);
+    auto* item = new QAction("&Description", this);
     item->setObjectName("WindowDescription");
     item->setCheckable(true);
     item->setStatusTip(editProperty->statusTip());
@@ -381,9 +392,19 @@ bool TProgShell::event(QEvent* event) {
 
 // --- commands ---
 
+void TProgShell::setBufferSaved(bool saved) {
+    bufferSaved_ = saved;
+    updateModifiedMark();
+}
+
+void TProgShell::updateModifiedMark() {
+    const bool modified = !bufferSaved_ || (hexModel_ && hexModel_->IsModified());
+    setWindowTitle(modified ? QStringLiteral("*") + kProgramTitle : QString(kProgramTitle));
+}
+
 bool TProgShell::EditSaveFileExecute() {
     if (!saveDialog || !saveDialog()) return false;
-    bufferSaved_ = true;
+    setBufferSaved(true);
     return true;
 }
 

@@ -22,10 +22,10 @@ void TProgShell::createLogCommands() {
         std::function<void()> run;
     };
     const Command commands[] = {
-        {"LogCopy", "Copy", QKeySequence::Copy, [this] { statusWin_->copySelection(); }},
-        {"LogSelectAll", "Select All", QKeySequence::SelectAll, [this] { statusWin_->selectAll(); }},
-        {"LogClear", "Clear", {}, [this] { statusWin_->logModel()->clear(); }},
-        {"LogSaveAs", "Save As ...", {}, [this] { SaveLogAs(); }},
+        {"LogCopy", "&Copy", QKeySequence::Copy, [this] { statusWin_->copySelection(); }},
+        {"LogSelectAll", "&Select All", QKeySequence::SelectAll, [this] { statusWin_->selectAll(); }},
+        {"LogClear", "C&lear", {}, [this] { statusWin_->logModel()->clear(); }},
+        {"LogSaveAs", "Save &As ...", {}, [this] { SaveLogAs(); }},
     };
     logFilePopUp_->addSeparator();
     for (const Command& c : commands) {

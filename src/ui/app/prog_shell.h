@@ -95,7 +95,7 @@ public:
     std::function<std::vector<std::string>()> listPorts;
     sim::VirtualProgrammer& virtualProgrammer() { return *virtualProgrammer_; }
     bool bufferSaved() const { return bufferSaved_; }
-    void setBufferSaved(bool saved) { bufferSaved_ = saved; }
+    void setBufferSaved(bool saved);
     bool settingsSuppressed() const { return settingsSuppressed_; }
     const ShellPaths& paths() const { return paths_; }
     MessageSink& messages() { return *sink_; }
@@ -185,6 +185,9 @@ public:
     // handler (false when there is none).
     std::function<void()> startNewInstance;
     std::function<bool(const QString& path)> openDocument;
+    // The title: the program's name, marked with a leading "*" while there is unsaved work
+    // (the close question would ask).
+    void updateModifiedMark();
     // Refreshes which commands are enabled (after a hook was set).
     void updateCommands();
 

@@ -210,7 +210,7 @@ AppSettings TProgShell::collectSettings() const {
 }
 
 bool TProgShell::FormCloseQuery() {
-    return MayClose(bufferSaved_, hexModel_->image.IsUndoEmpty(), *sink_,
+    return MayClose(bufferSaved_, !hexModel_->IsModified(), *sink_,
                     [this] { return EditSaveFileExecute(); });
 }
 

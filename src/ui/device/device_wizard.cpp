@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "core/device/supported_device_list.h"
+#include "ui/image/grid_font.h"
 
 namespace jqz {
 
@@ -30,10 +31,11 @@ TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocume
     list_->setObjectName("ListBox1");
     list_->setStatusTip("Select the Device");
     list_->setToolTip("Select the Device");
-    QFont courier("Courier");
-    courier.setStyleHint(QFont::TypeWriter);
-    courier.setFixedPitch(true);
-    list_->setFont(courier);
+    QFont fixed = list_->font();
+    fixed.setFamilies({DefaultGridFamily()});
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    list_->setFont(fixed);
     for (const auto& name : SortedIgnoringCase(devices_.deviceNames()))
         list_->addItem(QString::fromStdString(name));
     list_->setCurrentRow(0);

@@ -186,13 +186,13 @@ TExplaine::TExplaine(THexEdit& editor, QWidget* parent)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    addRow_ = new QAction(ShellIcon("addrow"), "Add Row", this);
+    addRow_ = new QAction(ShellIcon("addrow"), "&Add Row", this);
     addRow_->setObjectName("AddRow");
     addRow_->setStatusTip("Add Row");
-    deleteRow_ = new QAction(ShellIcon("deleterow"), "Delete Row", this);
+    deleteRow_ = new QAction(ShellIcon("deleterow"), "&Delete Row", this);
     deleteRow_->setObjectName("DeleteRow");
     deleteRow_->setStatusTip("Delete Row");
-    cellEdit_ = new QAction(ShellIcon("edit"), "Edit", this);
+    cellEdit_ = new QAction(ShellIcon("edit"), "&Edit", this);
     cellEdit_->setObjectName("CellEdit");
     cellEdit_->setStatusTip("Edit memory cell");
     deleteRow_->setEnabled(false);

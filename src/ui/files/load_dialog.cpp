@@ -115,7 +115,8 @@ void TLoadf::showEvent(QShowEvent* event) {
     openedFileList_->clear();
     for (std::size_t i = 0; i < recentFiles_.size(); ++i) {
         QString caption = FileNameText(RecentFileCaption(i, recentFiles_[i]));
-        QAction* a = openedFileList_->addAction(caption.replace('&', "&&"));
+        // The entry's number is its mnemonic.
+        QAction* a = openedFileList_->addAction("&" + caption.replace('&', "&&"));
         a->setData(FileNameText(recentFiles_[i]));
         connect(a, &QAction::triggered, this, [this, a] { chooseFile(a->data().toString()); });
     }

@@ -4,7 +4,7 @@
 #include <QStyledItemDelegate>
 #include <QStylePainter>
 
-#include "core/image/palette.h"
+#include "core/app/palette.h"
 
 namespace jqz {
 

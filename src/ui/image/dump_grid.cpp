@@ -53,11 +53,19 @@ DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
 }
 
 void DumpGrid::measure() {
+    // Cells are as wide as the widest character they show advances the pen: a fixed-pitch
+    // font's one advance, and room for every character should the font not be one.
     const QFontMetrics metrics(font());
-    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    int digit = 0;
+    for (const char c : {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'})
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    int character = 0;
+    for (int b = 0; b < 256; ++b)
+        character = std::max(character,
+                             metrics.horizontalAdvance(DisplayCharacter(static_cast<std::uint8_t>(b))));
     rowHeight_ = std::max(16, metrics.height() + 2);
     hexCellWidth_ = std::max(20, 2 * digit + 4);
-    charCellWidth_ = std::max(10, metrics.maxWidth() + 2);
+    charCellWidth_ = std::max(10, character + 2);
     addressWidth_ = std::max(50, 5 * digit + 10);
     horizontalScrollBar()->setSingleStep(cellWidth());
 }

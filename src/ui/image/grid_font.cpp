@@ -5,10 +5,38 @@
 
 namespace jqz {
 
+namespace {
+
+// Whether a font of this family is drawn with this family, at a fixed pitch. A family the
+// font database marks fixed-pitch can still be resolved to another one (an alias), and a
+// "monospace" of the desktop can be a family without the fixed-pitch mark: the grids need
+// the one and not the other.
+bool drawsFixedPitch(const QString& family) {
+    if (family.isEmpty() || !QFontDatabase::hasFamily(family) ||
+        !QFontDatabase::isFixedPitch(family))
+        return false;
+    QFont font(family);
+    font.setStyleHint(QFont::TypeWriter);
+    const QFontInfo info(font);
+    return info.fixedPitch() && info.family().compare(family, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QString DefaultGridFamily() {
+    QStringList candidates{QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family(),
+                           QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                           QStringLiteral("Noto Mono")};
+    candidates += FixedPitchFamilies();
+    for (const QString& family : candidates)
+        if (drawsFixedPitch(family)) return family;
+    // No fixed-pitch family at all: the desktop's fixed font, whatever it is; the cells are
+    // measured from its characters.
+    return candidates.front();
+}
+
 QString GridFontFamily(const QString& name) {
-    if (QFontDatabase::hasFamily(name) && QFontDatabase::isFixedPitch(name)) return name;
-    // The family the desktop's fixed-width font resolves to, not its alias ("Monospace").
-    return QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+    return drawsFixedPitch(name) ? name : DefaultGridFamily();
 }
 
 QFont GridFont(const std::string& name, int pixels) {

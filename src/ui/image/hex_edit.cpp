@@ -37,19 +37,19 @@ namespace jqz {
 namespace {
 
 constexpr ActionEntry kActions[] = {
-    {"EditUndo", "Undo", "Alt+Backspace", "Undo the last action", "undo"},
-    {"EditCopy", "Copy", "Ctrl+Ins", "Copy selected memory cells to clipboard", "copy"},
-    {"EditPaste", "Paste", "Shift+Ins", "Paste contents of clipboard", "paste"},
-    {"EditSelectAll", "Select All", "Ctrl+A", "Select all memory cell", "selectall"},
-    {"EditFill", "Fill", nullptr, "Fill memory cells with the value", "fill"},
-    {"EditCopyAs", "Copy As ...", nullptr, "Copy selected memory cells to clipboard with conversion",
+    {"EditUndo", "&Undo", "Alt+Backspace", "Undo the last action", "undo"},
+    {"EditCopy", "&Copy", "Ctrl+Ins", "Copy selected memory cells to clipboard", "copy"},
+    {"EditPaste", "&Paste", "Shift+Ins", "Paste contents of clipboard", "paste"},
+    {"EditSelectAll", "Select &All", "Ctrl+A", "Select all memory cell", "selectall"},
+    {"EditFill", "F&ill", nullptr, "Fill memory cells with the value", "fill"},
+    {"EditCopyAs", "Cop&y As ...", nullptr, "Copy selected memory cells to clipboard with conversion",
      "copyas"},
-    {"EditFind", "Find", nullptr, "Find cell in memory dump", "find"},
-    {"EditSearchAgain", "Search Again", "Ctrl+L", "Search again cell in memory dump",
+    {"EditFind", "&Find", nullptr, "Find cell in memory dump", "find"},
+    {"EditSearchAgain", "&Search Again", "Ctrl+L", "Search again cell in memory dump",
      "searchagain"},
-    {"EditProperty", "Property", nullptr, "Description window Show/Close", "description"},
-    {"EditGoToAddr", "Go To Address", "Ctrl+G", "Go to address in memory dump", "goto"},
-    {"EditSwap", "Swap", nullptr, "Swap memory cells", "swap"},
+    {"EditProperty", "P&roperty", nullptr, "Description window Show/Close", "description"},
+    {"EditGoToAddr", "&Go To Address", "Ctrl+G", "Go to address in memory dump", "goto"},
+    {"EditSwap", "S&wap", nullptr, "Swap memory cells", "swap"},
 };
 
 // The actions that follow the window: enabled while it is shown.
@@ -159,7 +159,10 @@ THexEdit::THexEdit(HexEditModel& model, MessageSink& sink, Clipboard* clipboard,
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             [this] { clipboardChanged(); });
     model_.undo.setAvailabilityHandler([this](bool available) {
-        onUiThread(this, [this, available] { action("EditUndo")->setEnabled(available); });
+        onUiThread(this, [this, available] {
+            action("EditUndo")->setEnabled(available);
+            emit modifiedChanged();
+        });
     });
     model_.image.setRepaintHandler([this] {
         onUiThread(this, [this] {
@@ -168,6 +171,7 @@ THexEdit::THexEdit(HexEditModel& model, MessageSink& sink, Clipboard* clipboard,
         });
     });
     model_.description.setNamesChangedHandler([this] { onUiThread(this, [this] { namesChanged(); }); });
+    model_.description.setModifiedHandler([this] { onUiThread(this, [this] { emit modifiedChanged(); }); });
     updateStatus();
 }
 
@@ -175,6 +179,7 @@ THexEdit::~THexEdit() {
     model_.undo.setAvailabilityHandler({});
     model_.image.setRepaintHandler({});
     model_.description.setNamesChangedHandler({});
+    model_.description.setModifiedHandler({});
     // The description window and the editor's dialogs refer to the editor: they go while it is
     // still whole, not with the plain widget its base class leaves.
     delete explaine_;
@@ -227,16 +232,16 @@ void THexEdit::createPopupMenu() {
     popupMenu1_->addAction(action("EditSelectAll"));
     popupMenu1_->addSeparator();
     // The menu's own items: "Find ..." and "Copy As" captions, Fill with its own Ctrl+F.
-    auto* find = popupMenu1_->addAction(action("EditFind")->icon(), "Find ...");
+    auto* find = popupMenu1_->addAction(action("EditFind")->icon(), "&Find ...");
     find->setObjectName("PopupFind");
     connect(find, &QAction::triggered, action("EditFind"), &QAction::trigger);
     popupMenu1_->addAction(action("EditSearchAgain"));
     popupMenu1_->addSeparator();
     popupMenu1_->addAction(action("EditGoToAddr"));
-    auto* copyAs = popupMenu1_->addAction(action("EditCopyAs")->icon(), "Copy As");
+    auto* copyAs = popupMenu1_->addAction(action("EditCopyAs")->icon(), "Cop&y As");
     copyAs->setObjectName("PopupCopyAs");
     connect(copyAs, &QAction::triggered, action("EditCopyAs"), &QAction::trigger);
-    popupFill_ = popupMenu1_->addAction(action("EditFill")->icon(), "Fill");
+    popupFill_ = popupMenu1_->addAction(action("EditFill")->icon(), "F&ill");
     popupFill_->setObjectName("PopupFill");
     popupFill_->setShortcut(QKeySequence("Ctrl+F"));
     popupFill_->setShortcutContext(Qt::WidgetWithChildrenShortcut);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/app/settings_file.h"
-#include "core/image/editor_appearance.h"
+#include "core/app/editor_appearance.h"
 #include "core/image/hex_editor.h"
 
 class QLabel;
@@ -103,6 +103,10 @@ public:
     QString checksumText() const;
     // The description window's grid repaints whenever the status bar changes.
     void updateStatus();
+
+signals:
+    // The undo history or the description changed: HexEditModel::IsModified may differ.
+    void modifiedChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,6 +1,7 @@
 #include "ui/image/hex_options_dialog.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -92,9 +93,15 @@ void THoptions::showEvent(QShowEvent* event) {
 }
 
 void THoptions::selectFont(QComboBox* list, const QString& name) {
-    // The list shows the family the name is drawn with; the name itself is kept until the
-    // user picks another family.
-    list->setCurrentIndex(list->findText(GridFontFamily(name), Qt::MatchFixedString));
+    // The list shows the family the name is drawn with, also when it is none of the list's;
+    // the name itself is kept until the user picks another family.
+    const QString drawn = QFontInfo(GridFont(name.toStdString(), kDefaultFontPixels)).family();
+    int index = list->findText(drawn, Qt::MatchFixedString);
+    if (index < 0) {
+        list->addItem(drawn);
+        index = list->count() - 1;
+    }
+    list->setCurrentIndex(index);
 }
 
 void THoptions::FormShow() {

@@ -4,7 +4,7 @@
 // happens, stops a running update and waits for it.
 #include <QDialog>
 
-#include "core/link/firmware_update.h"
+#include "core/device/firmware_update.h"
 
 class QLabel;
 class QPushButton;

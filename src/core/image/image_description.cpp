@@ -1,4 +1,4 @@
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
@@ -167,6 +167,28 @@ void ImageDescription::setRow(int index, const Row& row) {
     changed();
 }
 
+bool ImageDescription::IsModified() const {
+    std::lock_guard lock(mutex_);
+    return projectName_ != savedProjectName_ || deviceName_ != savedDeviceName_ ||
+           notes_ != savedNotes_ || rows_ != savedRows_;
+}
+
+void ImageDescription::MarkUnmodified() {
+    {
+        std::lock_guard lock(mutex_);
+        savedProjectName_ = projectName_;
+        savedDeviceName_ = deviceName_;
+        savedNotes_ = notes_;
+        savedRows_ = rows_;
+    }
+    modifiedMayHaveChanged();
+}
+
+void ImageDescription::setModifiedHandler(std::function<void()> handler) {
+    std::lock_guard lock(mutex_);
+    modifiedHandler_ = std::move(handler);
+}
+
 void ImageDescription::setNamesChangedHandler(std::function<void()> handler) {
     std::lock_guard lock(mutex_);
     namesChanged_ = std::move(handler);
@@ -182,6 +204,16 @@ void ImageDescription::changed() {
     {
         std::lock_guard lock(mutex_);
         handler = changed_;
+    }
+    if (handler) handler();
+    modifiedMayHaveChanged();
+}
+
+void ImageDescription::modifiedMayHaveChanged() {
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = modifiedHandler_;
     }
     if (handler) handler();
 }

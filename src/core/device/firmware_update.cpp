@@ -1,4 +1,4 @@
-#include "core/link/firmware_update.h"
+#include "core/device/firmware_update.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // dialog exchange them.
 #include <string>
 
-#include "core/image/palette.h"
+#include "core/app/palette.h"
 
 namespace jqz {
 

@@ -55,16 +55,25 @@ public:
     // the dialogs' number fields take it; -1 when it does not convert or is negative.
     static long long ParseRowAddress(const std::string& text);
 
+    // Whether the names, notes or rows differ from what they were when the image last left
+    // bulk mode (a load, a save, a read or a device change): such edits are unsaved work.
+    bool IsModified() const;
+    // Takes the description as it is now as the unmodified one (the image's bulk mode ends so).
+    void MarkUnmodified();
+
     // Called after a change of the project or device name (for the window captions).
     void setNamesChangedHandler(std::function<void()> handler);
     // Called after any change of names, rows or notes (for the window that shows them), from
     // the thread that made the change.
     void setChangedHandler(std::function<void()> handler);
+    // Called after anything that may change IsModified, from the thread that did it.
+    void setModifiedHandler(std::function<void()> handler);
 
 private:
     void appendRowLocked();
     void namesChanged();
     void changed();
+    void modifiedMayHaveChanged();
 
     MemoryImage& image_;
     mutable std::recursive_mutex mutex_;
@@ -76,6 +85,12 @@ private:
     std::vector<Row> dropped_;
     std::function<void()> namesChanged_;
     std::function<void()> changed_;
+    std::function<void()> modifiedHandler_;
+    // The texts as they were at the last MarkUnmodified.
+    std::string savedProjectName_;
+    std::string savedDeviceName_;
+    std::string savedNotes_;
+    std::vector<Row> savedRows_{Row{}};
 };
 
 }  // namespace jqz

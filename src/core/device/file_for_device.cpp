@@ -1,11 +1,11 @@
-#include "core/files/file_for_device.h"
+#include "core/device/file_for_device.h"
 
 #include <cctype>
 #include <memory>
 
 #include "core/app/log_model.h"
 #include "core/device/supported_device_list.h"
-#include "core/files/image_description.h"
+#include "core/image/image_description.h"
 #include "core/files/intel_hex.h"
 #include "core/files/records.h"
 #include "core/image/memory_image.h"
