@@ -1,17 +1,11 @@
 #include "core/link/firmware_image.h"
 
 #include <cstring>
+#include <span>
+
+#include "core/image/checksum.h"
 
 namespace jqz {
-
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 std::vector<std::uint8_t> BuildFirmwareImage(const std::string& version,
                                              const std::vector<std::uint8_t>& body) {
@@ -22,7 +16,7 @@ std::vector<std::uint8_t> BuildFirmwareImage(const std::string& version,
     std::memcpy(payload.data() + 4, version.data(), version.size());
     payload[12] = static_cast<std::uint8_t>(body.size() >> 8);
     payload[13] = static_cast<std::uint8_t>(body.size());
-    const std::uint32_t crc = Crc32(body.data(), body.size());
+    const std::uint32_t crc = Crc32(body);
     for (int i = 0; i < 4; ++i) payload[14 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
     std::copy(body.begin(), body.end(), payload.begin() + kFirmwareHeaderSize);
 
@@ -74,7 +68,7 @@ std::optional<std::string> FirmwareImageVersion(const std::vector<std::uint8_t>&
     if (length > static_cast<std::size_t>(kFirmwareMaxBody)) return std::nullopt;
     std::uint32_t crc = 0;
     for (int i = 0; i < 4; ++i) crc = (crc << 8) | payload[14 + i];
-    if (Crc32(payload.data() + kFirmwareHeaderSize, length) != crc) return std::nullopt;
+    if (Crc32(std::span(payload.data() + kFirmwareHeaderSize, length)) != crc) return std::nullopt;
     std::string version(reinterpret_cast<const char*>(payload.data() + 4), 8);
     version.resize(version.find('\0') == std::string::npos ? 8 : version.find('\0'));
     return version;

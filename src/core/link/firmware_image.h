@@ -37,8 +37,6 @@ inline constexpr int kFirmwareMaxBody = kFirmwarePayloadSize - kFirmwareHeaderSi
 // The firmware version the program and read sequences expect.
 inline constexpr const char* kFirmwareVersion = "VER-1.1";
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
-
 // The image for a version text (at most 8 characters) and a body of at most kFirmwareMaxBody
 // bytes; empty when either is too long.
 std::vector<std::uint8_t> BuildFirmwareImage(const std::string& version,
