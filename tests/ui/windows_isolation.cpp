@@ -1,7 +1,7 @@
 // Under Windows every window test program runs in a world of its own: a fresh folder that is
 // its working folder, %APPDATA%, %LOCALAPPDATA%, %USERPROFILE%, %TEMP% and %TMP%, removed when
-// the program ends. So a test sees no settings file or log of another test, and two runs of
-// the same build at once do not meet.
+// the program ends, with the same fonts every time. So a test sees no settings file or log of
+// another test, and two runs of the same build at once do not meet.
 #include <windows.h>
 
 #include <cstdlib>
@@ -34,6 +34,11 @@ public:
         set(L"TMP", L"tmp");
         std::error_code ec;
         std::filesystem::current_path(folder_, ec);
+#ifdef JQZ_TEST_FONT_DIR
+        // The offscreen platform draws text with the fonts of this folder (Wine passes no
+        // QT_ variable of the caller's through).
+        ::_wputenv_s(L"QT_QPA_FONTDIR", JQZ_TEST_FONT_DIR);
+#endif
     }
 
     ~IsolatedProgram() {
