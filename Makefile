@@ -2,7 +2,7 @@
 #   make run   installs what is missing, builds, and starts the application
 #   make test  installs what is missing, builds from scratch and runs every test
 # make package builds the Debian package build/jqz6811_<version>_<arch>.deb;
-# make windows-zip the Windows command-line programmer's zip.
+# make windows-zip the zip of the programs for Windows.
 .PHONY: run test build deps bench clean package windows-zip
 
 deps:
@@ -25,11 +25,12 @@ bench: build
 	./build/bench/jqz_bench
 	QT_QPA_PLATFORM=offscreen ./build/bench/jqz_bench_ui
 
-# jqz6811-cli for Windows users: build-windows/jqz6811-cli-<version>-windows-x86_64.zip
+# The programs for Windows users (the window program where ../shared/qt6-mingw holds Qt for
+# Windows): build-windows/jqz6811-cli-<version>-windows-x86_64.zip
 windows-zip: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build --target jqz_quickinfo jqz_drawings -j $$(nproc)
-	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	cmake --build build --target jqz_quickinfo jqz_drawings jqz_manual -j $$(nproc)
+	cmake -S . -B build-windows -G Ninja $$(scripts/windows-toolchain.sh build-windows) \
 	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DJQZ_HOST_BUILD_DIR=$$PWD/build
 	cmake --build build-windows --target windows-zip -j $$(nproc)
 

@@ -60,8 +60,11 @@ run_suite build-asan "core|link|ui" -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address
 JQZ_SOAK_RUNS=15 TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link|soak" \
   -DJQZ_BUILD_UI=OFF -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=thread
 # The Windows build: lean (optimised a little, no debug information); the Wine prefix is
-# made once, on first use. Its end-to-end test uses the normal build's Linux programs.
-run_suite build-windows "" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+# made once, on first use. Its end-to-end test uses the normal build's Linux programs, its
+# window tests the normal build's documents and drawings.
+windows_toolchain=$(scripts/windows-toolchain.sh build-windows)
+# shellcheck disable=SC2086  # the toolchain arguments are words
+run_suite build-windows "" $windows_toolchain \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DJQZ_HOST_BUILD_DIR="$PWD/build"
 
 echo

@@ -10,6 +10,7 @@
 #include "core/device/program_files.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/qt_message_sink.h"
+#include "ui/image/code_page.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ int main(int argc, char* argv[]) {
         shell.FormCreate();
         return app.exec();
     } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, jqz::kProgramTitle, QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, jqz::kProgramTitle, jqz::FileNameText(e.what()));
     }
     return 0;
 }

@@ -184,6 +184,15 @@ private slots:
             QVERIFY(qAbs(r.center().y() - picture->rect().center().y()) <= 1);
             // proportions kept
             QVERIFY(qAbs(double(r.width()) / r.height() - double(own.width()) / own.height()) < 0.01);
+            // The drawing is painted: dark lines and text inside its place, none outside it.
+            const QImage shot = picture->grab().toImage();
+            int inside = 0, outside = 0;
+            for (int y = 0; y < shot.height(); y += 2)
+                for (int x = 0; x < shot.width(); x += 2)
+                    if (qGray(shot.pixel(x, y)) < 96) ++(r.contains(x, y) ? inside : outside);
+            QVERIFY2(inside > (r.width() / 2) * (r.height() / 2) / 200,
+                     qPrintable(QStringLiteral("page %1: %2 dark pixels").arg(page).arg(inside)));
+            QCOMPARE(outside, 0);
             if (page == 5)
                 QCOMPARE(r.size(), own);  // the SDIP drawing is not blown up
             else

@@ -166,14 +166,14 @@ private slots:
         };
         const Case cases[] = {
             {"P_WIN_POS_LEFT=5000\r\nP_WIN_POS_TOP=-3000\r\nP_WIN_POS_HEIGHT=32767\r\n"
-             "P_WIN_POS_WIDTH=500\r\n",
-             QRect(screen.right() + 1 - 500, screen.top(), 500, screen.height())},
+             "P_WIN_POS_WIDTH=600\r\n",
+             QRect(screen.right() + 1 - 600, screen.top(), 600, screen.height())},
             {"P_WIN_POS_LEFT=-900\r\nP_WIN_POS_TOP=40\r\nP_WIN_POS_HEIGHT=420\r\n"
              "P_WIN_POS_WIDTH=99999\r\n",
              QRect(screen.left(), 40, screen.width(), 420)},
             {"P_WIN_POS_LEFT=30\r\nP_WIN_POS_TOP=20\r\nP_WIN_POS_HEIGHT=440\r\n"
-             "P_WIN_POS_WIDTH=520\r\n",
-             QRect(30, 20, 520, 440)},
+             "P_WIN_POS_WIDTH=560\r\n",
+             QRect(30, 20, 560, 440)},
         };
         for (const Case& c : cases) {
             WriteFileAtomically(paths().settingsFile, c.keys);

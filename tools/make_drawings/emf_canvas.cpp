@@ -47,6 +47,12 @@ EmfCanvas::EmfCanvas(int width, int height, const std::string& description) {
     append(U_EMRHEADER_set(bounds, frame, nullptr, static_cast<U_CBSTR>(wide.size()), wide.data(),
                            device, millimetres, 0));
     append(U_EMRSETMAPMODE_set(U_MM_TEXT));
+    // Upright text turns with a world transform, which players take only in the advanced
+    // graphics mode. That record (type 67) has the map mode record's layout; libUEMF has no
+    // maker of its own for it.
+    char* graphicsMode = U_EMRSETMAPMODE_set(U_GM_ADVANCED);
+    if (graphicsMode != nullptr) reinterpret_cast<PU_EMRSETMAPMODE>(graphicsMode)->emr.iType = 67;
+    append(graphicsMode);
     append(U_EMRSETBKMODE_set(U_TRANSPARENT));
     append(U_EMRSETPOLYFILLMODE_set(U_ALTERNATE));
     append(U_EMRSETTEXTCOLOR_set(colorref_set(0, 0, 0)));
@@ -157,7 +163,7 @@ void EmfCanvas::text(Point at, const std::string& utf8, int height, TextAlign al
                                 U_ETO_NONE, kNoBounds, dx);
     std::free(dx);
     if (emrText == nullptr) throw std::runtime_error("emrtext_set failed");
-    char* record = U_EMREXTTEXTOUTW_set(kNoBounds, U_GM_COMPATIBLE, 1.0f, 1.0f,
+    char* record = U_EMREXTTEXTOUTW_set(kNoBounds, U_GM_ADVANCED, 1.0f, 1.0f,
                                         reinterpret_cast<PU_EMRTEXT>(emrText));
     std::free(emrText);
     append(record);

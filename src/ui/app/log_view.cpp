@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
@@ -41,7 +42,7 @@ QVariant LogListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shown_) return {};
     const std::string stored = log_.storedLine(static_cast<std::size_t>(index.row()));
     switch (role) {
-        case Qt::DisplayRole: return QString::fromLocal8Bit(LogModel::DisplayText(stored));
+        case Qt::DisplayRole: return FileNameText(LogModel::DisplayText(stored));
         case Qt::ForegroundRole: return LogLineDelegate::KindColour(LogModel::KindOf(stored));
         case Qt::UserRole: return LogModel::KindOf(stored);
         default: return {};

@@ -52,6 +52,7 @@
 #include "ui/files/load_dialog.h"
 #include "ui/files/print_dialog.h"
 #include "ui/files/save_dialog.h"
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
@@ -434,7 +435,7 @@ void TProgShell::ToolUpdateExecute() {
 
 void TProgShell::HelpProgExecute() {
     const std::string path = paths_.programFolder + "/j11prog.pdf";
-    const QString name = QFile::decodeName(path.c_str());
+    const QString name = FileNameText(path);
     if (!QFileInfo(name).isFile())
         sink_->showError("The user manual was not found. It belongs at\n" + path);
     else if (!openDocument(name))

@@ -11,6 +11,7 @@
 #include "ui/app/log_stamp.h"
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
@@ -58,10 +59,10 @@ void TProgShell::SaveLogAs() {
     const QString path =
         logFileChooser ? logFileChooser()
                        : QFileDialog::getSaveFileName(
-                             this, "Save Log As", QFile::decodeName(paths_.logFile.c_str()),
+                             this, "Save Log As", FileNameText(paths_.logFile),
                              "Log files (*.log);;Text files (*.txt);;All files (*)");
     if (path.isEmpty()) return;
-    const std::string name = QFile::encodeName(path).toStdString();
+    const std::string name = FileNameBytes(path);
     if (const std::string error = saveLog(name); !error.empty()) sink_->showError(error);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "ui/image/code_page.h"
+
 namespace jqz {
 
 namespace {
@@ -10,7 +12,7 @@ Answer ask(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
            QuestionButtons buttons) {
     QMessageBox::StandardButtons set = QMessageBox::Yes | QMessageBox::No;
     if (buttons == QuestionButtons::YesNoCancel) set |= QMessageBox::Cancel;
-    QMessageBox box(icon, kProgramTitle, QString::fromLocal8Bit(text), set, parent);
+    QMessageBox box(icon, kProgramTitle, FileNameText(text), set, parent);
     switch (box.exec()) {
         case QMessageBox::Yes: return Answer::Yes;
         case QMessageBox::No: return Answer::No;
@@ -21,13 +23,13 @@ Answer ask(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
 }  // namespace
 
 void QtMessageSink::showError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, kProgramTitle, QString::fromLocal8Bit(text),
+    QMessageBox box(QMessageBox::Critical, kProgramTitle, FileNameText(text),
                     QMessageBox::Ok, parent_);
     box.exec();
 }
 
 void QtMessageSink::showConfirmation(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, kProgramTitle, QString::fromLocal8Bit(text),
+    QMessageBox box(QMessageBox::Question, kProgramTitle, FileNameText(text),
                     QMessageBox::Ok, parent_);
     box.exec();
 }

@@ -25,6 +25,7 @@
 #include "ui/image/hex_edit.h"
 #include "ui/link/comm_set.h"
 #include "ui/link/firmware_update_dialog.h"
+#include "ui/image/code_page.h"
 
 namespace jqz {
 
@@ -111,7 +112,7 @@ void TProgShell::connectProgrammer(const std::function<void()>& create) {
 
 void TProgShell::showPortStatus() {
     portStatus_->setText(QString("Port: %1   %2 baud")
-                             .arg(QFile::decodeName(portName().c_str()))
+                             .arg(FileNameText(portName()))
                              .arg(baudRate()));
 }
 

@@ -1,18 +1,13 @@
 #pragma once
-// A picture control for Enhanced Metafile drawings: the file is converted to SVG with
-// libemf2svg and drawn with QtSvg, centred in the control and scaled to fit with its
-// proportions kept. A file that is not a readable picture leaves the control empty.
-#include <QByteArray>
+// A picture control for Enhanced Metafile drawings, centred in the control and scaled to fit
+// with its proportions kept. A file that is not a readable picture leaves the control empty.
 #include <QString>
 #include <QWidget>
 #include <memory>
 
-class QSvgRenderer;
+#include "ui/device/emf_renderer.h"
 
 namespace jqz {
-
-// The SVG text of an Enhanced Metafile, or an empty array when the bytes are not one.
-QByteArray EmfToSvg(const QByteArray& emf);
 
 class EmfPicture : public QWidget {
     Q_OBJECT
@@ -38,7 +33,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::unique_ptr<QSvgRenderer> renderer_;
+    std::unique_ptr<EmfRenderer> renderer_;
     bool scaleUp_ = true;
 };
 

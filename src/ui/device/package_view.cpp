@@ -12,11 +12,9 @@
 #include <QVBoxLayout>
 
 #include "core/device/supported_device_list.h"
+#include "ui/app/icons.h"
 #include "ui/app/window_placement.h"
 #include "ui/device/emf_picture.h"
-
-// The window icon lives in the resources of a static library: register them before use.
-static void initDeviceIcons() { Q_INIT_RESOURCE(device_icons); }
 
 namespace jqz {
 
@@ -29,8 +27,7 @@ constexpr QSize kDesignedSize{640, 560};
 TDPView1::TDPView1(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     setObjectName("DPView1");
     setWindowTitle(QStringLiteral("Device Package Layout"));
-    initDeviceIcons();
-    setWindowIcon(QIcon(QStringLiteral(":/jqz/package_view.svg")));
+    setWindowIcon(ShellIcon("package_view"));
     setMinimumSize(420, 350);
     resize(kDesignedSize);
 

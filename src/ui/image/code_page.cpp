@@ -51,10 +51,23 @@ QString FromCodePage(const std::string& text) {
     return out;
 }
 
-std::string FileNameBytes(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
+// The core takes and gives file names (and the texts that carry them: log lines, messages) in
+// its own encoding: UTF-8 on Windows, where it speaks UTF-16 to the system; the system's
+// file-name encoding elsewhere.
+std::string FileNameBytes(const QString& fileName) {
+#ifdef _WIN32
+    return fileName.toStdString();
+#else
+    return QFile::encodeName(fileName).toStdString();
+#endif
+}
 
 QString FileNameText(const std::string& fileName) {
+#ifdef _WIN32
+    return QString::fromStdString(fileName);
+#else
     return QFile::decodeName(QByteArray(fileName.data(), static_cast<qsizetype>(fileName.size())));
+#endif
 }
 
 }  // namespace jqz

@@ -20,7 +20,9 @@ std::string ToCodePage(const QString& text);
 // characters of the same number.
 QString FromCodePage(const std::string& text);
 
-// File names are not code-page text: they keep the system's file-name encoding.
+// File names are not code-page text. They cross to the core, and the core's texts that carry
+// them (log lines, messages) come back, in the core's encoding: UTF-8 on Windows, the
+// system's file-name encoding elsewhere.
 std::string FileNameBytes(const QString& fileName);
 QString FileNameText(const std::string& fileName);
 
