@@ -109,13 +109,15 @@ done
 for page in jqz6811 jqz6811-cli jqz6811-sim; do
   gz=$root/usr/share/man/man1/$page.1.gz
   gzip -t "$gz" || fail "$page.1.gz"
-  zcat "$gz" | grep -q "^\.TH ${page^^} 1 .*$version" || fail "$page.1 has no title with $version"
+  zcat "$gz" > "$tmp/page"
+  grep -q "^\.TH ${page^^} 1 .*$version" "$tmp/page" || fail "$page.1 has no title with $version"
 done
 # Every option a program lists in its --help is in its manual page.
+# (The page is read whole first: grep -q leaving a pipe early would fail it under pipefail.)
 for p in jqz6811 jqz6811-cli jqz6811-sim; do
+  page=$(zcat "$root/usr/share/man/man1/$p.1.gz" | sed 's/\\-/-/g')
   for opt in $("$root/usr/bin/$p" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
-    zcat "$root/usr/share/man/man1/$p.1.gz" | sed 's/\\-/-/g' | grep -qF -- "$opt" \
-      || fail "$p.1 does not describe $opt"
+    grep -qF -- "$opt" <<< "$page" || fail "$p.1 does not describe $opt"
   done
 done
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.jqz6811.metainfo.xml" \

@@ -1,13 +1,10 @@
 #include "core/app/log_model.h"
 
 #include "core/app/native_file.h"
-#include "core/image/checksum.h"
 
 #include <cstdlib>
 
 namespace jqz {
-
-void LogSink::AddChecksumLine(const ChecksumReport& report) { AddLogLine(report.text(), LogInfo); }
 
 void LogModel::clear() {
     std::lock_guard lock(mutex_);

@@ -18,7 +18,8 @@ public:
     virtual ~LogSink() = default;
     virtual void AddLogLine(const std::string& text, int kind) = 0;
     // The figures of an address range: an information line with the report's text, unless
-    // the sink gives them a form of their own.
+    // the sink gives them a form of their own. (Defined beside the report, in
+    // core/image/checksum.cpp: the log knows nothing of images.)
     virtual void AddChecksumLine(const ChecksumReport& report);
 };
 

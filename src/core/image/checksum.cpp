@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/app/log_model.h"
 #include "core/image/cell_range.h"
 #include "core/image/memory_image.h"
 
@@ -64,5 +65,7 @@ ChecksumReport ImageChecksumReport(const std::string& what, const MemoryImage& i
                                    int last) {
     return {what, first, last, ChecksumsOf(image, CellSet::Range(first, last))};
 }
+
+void LogSink::AddChecksumLine(const ChecksumReport& report) { AddLogLine(report.text(), LogInfo); }
 
 }  // namespace jqz
