@@ -3,6 +3,10 @@
 # their places under the prefix. Argument 1: the build folder.
 set -euo pipefail
 build=$1
+# The package test makes the build's generated files again; one of the two at a time, also
+# across two test runs of one build.
+exec 9> "$build/.generated-files.lock"
+flock 9
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null

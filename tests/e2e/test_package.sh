@@ -6,6 +6,10 @@
 # Argument 1: the build folder.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+# This test makes the build's package and generated files again, and the install test reads
+# them: one of the two at a time, also across two test runs of one build.
+exec 9> "$build/.generated-files.lock"
+flock 9
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }

@@ -93,18 +93,18 @@ expect() { # exit-code line description
   grep -qF -- "$2" "$tmp/err" || fail "$3: no line \"$2\""
 }
 
-# A read-only file (under Wine: the file without write bits) is refused before the port is
-# opened, and stays as it was; so is a folder.
+# A read-only file (under Wine: the file without write bits) is refused, as an output that
+# cannot be written (exit 1), before the port is opened, and stays as it was; so is a folder.
 printf 'old' > "$tmp/wine/ro.s19"
 chmod 444 "$tmp/wine/ro.s19"
 wine_case "$tmp/ro.wire" --port "$port" --device "$E9" read ro.s19
-expect 2 "error: Cannot write ro.s19: Permission denied" "read into a read-only file"
+expect 1 "error: Cannot write ro.s19: Permission denied" "read into a read-only file"
 [ "$(cat "$tmp/wine/ro.s19")" = old ] || fail "the read-only file was changed"
 [ "$(stat -c %a "$tmp/wine/ro.s19")" = 444 ] || fail "the read-only file lost its attribute"
 [ ! -s "$tmp/ro.wire" ] || fail "the device was read before the read-only file was refused"
 mkdir "$tmp/wine/folder.s19"
 wine_case "$tmp/ro.wire" --port "$port" --device "$E9" read folder.s19
-expect 2 "error: Cannot write folder.s19: It is a directory, not a plain file." "read into a folder"
+expect 1 "error: Cannot write folder.s19: It is a directory, not a plain file." "read into a folder"
 [ ! -s "$tmp/ro.wire" ] || fail "the device was read before the folder was refused"
 
 # COM names in any case; names that open but are no serial port.
