@@ -15,6 +15,7 @@
 #include "core/files/image_files.h"
 #include "core/image/editor_messages.h"
 #include "hex_edit_test_support.h"
+#include "ui/image/grid_font.h"
 #include "ui/files/explaine.h"
 #include "ui/image/dump_grid.h"
 #include "ui/image/hex_edit.h"
@@ -303,9 +304,13 @@ private slots:
         options.exec();
         QCOMPARE(QString::fromStdString(e_.edit->GetAppearance().RightFont), chosen);
         QCOMPARE(e_.edit->statusText(4), "Char Set: " + chosen);
-        // What is drawn is what the chosen name resolves to on this machine, whichever
-        // families happen to be installed.
-        QCOMPARE(QFontInfo(e_.edit->charGrid()->font()).family(), QFontInfo(QFont(chosen)).family());
+        // What is drawn is the family the grid makes of the chosen name on this machine,
+        // whichever families happen to be installed: the name itself where it draws at a fixed
+        // pitch, else a family that does (a "monospace" alias can resolve to a proportional
+        // one), never a proportional one.
+        const QFontInfo drawn(e_.edit->charGrid()->font());
+        QCOMPARE(drawn.family(), QFontInfo(QFont(GridFontFamily(chosen))).family());
+        QVERIFY2(drawn.fixedPitch(), qPrintable(drawn.family()));
     }
 
     // "System" and "Terminal" are no fonts here: the grids draw them with the desktop's
