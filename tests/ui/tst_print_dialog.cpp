@@ -1,5 +1,6 @@
 // The print dialog behind File > Print, printing to PDF files.
 #include <QApplication>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -97,6 +99,22 @@ class TestPrintDialog : public QObject {
         child<QPushButton>(d, "Button2")->click();
     }
 
+    // Answers the next choice of a PDF file with `file`, or cancels it when `file` is empty.
+    static void answerFileChoice(const QString& file) {
+        QTimer::singleShot(0, [file] {
+            QWidget* modal = QApplication::activeModalWidget();
+            const auto closeIt = qScopeGuard([modal] { if (modal && modal->isVisible()) modal->close(); });
+            auto* browser = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(browser != nullptr);
+            QCOMPARE(browser->objectName(), QString("PrintToFileDialog1"));
+            QCOMPARE(browser->acceptMode(), QFileDialog::AcceptSave);
+            QCOMPARE(browser->nameFilters().constFirst(), QString("PDF files (*.pdf)"));
+            if (file.isEmpty()) return;
+            browser->selectFile(file);
+            static_cast<QDialog*>(browser)->accept();
+        });
+    }
+
 private slots:
     void theDialogAsShown() {
         test::RecordingSink sink;
@@ -114,14 +132,22 @@ private slots:
             QVERIFY(child<QPushButton>(d, "Button2")->isDefault());
             QCOMPARE(d->focusWidget(), child<QLineEdit>(d, "Edit1"));
 
-            // The printer setup.
+            // The printer setup: the system's dialog; on Windows, which has it only for installed
+            // printers, the choice of a PDF file when the printer is not one.
+#ifdef Q_OS_WIN
+            d->printer().setOutputFormat(QPrinter::PdfFormat);
+            answerFileChoice(QString());
+#else
             QTimer::singleShot(0, [] {
-                auto* setup = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+                QWidget* modal = QApplication::activeModalWidget();
+                const auto closeIt = qScopeGuard([modal] { if (modal) modal->close(); });
+                auto* setup = qobject_cast<QPrintDialog*>(modal);
                 QVERIFY(setup != nullptr);
                 QCOMPARE(setup->objectName(), QString("PrinterSetupDialog1"));
-                setup->reject();
             });
+#endif
             child<QPushButton>(d, "Button1")->click();
+            QVERIFY(d->isVisible());
 
             // Refused ranges leave the dialog open and log nothing.
             child<QLineEdit>(d, "Edit2")->setText("0x10000");
@@ -166,6 +192,32 @@ private slots:
         QTRY_COMPARE(gauge->maximum(), 2049);
         QTRY_COMPARE(gauge->value(), 0);
         QVERIFY2(WarningRecorder::recorded().isEmpty(), qPrintable(WarningRecorder::recorded().join(" | ")));
+    }
+
+    // A printout to a file without a name (a machine without printers) asks for the file; a
+    // cancelled choice prints nothing and logs nothing.
+    void aPrintoutToAFileWithoutANameAsksForTheFile() {
+        test::RecordingSink sink;
+        TProgShell shell(paths(), &sink);
+        const QString chosen = dir_.path() + "/dump";
+        withDialog(shell, [&](TPrintd* d) {
+            d->printer().setOutputFormat(QPrinter::PdfFormat);
+            d->printer().setOutputFileName(QString());
+            child<QLineEdit>(d, "Edit1")->setText("0x0000");
+            child<QLineEdit>(d, "Edit2")->setText("0x001F");
+            answerFileChoice(QString());
+            child<QPushButton>(d, "Button2")->click();
+            QVERIFY(d->isVisible());
+            QVERIFY(child<QPushButton>(d, "Button2")->isEnabled());
+            QVERIFY(shell.log().storedLines().empty());
+            answerFileChoice(chosen);
+            child<QPushButton>(d, "Button2")->click();
+        });
+        QCOMPARE(test::LogTexts(shell), (std::vector<std::string>{
+                                      "Printing buffer : 0x0000-0x001F -> " + chosen.toStdString() + ".pdf",
+                                      "Print buffer complete"}));
+        QCOMPARE(pdfPages(chosen + ".pdf"), 1);
+        QVERIFY(sink.errors.empty());
     }
 
     void aPrinterThatCannotBeOpenedIsReported() {

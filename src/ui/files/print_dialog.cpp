@@ -1,6 +1,7 @@
 #include "ui/files/print_dialog.h"
 
 #include <QButtonGroup>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
@@ -166,7 +168,31 @@ void TPrintd::post(std::function<void()> f) {
     QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
 }
 
+bool TPrintd::choosePdfFile() {
+    QFileDialog browser(this, QPrinterInfo::availablePrinterNames().isEmpty()
+                                  ? QStringLiteral("Print to File (no printer is installed)")
+                                  : QStringLiteral("Print to File"));
+    browser.setObjectName("PrintToFileDialog1");
+    browser.setOption(QFileDialog::DontUseNativeDialog);
+    browser.setAcceptMode(QFileDialog::AcceptSave);
+    browser.setFileMode(QFileDialog::AnyFile);
+    browser.setNameFilters({"PDF files (*.pdf)", "All files (*)"});
+    browser.setDefaultSuffix("pdf");
+    if (!printer_->outputFileName().isEmpty()) browser.selectFile(printer_->outputFileName());
+    if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) return false;
+    printer_->setOutputFormat(QPrinter::PdfFormat);
+    printer_->setOutputFileName(browser.selectedFiles().constFirst());
+    return true;
+}
+
 void TPrintd::Button1Click() {
+#ifdef Q_OS_WIN
+    // The system's printer dialog serves installed printers only; without one, a PDF file.
+    if (printer_->outputFormat() != QPrinter::NativeFormat) {
+        choosePdfFile();
+        return;
+    }
+#endif
     QPrintDialog setup(printer_.get(), this);
     setup.setObjectName("PrinterSetupDialog1");
     setup.setOption(QAbstractPrintDialog::PrintToFile);
@@ -178,6 +204,9 @@ void TPrintd::Button2Click() {
     const auto range = PrintRange(edit1_->text().toStdString(), edit2_->text().toStdString(),
                                   messages_);
     if (!range) return;
+    if (printer_->outputFormat() == QPrinter::PdfFormat && printer_->outputFileName().isEmpty() &&
+        !choosePdfFile())
+        return;
     log_.AddLogLine(PrintingBufferLine(*range, FileNameBytes(PrinterDisplayName(*printer_))),
                     LogInfo);
     button1_->setEnabled(false);

@@ -67,9 +67,11 @@ public:
 
     QPrinter& printer() { return *printer_; }
 
-    // "Setup ...": the printer setup dialog.
+    // "Setup ...": the printer setup dialog; where the system's dialog cannot serve the printer
+    // (Windows without an installed printer), the choice of the PDF file the printout goes to.
     void Button1Click();
-    // "Print": checks the range, logs it and starts the print thread.
+    // "Print": checks the range, logs it and starts the print thread. A printout to a file that
+    // has no name yet asks for the file first; no answer, no print.
     void Button2Click();
     // Every close (Cancel, the close box, the end of a print) stops and waits for the thread.
     void done(int result) override;
@@ -80,6 +82,8 @@ protected:
 private:
     // Runs f on the dialog's thread, later.
     void post(std::function<void()> f);
+    // Asks for the PDF file the printout goes to; false when the user cancels.
+    bool choosePdfFile();
 
     const HexEditModel& model_;
     MessageSink& messages_;
