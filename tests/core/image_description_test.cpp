@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "core/image/hex_edit_model.h"
 
@@ -53,6 +56,31 @@ TEST(ImageDescription, DeleteRowRemovesTheLastAndAddRowBringsBackAWellFormedAddr
     m.description.DeleteRow();
     m.description.AddRow();
     EXPECT_EQ(m.description.row(1).addressText, "0x0000") << "not a six-character address";
+}
+
+// A read's end recolours the image and puts the described cells back while the window may
+// add a row on its own thread: the row lands after, and the rows kept are the rows there were.
+TEST(ImageDescription, ARowAddedWhileTheRowsAreKeptIsNotLost) {
+    HexEditModel m;
+    m.description.putRow(0, {0x10, 5, true, "a"});
+    m.description.putRow(1, {0x20, 6, false, "b"});
+    std::atomic<bool> adding{false};
+    std::thread window;
+    m.description.keepRowsAround([&] {
+        window = std::thread([&] {
+            adding = true;
+            m.description.AddRow();
+        });
+        while (!adding) std::this_thread::yield();
+        // Room for the row to land in the middle, were it let in.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (int a = 0; a <= 0xFFFF; ++a) m.image.SetReadOnly(a, false);
+    });
+    window.join();
+    ASSERT_EQ(m.description.rowCount(), 3);
+    EXPECT_EQ(m.description.getRow(0), (ProjCell{0x10, 5, true, "a"}));
+    EXPECT_EQ(m.description.getRow(1), (ProjCell{0x20, 6, false, "b"}));
+    EXPECT_EQ(m.description.row(2).comment, "");
 }
 
 TEST(ImageDescription, RowAddressParsing) {

@@ -3,6 +3,8 @@
 // window would show (log, gauge, the end of a run), a connection to the in-process virtual
 // programmer with short time-outs, and the request bytes of the commands, to hold the wire
 // against.
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -140,6 +142,31 @@ public:
             return 0;
         });
     }
+    // Holds the worker at the PC's next byte after these, counted from now, until letGo():
+    // the test's thread then acts as the user would while the run waits between two commands.
+    void pauseAt(const Bytes& before) {
+        programmer().with([this, n = before.size()](sim::ProgrammerModel& m) {
+            m.onWire = [this, n, sent = std::size_t{0}](const sim::WireByte& w) mutable {
+                if (!w.fromPc || sent++ != n) return;
+                std::unique_lock lock(pauseMutex_);
+                paused_ = true;
+                pauseChanged_.notify_all();
+                pauseChanged_.wait_for(lock, std::chrono::seconds(10), [this] { return released_; });
+            };
+            return 0;
+        });
+    }
+    void waitForPause() {
+        std::unique_lock lock(pauseMutex_);
+        ASSERT_TRUE(pauseChanged_.wait_for(lock, std::chrono::seconds(10), [this] { return paused_; }))
+            << "the run did not reach the pause";
+    }
+    void letGo() {
+        std::lock_guard lock(pauseMutex_);
+        released_ = true;
+        pauseChanged_.notify_all();
+    }
+
     // The positions the gauge took with this maximum, repeats left out.
     std::vector<int> gaugePositions(int maximum) {
         std::vector<int> positions;
@@ -163,7 +190,16 @@ public:
     DeviceRead reader{host};
     FirmwareUpdate update{host};
 
+private:
+    std::mutex pauseMutex_;
+    std::condition_variable pauseChanged_;
+    bool paused_ = false;
+    bool released_ = false;
+
+public:
+
     void TearDown() override {
+        letGo();
         writer.Stop();
         reader.Stop();
         update.Stop();

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -19,6 +20,29 @@
 #include "core/app/native_file.h"
 
 namespace jqz {
+
+namespace {
+
+#ifndef _WIN32
+// Another run may append to the same report at the same moment (two programmers on one
+// machine): the look at its size and the header, and each line, go in under the file's lock,
+// so the header comes once, first, and lines never interleave.
+class ReportLock {
+public:
+    explicit ReportLock(int fd) : fd_(fd) {
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~ReportLock() { (void)::flock(fd_, LOCK_UN); }
+    ReportLock(const ReportLock&) = delete;
+    ReportLock& operator=(const ReportLock&) = delete;
+
+private:
+    int fd_;
+};
+#endif
+
+}  // namespace
 
 std::string CsvField(std::string_view text) {
     const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
@@ -80,6 +104,8 @@ std::string ProductionReport::open(const std::string& path) {
         fd_ = -1;
         return failure("It is not a plain file.");
     }
+    const ReportLock lock(fd_);
+    if (::fstat(fd_, &st) != 0) return failure(std::strerror(errno));
     const bool empty = st.st_size == 0;
     if (!existed) {
         // The new name itself must survive a crash, not only the lines written to it.
@@ -107,6 +133,9 @@ std::string ProductionReport::write(const std::string& text) {
         return "Cannot write the report " + path_ + ": " + std::strerror(error);
     };
     if (fd_ < 0) return failure(EBADF);
+#ifndef _WIN32
+    const ReportLock lock(fd_);
+#endif
     std::size_t done = 0;
     while (done < text.size()) {
 #ifdef _WIN32

@@ -33,6 +33,19 @@ std::string VerifySummaryLine(int differing) {
            (differing == 1 ? " address differs" : " addresses differ");
 }
 
+namespace {
+
+std::vector<std::uint8_t> ImageData(const MemoryImage& image) {
+    std::vector<std::uint8_t> data(MemoryImage::kCellCount);
+    for (int a = 0; a < MemoryImage::kCellCount; ++a) data[static_cast<std::size_t>(a)] = image.ReadData(a);
+    return data;
+}
+
+}  // namespace
+
+DeviceWriteTh::DeviceWriteTh(SequenceHost& host, COM* com, const DeviceMap& device)
+    : SequenceWorker(host, com, device), source_(ImageData(host.image())) {}
+
 void DeviceWriteTh::Execute() {
     setReturnValue(1);
     bool failed = false;
@@ -46,7 +59,7 @@ void DeviceWriteTh::Execute() {
 
 void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& failed) {
     const SequenceOptions& o = host_.options();
-    MemoryImage& image = host_.image();
+    auto image = [this](int a) { return source_.at(static_cast<std::size_t>(a)); };
     ProgressGauge& gauge = host_.gauge();
     if (!link.ConnectAndLink(o, device_.deviceType)) return;
     link.log(kProgramInProgress, LogInfo);
@@ -89,7 +102,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
 
     if (o.ProgramEepromOn && !Terminated()) {
         if (o.ConfProgEnable) {
-            channel.WriteByte(device_.configAddress, image.ReadData(device_.configAddress));
+            channel.WriteByte(device_.configAddress, image(device_.configAddress));
             const std::string error = channel.TakeLastError();
             if (!error.empty() && error != kProgrammingError) {
                 link.logError(error);
@@ -103,7 +116,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
         int skipped = 0;
         for (int a = device_.eepromStart; a <= device_.eepromEnd && !Terminated(); a += kBlockSize) {
             std::uint8_t* block = eeprom.data() + (a - device_.eepromStart);
-            for (int i = 0; i < kBlockSize; ++i) block[i] = image.ReadData(a + i);
+            for (int i = 0; i < kBlockSize; ++i) block[i] = image(a + i);
             if (skipBlank && std::all_of(block, block + kBlockSize,
                                          [](std::uint8_t b) { return b == 0xFF; })) {
                 ++skipped;
@@ -128,7 +141,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
             if (!link.Check()) return;
             std::copy_n(buffer.begin(), kBlockSize, eeprom.begin() + (a - device_.eepromStart));
             for (int i = 0; i < kBlockSize && !Terminated(); ++i) {
-                const std::uint8_t expected = erasedCheck ? 0xFF : image.ReadData(a + i);
+                const std::uint8_t expected = erasedCheck ? 0xFF : image(a + i);
                 if (buffer[i] != expected) {
                     link.log(VerifyErrorLine(a + i), LogError);
                     failed = true;

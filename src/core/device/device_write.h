@@ -2,6 +2,9 @@
 // The program sequence: checks the programmer, links the device and then erases, programs
 // (optionally after the CONFIG register) and verifies the EEPROM in 128-byte blocks, as the
 // option states say, reporting every outcome in the log.
+#include <cstdint>
+#include <vector>
+
 #include "core/device/sequence_driver.h"
 
 namespace jqz {
@@ -15,9 +18,13 @@ inline constexpr const char* kProgramInterrupted = "Program Sequence Interrupted
 class SequenceLink;
 class ProgBarSimTh;
 
+// The run programs and verifies the image as it was when the run was made (on the
+// controlling thread, at the press of the start button): the user may go on editing, loading
+// or filling the image meanwhile, and the device gets neither a mix of old and new bytes nor a
+// verify error for a byte that was written as it was meant to be.
 class DeviceWriteTh final : public SequenceWorker {
 public:
-    using SequenceWorker::SequenceWorker;
+    DeviceWriteTh(SequenceHost& host, COM* com, const DeviceMap& device);
     ~DeviceWriteTh() override { WaitFor(); }
 
 protected:
@@ -26,6 +33,9 @@ protected:
 private:
     // Runs up to the common end; failed is set by a tolerated error or a verify mismatch.
     void run(SequenceLink& link, ProgBarSimTh& simulation, bool& failed);
+
+    // The image's data bytes at the start, by address.
+    const std::vector<std::uint8_t> source_;
 };
 
 class DeviceWrite final : public SequenceDriver {

@@ -69,13 +69,24 @@ std::unique_ptr<WorkerLauncher> MakeStdThreadLauncher() { return std::make_uniqu
 PrinterTh::PrinterTh(const HexEditModel& model, PrintRequest request, PrintDocument& document,
                      LogSink& log, Gauge gauge, std::function<void()> finished,
                      std::unique_ptr<WorkerLauncher> launcher)
-    : model_(model),
-      request_(request),
+    : request_(request),
       document_(document),
       log_(log),
       gauge_(std::move(gauge)),
       finished_(std::move(finished)),
       launcher_(launcher ? std::move(launcher) : MakeStdThreadLauncher()) {
+    try {
+        const std::string text = model.DumpText(request_.range.from, request_.range.to, request_.bytesPerRow);
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = text.find("\r\n", at);
+            lines_.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+            at = end == std::string::npos ? text.size() : end + 2;
+        }
+    } catch (const std::bad_alloc&) {
+        lines_.clear();
+        haveText_ = false;
+    }
+    heading_ = PrintPageHeading(model.description);
     launcher_->start([this] { Execute(); });
 }
 
@@ -91,29 +102,15 @@ void PrinterTh::WaitFor() {
 void PrinterTh::Execute() {
     returnValue_.store(1);
     if (!Terminated()) {
-        std::vector<std::string> lines;
-        bool haveText = true;
-        try {
-            const std::string text =
-                model_.DumpText(request_.range.from, request_.range.to, request_.bytesPerRow);
-            for (std::size_t at = 0; at < text.size();) {
-                const std::size_t end = text.find("\r\n", at);
-                lines.push_back(text.substr(at, end == std::string::npos ? end : end - at));
-                at = end == std::string::npos ? text.size() : end + 2;
-            }
-        } catch (const std::bad_alloc&) {
-            lines.clear();
-            haveText = false;
-            log_.AddLogLine(kNotEnoughMemoryMessage, LogError);
-        }
-        document_.begin(PrintFontPoints(request_.bytesPerRow), PrintPageHeading(model_.description));
-        if (gauge_.setMaximum) gauge_.setMaximum(static_cast<int>(lines.size()));
-        for (std::size_t i = 0; i < lines.size() && !Terminated(); ++i) {
-            document_.appendLine(lines[i]);
+        if (!haveText_) log_.AddLogLine(kNotEnoughMemoryMessage, LogError);
+        document_.begin(PrintFontPoints(request_.bytesPerRow), heading_);
+        if (gauge_.setMaximum) gauge_.setMaximum(static_cast<int>(lines_.size()));
+        for (std::size_t i = 0; i < lines_.size() && !Terminated(); ++i) {
+            document_.appendLine(lines_[i]);
             if (gauge_.setPosition) gauge_.setPosition(static_cast<int>(i));
         }
         if (gauge_.setPosition) gauge_.setPosition(0);
-        if (!haveText) {
+        if (!haveText_) {
             returnValue_.store(0);
         } else if (!Terminated()) {
             // Once printing has begun it is not interrupted.

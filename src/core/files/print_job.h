@@ -87,6 +87,9 @@ struct PrintRequest {
 // The print thread. It starts at once, on the launcher's thread (a std::thread when none is
 // given), and, when it is done, calls `finished` on its own thread (the dialog then closes). Its return value is 1 until the document was handed to
 // the printer (or the printer refused it, which is logged as an error), then 0.
+// The dump's text and the page heading are taken from the model in the constructor, on the
+// caller's thread: the printout is the image as it was at "Print", whatever changes the image
+// or its names meanwhile, and the thread never reads the model.
 class PrinterTh {
 public:
     struct Gauge {
@@ -110,8 +113,11 @@ public:
 private:
     void Execute();
 
-    const HexEditModel& model_;
     PrintRequest request_;
+    // False when the dump did not fit into memory.
+    bool haveText_ = true;
+    std::vector<std::string> lines_;
+    std::string heading_;
     PrintDocument& document_;
     LogSink& log_;
     Gauge gauge_;

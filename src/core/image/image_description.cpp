@@ -106,6 +106,22 @@ long long ImageDescription::ParseRowAddress(const std::string& text) {
     return value && *value >= 0 ? *value : -1;
 }
 
+void ImageDescription::keepRowsAround(const std::function<void()>& recolour) {
+    const std::lock_guard lock(mutex_);
+    std::vector<ProjCell> described;
+    const bool keep = !isEmpty();
+    if (keep) {
+        const int rows = rowCount();
+        described.reserve(static_cast<std::size_t>(rows));
+        for (int i = 0; i < rows; ++i) described.push_back(getRow(i));
+    }
+    recolour();
+    if (keep) {
+        setRowCount(1);
+        for (std::size_t i = 0; i < described.size(); ++i) putRow(static_cast<int>(i), described[i]);
+    }
+}
+
 ProjCell ImageDescription::getRow(int index) const {
     std::lock_guard lock(mutex_);
     ProjCell cell;

@@ -55,6 +55,11 @@ public:
     // the dialogs' number fields take it; -1 when it does not convert or is negative.
     static long long ParseRowAddress(const std::string& text);
 
+    // Runs recolour (which may give every cell a new colour and access) and then gives the
+    // described cells theirs again, all under the description's lock: a row added or deleted
+    // meanwhile on another thread lands before or after, never lost or brought back.
+    void keepRowsAround(const std::function<void()>& recolour);
+
     // Whether the names, notes or rows differ from what they were when the image last left
     // bulk mode (a load, a save, a read or a device change): such edits are unsaved work.
     bool IsModified() const;

@@ -88,19 +88,10 @@ void MemoryImage::SetUnimplemented(long long a, bool flag) {
 
 template <typename Recolour>
 void MemoryImage::recolourKeepingDescription(Recolour&& recolour) {
-    std::vector<ProjCell> described;
-    const bool keep = description_ != nullptr && !description_->isEmpty();
-    if (keep) {
-        const int rows = description_->rowCount();
-        described.reserve(static_cast<std::size_t>(rows));
-        for (int i = 0; i < rows; ++i) described.push_back(description_->getRow(i));
-    }
-    recolour();
-    if (keep) {
-        description_->setRowCount(1);
-        for (std::size_t i = 0; i < described.size(); ++i)
-            description_->putRow(static_cast<int>(i), described[i]);
-    }
+    if (description_ == nullptr)
+        recolour();
+    else
+        description_->keepRowsAround(recolour);
 }
 
 void MemoryImage::BeginBulk(BulkOwner owner) {
