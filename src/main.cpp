@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "core/app/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/version.h"
 #include "core/device/program_files.h"
@@ -35,6 +36,9 @@ int CheckFiles() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before Qt opens anything: its warnings go to standard error, which must never be a
+    // file the program opened itself.
+    jqz::PrepareProcessStart();
     bool checkFiles = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {

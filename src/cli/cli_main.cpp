@@ -5,7 +5,6 @@
 // After windows.h.
 #include <shellapi.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -21,6 +20,7 @@
 
 #include "cli/cli_commands.h"
 #include "core/app/native_file.h"
+#include "core/app/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
 #include "core/app/version.h"
@@ -52,19 +52,6 @@ extern "C" void onInterrupt(int signal) {
 extern "C" void onFatalSignal(int signal) {
     jqz::RestoreOpenPortsNow();
     (void)::raise(signal);  // the handler was reset: the default action now
-}
-
-// Standard input, output and error that are closed at start are opened on /dev/null: else
-// the first file or port opened would take their number, and log lines would go into it.
-void openClosedStandardDescriptors() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        const int opened = ::open("/dev/null", O_RDWR);
-        if (opened >= 0 && opened != fd) {
-            (void)::dup2(opened, fd);
-            ::close(opened);
-        }
-    }
 }
 #endif
 
@@ -136,12 +123,9 @@ void catchInterrupts() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-#ifndef _WIN32
-    openClosedStandardDescriptors();
     // A closed pipe on the output fails its writes instead of killing a run half-way; the
     // failure is told by the exit code once the run has ended.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    jqz::PrepareProcessStart();
     const std::vector<std::string> args = arguments(argc, argv);
     const auto parsed = jqz::cli::ParseCommandLine(args);
     jqz::cli::CliOutput out(stderr, parsed.options.json, parsed.options.quiet,
