@@ -11,6 +11,7 @@
 #include "core/device/program_files.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/qt_message_sink.h"
+#include "ui/app/stop_signal_close.h"
 #include "ui/image/code_page.h"
 
 namespace {
@@ -58,8 +59,11 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName("jqz6811");
     try {
         if (checkFiles) return CheckFiles();
+        // A stop signal that comes during start-up is kept until the window can close.
+        jqz::CatchWindowStopSignals();
         jqz::TProgShell shell;
         shell.FormCreate();
+        jqz::ConnectStopSignals(shell);
         return app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, jqz::kProgramTitle, jqz::FileNameText(e.what()));
