@@ -1,0 +1,203 @@
+// The main window ended by stop signals while it programs a device through jqz6811-sim on a
+// pseudo-terminal. The window runs in a child process, started as the program starts
+// (standard descriptors made safe, stop signals caught, the window connected to them), so
+// that the signals and the exit code are real.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QToolButton>
+#include <QtTest>
+#include <csignal>
+#include <cstring>
+
+#include "core/app/atomic_file.h"
+#include "core/app/process_start.h"
+#include "shell_test_support.h"
+#include "sim/programmer_model.h"
+#include "ui/app/prog_shell.h"
+#include "ui/app/stop_signal_close.h"
+
+using namespace jqz;
+
+namespace {
+
+constexpr const char* kE9 = "MC68HC11  E9 (E28B)";
+constexpr const char* kChildFlag = "--window-child";
+
+// The child: the window with the settings in DIR/cfg, the E9 selected and an EEPROM image
+// not saved, programming it. Ends as the event loop ends.
+int windowChild(int argc, char* argv[]) {
+    PrepareProcessStart();
+    CatchWindowStopSignals();
+    QApplication app(argc, argv);
+    test::QuietSink sink;
+    TProgShell shell(test::ShellPathsIn(QString::fromLocal8Bit(argv[2]), "cfg"), &sink);
+    shell.FormCreate();
+    shell.deviceDialog = [&shell] { shell.devices().selectDevice(kE9); };
+    shell.findChild<QToolButton*>("DeviceIDButton")->click();
+    if (shell.findChild<QLineEdit*>("DeviceIDValue")->text() != kE9) return 90;
+    for (int a = 0xB600; a <= 0xB7FF; ++a)
+        shell.hexModel().image.WriteData(a, static_cast<std::uint8_t>(a * 7 + 3));
+    // Data in the image that no save has written, as after a read.
+    shell.setBufferSaved(false);
+    ConnectStopSignals(shell);
+    shell.findChild<QToolButton*>("ProgramEepromOn")->click();
+    shell.findChild<QToolButton*>("ProgramStartButton")->click();
+    return app.exec();
+}
+
+// The wire log cut into what the PC sent, frame by frame, each followed by the reply bytes
+// logged after it.
+struct Frame {
+    std::vector<int> sent;
+    int expected = 0;
+    std::vector<int> reply;
+};
+
+std::vector<Frame> framesOf(const QString& wireLog) {
+    std::vector<Frame> frames;
+    const auto bytes = ReadWholeFile(wireLog.toStdString());
+    if (!bytes) return frames;
+    for (const QString& line : QString::fromStdString(*bytes).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList parts = line.split(' ');
+        if (parts.size() < 2) continue;
+        const int value = parts[1].toInt(nullptr, 16);
+        if (parts[0] == ">") {
+            if (frames.empty() || int(frames.back().sent.size()) == frames.back().expected)
+                frames.push_back({{}, int(sim::FrameLength(std::uint8_t(value), false)), {}});
+            frames.back().sent.push_back(value);
+        } else if (!frames.empty()) {
+            frames.back().reply.push_back(value);
+        }
+    }
+    return frames;
+}
+
+int blockFrames(const std::vector<Frame>& frames) {
+    return int(std::count_if(frames.begin(), frames.end(),
+                             [](const Frame& f) { return f.sent.front() == 0x13; }));
+}
+
+QString sttyOf(const QString& pty) {
+    QProcess stty;
+    stty.start("stty", {"-g", "-F", pty});
+    stty.waitForFinished(5000);
+    return QString::fromLocal8Bit(stty.readAllStandardOutput()).trimmed();
+}
+
+// Whether the terminal is held for exclusive use (TIOCGEXCL).
+bool exclusive(const QString& pty) {
+    const int fd = ::open(pty.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return true;  // refused: held
+    int held = 0;
+    const bool ok = ::ioctl(fd, TIOCGEXCL, &held) == 0;
+    ::close(fd);
+    return !ok || held != 0;
+}
+
+QStringList linesOf(const QString& path) {
+    const auto bytes = ReadWholeFile(path.toStdString());
+    return bytes ? QString::fromStdString(*bytes).split("\r\n", Qt::SkipEmptyParts) : QStringList{};
+}
+
+}  // namespace
+
+class TestStopSignals : public QObject {
+    Q_OBJECT
+
+private slots:
+    void signalsDuringAProgramSequence_data() {
+        QTest::addColumn<QList<int>>("stopSignals");
+        QTest::addColumn<bool>("outputsClosed");
+        QTest::addColumn<int>("exitCode");
+        // One signal: the window closes as at any close, with its outputs closed at start.
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << true << 128 + SIGTERM;
+        // A second one while the first is being handled: out at once, the port put back.
+        QTest::newRow("SIGTERM, then SIGINT") << QList<int>{SIGTERM, SIGINT} << false
+                                              << 128 + SIGINT;
+    }
+
+    void signalsDuringAProgramSequence() {
+        QFETCH(QList<int>, stopSignals);
+        QFETCH(bool, outputsClosed);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        const QString wire = dir.path() + "/wire.log";
+        QProcess sim;
+        sim.start(JQZ_SIM_PROGRAM, {"--timing", "--wire-log", wire});
+        QVERIFY(sim.waitForStarted());
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        QVERIFY(pty.startsWith("/dev/"));
+        const std::string settings = "COMM_PORT=" + pty.toStdString() + "\r\nCOMM_SPEED=57600\r\n";
+        const QString settingsFile = dir.path() + "/cfg/jqz6811.ini";
+        QVERIFY(QDir().mkpath(dir.path() + "/cfg"));
+        QVERIFY(WriteFileAtomically(settingsFile.toStdString(), settings).empty());
+        const QString before = sttyOf(pty);
+        QVERIFY(!before.isEmpty());
+
+        QProcess window;
+        window.setProgram(QCoreApplication::applicationFilePath());
+        window.setArguments({kChildFlag, dir.path(), "-platform", "offscreen"});
+        window.setProcessChannelMode(QProcess::MergedChannels);
+        if (outputsClosed) window.setChildProcessModifier([] {
+            ::close(STDOUT_FILENO);
+            ::close(STDERR_FILENO);
+        });
+        window.start();
+        QVERIFY(window.waitForStarted());
+        // Under way: the first block sent, its 1.28 s of programming begun.
+        QTRY_VERIFY_WITH_TIMEOUT(blockFrames(framesOf(wire)) >= 1, 20000);
+        QThread::msleep(300);
+        for (const int s : stopSignals) QCOMPARE(::kill(pid_t(window.processId()), s), 0);
+        QVERIFY(window.waitForFinished(20000));
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        const QString output = QString::fromLocal8Bit(window.readAll());
+        QCOMPARE(window.exitCode(), exitCode);
+
+        // The PC stopped between blocks: every frame it began went out whole, the last block
+        // among them, and not every block was sent.
+        const auto frames = framesOf(wire);
+        for (const Frame& f : frames) QCOMPARE(int(f.sent.size()), f.expected);
+        const int blocks = blockFrames(frames);
+        QVERIFY2(blocks >= 1 && blocks < 4, qPrintable(QString::number(blocks)));
+        QCOMPARE(sttyOf(pty), before);
+        QVERIFY(!exclusive(pty));
+
+        const QStringList log = linesOf(dir.path() + "/6811prog.log");
+        if (stopSignals.size() == 1) {
+            // The settings written, and the log saved with how the run ended.
+            const auto written = ReadWholeFile(settingsFile.toStdString());
+            QVERIFY(written && written->find("P_WIN_POS_LEFT=") != std::string::npos);
+            QVERIFY2(log.size() >= 4, qPrintable(log.join('\n')));
+            QVERIFY(log.first().startsWith("Stored: "));
+            QCOMPARE(log.mid(log.size() - 3),
+                     QStringList({"SIGTERM received: the program closes.",
+                                  "Program Sequence Interrupted.",
+                                  "The image in the hex editor was not saved."}));
+            QCOMPARE(output, QString());
+        } else {
+            // Out at once: nothing written.
+            QCOMPARE(*ReadWholeFile(settingsFile.toStdString()), settings);
+            QVERIFY(log.isEmpty());
+            QVERIFY2(output.contains("Stopped again: exiting at once.\n"), qPrintable(output));
+        }
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    if (argc >= 3 && std::strcmp(argv[1], kChildFlag) == 0) return windowChild(argc, argv);
+    QApplication app(argc, argv);
+    TestStopSignals test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_stop_signals.moc"
