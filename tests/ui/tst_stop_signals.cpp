@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,10 +20,12 @@
 
 #include "core/app/atomic_file.h"
 #include "core/app/process_start.h"
+#include "core/link/firmware_image.h"
 #include "shell_test_support.h"
 #include "sim/programmer_model.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/stop_signal_close.h"
+#include "ui/link/firmware_update_dialog.h"
 
 using namespace jqz;
 
@@ -30,15 +34,33 @@ namespace {
 constexpr const char* kE9 = "MC68HC11  E9 (E28B)";
 constexpr const char* kChildFlag = "--window-child";
 
-// The child: the window with the settings in DIR/cfg, the E9 selected and an EEPROM image
-// not saved, programming it. Ends as the event loop ends.
+// The child: the window with the settings in DIR/cfg, doing JOB: "program" (the E9 selected,
+// an EEPROM image not saved, programming it) or "update" (a firmware update from its
+// dialog). Ends as the event loop ends.
 int windowChild(int argc, char* argv[]) {
     PrepareProcessStart();
     CatchWindowStopSignals();
     QApplication app(argc, argv);
     test::QuietSink sink;
+    const QString job = QString::fromLocal8Bit(argv[3]);
+    // Who gets the signals (the process may run under strace).
+    if (!WriteFileAtomically(std::string(argv[2]) + "/child.pid", std::to_string(::getpid()))
+             .empty())
+        return 91;
     TProgShell shell(test::ShellPathsIn(QString::fromLocal8Bit(argv[2]), "cfg"), &sink);
     shell.FormCreate();
+    ConnectStopSignals(shell);
+    if (job == "update") {
+        // The dialog runs modally, from the event loop, and its Start is pressed.
+        QTimer::singleShot(0, &shell, [&shell] {
+            QTimer::singleShot(0, [] {
+                if (auto* d = qobject_cast<THupdate*>(QApplication::activeModalWidget()))
+                    d->findChild<QPushButton*>("Button1")->click();
+            });
+            shell.action("ToolUpdate")->trigger();
+        });
+        return app.exec();
+    }
     shell.deviceDialog = [&shell] { shell.devices().selectDevice(kE9); };
     shell.findChild<QToolButton*>("DeviceIDButton")->click();
     if (shell.findChild<QLineEdit*>("DeviceIDValue")->text() != kE9) return 90;
@@ -46,7 +68,6 @@ int windowChild(int argc, char* argv[]) {
         shell.hexModel().image.WriteData(a, static_cast<std::uint8_t>(a * 7 + 3));
     // Data in the image that no save has written, as after a read.
     shell.setBufferSaved(false);
-    ConnectStopSignals(shell);
     shell.findChild<QToolButton*>("ProgramEepromOn")->click();
     shell.findChild<QToolButton*>("ProgramStartButton")->click();
     return app.exec();
@@ -60,7 +81,7 @@ struct Frame {
     std::vector<int> reply;
 };
 
-std::vector<Frame> framesOf(const QString& wireLog) {
+std::vector<Frame> framesOf(const QString& wireLog, bool serviceMode) {
     std::vector<Frame> frames;
     const auto bytes = ReadWholeFile(wireLog.toStdString());
     if (!bytes) return frames;
@@ -70,7 +91,7 @@ std::vector<Frame> framesOf(const QString& wireLog) {
         const int value = parts[1].toInt(nullptr, 16);
         if (parts[0] == ">") {
             if (frames.empty() || int(frames.back().sent.size()) == frames.back().expected)
-                frames.push_back({{}, int(sim::FrameLength(std::uint8_t(value), false)), {}});
+                frames.push_back({{}, int(sim::FrameLength(std::uint8_t(value), serviceMode)), {}});
             frames.back().sent.push_back(value);
         } else if (!frames.empty()) {
             frames.back().reply.push_back(value);
@@ -79,9 +100,10 @@ std::vector<Frame> framesOf(const QString& wireLog) {
     return frames;
 }
 
-int blockFrames(const std::vector<Frame>& frames) {
+// The frames that carry a block: of the EEPROM (13) or of the firmware (D5).
+int blockFrames(const std::vector<Frame>& frames, int command) {
     return int(std::count_if(frames.begin(), frames.end(),
-                             [](const Frame& f) { return f.sent.front() == 0x13; }));
+                             [command](const Frame& f) { return f.sent.front() == command; }));
 }
 
 QString sttyOf(const QString& pty) {
@@ -112,25 +134,53 @@ class TestStopSignals : public QObject {
     Q_OBJECT
 
 private slots:
-    void signalsDuringAProgramSequence_data() {
+    void signalsDuringARun_data() {
+        QTest::addColumn<QString>("job");
         QTest::addColumn<QList<int>>("stopSignals");
         QTest::addColumn<bool>("outputsClosed");
         QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("lastLines");
+        QTest::addColumn<QStringList>("strace");
         // One signal: the window closes as at any close, with its outputs closed at start.
-        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << true << 128 + SIGTERM;
-        // A second one while the first is being handled: out at once, the port put back.
-        QTest::newRow("SIGTERM, then SIGINT") << QList<int>{SIGTERM, SIGINT} << false
-                                              << 128 + SIGINT;
+        QTest::newRow("program, SIGTERM")
+            << "program" << QList<int>{SIGTERM} << true << 128 + SIGTERM
+            << QStringList({"SIGTERM received: the program closes.",
+                            "Program Sequence Interrupted.",
+                            "The image in the hex editor was not saved."})
+            << QStringList();
+        // The update's dialog ends as its Cancel ends it: the update stops between frames.
+        QTest::newRow("update, SIGHUP")
+            << "update" << QList<int>{SIGHUP} << false << 128 + SIGHUP
+            << QStringList({"Firmware Update in Progress ...",
+                            "SIGHUP received: the program closes.",
+                            "Firmware Update Interrupted."})
+            // Its frames are few and short: each write to the port is held 40 ms, so that the
+            // signal comes while it runs.
+            << QStringList{"-P", "PTY", "-e", "trace=write", "-e", "inject=write:delay_enter=40000"};
+        // A second one while the first is being handled (held at its writing of the settings
+        // file, whose fsync takes 2 s): out at once, with the port still open put back.
+        QTest::newRow("program, SIGTERM, then SIGINT")
+            << "program" << QList<int>{SIGTERM, SIGINT} << false << 128 + SIGINT << QStringList()
+            << QStringList{"-e", "trace=fsync", "-e", "inject=fsync:delay_enter=2000000"};
     }
 
-    void signalsDuringAProgramSequence() {
+    void signalsDuringARun() {
+        QFETCH(QString, job);
         QFETCH(QList<int>, stopSignals);
         QFETCH(bool, outputsClosed);
         QFETCH(int, exitCode);
+        QFETCH(QStringList, lastLines);
+        QFETCH(QStringList, strace);
+        const bool update = job == "update";
+        // The blocks of the run, and how many make all of it.
+        const int blockCommand = update ? kFirmwareFrameByte : 0x13;
+        const int allBlocks = update ? kFirmwareBlockCount : 4;
         QTemporaryDir dir;
         const QString wire = dir.path() + "/wire.log";
         QProcess sim;
-        sim.start(JQZ_SIM_PROGRAM, {"--timing", "--wire-log", wire});
+        QStringList simArguments{"--timing", "--wire-log", wire};
+        if (update) simArguments << "--service";
+        sim.start(JQZ_SIM_PROGRAM, simArguments);
         QVERIFY(sim.waitForStarted());
         QVERIFY(sim.waitForReadyRead(5000));
         const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
@@ -143,8 +193,17 @@ private slots:
         QVERIFY(!before.isEmpty());
 
         QProcess window;
-        window.setProgram(QCoreApplication::applicationFilePath());
-        window.setArguments({kChildFlag, dir.path(), "-platform", "offscreen"});
+        const QStringList childArguments{QCoreApplication::applicationFilePath(), kChildFlag,
+                                         dir.path(), job, "-platform", "offscreen"};
+        if (!strace.isEmpty()) {
+            strace.replaceInStrings(QRegularExpression("^PTY$"), pty);
+            window.setProgram("strace");
+            window.setArguments(QStringList{"-f", "-qq", "-o", "/dev/null"} + strace +
+                                childArguments);
+        } else {
+            window.setProgram(childArguments.first());
+            window.setArguments(childArguments.mid(1));
+        }
         window.setProcessChannelMode(QProcess::MergedChannels);
         if (outputsClosed) window.setChildProcessModifier([] {
             ::close(STDOUT_FILENO);
@@ -152,10 +211,15 @@ private slots:
         });
         window.start();
         QVERIFY(window.waitForStarted());
-        // Under way: the first block sent, its 1.28 s of programming begun.
-        QTRY_VERIFY_WITH_TIMEOUT(blockFrames(framesOf(wire)) >= 1, 20000);
+        // Under way: the first block sent (an EEPROM block takes 1.28 s to program).
+        QTRY_VERIFY_WITH_TIMEOUT(blockFrames(framesOf(wire, update), blockCommand) >= 1, 20000);
         QThread::msleep(300);
-        for (const int s : stopSignals) QCOMPARE(::kill(pid_t(window.processId()), s), 0);
+        const auto childPid = ReadWholeFile((dir.path() + "/child.pid").toStdString());
+        QVERIFY(childPid);
+        for (const int s : stopSignals) {
+            if (s != stopSignals.first()) QThread::msleep(300);
+            QCOMPARE(::kill(pid_t(std::stoi(*childPid)), s), 0);
+        }
         QVERIFY(window.waitForFinished(20000));
         QCOMPARE(window.exitStatus(), QProcess::NormalExit);
         const QString output = QString::fromLocal8Bit(window.readAll());
@@ -163,10 +227,10 @@ private slots:
 
         // The PC stopped between blocks: every frame it began went out whole, the last block
         // among them, and not every block was sent.
-        const auto frames = framesOf(wire);
+        const auto frames = framesOf(wire, update);
         for (const Frame& f : frames) QCOMPARE(int(f.sent.size()), f.expected);
-        const int blocks = blockFrames(frames);
-        QVERIFY2(blocks >= 1 && blocks < 4, qPrintable(QString::number(blocks)));
+        const int blocks = blockFrames(frames, blockCommand);
+        QVERIFY2(blocks >= 1 && blocks < allBlocks, qPrintable(QString::number(blocks)));
         QCOMPARE(sttyOf(pty), before);
         QVERIFY(!exclusive(pty));
 
@@ -177,13 +241,10 @@ private slots:
             QVERIFY(written && written->find("P_WIN_POS_LEFT=") != std::string::npos);
             QVERIFY2(log.size() >= 4, qPrintable(log.join('\n')));
             QVERIFY(log.first().startsWith("Stored: "));
-            QCOMPARE(log.mid(log.size() - 3),
-                     QStringList({"SIGTERM received: the program closes.",
-                                  "Program Sequence Interrupted.",
-                                  "The image in the hex editor was not saved."}));
-            QCOMPARE(output, QString());
+            QCOMPARE(log.mid(log.size() - lastLines.size()), lastLines);
+            if (outputsClosed) QCOMPARE(output, QString());
         } else {
-            // Out at once: nothing written.
+            // Out at once: the settings file as it was.
             QCOMPARE(*ReadWholeFile(settingsFile.toStdString()), settings);
             QVERIFY(log.isEmpty());
             QVERIFY2(output.contains("Stopped again: exiting at once.\n"), qPrintable(output));
