@@ -208,6 +208,11 @@ private slots:
         if (!strace.isEmpty()) {
             strace.replaceInStrings(QRegularExpression("^PTY$"), pty);
             window.setProgram("strace");
+            // A leak check at the end cannot run under ptrace (in a build with sanitizers).
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            const QString asan = environment.value("ASAN_OPTIONS");
+            environment.insert("ASAN_OPTIONS", (asan.isEmpty() ? "" : asan + ":") + "detect_leaks=0");
+            window.setProcessEnvironment(environment);
             window.setArguments(QStringList{"-f", "-qq", "-o", "/dev/null"} + strace +
                                 childArguments);
         } else {
