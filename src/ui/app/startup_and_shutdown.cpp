@@ -4,9 +4,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
-#include <QDialog>
 #include <QLabel>
 #include <QTimer>
 #include <csignal>
