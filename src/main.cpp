@@ -5,11 +5,13 @@
 #include <cstring>
 #include <exception>
 
+#include "core/app/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/version.h"
 #include "core/device/program_files.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/qt_message_sink.h"
+#include "ui/app/stop_signal_close.h"
 #include "ui/image/code_page.h"
 
 namespace {
@@ -35,6 +37,9 @@ int CheckFiles() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before Qt opens anything: its warnings go to standard error, which must never be a
+    // file the program opened itself.
+    jqz::PrepareProcessStart();
     bool checkFiles = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -54,8 +59,11 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName("jqz6811");
     try {
         if (checkFiles) return CheckFiles();
+        // A stop signal that comes during start-up is kept until the window can close.
+        jqz::CatchWindowStopSignals();
         jqz::TProgShell shell;
         shell.FormCreate();
+        jqz::ConnectStopSignals(shell);
         return app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, jqz::kProgramTitle, jqz::FileNameText(e.what()));

@@ -5,13 +5,11 @@
 // After windows.h.
 #include <shellapi.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
@@ -21,52 +19,16 @@
 
 #include "cli/cli_commands.h"
 #include "core/app/native_file.h"
+#include "core/app/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
+#include "core/app/stop_signals.h"
 #include "core/app/version.h"
-#ifndef _WIN32
-#include "core/link/posix_serial_port.h"
-#endif
 
 namespace {
 
+// Set by the first stop signal: the run stops as the stop button would stop it.
 std::atomic<bool> gStop{false};
-
-// The first Ctrl+C (or SIGTERM, SIGHUP) stops the run as the stop button would; a second one
-// puts the port back as it was found and exits at once.
-extern "C" void onInterrupt(int signal) {
-    if (gStop.exchange(true)) {
-        static const char kLine[] = "\nStopped again: exiting at once.\n";
-#ifdef _WIN32
-        (void)::_write(2, kLine, sizeof kLine - 1);
-#else
-        jqz::RestoreOpenPortsNow();
-        (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
-#endif
-        std::_Exit(128 + signal);
-    }
-}
-
-#ifndef _WIN32
-// A crash or an abort leaves the port as it was found too, then takes its usual course.
-extern "C" void onFatalSignal(int signal) {
-    jqz::RestoreOpenPortsNow();
-    (void)::raise(signal);  // the handler was reset: the default action now
-}
-
-// Standard input, output and error that are closed at start are opened on /dev/null: else
-// the first file or port opened would take their number, and log lines would go into it.
-void openClosedStandardDescriptors() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        const int opened = ::open("/dev/null", O_RDWR);
-        if (opened >= 0 && opened != fd) {
-            (void)::dup2(opened, fd);
-            ::close(opened);
-        }
-    }
-}
-#endif
 
 std::string programFolder() {
     const std::string folder = jqz::ExecutableFolder();
@@ -113,35 +75,12 @@ bool stderrIsTerminal() {
 #endif
 }
 
-void catchInterrupts() {
-#ifdef _WIN32
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-#else
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    // A file read or write under way goes on; the run's waits look at the flag themselves.
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
-    struct sigaction fatal {};
-    fatal.sa_handler = onFatalSignal;
-    fatal.sa_flags = SA_RESETHAND;
-    sigemptyset(&fatal.sa_mask);
-    for (const int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGQUIT})
-        sigaction(signal, &fatal, nullptr);
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
-#ifndef _WIN32
-    openClosedStandardDescriptors();
     // A closed pipe on the output fails its writes instead of killing a run half-way; the
     // failure is told by the exit code once the run has ended.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    jqz::PrepareProcessStart();
     const std::vector<std::string> args = arguments(argc, argv);
     const auto parsed = jqz::cli::ParseCommandLine(args);
     jqz::cli::CliOutput out(stderr, parsed.options.json, parsed.options.quiet,
@@ -158,7 +97,7 @@ int main(int argc, char* argv[]) {
         out.AddLogLine(parsed.error + " (see jqz6811-cli --help)", jqz::LogError);
         return finish(out, jqz::cli::kUsage);
     }
-    catchInterrupts();
+    jqz::CatchStopSignals(gStop);
 
     const jqz::cli::Environment env{programFolder(), jqz::DefaultSettingsPath()};
     const int rc = jqz::cli::RunCommand(parsed.options, env, out, gStop);

@@ -10,21 +10,6 @@ namespace {
 
 constexpr std::uint8_t inv(unsigned x) { return static_cast<std::uint8_t>(~x & 0xFF); }
 
-// Request length, command byte included.
-std::size_t frameLength(std::uint8_t command, bool serviceMode) {
-    switch (command) {
-        case 0x01: case 0x04: case 0x08: return 3;
-        case 0x09: return 11;
-        case 0x10: case 0x11: return 4;
-        case 0x12: return 5;
-        case 0x13: return 132;
-        case 0x14: return 15;
-        case 0x16: return 2;
-        case kFirmwareFrameByte: return serviceMode ? kFirmwareFrameSize : 1;
-        default: return 1;
-    }
-}
-
 int rateOfCode(std::uint8_t k) {
     switch (k) {
         case 103: return 9600;
@@ -41,6 +26,20 @@ constexpr int kEraseMs = 20;
 constexpr int kLinkMs = 250;
 
 }  // namespace
+
+std::size_t FrameLength(std::uint8_t command, bool serviceMode) {
+    switch (command) {
+        case 0x01: case 0x04: case 0x08: return 3;
+        case 0x09: return 11;
+        case 0x10: case 0x11: return 4;
+        case 0x12: return 5;
+        case 0x13: return 132;
+        case 0x14: return 15;
+        case 0x16: return 2;
+        case kFirmwareFrameByte: return serviceMode ? kFirmwareFrameSize : 1;
+        default: return 1;
+    }
+}
 
 std::uint8_t SimRomByte(int address) {
     const unsigned a = static_cast<unsigned>(address);
@@ -144,7 +143,7 @@ Output ProgrammerModel::receive(std::uint8_t byte, int pcRate) {
     recordWire(true, byte, pcRate, lost);
     if (lost) return out;
     ++received_;
-    if (frame_.empty()) expected_ = frameLength(byte, options_.serviceMode);
+    if (frame_.empty()) expected_ = FrameLength(byte, options_.serviceMode);
     frame_.push_back(byte);
     if (frame_.size() == expected_) {
         execute(out);

@@ -2,6 +2,7 @@
 // The virtual programmer's firmware and its target microcontrollers, at byte level. Not
 // thread-safe by itself: VirtualProgrammer (virtual_programmer.h) guards it.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,6 +12,9 @@
 #include "core/device/supported_device_list.h"
 
 namespace jqz::sim {
+
+// The length of a request from the PC that begins with `command`, the command byte included.
+std::size_t FrameLength(std::uint8_t command, bool serviceMode);
 
 // A fault in the reply to the occurrence-th command with this command byte (1 = the first;
 // 0 = every one).

@@ -103,4 +103,62 @@ wait "$tracer"; rc=$?
 [ "$rc" -eq 0 ] || { cat "$tmp/err"; fail "convert of a file cut short while read gave exit code $rc"; }
 head -c 512 "$tmp/big.bin" | cmp -s - "$tmp/ee.bin" || fail "the converted image is not the file's data"
 
+# --- Files beyond the size limit (ulimit -f, in KiB here): every write says so and leaves ----
+# --- what was there whole; no temporary file is left and the process is not killed. --------
+# limited KIB COMMAND...: the command under the limit, its standard error through a pipe (not
+# a file, which the limit would cut) into $tmp/err, its exit code in $rc.
+limited() {
+  local kib=$1
+  shift
+  { (ulimit -f "$kib"; "$@" 2>&1 > /dev/null); echo "rc=$?" > "$tmp/rc"; } | cat > "$tmp/err"
+  rc=$(sed 's/^rc=//' "$tmp/rc")
+}
+no_temporary() { [ "$(ls -a "$1" | grep -c 'tmp~')" -eq 0 ] || fail "$2: a temporary file was left behind"; }
+mkdir "$tmp/lim"
+head -c 20000 /dev/urandom > "$tmp/lim/20k.bin"
+echo "the old contents" > "$tmp/lim/old.s19"
+cp "$tmp/lim/old.s19" "$tmp/lim/old.keep"
+# convert: an existing file is kept as it was, a new one is not made.
+for target in old.s19 new.s19; do
+  limited 8 "$cli" convert --format bin "$tmp/lim/20k.bin" "$tmp/lim/$target"
+  [ "$rc" -eq 1 ] || fail "convert to $target beyond the size limit: exit code $rc, expected 1"
+  grep -qxF "error: Cannot write $tmp/lim/$target: File too large" "$tmp/err" \
+    || { cat "$tmp/err"; fail "convert to $target beyond the size limit: no message"; }
+  no_temporary "$tmp/lim" "convert to $target"
+done
+cmp -s "$tmp/lim/old.s19" "$tmp/lim/old.keep" || fail "a file too large for the limit changed the old one"
+[ ! -e "$tmp/lim/new.s19" ] || fail "a file too large for the limit was made"
+# read from the programmer: the whole image as S-records (about 180 KB) under an 8 KiB limit.
+limited 8 "$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/lim/old.s19"
+[ "$rc" -eq 1 ] || fail "read beyond the size limit: exit code $rc, expected 1"
+grep -qxF "error: Cannot write $tmp/lim/old.s19: File too large" "$tmp/err" \
+  || { cat "$tmp/err"; fail "read beyond the size limit: no message"; }
+cmp -s "$tmp/lim/old.s19" "$tmp/lim/old.keep" || fail "a read too large for the limit changed the old file"
+no_temporary "$tmp/lim" "read"
+# The log (standard error) into a file at the limit: a run that did its work fails.
+head -c 2048 /dev/zero > "$tmp/lim/log"
+(ulimit -f 2; "$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/lim/log-read.s19" \
+  --save-lowest 0xB600 --save-highest 0xB7FF 2>> "$tmp/lim/log")
+rc=$?
+[ "$rc" -eq 1 ] || fail "a log that cannot be written: exit code $rc, expected 1"
+cmp -s "$tmp/lim/log-read.s19" "$tmp/ee.s19" || fail "the read with its log at the limit did not write its file"
+# The production report at the limit: the line is not written in part, the series stops.
+head -c 1000 /dev/zero | tr '\0' 'x' > "$tmp/lim/r.csv"
+cp "$tmp/lim/r.csv" "$tmp/lim/r.keep"
+limited 1 "$cli" --port "$pty" --device "$E9" --erase program --report "$tmp/lim/r.csv" "$tmp/ee.s19"
+[ "$rc" -eq 1 ] || fail "a report that cannot be written: exit code $rc, expected 1"
+grep -qxF "error: Cannot write the report $tmp/lim/r.csv: File too large: the series stops." "$tmp/err" \
+  || { cat "$tmp/err"; fail "a report that cannot be written: no message"; }
+cmp -s "$tmp/lim/r.csv" "$tmp/lim/r.keep" || fail "a report line was written in part"
+# The serial-number state under a limit of nothing: the number is told as used, the old state
+# stays, and no temporary file is left.
+echo "next=2000" > "$tmp/lim/state"
+limited 0 "$cli" --port "$pty" --device "$E9" --erase program --serial 0xB600,2,1 \
+  --serial-file "$tmp/lim/state" "$tmp/ee.s19"
+[ "$rc" -eq 1 ] || fail "a state file that cannot be written: exit code $rc, expected 1"
+grep -qF "error: Cannot write $tmp/lim/state: File too large. Serial number 2000 is used, but the file that keeps the next one could not be written: the series stops." "$tmp/err" \
+  || { cat "$tmp/err"; fail "a state file that cannot be written: no message"; }
+[ "$(cat "$tmp/lim/state")" = "next=2000" ] || fail "the state file changed: $(cat "$tmp/lim/state")"
+no_temporary "$tmp/lim" "the state file"
+
 echo "cli file limits: ok"

@@ -136,6 +136,16 @@ std::string ProductionReport::write(const std::string& text) {
 #ifndef _WIN32
     const ReportLock lock(fd_);
 #endif
+    // A line is written whole or not at all: one cut short (a full disk, the size limit) is
+    // taken back, so that the next run appends after a complete line.
+#ifdef _WIN32
+    const long long before = ::_filelengthi64(fd_);
+    auto takeBack = [&] { if (before >= 0) (void)::_chsize_s(fd_, before); };
+#else
+    struct stat st {};
+    const off_t before = ::fstat(fd_, &st) == 0 ? st.st_size : -1;
+    auto takeBack = [&] { if (before >= 0) (void)!::ftruncate(fd_, before); };
+#endif
     std::size_t done = 0;
     while (done < text.size()) {
 #ifdef _WIN32
@@ -144,7 +154,11 @@ std::string ProductionReport::write(const std::string& text) {
         const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
 #endif
-        if (n < 0) return failure(errno);
+        if (n < 0) {
+            const int error = errno;
+            if (done > 0) takeBack();
+            return failure(error);
+        }
         done += static_cast<std::size_t>(n);
     }
 #ifdef _WIN32

@@ -121,6 +121,12 @@ public:
     bool FormCloseQuery();
     // Shutdown: writes the settings file unless suppressed.
     void FormClose();
+    // A stop signal (SIGTERM, SIGHUP, SIGINT): closes without a question. Open dialogs end as
+    // their Cancel ends them (the firmware update dialog stops its update), a running
+    // sequence stops as its start button stops it, unsaved work in the image is told in the
+    // log, the settings are written and the port closed as at any close, the log is saved to
+    // the log file, and the event loop ends with 128 plus the signal's number.
+    void CloseForSignal(int signal);
 
     // Commands (the handlers of the actions).
     void ResToDef();
@@ -224,6 +230,7 @@ private:
     WindowGeometry mainGeometry() const;
     void toggleWindow(QWidget* window);
     void connectProgrammer(const std::function<void()>& create);
+    void finishCloseForSignal(int signal);
 
     ShellPaths paths_;
     std::unique_ptr<MessageSink> ownSink_;
@@ -243,6 +250,7 @@ private:
     bool bufferSaved_ = true;
     bool settingsSuppressed_ = false;
     bool closed_ = false;
+    bool closingForSignal_ = false;
 
     std::map<std::string, QAction*> actions_;
     QMenu* mEdit_ = nullptr;

@@ -4,9 +4,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTimer>
+#include <csignal>
+#include <string>
 
 #include "core/app/atomic_file.h"
 #include "core/app/native_file.h"
@@ -239,6 +243,49 @@ void TProgShell::closeEvent(QCloseEvent* event) {
     for (QWidget* w : {editorWindow_.data(), descriptionWindow_.data(), packageView_.data()})
         if (w != nullptr) w->removeEventFilter(this);
     event->accept();
+}
+
+namespace {
+
+std::string signalName(int signal) {
+    switch (signal) {
+        case SIGTERM: return "SIGTERM";
+        case SIGINT: return "SIGINT";
+#ifdef SIGHUP
+        case SIGHUP: return "SIGHUP";
+#endif
+        default: return "Signal " + std::to_string(signal);
+    }
+}
+
+}  // namespace
+
+void TProgShell::CloseForSignal(int signal) {
+    if (closingForSignal_) return;
+    closingForSignal_ = true;
+    AddLogLine(signalName(signal) + " received: the program closes.", LogNotice);
+    // What runs on the link is told at once; it stops at its next check.
+    if (deviceWrite_) deviceWrite_->RequestStop();
+    if (deviceRead_) deviceRead_->RequestStop();
+    finishCloseForSignal(signal);
+}
+
+void TProgShell::finishCloseForSignal(int signal) {
+    // A dialog, and the event loop it runs, ends first, as its Cancel would end it; the close
+    // goes on once control is back here.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        else modal->close();
+        QTimer::singleShot(10, this, [this, signal] { finishCloseForSignal(signal); });
+        return;
+    }
+    if (deviceWrite_) deviceWrite_->Stop();
+    if (deviceRead_) deviceRead_->Stop();
+    if (!bufferSaved_ || hexModel_->IsModified())
+        AddLogLine("The image in the hex editor was not saved.", LogNotice);
+    FormClose();
+    S1Click();
+    QCoreApplication::exit(128 + signal);
 }
 
 void TProgShell::ResToDef() {

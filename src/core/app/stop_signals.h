@@ -1,0 +1,17 @@
+#pragma once
+// The signals that ask a program to stop: Ctrl+C (SIGINT), SIGTERM and SIGHUP (on Windows
+// SIGINT and SIGTERM).
+#include <atomic>
+
+namespace jqz {
+
+// From now on, the first stop signal sets `stop` and, when notifyFd is not negative, writes
+// the signal's number as one byte to notifyFd (the write end of a pipe an event loop
+// watches), so that the program stops as its stop button would and then ends. A second one
+// puts every open port back as it was found and lets go of its exclusive use, writes
+// "Stopped again: exiting at once." to standard error and ends the process at once with
+// 128 plus the signal's number. A crash or an abort puts the ports back too, then takes its
+// usual course. `stop` must outlive the process's run.
+void CatchStopSignals(std::atomic<bool>& stop, int notifyFd = -1);
+
+}  // namespace jqz
