@@ -305,7 +305,8 @@ void TProgShell::toggleWindow(QWidget* window) {
     if (window->isVisible())
         window->close();
     else
-        window->show();
+        // At its place, now that its frame is known: wholly on the screen, title bar included.
+        ShowPlaced(window, OuterGeometry(window));
 }
 
 void TProgShell::ShowEditorExecute() {

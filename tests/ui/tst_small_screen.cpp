@@ -1,0 +1,242 @@
+// Every window and dialog on a small screen: 1024x768 pixels at scale 2, so 512x384 for the
+// windows, with the desktop's font and with a large one. Each lies inside the screen's free
+// area, and every named control is inside its window (or inside the scroll area that holds
+// it); the hex editor's last column and last character cell can be brought into view.
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "hex_edit_test_support.h"
+#include "no_system_ports.h"
+#include "shell_test_support.h"
+#include "ui/app/prog_shell.h"
+#include "ui/files/explaine.h"
+#include "ui/image/dump_grid.h"
+#include "ui/image/hex_edit.h"
+
+using namespace jqz;
+
+namespace {
+
+QString describe(const QRect& r) {
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+// The nearest scroll area whose content holds the widget, below the window.
+QAbstractScrollArea* scrollAreaAround(QWidget* w, QWidget* window) {
+    for (QWidget* p = w->parentWidget(); p != nullptr && p != window; p = p->parentWidget())
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(p))
+            if (area->viewport()->isAncestorOf(w)) return area;
+    return nullptr;
+}
+
+// What is wrong with the window's place and its named controls' places; empty when nothing is.
+QStringList misplaced(QWidget* window) {
+    QStringList faults;
+    const QRect free = window->screen()->availableGeometry();
+    if (!free.contains(window->frameGeometry()))
+        faults << QStringLiteral("window %1 at %2 outside the free area %3")
+                      .arg(window->objectName(), describe(window->frameGeometry()), describe(free));
+    const QList<QWidget*> children = window->findChildren<QWidget*>();
+    for (QWidget* w : children) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisibleTo(window) ||
+            w->window() != window)
+            continue;
+        // A control in a scroll area is reached by scrolling: it must lie in the area's content.
+        QWidget* frame = window;
+        if (QAbstractScrollArea* area = scrollAreaAround(w, window)) {
+            auto* scroll = qobject_cast<QScrollArea*>(area);
+            if (scroll == nullptr || scroll->widget() == nullptr) continue;  // a list's own items
+            frame = scroll->widget();
+        }
+        const QRect r(w->mapTo(frame, QPoint(0, 0)), w->size());
+        if (r.isEmpty() || !frame->rect().contains(r))
+            faults << QStringLiteral("%1 at %2 in %3 (%4)")
+                          .arg(w->objectName(), describe(r), frame->objectName(), describe(frame->rect()));
+    }
+    return faults;
+}
+
+}  // namespace
+
+class TestSmallScreen : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    std::unique_ptr<test::QuietSink> sink_;
+    std::unique_ptr<TProgShell> shell_;
+
+    struct Window {
+        const char* name;
+        // Shows a window, or opens a modal dialog (looked at while it is up).
+        std::function<void(TProgShell&)> open;
+        bool modal;
+    };
+
+    static std::vector<Window> windows() {
+        return {
+            {"main window", [](TProgShell&) {}, false},
+            {"hex editor", [](TProgShell& s) { s.ShowEditorExecute(); }, false},
+            {"description", [](TProgShell& s) {
+                 s.ShowEditorExecute();
+                 s.hexEdit().EditPropertyExecute();
+             }, false},
+            {"package view", [](TProgShell& s) { s.ShowPackageExecute(); }, false},
+            {"device selection", [](TProgShell& s) { s.DeviceIDButtonClick(); }, true},
+            {"editor options", [](TProgShell& s) { s.ToolEditorExecute(); }, true},
+            {"port settings", [](TProgShell& s) { s.ToolCommExecute(); }, true},
+            {"firmware update", [](TProgShell& s) { s.ToolUpdateExecute(); }, true},
+            {"print", [](TProgShell& s) { s.EditPrintExecute(); }, true},
+            {"load", [](TProgShell& s) { s.EditOpenFileExecute(); }, true},
+            {"save", [](TProgShell& s) { s.EditSaveFileExecute(); }, true},
+            {"about", [](TProgShell& s) { s.HelpAboutExecute(); }, true},
+            {"log save", [](TProgShell& s) { s.SaveLogAs(); }, true},
+            {"go to", [](TProgShell& s) {
+                 s.ShowEditorExecute();
+                 s.hexEdit().EditGoToAddrExecute();
+             }, true},
+            {"search", [](TProgShell& s) {
+                 s.ShowEditorExecute();
+                 s.hexEdit().EditFindExecute();
+             }, true},
+            {"fill", [](TProgShell& s) {
+                 s.ShowEditorExecute();
+                 s.hexEdit().EditFillExecute();
+             }, true},
+            {"copy as", [](TProgShell& s) {
+                 s.ShowEditorExecute();
+                 s.hexEdit().EditCopyAsExecute();
+             }, true},
+            {"swap", [](TProgShell& s) {
+                 s.ShowEditorExecute();
+                 s.hexEdit().EditSwapExecute();
+             }, true},
+        };
+    }
+
+    void start() {
+        sink_ = std::make_unique<test::QuietSink>();
+        shell_ = std::make_unique<TProgShell>(test::ShellPathsIn(dir_.path()), sink_.get());
+        shell_->systemPortOpener = NoSystemPorts;
+        shell_->listPorts = [] { return std::vector<std::string>{}; };
+        shell_->FormCreate();
+        QVERIFY(QTest::qWaitForWindowExposed(shell_.get()));
+    }
+
+private slots:
+    void init() { start(); }
+    void cleanup() {
+        shell_.reset();
+        QApplication::setFont(QFont());
+    }
+
+    void screenIsSmall() {
+        const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(free.width() <= 512 && free.height() <= 384, qPrintable(describe(free)));
+    }
+
+    // The 16 columns do not fit beside each other: each grid scrolls sideways, the address
+    // column stays, and the cursor's column comes into view in both grids at once.
+    void theLastColumnsCanBeBroughtIntoView_data() {
+        QTest::addColumn<int>("fontPixels");
+        QTest::newRow("default cells") << kDefaultFontPixels;
+        QTest::newRow("large cells") << 24;
+    }
+
+    void theLastColumnsCanBeBroughtIntoView() {
+        QFETCH(int, fontPixels);
+        THexEdit& edit = shell_->hexEdit();
+        EditorAppearance look = edit.GetAppearance();
+        look.FontPixels = fontPixels;
+        edit.ApplyAppearance(look);
+        shell_->ShowEditorExecute();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        QVERIFY2(misplaced(&edit).isEmpty(), qPrintable(misplaced(&edit).join("\n")));
+        DumpGrid* hex = edit.hexGrid();
+        DumpGrid* chars = edit.charGrid();
+        // At least one grid is too narrow for its 16 columns here; that one has a scroll bar.
+        bool someCut = false;
+        for (DumpGrid* grid : {hex, chars}) {
+            const bool cut = grid->contentWidth() > grid->viewport()->width();
+            someCut = someCut || cut;
+            QCOMPARE(grid->horizontalScrollBar()->isVisible(), cut);
+        }
+        QVERIFY(someCut);
+
+        // By keys: End brings the last column into view in both grids.
+        edit.GoToAddress(0x1230);
+        QTest::keyClick(hex, Qt::Key_End);
+        QCOMPARE(edit.editor().cursorAddress(), 0x123F);
+        const int addressWidth = hex->cellRect(0, 0).left() + hex->horizontalScrollBar()->value();
+        for (DumpGrid* grid : {hex, chars}) {
+            const QRect last = grid->cellRect(0x123, 15);
+            const int fixed = grid == hex ? addressWidth : 0;
+            QVERIFY2(last.left() >= fixed && last.right() < grid->viewport()->width() &&
+                         last.top() >= 0 && last.bottom() < grid->viewport()->height(),
+                     qPrintable(grid->objectName() + ": " + describe(last)));
+        }
+        QCOMPARE(hex->topRow(), chars->topRow());
+        // A click on the last cell there picks it.
+        QTest::mouseClick(chars->viewport(), Qt::LeftButton, {}, chars->cellRect(0x124, 15).center());
+        QCOMPARE(edit.editor().cursorAddress(), 0x124F);
+        // Home brings the first column back, beside the address column.
+        QTest::keyClick(hex, Qt::Key_Home);
+        QCOMPARE(edit.editor().cursorAddress(), 0x1240);
+        QCOMPARE(hex->cellRect(0x124, 0).left(), addressWidth);
+
+        // By the scroll bar: at its end the last column is whole, and a click picks its cell;
+        // the address column is not covered by the cells scrolled under it.
+        for (DumpGrid* grid : {hex, chars}) {
+            QScrollBar* bar = grid->horizontalScrollBar();
+            bar->setValue(bar->maximum());
+            const QRect last = grid->cellRect(grid->topRow(), 15);
+            QVERIFY2(last.right() < grid->viewport()->width(), qPrintable(describe(last)));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, last.center());
+            QCOMPARE(edit.editor().cursorAddress(), grid->topRow() * 16 + 15);
+        }
+        QCOMPARE(hex->topRow(), chars->topRow());
+        QScrollBar* bar = hex->horizontalScrollBar();
+        if (bar->maximum() > 0) {
+            bar->setValue(bar->maximum());
+            const int before = edit.editor().cursorAddress();
+            QTest::mouseClick(hex->viewport(), Qt::LeftButton, {}, QPoint(addressWidth / 2, 2));
+            QCOMPARE(edit.editor().cursorAddress(), before);
+            const QImage shot = hex->viewport()->grab().toImage();
+            // The address column's digits are drawn in the address colour, as before scrolling.
+            bool addressDrawn = false;
+            for (int x = 0; x < addressWidth && !addressDrawn; ++x)
+                for (int y = 0; y < hex->rowHeight() && !addressDrawn; ++y)
+                    addressDrawn = shot.pixelColor(x * shot.width() / hex->viewport()->width(),
+                                                   y * shot.height() / hex->viewport()->height()) ==
+                                   edit.addressColour();
+            QVERIFY(addressDrawn);
+        }
+    }
+};
+
+// The platform's one screen is 1024x768 pixels, and everything is drawn at scale 2.
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    if (!config.isValid()) return 2;
+    const QString path = config.filePath("screen.json");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return 2;
+    file.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, "height": 768,
+                                "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + path.toLocal8Bit());
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    TestSmallScreen test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_small_screen.moc"
