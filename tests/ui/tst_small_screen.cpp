@@ -70,7 +70,9 @@ QStringList misplaced(QWidget* window) {
 
 class TestSmallScreen : public QObject {
     Q_OBJECT
-    QTemporaryDir dir_;
+    QFont desktopFont_;
+    // Every start in a fresh folder: no window place is left from an earlier start.
+    std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<test::QuietSink> sink_;
     std::unique_ptr<TProgShell> shell_;
 
@@ -90,7 +92,7 @@ class TestSmallScreen : public QObject {
                  s.hexEdit().EditPropertyExecute();
              }, false},
             {"package view", [](TProgShell& s) { s.ShowPackageExecute(); }, false},
-            {"device selection", [](TProgShell& s) { s.DeviceIDButtonClick(); }, true},
+            {"device selection", [](TProgShell& s) { s.findChild<QAbstractButton*>("DeviceIDButton")->click(); }, true},
             {"editor options", [](TProgShell& s) { s.ToolEditorExecute(); }, true},
             {"port settings", [](TProgShell& s) { s.ToolCommExecute(); }, true},
             {"firmware update", [](TProgShell& s) { s.ToolUpdateExecute(); }, true},
@@ -123,8 +125,10 @@ class TestSmallScreen : public QObject {
     }
 
     void start() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
         sink_ = std::make_unique<test::QuietSink>();
-        shell_ = std::make_unique<TProgShell>(test::ShellPathsIn(dir_.path()), sink_.get());
+        shell_ = std::make_unique<TProgShell>(test::ShellPathsIn(dir_->path()), sink_.get());
         shell_->systemPortOpener = NoSystemPorts;
         shell_->listPorts = [] { return std::vector<std::string>{}; };
         shell_->FormCreate();
@@ -132,15 +136,64 @@ class TestSmallScreen : public QObject {
     }
 
 private slots:
+    void initTestCase() { desktopFont_ = QApplication::font(); }
     void init() { start(); }
     void cleanup() {
         shell_.reset();
-        QApplication::setFont(QFont());
+        QApplication::setFont(desktopFont_);
     }
 
     void screenIsSmall() {
         const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY2(free.width() <= 512 && free.height() <= 384, qPrintable(describe(free)));
+    }
+
+    void everyWindowFitsTheScreen_data() {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("points");
+        const auto all = windows();
+        for (int points : {0, 14})
+            for (std::size_t i = 0; i < all.size(); ++i)
+                QTest::addRow("%s, %s", all[i].name,
+                              points == 0 ? "desktop font" : "14 pt")
+                    << static_cast<int>(i) << points;
+    }
+
+    void everyWindowFitsTheScreen() {
+        QFETCH(int, window);
+        QFETCH(int, points);
+        if (points > 0) {
+            // The windows are made anew with the large font.
+            cleanup();
+            QFont font = QApplication::font();
+            font.setPointSize(points);
+            QApplication::setFont(font);
+            start();
+        }
+        const Window w = windows()[static_cast<std::size_t>(window)];
+        if (!w.modal) {
+            w.open(*shell_);
+            QTest::qWait(20);
+            const QStringList faults = [] {
+                QStringList all;
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (top->isVisible()) all << misplaced(top);
+                return all;
+            }();
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+            return;
+        }
+        bool seen = false;
+        QStringList faults;
+        test::onModal([&](QDialog* dialog) {
+            seen = true;
+            QTest::qWait(20);
+            faults = misplaced(dialog);
+            dialog->reject();
+        });
+        w.open(*shell_);
+        QTRY_VERIFY(seen);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
     }
 
     // The 16 columns do not fit beside each other: each grid scrolls sideways, the address

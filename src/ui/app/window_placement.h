@@ -22,7 +22,12 @@ void ShowPlaced(QWidget* window, const QRect& outer);
 // The outer rectangle moved and cut to lie on a screen's free area.
 QRect FitOnScreen(const QRect& outer);
 
-// Centres a dialog on the screen it will appear on (its parent's, else the primary one).
+// Makes a window no larger than the free area of the screen it will appear on (its parent's,
+// else the primary one), frame included. A window whose controls need more room than that
+// gets what it holds put into a scroll area, so that every control can still be reached.
+void FitToScreen(QWidget* window);
+
+// Fits a dialog to the screen it will appear on and centres it there.
 void CentreDialog(QWidget* dialog);
 
 }  // namespace jqz
