@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -57,6 +58,19 @@ QStringList misplaced(QWidget* window) {
             auto* scroll = qobject_cast<QScrollArea*>(area);
             if (scroll == nullptr || scroll->widget() == nullptr) continue;  // a list's own items
             frame = scroll->widget();
+        }
+        // A list's lines are whole in view, or it scrolls sideways to them.
+        if (auto* list = qobject_cast<QListWidget*>(w)) {
+            const int room = list->viewport()->width();
+            for (int i = 0; i < list->count(); ++i) {
+                const int wide = list->visualItemRect(list->item(i)).width();
+                const int text = list->fontMetrics().horizontalAdvance(list->item(i)->text());
+                if (std::max(wide, text) > room && list->horizontalScrollBar()->maximum() == 0) {
+                    faults << QStringLiteral("%1: line \"%2\" %3 wide, %4 in view")
+                                  .arg(list->objectName(), list->item(i)->text()).arg(text).arg(room);
+                    break;
+                }
+            }
         }
         const QRect r(w->mapTo(frame, QPoint(0, 0)), w->size());
         if (r.isEmpty() || !frame->rect().contains(r))
