@@ -166,10 +166,10 @@ private slots:
         QTest::addColumn<int>("window");
         QTest::addColumn<int>("points");
         const auto all = windows();
-        for (int points : {0, 14})
+        for (int points : {0, 14, 22})
             for (std::size_t i = 0; i < all.size(); ++i)
                 QTest::addRow("%s, %s", all[i].name,
-                              points == 0 ? "desktop font" : "14 pt")
+                              points == 0 ? "desktop font" : points == 14 ? "14 pt" : "22 pt")
                     << static_cast<int>(i) << points;
     }
 

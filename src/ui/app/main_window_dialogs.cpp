@@ -1,6 +1,5 @@
 // The dialogs the main window opens, each created on first use and kept until shutdown, and
-// centred on the screen when it opens (the file dialogs over the main window), never larger
-// than the screen.
+// centred on the screen when it opens.
 #include "ui/app/prog_shell.h"
 #include "ui/app/window_placement.h"
 #include "ui/device/device_wizard.h"
@@ -29,7 +28,6 @@ void TProgShell::createDialogHooks() {
     };
     loadDialog = [this] {
         if (loadf_ == nullptr) loadf_ = new TLoadf(*hexModel_, recentFiles_, *sink_, log_, this);
-        FitToScreen(loadf_);
         loadf_->exec();
     };
     printDialog = [this] {
@@ -37,12 +35,10 @@ void TProgShell::createDialogHooks() {
             printd_ = new TPrintd(
                 *hexModel_, *sink_, log_, [this](int m) { setGaugeMaximum(m); },
                 [this](int p) { setGaugePosition(p); }, this);
-        FitToScreen(printd_);
         printd_->exec();
     };
     saveDialog = [this] {
         if (savef_ == nullptr) savef_ = new TSavef(*hexModel_, *sink_, log_, this);
-        FitToScreen(savef_);
         return savef_->exec() == QDialog::Accepted;
     };
     updateDialog = [this] {

@@ -95,6 +95,7 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     sink_ = sink;
     setObjectName("ProgShell");
     setWindowTitle(kProgramTitle);
+    FitDialogsToScreen(this);
     setWindowIcon(ShellIcon("chip"));
     startNewInstance = [] {
         QProcess::startDetached(QCoreApplication::applicationFilePath(), {});

@@ -11,7 +11,6 @@
 #include "ui/app/log_stamp.h"
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"
-#include "ui/app/window_placement.h"
 #include "ui/image/code_page.h"
 
 namespace jqz {
@@ -57,15 +56,11 @@ std::string TProgShell::saveLog(const std::string& path) {
 }
 
 void TProgShell::SaveLogAs() {
-    auto choose = [this] {
-        QFileDialog dialog(this, "Save Log As", FileNameText(paths_.logFile),
-                           "Log files (*.log);;Text files (*.txt);;All files (*)");
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        FitToScreen(&dialog);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-    const QString path = logFileChooser ? logFileChooser() : choose();
+    const QString path =
+        logFileChooser ? logFileChooser()
+                       : QFileDialog::getSaveFileName(
+                             this, "Save Log As", FileNameText(paths_.logFile),
+                             "Log files (*.log);;Text files (*.txt);;All files (*)");
     if (path.isEmpty()) return;
     const std::string name = FileNameBytes(path);
     if (const std::string error = saveLog(name); !error.empty()) sink_->showError(error);

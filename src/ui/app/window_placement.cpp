@@ -1,6 +1,7 @@
 #include "ui/app/window_placement.h"
 
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMainWindow>
@@ -10,6 +11,7 @@
 #include <QWidget>
 #include <QVariant>
 #include <QStyle>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 
@@ -107,8 +109,11 @@ namespace {
 QSize fitContents(QWidget* window, const QSize& room) {
     window->ensurePolished();
     if (QLayout* layout = window->layout()) layout->activate();
-    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-    if ((least.width() <= room.width() && least.height() <= room.height()) || !scrollContents(window))
+    auto fits = [&room](const QSize& s) { return s.width() <= room.width() && s.height() <= room.height(); };
+    // A least size set on the window, where its controls need less, gives way to the screen.
+    if (!fits(window->minimumSize()) && fits(window->minimumSizeHint()))
+        window->setMinimumSize(window->minimumSize().boundedTo(room));
+    if (fits(window->minimumSizeHint().expandedTo(window->minimumSize())) || !scrollContents(window))
         return window->size().boundedTo(room).expandedTo(window->minimumSize());
     window->layout()->activate();
     // As large as the contents want, scroll bars included, within the room.
@@ -170,6 +175,37 @@ void FitToScreen(QWidget* window) {
     if (screen == nullptr) return;
     const QSize size = fitContents(window, screen->availableGeometry().size().shrunkBy(frameOf(window)));
     if (size != window->size()) window->resize(size);
+}
+
+namespace {
+
+class DialogFitter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A dialog gets its show event before the window system shows it.
+        if (event->type() == QEvent::Show) {
+            auto* dialog = qobject_cast<QDialog*>(watched);
+            if (dialog != nullptr && dialog->isWindow()) {
+                FitToScreen(dialog);
+                // Once shown, its frame is known: a frame beyond the free area comes back in.
+                QTimer::singleShot(0, dialog, [dialog] {
+                    const QRect outer = dialog->frameGeometry();
+                    const QRect fitted = FitOnScreen(outer);
+                    if (fitted.topLeft() != outer.topLeft()) dialog->move(fitted.topLeft());
+                });
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void FitDialogsToScreen(QObject* owner) {
+    QCoreApplication::instance()->installEventFilter(new DialogFitter(owner));
 }
 
 void CentreDialog(QWidget* dialog) {
