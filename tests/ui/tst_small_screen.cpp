@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollArea>
@@ -47,11 +48,20 @@ QStringList misplaced(QWidget* window) {
     if (!free.contains(window->frameGeometry()))
         faults << QStringLiteral("window %1 at %2 outside the free area %3")
                       .arg(window->objectName(), describe(window->frameGeometry()), describe(free));
-    const QList<QWidget*> children = window->findChildren<QWidget*>();
-    for (QWidget* w : children) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisibleTo(window) ||
-            w->window() != window)
-            continue;
+    QList<QWidget*> named;
+    for (QWidget* w : window->findChildren<QWidget*>())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->isVisibleTo(window) &&
+            w->window() == window)
+            named << w;
+    // No control lies over another (a layout squeezed below its controls' least sizes).
+    for (QWidget* a : named)
+        for (QWidget* b : named)
+            if (a < b && !a->isAncestorOf(b) && !b->isAncestorOf(a) &&
+                QRect(a->mapTo(window, QPoint(0, 0)), a->size())
+                    .intersects(QRect(b->mapTo(window, QPoint(0, 0)), b->size())) &&
+                scrollAreaAround(a, window) == scrollAreaAround(b, window))
+                faults << QStringLiteral("%1 and %2 overlap").arg(a->objectName(), b->objectName());
+    for (QWidget* w : named) {
         // A control in a scroll area is reached by scrolling: it must lie in the area's content.
         QWidget* frame = window;
         if (QAbstractScrollArea* area = scrollAreaAround(w, window)) {
@@ -237,6 +247,16 @@ private slots:
             QCOMPARE(grid->horizontalScrollBar()->isVisible(), cut);
         }
         QVERIFY(someCut);
+
+        // A status panel too narrow for its text tells it whole as its tool tip.
+        int cutPanels = 0;
+        for (QLabel* panel : edit.findChildren<QLabel*>()) {
+            if (!panel->objectName().startsWith("StatusPanel") && panel->objectName() != "ChecksumPanel") continue;
+            if (panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width()) continue;
+            ++cutPanels;
+            QCOMPARE(panel->toolTip(), panel->text().trimmed());
+        }
+        QVERIFY(cutPanels > 0);
 
         // By keys: End brings the last column into view in both grids.
         edit.GoToAddress(0x1230);

@@ -113,8 +113,11 @@ QSize fitContents(QWidget* window, const QSize& room) {
     // A least size set on the window, where its controls need less, gives way to the screen.
     if (!fits(window->minimumSize()) && fits(window->minimumSizeHint()))
         window->setMinimumSize(window->minimumSize().boundedTo(room));
-    if (fits(window->minimumSizeHint().expandedTo(window->minimumSize())) || !scrollContents(window))
-        return window->size().boundedTo(room).expandedTo(window->minimumSize());
+    // Never smaller than its controls need (adjustSize keeps a window within two thirds of
+    // the screen, and a least size set on the window lets it go below its layout's).
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    if (fits(least) || !scrollContents(window))
+        return window->size().expandedTo(least).boundedTo(room).expandedTo(window->minimumSize());
     window->layout()->activate();
     // As large as the contents want, scroll bars included, within the room.
     const auto* scroll = window->findChild<QScrollArea*>(window->objectName() + "Scroll");
