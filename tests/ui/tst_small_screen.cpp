@@ -148,9 +148,15 @@ class TestSmallScreen : public QObject {
         };
     }
 
+    // A start with the application's font as it is now.
     void start() {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
+        // A port that is not there: the start does not wait for a programmer to answer.
+        QFile settings(dir_->filePath("jqz6811.ini"));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("COMM_PORT=/dev/ttyUSB99\r\n");
+        settings.close();
         sink_ = std::make_unique<test::QuietSink>();
         shell_ = std::make_unique<TProgShell>(test::ShellPathsIn(dir_->path()), sink_.get());
         shell_->systemPortOpener = NoSystemPorts;
@@ -161,13 +167,13 @@ class TestSmallScreen : public QObject {
 
 private slots:
     void initTestCase() { desktopFont_ = QApplication::font(); }
-    void init() { start(); }
     void cleanup() {
         shell_.reset();
         QApplication::setFont(desktopFont_);
     }
 
     void screenIsSmall() {
+        start();
         const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY2(free.width() <= 512 && free.height() <= 384, qPrintable(describe(free)));
     }
@@ -187,13 +193,11 @@ private slots:
         QFETCH(int, window);
         QFETCH(int, points);
         if (points > 0) {
-            // The windows are made anew with the large font.
-            cleanup();
             QFont font = QApplication::font();
             font.setPointSize(points);
             QApplication::setFont(font);
-            start();
         }
+        start();
         const Window w = windows()[static_cast<std::size_t>(window)];
         if (!w.modal) {
             w.open(*shell_);
@@ -230,6 +234,7 @@ private slots:
 
     void theLastColumnsCanBeBroughtIntoView() {
         QFETCH(int, fontPixels);
+        start();
         THexEdit& edit = shell_->hexEdit();
         EditorAppearance look = edit.GetAppearance();
         look.FontPixels = fontPixels;
