@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -316,9 +317,11 @@ private slots:
 
 // The platform's one screen is 1024x768 pixels, and everything is drawn at scale 2.
 int main(int argc, char** argv) {
-    QTemporaryDir config;
+    // In the working folder, named relative to it: the platform's arguments are separated by
+    // colons, which a Windows drive letter would bring in.
+    QTemporaryDir config(QDir::current().filePath("screen-XXXXXX"));
     if (!config.isValid()) return 2;
-    const QString path = config.filePath("screen.json");
+    const QString path = QDir::current().relativeFilePath(config.filePath("screen.json"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return 2;
     file.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, "height": 768,
