@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QShortcut>
 #include <QFile>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -94,6 +95,7 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     sink_ = sink;
     setObjectName("ProgShell");
     setWindowTitle(kProgramTitle);
+    FitDialogsToScreen(this);
     setWindowIcon(ShellIcon("chip"));
     startNewInstance = [] {
         QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
@@ -130,9 +132,20 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 4, 4, 0);
     layout->setSpacing(4);
-    layout->addWidget(createUpperPanel());
+    // The device row and the sequence pages scroll where the screen is too small for them
+    // (a small screen, a large font); the log below keeps its room.
+    auto* upper = new QScrollArea(central);
+    upper->setObjectName("UpperPanelScroll");
+    upper->setFrameShape(QFrame::NoFrame);
+    upper->setWidgetResizable(true);
+    upper->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    upper->setWidget(createUpperPanel());
+    layout->addWidget(upper);
     statusWin_ = new LogView(log_, central);
     statusWin_->setStatusTip("Log Window");
+    // The log takes the room the panel above leaves, and never less than a few lines.
+    statusWin_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    statusWin_->setMinimumHeight(4 * statusWin_->fontMetrics().lineSpacing() + 2 * statusWin_->frameWidth());
     layout->addWidget(statusWin_, 1);
 
     logFilePopUp_ = new QMenu(this);
@@ -305,7 +318,8 @@ void TProgShell::toggleWindow(QWidget* window) {
     if (window->isVisible())
         window->close();
     else
-        window->show();
+        // At its place, now that its frame is known: wholly on the screen, title bar included.
+        ShowPlaced(window, OuterGeometry(window));
 }
 
 void TProgShell::ShowEditorExecute() {

@@ -1,10 +1,17 @@
 #include "ui/app/window_placement.h"
 
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QLayout>
+#include <QMainWindow>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <QVariant>
+#include <QStyle>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 
@@ -42,9 +49,82 @@ QScreen* screenFor(const QRect& r) {
     return best != nullptr ? best : QGuiApplication::primaryScreen();
 }
 
+QScreen* screenOf(const QWidget* window) {
+    const QWidget* parent = window->parentWidget();
+    if (parent != nullptr && parent->screen() != nullptr) return parent->window()->screen();
+    if (window->isVisible() && window->screen() != nullptr) return window->screen();
+    return QGuiApplication::primaryScreen();
+}
+
+// Marks a window whose contents went into a scroll area.
+constexpr const char* kScrolled = "jqzScrolled";
+
+QScrollArea* newScrollArea(QWidget* window) {
+    auto* scroll = new QScrollArea(window);
+    scroll->setObjectName(window->objectName() + "Scroll");
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    return scroll;
+}
+
+// Puts what the window holds (a main window's central widget, else its layout with every
+// control in it) into a scroll area that fills the window. False when there is nothing to put.
+bool scrollContents(QWidget* window) {
+    if (window->property(kScrolled).toBool()) return false;
+    if (auto* main = qobject_cast<QMainWindow*>(window)) {
+        QWidget* central = main->takeCentralWidget();
+        if (central == nullptr) return false;
+        QScrollArea* scroll = newScrollArea(main);
+        scroll->setWidget(central);
+        main->setCentralWidget(scroll);
+    } else {
+        QLayout* layout = window->layout();
+        if (layout == nullptr) return false;
+        auto* content = new QWidget;
+        content->setObjectName(window->objectName() + "Content");
+        content->setLayout(layout);  // the layout moves, and its controls with it
+        QScrollArea* scroll = newScrollArea(window);
+        scroll->setWidget(content);
+        auto* outer = new QVBoxLayout(window);
+        outer->setContentsMargins(0, 0, 0, 0);
+        outer->addWidget(scroll);
+        // A size the layout fixed was the contents' size; the window may now be smaller.
+        window->setMinimumSize(0, 0);
+        window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    window->setProperty(kScrolled, true);
+    return true;
+}
+
 // The outer place last given to a window, and the inner place that gave it.
 constexpr const char* kGivenOuter = "jqzGivenOuter";
 constexpr const char* kGivenInner = "jqzGivenInner";
+
+}  // namespace
+
+namespace {
+
+// Scrolls the window's contents when its controls need more than the room; the size the
+// window then wants, within the room (its present size when it fits as it is).
+QSize fitContents(QWidget* window, const QSize& room) {
+    window->ensurePolished();
+    if (QLayout* layout = window->layout()) layout->activate();
+    auto fits = [&room](const QSize& s) { return s.width() <= room.width() && s.height() <= room.height(); };
+    // A least size set on the window, where its controls need less, gives way to the screen.
+    if (!fits(window->minimumSize()) && fits(window->minimumSizeHint()))
+        window->setMinimumSize(window->minimumSize().boundedTo(room));
+    // Never smaller than its controls need (adjustSize keeps a window within two thirds of
+    // the screen, and a least size set on the window lets it go below its layout's).
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    if (fits(least) || !scrollContents(window))
+        return window->size().expandedTo(least).boundedTo(room).expandedTo(window->minimumSize());
+    window->layout()->activate();
+    // As large as the contents want, scroll bars included, within the room.
+    const auto* scroll = window->findChild<QScrollArea*>(window->objectName() + "Scroll");
+    const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize cut = scroll->widget()->sizeHint() + QSize(bar, bar) - scroll->sizeHint();
+    return (window->sizeHint() + cut.expandedTo(QSize(0, 0))).boundedTo(room);
+}
 
 }  // namespace
 
@@ -73,6 +153,8 @@ QRect OuterGeometry(const QWidget* window) {
 void PlaceByFrame(QWidget* window, const QRect& outer) {
     const QRect fitted = FitOnScreen(outer);
     const QRect inner = fitted.marginsRemoved(frameOf(window));
+    if (const QScreen* screen = screenFor(fitted))
+        fitContents(window, screen->availableGeometry().size().shrunkBy(frameOf(window)));
     window->setGeometry(inner.left(), inner.top(), std::max(inner.width(), window->minimumWidth()),
                         std::max(inner.height(), window->minimumHeight()));
     window->setProperty(kGivenOuter, fitted);
@@ -91,14 +173,55 @@ void ShowPlaced(QWidget* window, const QRect& outer) {
     PlaceByFrame(window, outer);
 }
 
+void FitToScreen(QWidget* window) {
+    const QScreen* screen = screenOf(window);
+    if (screen == nullptr) return;
+    const QSize size = fitContents(window, screen->availableGeometry().size().shrunkBy(frameOf(window)));
+    if (size != window->size()) window->resize(size);
+}
+
+namespace {
+
+class DialogFitter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A dialog gets its show event before the window system shows it.
+        if (event->type() == QEvent::Show) {
+            auto* dialog = qobject_cast<QDialog*>(watched);
+            if (dialog != nullptr && dialog->isWindow()) {
+                FitToScreen(dialog);
+                // Once shown, its frame is known: a frame beyond the free area comes back in.
+                QTimer::singleShot(0, dialog, [dialog] {
+                    const QRect outer = dialog->frameGeometry();
+                    const QRect fitted = FitOnScreen(outer);
+                    if (fitted.topLeft() != outer.topLeft()) dialog->move(fitted.topLeft());
+                });
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void FitDialogsToScreen(QObject* owner) {
+    QCoreApplication::instance()->installEventFilter(new DialogFitter(owner));
+}
+
 void CentreDialog(QWidget* dialog) {
-    const QWidget* parent = dialog->parentWidget();
-    QScreen* screen = parent != nullptr && parent->screen() != nullptr ? parent->screen()
-                                                                        : QGuiApplication::primaryScreen();
+    const QScreen* screen = screenOf(dialog);
     if (screen == nullptr) return;
     dialog->adjustSize();
+    FitToScreen(dialog);
+    const QRect free = screen->availableGeometry();
     QRect outer = QRect(QPoint(0, 0), dialog->size()).marginsAdded(frameOf(dialog));
-    outer.moveCenter(screen->availableGeometry().center());
+    outer.moveCenter(free.center());
+    // A window larger than the free area still shows its title bar.
+    outer.moveLeft(std::max(outer.left(), free.left()));
+    outer.moveTop(std::max(outer.top(), free.top()));
     dialog->move(outer.topLeft());
 }
 

@@ -5,6 +5,7 @@
 // the place restored at the next start, however often the program starts.
 #include <QRect>
 
+class QObject;
 class QWidget;
 
 namespace jqz {
@@ -22,7 +23,16 @@ void ShowPlaced(QWidget* window, const QRect& outer);
 // The outer rectangle moved and cut to lie on a screen's free area.
 QRect FitOnScreen(const QRect& outer);
 
-// Centres a dialog on the screen it will appear on (its parent's, else the primary one).
+// Makes a window no larger than the free area of the screen it will appear on (its parent's,
+// else the primary one), frame included. A window whose controls need more room than that
+// gets what it holds put into a scroll area, so that every control can still be reached.
+void FitToScreen(QWidget* window);
+
+// From now on, for as long as `owner` lives, every dialog the application shows is fitted to
+// the screen it appears on and moved wholly onto its free area.
+void FitDialogsToScreen(QObject* owner);
+
+// Fits a dialog to the screen it will appear on and centres it there.
 void CentreDialog(QWidget* dialog);
 
 }  // namespace jqz

@@ -40,7 +40,9 @@ DumpGrid::DumpGrid(Kind kind, THexEdit& owner, QWidget* parent)
     setObjectName(kind == Kind::Hex ? "StringGrid1" : "StringGrid2");
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::StyledPanel);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A view narrower than the 16 columns (a small screen, a large font) scrolls sideways;
+    // the hex grid's address column stays where it is.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalScrollBar()->setSingleStep(1);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -108,7 +110,7 @@ void DumpGrid::updateScrollRange() {
     v->setPageStep(rows);
     QScrollBar* h = horizontalScrollBar();
     h->setRange(0, std::max(0, contentWidth() - viewport()->width()));
-    h->setPageStep(std::max(1, viewport()->width()));
+    h->setPageStep(std::max(1, viewport()->width() - firstColumnX()));
 }
 
 void DumpGrid::resizeEvent(QResizeEvent* event) {
@@ -127,6 +129,8 @@ QRect DumpGrid::cellRect(int row, int column) const {
 }
 
 bool DumpGrid::cellAt(const QPoint& pos, int& row, int& column) const {
+    // Cells scrolled under the address column are not there to be clicked.
+    if (pos.x() < firstColumnX()) return false;
     const int x = pos.x() + horizontalScrollBar()->value() - firstColumnX();
     if (x < 0 || x >= kGridColumns * cellWidth() || pos.y() < 0) return false;
     row = topRow() + pos.y() / rowHeight_;
@@ -174,16 +178,20 @@ void DumpGrid::paintEvent(QPaintEvent* event) {
     const int lastRow = std::min(kGridRows - 1, top + area.bottom() / rowHeight_);
     const int firstColumn = std::clamp((area.left() - x0) / width, 0, kGridColumns - 1);
     const int lastColumn = std::clamp((area.right() - x0) / width, 0, kGridColumns - 1);
-    const bool addressInView = kind_ == Kind::Hex && area.left() < x0;
+    const bool addressInView = kind_ == Kind::Hex && area.left() < firstColumnX();
     const std::optional<AddressRange> match = editor.shownMatch();
 
+    if (addressInView) {
+        p.setPen(owner_.addressColour());
+        for (int row = firstRow; row <= lastRow; ++row)
+            p.drawText(QPoint(1, (row - top) * rowHeight_ + 1 + ascent),
+                       QStringLiteral("%1").arg(row * kGridColumns, 5, 16, QChar('0')).toUpper());
+    }
+    // The cells scroll under the address column, never over it.
+    p.setClipRect(QRect(firstColumnX(), 0, std::max(0, viewport()->width() - firstColumnX()),
+                        viewport()->height()));
     for (int row = firstRow; row <= lastRow; ++row) {
         const int y = (row - top) * rowHeight_;
-        if (addressInView) {
-            p.setPen(owner_.addressColour());
-            p.drawText(QPoint(dx + 1, y + 1 + ascent),
-                       QStringLiteral("%1").arg(row * kGridColumns, 5, 16, QChar('0')).toUpper());
-        }
         const bool rowSelected = row >= selection.top && row <= selection.bottom;
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const int a = row * kGridColumns + column;

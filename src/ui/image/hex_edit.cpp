@@ -324,6 +324,8 @@ void THexEdit::updateStatus() {
                                                         : "Read/Write");
     panels_[4]->setText("Char Set: " + rightFontName_);
     checksumPanel_->setText(checksumLine());
+    // A narrow window cuts the last panels: their whole text is a hover away.
+    for (QLabel* panel : {panels_[3], panels_[4], checksumPanel_}) panel->setToolTip(panel->text().trimmed());
     explaine_->repaintGrid();
 }
 
