@@ -1,5 +1,8 @@
 // The entry of jqz6811-cli.
 #ifdef _WIN32
+// Before windows.h, whose macros take the names of the port's constants.
+#include "core/link/win32_serial_port.h"
+// After it.
 #include <io.h>
 #include <windows.h>
 // After windows.h.
@@ -32,22 +35,49 @@ namespace {
 
 std::atomic<bool> gStop{false};
 
-// The first Ctrl+C (or SIGTERM, SIGHUP) stops the run as the stop button would; a second one
-// puts the port back as it was found and exits at once.
-extern "C" void onInterrupt(int signal) {
-    if (gStop.exchange(true)) {
-        static const char kLine[] = "\nStopped again: exiting at once.\n";
+// The first Ctrl+C (or SIGTERM, SIGHUP; on Windows Ctrl+Break or the console closing) stops
+// the run as the stop button would; a second one puts the port back as it was found and
+// exits at once, with 128 plus the signal's number.
+void onStopRequest(int signal) {
+    if (!gStop.exchange(true)) return;
+    static const char kLine[] = "\nStopped again: exiting at once.\n";
+    jqz::RestoreOpenPortsNow();
 #ifdef _WIN32
-        (void)::_write(2, kLine, sizeof kLine - 1);
+    (void)::_write(2, kLine, sizeof kLine - 1);
 #else
-        jqz::RestoreOpenPortsNow();
-        (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+    (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
 #endif
-        std::_Exit(128 + signal);
-    }
+    std::_Exit(128 + signal);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Set as main returns: a closing console waits for it.
+std::atomic<bool> gFinished{false};
+// How long a closing console waits for the stopped run to end; Windows ends the process
+// itself some seconds after the close event.
+constexpr int kCloseGraceMs = 4000;
+
+// Windows calls this on a thread of its own, for every event, as long as it returns TRUE
+// (the C library's signal() would be reset by the first Ctrl+C, and a second one would end
+// the program without putting the port back).
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT: onStopRequest(SIGINT); return TRUE;
+        case CTRL_BREAK_EVENT: onStopRequest(SIGBREAK); return TRUE;
+        default:
+            // The console closes, the user logs off, the system shuts down: the process ends
+            // once this returns. The run is stopped and given the time it takes to end as
+            // after Ctrl+C; the port is put back in any case.
+            if (!gStop.exchange(true))
+                for (int waited = 0; waited < kCloseGraceMs && !gFinished; waited += 20)
+                    ::Sleep(20);
+            jqz::RestoreOpenPortsNow();
+            return TRUE;
+    }
+}
+#else
+extern "C" void onInterrupt(int signal) { onStopRequest(signal); }
+
 // A crash or an abort leaves the port as it was found too, then takes its usual course.
 extern "C" void onFatalSignal(int signal) {
     jqz::RestoreOpenPortsNow();
@@ -115,8 +145,7 @@ bool stderrIsTerminal() {
 
 void catchInterrupts() {
 #ifdef _WIN32
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    (void)::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
@@ -163,5 +192,9 @@ int main(int argc, char* argv[]) {
     const jqz::cli::Environment env{programFolder(), jqz::DefaultSettingsPath()};
     const int rc = jqz::cli::RunCommand(parsed.options, env, out, gStop);
     out.endProgress();
-    return finish(out, rc);
+    const int code = finish(out, rc);
+#ifdef _WIN32
+    gFinished = true;
+#endif
+    return code;
 }
