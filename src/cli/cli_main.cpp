@@ -1,5 +1,8 @@
 // The entry of jqz6811-cli.
 #ifdef _WIN32
+// Before windows.h, whose macros take the names of the port's constants.
+#include "core/link/win32_serial_port.h"
+// After it.
 #include <io.h>
 #include <windows.h>
 // After windows.h.
@@ -102,5 +105,7 @@ int main(int argc, char* argv[]) {
     const jqz::cli::Environment env{programFolder(), jqz::DefaultSettingsPath()};
     const int rc = jqz::cli::RunCommand(parsed.options, env, out, gStop);
     out.endProgress();
-    return finish(out, rc);
+    const int code = finish(out, rc);
+    jqz::StopSignalsRunEnded();
+    return code;
 }

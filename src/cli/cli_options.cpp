@@ -339,12 +339,13 @@ the next device ends the series.
 After a read, a program and a file load for a device, one line gives the 16-bit sum and the
 CRC-32 (as zlib and crc32 compute it) of the device's EEPROM range.
 
-Ctrl+C, SIGTERM and SIGHUP stop a running sequence; a second one exits at once.
+Ctrl+C, SIGTERM and SIGHUP (on Windows Ctrl+C, Ctrl+Break and closing the console) stop a
+running sequence; a second one puts the port back as it was found and exits at once.
 
 Exit codes: 0 success, 1 the device operation failed (verify errors, programmer errors) or an
 output (the output file, standard output or standard error) could not be written, 2 bad usage,
 unreadable input or nothing to program, 3 no programmer, 128 plus the signal's number after a
-second stop signal.
+second stop signal (130 after Ctrl+C, on Windows 149 after Ctrl+Break).
 )USAGE";
 }
 

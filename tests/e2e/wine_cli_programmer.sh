@@ -127,6 +127,35 @@ expect 1 "error: The programmer was lost: its cable is out or it has no power." 
 [ ! -e "$tmp/wine/lost.jef" ] || fail "a read that lost the programmer must not write its file"
 simopts=()
 
+# Ctrl+C (Wine turns SIGINT into the console's Ctrl+C event): a first one stops a slow read as
+# on Linux, a second one exits at once; either way the port gets back the speed it had before.
+for presses in 1 2; do
+  [ -n "$simpid" ] && stop_sim
+  rm -f "$tmp/pty"
+  "$sim" --timing --link "$tmp/pty" --wire-log "$tmp/ctrlc.wire" > "$tmp/sim.out" 2>&1 &
+  simpid=$!
+  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
+  ln -sfn "$(readlink -f "$tmp/pty")" "$prefix/dosdevices/${port,,}"
+  stty -F "$tmp/pty" 4800 > /dev/null || fail "stty"
+  (cd "$tmp/wine" && exec "$wine_run" "$prefix" "$exe" --port "$port" --baud 9600 \
+    --device "MC68HC711 E20(1H19S)" read slow.jef) > "$tmp/out" 2> "$tmp/err" &
+  clipid=$!
+  for _ in $(seq 150); do grep -q "Read Sequence in Progress" "$tmp/err" && break; sleep 0.1; done
+  grep -q "Read Sequence in Progress" "$tmp/err" || fail "the slow read did not start"
+  sleep 0.3
+  kill -INT "$clipid"
+  if [ "$presses" -eq 2 ]; then sleep 0.05; kill -INT "$clipid"; fi
+  wait "$clipid"; rc=$?
+  if [ "$presses" -eq 1 ]; then
+    expect 1 "Read Sequence Interrupted." "one Ctrl+C"
+  else
+    expect 130 "Stopped again: exiting at once." "a second Ctrl+C"
+  fi
+  [ "$(stty -F "$tmp/pty" speed)" = 4800 ] || fail "$presses Ctrl+C: the port's speed was not put back"
+  [ ! -e "$tmp/wine/slow.jef" ] || fail "$presses Ctrl+C: a stopped read wrote its file"
+  stop_sim
+done
+
 # Names longer than MAX_PATH, and names with characters outside ASCII: the file is written,
 # and the log line naming it is UTF-8 when it goes to a file or pipe.
 long="$tmp/wine"

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -214,7 +215,8 @@ private slots:
                     static_cast<QDialog*>(browser)->accept();  // as its Save button does
                 });
                 child<QPushButton>(d, "Button1")->click();
-                QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), path);
+                // As Windows writes names: with backslashes there.
+                QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), QDir::toNativeSeparators(path));
                 child<QComboBox>(d, "ComboBox1")->setCurrentIndex(1);
                 child<QCheckBox>(d, "CheckBox1")->click();
                 child<QLineEdit>(d, "Edit3")->setText("0x0021");
@@ -234,7 +236,8 @@ private slots:
             auto* log = shell.findChild<LogView*>("StatusWin");
             QVERIFY(log != nullptr);
             QTRY_VERIFY(log->model()->rowCount() >= 1);
-            QCOMPARE(log->model()->index(0, 0).data().toString().trimmed(), "Writing file : " + path);
+            QCOMPARE(log->model()->index(0, 0).data().toString().trimmed(),
+                     "Writing file : " + QDir::toNativeSeparators(path));
             QVERIFY(QFile::remove(path));
         }
     }
@@ -280,7 +283,7 @@ private slots:
                 static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
             });
             child<QPushButton>(d, "Button1")->click();
-            QCOMPARE(edit1->text().toStdString(), a);
+            QCOMPARE(edit1->text(), QDir::toNativeSeparators(QString::fromStdString(a)));
             QCOMPARE(edit1->selectedText(), edit1->text());
             QCOMPARE(child<QComboBox>(d, "ComboBox1")->itemText(0), QString("JQZ Extended Format"));
 
@@ -328,7 +331,7 @@ private slots:
                 static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
             });
             child<QPushButton>(d, "Button1")->click();
-            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".bin");
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), QDir::toNativeSeparators(base + ".bin"));
             QCOMPARE(formats->currentText(), QString("Binary"));
             QVERIFY(!unimplemented->isEnabled());
             QVERIFY(child<QPushButton>(d, "Button2")->isEnabled());
@@ -340,7 +343,7 @@ private slots:
                 static_cast<QDialog*>(browser)->accept();
             });
             child<QPushButton>(d, "Button1")->click();
-            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".hex");
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), QDir::toNativeSeparators(base + ".hex"));
             QCOMPARE(formats->currentText(), QString("Intel HEX (16 byte records)"));
             QVERIFY(unimplemented->isEnabled());
 
@@ -351,7 +354,7 @@ private slots:
                 static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
             });
             child<QPushButton>(d, "Button1")->click();
-            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), base + ".s19");
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), QDir::toNativeSeparators(base + ".s19"));
             QCOMPARE(formats->currentText(), QString("JQZ Extended Format"));
             QVERIFY(unimplemented->isEnabled());
 
@@ -398,7 +401,7 @@ private slots:
         const auto text = ReadWholeFile((base + ".s19").toStdString());
         QVERIFY(text.has_value());
         QVERIFY(text->find("S20600002042FF") != std::string::npos);
-        QCOMPARE(test::LogTexts(shell), (std::vector<std::string>{"Writing file : " + (base + ".s19").toStdString(),
+        QCOMPARE(test::LogTexts(shell), (std::vector<std::string>{"Writing file : " + QDir::toNativeSeparators(base + ".s19").toStdString(),
                                                             "Write file complete"}));
 
         // Cancel leaves the saved flag as it was.

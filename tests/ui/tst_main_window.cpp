@@ -281,7 +281,9 @@ private slots:
             ++opened;
             return viewer;
         };
-        const std::string manualPath = (dir_.path() + "/j11prog.pdf").toStdString();
+        // Named as the system writes names (on Windows with backslashes).
+        const std::string manualPath =
+            QDir::toNativeSeparators(dir_.path() + "/j11prog.pdf").toStdString();
         shell_->action("HelpProg")->trigger();
         QCOMPARE(opened, 0);
         QCOMPARE(sink_->errors,
@@ -298,6 +300,17 @@ private slots:
         QCOMPARE(sink_->errors.back(),
                  "To view the user manual, install a PDF viewer first.\nThe manual is\n" + manualPath);
         manual.remove();
+    }
+
+    // The program's folder and the log's place as the system writes names: on Windows with
+    // backslashes throughout, as the log popup shows the place.
+    void theDefaultPlacesAreNamedAsTheSystemNamesThem() {
+        const ShellPaths p = ShellPaths::Default();
+        const QString programDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+        QCOMPARE(QString::fromStdString(p.programFolder), programDir);
+        const QString log = QString::fromStdString(p.logFile);
+        QCOMPARE(log, QDir::toNativeSeparators(log));
+        QVERIFY2(log.endsWith(QDir::separator() + QString("6811prog.log")), qPrintable(log));
     }
 
     void aboutListsTheDevicesSorted() {
@@ -461,7 +474,10 @@ private slots:
         shell_->logFileChooser = [&] { return dir_.path() + "/no such folder/run.log"; };
         shell_->findChild<QAction*>("LogSaveAs")->trigger();
         QCOMPARE(sink_->errors.size(), size_t(1));
-        QVERIFY(QString::fromStdString(sink_->errors[0]).contains("no such folder"));
+        // The name as the system writes it (on Windows with backslashes).
+        QVERIFY2(QString::fromStdString(sink_->errors[0])
+                     .contains(QDir::toNativeSeparators(dir_.path() + "/no such folder")),
+                 sink_->errors[0].c_str());
         shell_->logFileChooser = [] { return QString(); };  // cancelled
         shell_->findChild<QAction*>("LogSaveAs")->trigger();
         QCOMPARE(sink_->errors.size(), size_t(1));

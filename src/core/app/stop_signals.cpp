@@ -5,7 +5,11 @@
 #include <cstdlib>
 
 #ifdef _WIN32
+// Before windows.h, whose macros take the names of the port's constants.
+#include "core/link/win32_serial_port.h"
+// After it.
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 
@@ -19,14 +23,15 @@ namespace {
 // Set before any handler is installed, read only by the handlers.
 std::atomic<bool>* gStop = nullptr;
 int gNotifyFd = -1;
+std::atomic<bool> gRunEnded{false};
 
 extern "C" void onStopSignal(int signal) {
     if (gStop->exchange(true)) {
         static const char kLine[] = "\nStopped again: exiting at once.\n";
+        RestoreOpenPortsNow();
 #ifdef _WIN32
         (void)::_write(2, kLine, sizeof kLine - 1);
 #else
-        RestoreOpenPortsNow();
         (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
 #endif
         std::_Exit(128 + signal);
@@ -41,7 +46,30 @@ extern "C" void onStopSignal(int signal) {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// How long a closing console waits for the stopped run to end; Windows ends the process
+// itself some seconds after the close event.
+constexpr int kCloseGraceMs = 4000;
+
+// Windows calls this on a thread of its own, for every event, as long as it returns TRUE
+// (the C library's signal() is reset by the first Ctrl+C, and a second one would end the
+// program without putting the port back).
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT: onStopSignal(SIGINT); return TRUE;
+        case CTRL_BREAK_EVENT: onStopSignal(SIGBREAK); return TRUE;
+        default:
+            // The console closes, the user logs off, the system shuts down: the process ends
+            // once this returns. The run is stopped and given the time it takes to end as
+            // after Ctrl+C; the ports are put back in any case.
+            if (!gStop->exchange(true))
+                for (int waited = 0; waited < kCloseGraceMs && !gRunEnded; waited += 20)
+                    ::Sleep(20);
+            RestoreOpenPortsNow();
+            return TRUE;
+    }
+}
+#else
 extern "C" void onFatalSignal(int signal) {
     RestoreOpenPortsNow();
     (void)::raise(signal);  // the handler was reset: the default action now
@@ -54,7 +82,7 @@ void CatchStopSignals(std::atomic<bool>& stop, int notifyFd) {
     gStop = &stop;
     gNotifyFd = notifyFd;
 #ifdef _WIN32
-    std::signal(SIGINT, onStopSignal);
+    (void)::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::signal(SIGTERM, onStopSignal);
 #else
     struct sigaction sa {};
@@ -71,5 +99,7 @@ void CatchStopSignals(std::atomic<bool>& stop, int notifyFd) {
         sigaction(signal, &fatal, nullptr);
 #endif
 }
+
+void StopSignalsRunEnded() { gRunEnded = true; }
 
 }  // namespace jqz

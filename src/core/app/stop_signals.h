@@ -1,6 +1,6 @@
 #pragma once
-// The signals that ask a program to stop: Ctrl+C (SIGINT), SIGTERM and SIGHUP (on Windows
-// SIGINT and SIGTERM).
+// The signals that ask a program to stop: Ctrl+C (SIGINT), SIGTERM and SIGHUP; on Windows the
+// console's events (Ctrl+C, Ctrl+Break, the console closing, log-off, shut-down).
 #include <atomic>
 
 namespace jqz {
@@ -12,6 +12,12 @@ namespace jqz {
 // "Stopped again: exiting at once." to standard error and ends the process at once with
 // 128 plus the signal's number. A crash or an abort puts the ports back too, then takes its
 // usual course. `stop` must outlive the process's run.
+// On Windows a closing console, a log-off or a shut-down sets `stop` and waits up to four
+// seconds for StopSignalsRunEnded() before it puts the ports back (Windows then ends the
+// process); notifyFd is not used there.
 void CatchStopSignals(std::atomic<bool>& stop, int notifyFd = -1);
+
+// The run has ended: a closing console need not wait any longer.
+void StopSignalsRunEnded();
 
 }  // namespace jqz

@@ -110,7 +110,49 @@ long long nowMs() {
 
 HANDLE h(void* handle) { return static_cast<HANDLE>(handle); }
 
+// The ports open now, with the line settings they had when they were opened: put back as a
+// port closes, or at once by RestoreOpenPortsNow. A slot is claimed, filled, then published
+// by its handle; it is withdrawn before the handle is closed.
+struct OpenPortSlot {
+    std::atomic<bool> claimed{false};
+    std::atomic<HANDLE> handle{nullptr};
+    DCB found{};
+};
+OpenPortSlot gOpenPorts[16];
+
+void registerOpenPort(HANDLE handle, const DCB& found) {
+    for (auto& slot : gOpenPorts) {
+        bool expected = false;
+        if (!slot.claimed.compare_exchange_strong(expected, true)) continue;
+        slot.found = found;
+        slot.handle.store(handle);
+        return;
+    }
+}
+
+// Puts the settings found at opening back and withdraws the port.
+void restoreAndWithdrawOpenPort(HANDLE handle) {
+    for (auto& slot : gOpenPorts) {
+        HANDLE expected = handle;
+        if (slot.handle.compare_exchange_strong(expected, nullptr)) {
+            DCB found = slot.found;
+            (void)::SetCommState(handle, &found);
+            slot.claimed.store(false);
+            return;
+        }
+    }
+}
+
 }  // namespace
+
+void RestoreOpenPortsNow() {
+    for (auto& slot : gOpenPorts) {
+        const HANDLE handle = slot.handle.load();
+        if (handle == nullptr) continue;
+        DCB found = slot.found;
+        (void)::SetCommState(handle, &found);
+    }
+}
 
 OpenedPort Win32SerialPort::Open(const std::string& name) {
     const std::wstring device = WideFromUtf8(Win32DeviceName(name));
@@ -130,6 +172,8 @@ OpenedPort Win32SerialPort::Open(const std::string& name) {
     DWORD lines = 0;
     const bool noModemLines = !::GetCommModemStatus(handle, &lines) &&
                               ::GetLastError() == kWin32ErrorNotSupported;
+    // A port that other programs use too is left as it was found.
+    registerOpenPort(handle, dcb);
     auto* port = new Win32SerialPort(handle, noModemLines);
     port->showDtrDrop();  // DTR comes up as the port opens, after being down while closed
     return {std::unique_ptr<SerialPort>(port), 0};
@@ -137,6 +181,7 @@ OpenedPort Win32SerialPort::Open(const std::string& name) {
 
 Win32SerialPort::~Win32SerialPort() {
     showDtrDrop();  // DTR falls as the port closes
+    restoreAndWithdrawOpenPort(h(handle_));
     ::CloseHandle(h(handle_));
 }
 

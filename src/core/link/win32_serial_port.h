@@ -87,6 +87,11 @@ private:
 // The COM ports that exist, from QueryDosDevice.
 std::vector<std::string> Win32PortCandidates();
 
+// For a program that must end at once (a second stop request): puts the line settings found
+// at opening back on every port still open. May be called from any thread while the ports
+// are in use.
+void RestoreOpenPortsNow();
+
 #endif
 
 }  // namespace jqz

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -448,8 +449,10 @@ void TProgShell::ToolUpdateExecute() {
 }
 
 void TProgShell::HelpProgExecute() {
-    const std::string path = paths_.programFolder + "/j11prog.pdf";
-    const QString name = FileNameText(path);
+    // Named as the system writes names (on Windows with backslashes).
+    const QString name =
+        QDir::toNativeSeparators(FileNameText(paths_.programFolder + "/j11prog.pdf"));
+    const std::string path = FileNameBytes(name);
     if (!QFileInfo(name).isFile())
         sink_->showError("The user manual was not found. It belongs at\n" + path);
     else if (!openDocument(name))

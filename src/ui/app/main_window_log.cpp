@@ -1,6 +1,7 @@
 // The log's commands: its popup menu, copying and clearing lines, saving the log file.
 #include <QDateTime>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -62,7 +63,7 @@ void TProgShell::SaveLogAs() {
                              this, "Save Log As", FileNameText(paths_.logFile),
                              "Log files (*.log);;Text files (*.txt);;All files (*)");
     if (path.isEmpty()) return;
-    const std::string name = FileNameBytes(path);
+    const std::string name = FileNameBytes(QDir::toNativeSeparators(path));
     if (const std::string error = saveLog(name); !error.empty()) sink_->showError(error);
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
@@ -36,7 +37,9 @@ namespace jqz {
 ShellPaths ShellPaths::Default() {
     ShellPaths p;
     p.settingsFile = DefaultSettingsPath();
-    const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
+    // As the system writes names (on Windows with backslashes): the log's place is shown.
+    const std::string programDir =
+        FileNameBytes(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
     // "dhelp" and the manual: beside the program in the build tree, in <prefix>/share/jqz6811
     // beside <prefix>/bin when installed.
     p.programFolder = ProgramDataFolder(programDir);

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -133,7 +134,8 @@ void TLoadf::Button1Click() {
     // The browser opens in the folder of the file named last.
     if (!edit1_->text().isEmpty()) openDialog_->setDirectory(QFileInfo(edit1_->text()).absolutePath());
     if (openDialog_->exec() != QDialog::Accepted || openDialog_->selectedFiles().isEmpty()) return;
-    chooseFile(openDialog_->selectedFiles().front());
+    // The name as the system writes it (on Windows with backslashes), as typed names are.
+    chooseFile(QDir::toNativeSeparators(openDialog_->selectedFiles().front()));
 }
 
 void TLoadf::chooseFile(const QString& name) {

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -105,7 +106,8 @@ void TSavef::Button1Click() {
     // The browser opens in the folder of the file named last.
     if (!edit1_->text().isEmpty()) saveDialog_->setDirectory(QFileInfo(edit1_->text()).absolutePath());
     if (saveDialog_->exec() != QDialog::Accepted || saveDialog_->selectedFiles().isEmpty()) return;
-    edit1_->setText(saveDialog_->selectedFiles().front());
+    // The name as the system writes it (on Windows with backslashes), as typed names are.
+    edit1_->setText(QDir::toNativeSeparators(saveDialog_->selectedFiles().front()));
     edit1_->selectAll();
     button2_->setEnabled(true);
     const int filter =
