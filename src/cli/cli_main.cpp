@@ -25,7 +25,7 @@
 #include "core/app/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
-#include "core/app/stop_signals.h"
+#include "core/link/stop_signals.h"
 #include "core/app/version.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/stop_signals.h"
+#include "core/link/stop_signals.h"
 #include "core/link/posix_serial_port.h"
 
 namespace jqz::test {

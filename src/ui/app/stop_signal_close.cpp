@@ -7,7 +7,7 @@
 #include <QSocketNotifier>
 #include <atomic>
 
-#include "core/app/stop_signals.h"
+#include "core/link/stop_signals.h"
 #include "ui/app/prog_shell.h"
 #endif
 

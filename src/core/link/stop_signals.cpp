@@ -1,4 +1,4 @@
-#include "core/app/stop_signals.h"
+#include "core/link/stop_signals.h"
 
 #include <cerrno>
 #include <csignal>
