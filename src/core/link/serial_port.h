@@ -1,6 +1,7 @@
 #pragma once
 // A serial port as the programmer link sees it: open by name elsewhere, then line settings,
-// one total time-out per read or write call, purges, the modem status (DSR) and DTR.
+// one total time-out per read or write call, purges, the modem status (DSR), DTR, RTS and
+// breaks.
 // Backends: POSIX termios (posix_serial_port.h), the in-process virtual programmer (src/sim),
 // and Win32 (win32_serial_port.h); port_enumeration.h picks the one of the system. The
 // channel (io_dll_r_w.h) is written once on top of this.
@@ -75,6 +76,17 @@ public:
     // May be called from another thread while a read or write blocks.
     virtual bool modemStatus(std::uint32_t& status) = 0;
     virtual bool setDtr(bool on) = 0;
+    // The RTS line (a board may reset its part through it). False when the port has none.
+    virtual bool setRts(bool on) {
+        (void)on;
+        return false;
+    }
+    // Holds TxD in the spacing state (a break) while on, or releases it. False when the port
+    // cannot send a break.
+    virtual bool setBreak(bool on) {
+        (void)on;
+        return false;
+    }
 
 protected:
     bool stopRequested() const { return stopFlag_ != nullptr && stopFlag_->load(); }
