@@ -2,6 +2,8 @@
 
 #include "core/link/posix_serial_port.h"
 
+#include "core/link/posix_any_rate.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -150,6 +152,7 @@ bool PosixSerialPort::getSettings(LineSettings& settings) {
     std::lock_guard lock(settingsMutex_);
     settings = flags_;
     settings.baudRate = BaudRateOfPosixSpeed(::cfgetospeed(&tio));
+    if (settings.baudRate == 0) settings.baudRate = AnyPosixRate(fd_);  // a rate set with BOTHER
     switch (tio.c_cflag & CSIZE) {
         case CS5: settings.dataBits = 5; break;
         case CS6: settings.dataBits = 6; break;
@@ -166,7 +169,9 @@ bool PosixSerialPort::getSettings(LineSettings& settings) {
 }
 
 bool PosixSerialPort::setSettings(const LineSettings& settings) {
-    const speed_t speed = PosixSpeedOf(settings.baudRate);
+    // A rate without a speed constant (7812 baud) is set with termios2 once the rest is.
+    const bool anyRate = PosixSpeedOf(settings.baudRate) == 0 && settings.baudRate > 0;
+    const speed_t speed = anyRate ? B9600 : PosixSpeedOf(settings.baudRate);
     if (speed == 0 || settings.dataBits < 5 || settings.dataBits > 8) {
         errno = EINVAL;
         return false;
@@ -188,6 +193,7 @@ bool PosixSerialPort::setSettings(const LineSettings& settings) {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+    if (anyRate && !SetAnyPosixRate(fd_, settings.baudRate)) return false;
     if (!pseudo_) {
         int dtr = TIOCM_DTR, rts = TIOCM_RTS;
         (void)::ioctl(fd_, settings.dtrEnable ? TIOCMBIS : TIOCMBIC, &dtr);
@@ -334,6 +340,14 @@ bool PosixSerialPort::readLines(std::uint32_t& status) {
     if (status & MS_DSR_ON) dsrSeenOn_ = true;
     return true;
 }
+
+bool PosixSerialPort::setRts(bool on) {
+    if (pseudo_) return true;  // no modem lines
+    int rts = TIOCM_RTS;
+    return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &rts) == 0;
+}
+
+bool PosixSerialPort::setBreak(bool on) { return ::ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0; }
 
 bool PosixSerialPort::setDtr(bool on) {
     if (pseudo_) {

@@ -37,6 +37,8 @@ public:
     bool purge(unsigned flags) override;
     bool modemStatus(std::uint32_t& status) override;
     bool setDtr(bool on) override;
+    bool setRts(bool on) override;
+    bool setBreak(bool on) override;
 
     bool isPseudoTerminal() const { return pseudo_; }
 

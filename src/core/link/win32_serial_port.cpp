@@ -390,6 +390,15 @@ bool Win32SerialPort::setDtr(bool on) {
     return ::EscapeCommFunction(h(handle_), on ? SETDTR : CLRDTR) != 0;
 }
 
+bool Win32SerialPort::setRts(bool on) {
+    if (noModemLines_) return true;
+    return ::EscapeCommFunction(h(handle_), on ? SETRTS : CLRRTS) != 0;
+}
+
+bool Win32SerialPort::setBreak(bool on) {
+    return ::EscapeCommFunction(h(handle_), on ? SETBREAK : CLRBREAK) != 0;
+}
+
 std::vector<std::string> Win32PortCandidates() {
     // The whole list of DOS device names, each ended by a null, the list by another.
     std::vector<wchar_t> buffer(16384);

@@ -63,6 +63,8 @@ public:
     bool purge(unsigned flags) override;
     bool modemStatus(std::uint32_t& status) override;
     bool setDtr(bool on) override;
+    bool setRts(bool on) override;
+    bool setBreak(bool on) override;
 
 private:
     Win32SerialPort(void* handle, bool noModemLines)

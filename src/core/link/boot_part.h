@@ -1,0 +1,43 @@
+#pragma once
+// What the bootstrap cable needs to know of a part, its crystal and its wiring: the boot
+// ROM's download (its length, its end), the rates, the programming delay.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace jqz {
+
+enum class BootReset { None, Dtr, Rts };
+enum class BootRate { Fast, Slow1200 };
+
+struct BootPart {
+    std::string family;            // "A8", "E9", "E20", "L6"
+    int ramBytes = 256;            // the boot ROM loads at most this many bytes
+    bool fixedLengthDownload = false;  // the A8 takes exactly ramBytes; others end on idle
+    bool hasBprot = true;          // the E family's block protection register
+    int eepromStart = 0xB600, eepromEnd = 0xB7FF;
+    bool secured = false;          // the catalogue's secured part: bootstrap erases its EEPROM
+    bool eprom = false;            // an MC68HC711: its EPROM needs the programmer's 12 V
+};
+
+// The part a catalogue row stands for over the cable; none (with the reason) for the rows the
+// cable does not serve yet.
+std::optional<BootPart> BootPartOfDevice(const std::string& deviceName, std::string* whyNot);
+
+struct BootLinkOptions {
+    double xtalMHz = 8.0;
+    BootReset reset = BootReset::None;
+    BootRate rate = BootRate::Fast;
+};
+
+// The boot ROM's rate for the crystal: E/256 (7812 at 8 MHz) or E/1664 (1200 at 8 MHz); a
+// standard rate within 1 % is used as it is.
+int BootBaudRate(double xtalMHz, BootRate rate);
+// The wait before the E family's boot ROM ends the download on an idle line (four character
+// times) and the time of one character, in microseconds.
+long long CharacterMicroseconds(int baudRate);
+// Iterations of the talker's 7-cycle delay loop for one programming pulse: 10 ms at an E
+// clock of 2 MHz and more, 20 ms below; 5 % over for the crystal's tolerance.
+std::uint16_t TalkerDelayCount(double xtalMHz);
+
+}  // namespace jqz
