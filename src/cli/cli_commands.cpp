@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 
+#include "cli/cli_bootstrap.h"
 #include "cli/cli_series.h"
 
 #include <cstdio>
@@ -402,6 +403,7 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
                const std::atomic<bool>& stop) {
     (void)stop;
     SupportedDeviceList devices(env.programFolder);
+    if (o.command == "devices" && o.bootstrap) return ListBootstrapDevices(devices);
     if (o.command == "devices") {
         for (const auto& name : devices.deviceNames()) std::printf("%s\n", name.c_str());
         return kSuccess;
@@ -456,6 +458,7 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
             return kOperationFailed;
         }
     }
+    if (o.bootstrap) return RunBootstrap(o, devices, model, out, stop);
     PortOpeners openers;
     auto com = connect(o, env, openers, out);
     if (!com) return kNoProgrammer;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <set>
 
 #include "core/app/settings_file.h"
@@ -74,6 +75,30 @@ std::string checkNumber(const std::string& option, const std::string& text, long
     return {};
 }
 
+
+// --link, --xtal, --reset and --boot-rate; the message when the value is refused.
+std::string takeBootstrapOption(const std::string& option, const std::string& value, Options& o) {
+    if (option == "--link") {
+        if (value != "programmer" && value != "bootstrap")
+            return "--link takes programmer or bootstrap";
+        o.bootstrap = value == "bootstrap";
+    } else if (option == "--xtal") {
+        char* end = nullptr;
+        const double mhz = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(mhz >= 1.0 && mhz <= 16.0))
+            return "--xtal takes the crystal in MHz, from 1 to 16, not \"" + value + "\"";
+        o.xtalMHz = mhz;
+    } else if (option == "--reset") {
+        if (value != "none" && value != "dtr" && value != "rts")
+            return "--reset takes none, dtr or rts";
+        o.reset = value;
+    } else if (value != "fast" && value != "1200") {
+        return "--boot-rate takes fast or 1200";
+    } else {
+        o.bootRate = value;
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -188,6 +213,14 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         } else if (arg == "--save-lowest") ok = take(o.saveLowest);
         else if (arg == "--save-highest") ok = take(o.saveHighest);
         else if (arg == "--save-unimplemented") ok = flag(o.saveUnimplemented);
+        else if (arg == "--link" || arg == "--xtal" || arg == "--reset" || arg == "--boot-rate") {
+            std::optional<std::string> text;
+            ok = take(text);
+            if (ok) {
+                if (std::string message = takeBootstrapOption(arg, *text, o); !message.empty())
+                    return fail(message);
+            }
+        } else if (arg == "--secured-ok") ok = flag(o.securedOk);
         else if (arg.size() > 1 && arg[0] == '-') return fail("unknown option " + arg);
         else if (o.command.empty()) {
             if (kCommands.count(arg) == 0) return fail("unknown command " + arg);
@@ -239,6 +272,9 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
                     !message.empty())
                     return fail(message);
     }
+    if (o.bootstrap && (o.command == "detect" || o.command == "update-firmware"))
+        return fail(o.command + " is the programmer's own: it does not apply to the bootstrap "
+                                "cable (--link bootstrap)");
     if (o.command == "read" && !o.readEeprom && !o.readRom && !o.readBootRom)
         o.readEeprom = o.readRom = o.readBootRom = true;
     return r;
@@ -315,6 +351,17 @@ read:
   --eeprom, --rom, --bootrom
                         what to read (default: all three)
   --format F            the file's format (default: from its extension, else jef)
+
+The bootstrap cable (an HC11 board with MODA and MODB low on a plain serial cable):
+  --link programmer|bootstrap
+                        what is on the port (default: programmer); devices --link
+                        bootstrap lists the devices the cable serves
+  --xtal MHZ            the board's crystal (default 8): it sets every rate
+  --reset none|dtr|rts  reset the board by hand (default) or through DTR or RTS
+  --boot-rate fast|1200 the boot ROM's rate: E/256 (7812 baud at 8 MHz) or E/1664
+  --secured-ok          a secured part may be erased by entering bootstrap mode
+                        (program, verify and read over the cable; --skip-blank is
+                        the smart write, which always runs there)
 
 Ranges (load: program, verify, convert; save: read, convert):
   --lowest A --highest A --offset N   take file addresses lowest..highest, moved by offset

@@ -49,6 +49,13 @@ struct Options {
     std::optional<std::string> clear;  // "00" or "ff"
     std::optional<std::string> saveLowest, saveHighest;
     bool saveUnimplemented = false;
+
+    // The bootstrap cable (--link bootstrap) instead of the programmer.
+    bool bootstrap = false;
+    double xtalMHz = 8.0;
+    std::string reset = "none";      // none, dtr, rts
+    std::string bootRate = "fast";   // fast, 1200
+    bool securedOk = false;
 };
 
 struct ParseResult {

@@ -1,0 +1,207 @@
+#include "cli/cli_bootstrap.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/device/cable_operations.h"
+#include "core/image/checksum.h"
+#include "core/image/number_parsers.h"
+#include "core/link/bootstrap_link.h"
+#include "core/link/port_enumeration.h"
+#include "sim/hc11/virtual_hc11.h"
+
+namespace jqz::cli {
+
+namespace {
+
+std::string byteText(unsigned v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", v & 0xFFu);
+    return text;
+}
+
+std::string mhzText(double mhz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", mhz);
+    return text;
+}
+
+BootLinkOptions linkOptions(const Options& o) {
+    BootLinkOptions b;
+    b.xtalMHz = o.xtalMHz;
+    b.reset = o.reset == "dtr" ? BootReset::Dtr : o.reset == "rts" ? BootReset::Rts : BootReset::None;
+    b.rate = o.bootRate == "1200" ? BootRate::Slow1200 : BootRate::Fast;
+    return b;
+}
+
+// The cells of the image from first to last.
+std::vector<std::uint8_t> cellsOf(const MemoryImage& image, int first, int last) {
+    std::vector<std::uint8_t> cells;
+    for (int a = first; a <= last; ++a) cells.push_back(image.ReadData(a));
+    return cells;
+}
+
+}  // namespace
+
+int ListBootstrapDevices(const SupportedDeviceList& devices) {
+    for (const auto& name : devices.deviceNames()) {
+        std::string why;
+        const auto part = BootPartOfDevice(name, &why);
+        if (!part) {
+            std::printf("%s\t%s\n", name.c_str(), why.c_str());
+            continue;
+        }
+        std::string what = "EEPROM and CONFIG: read, program, verify; ROM and boot ROM: read";
+        if (part->eprom) what += "; EPROM: read only (programming needs the programmer's 12 V)";
+        if (part->secured) what += "; secured: bootstrap mode erases its EEPROM (--secured-ok)";
+        std::printf("%s\t%s\n", name.c_str(), what.c_str());
+    }
+    return kSuccess;
+}
+
+int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditModel& model,
+                 CliOutput& out, const std::atomic<bool>& stop) {
+    std::string why;
+    const auto part = BootPartOfDevice(devices.selectedName, &why);
+    if (!part) {
+        out.AddLogLine(devices.selectedName + ": " + why, LogError);
+        return kUsage;
+    }
+    if (o.serial || o.repeat || o.report) {
+        out.AddLogLine("--serial, --repeat and --report do not run over the bootstrap cable yet.",
+                       LogError);
+        return kUsage;
+    }
+    if (!o.port) {
+        out.AddLogLine("--link bootstrap needs --port (a serial port, or \"" +
+                           std::string(kVirtualHc11Port) + "\")",
+                       LogError);
+        return kUsage;
+    }
+    // Refused before the port is opened: entering bootstrap mode erases a secured part.
+    if (part->secured && !o.securedOk) {
+        out.AddLogLine(devices.selectedName + " is secured: entering bootstrap mode erases its "
+                                              "EEPROM and CONFIG. Nothing was sent; give "
+                                              "--secured-ok to go on.",
+                       LogError);
+        return kOperationFailed;
+    }
+    std::unique_ptr<sim::VirtualHc11> virtualPart;
+    OpenedPort opened;
+    if (*o.port == kVirtualHc11Port) {
+        sim::Hc11Options options;
+        options.part = part->family == "EA9" || part->family == "L6" ? "E9" : part->family;
+        options.xtalMHz = o.xtalMHz;
+        options.secured = part->secured;
+        virtualPart = std::make_unique<sim::VirtualHc11>(options);
+        opened = virtualPart->open();
+    } else {
+        opened = OpenSystemPort(*o.port);
+    }
+    if (!opened.port) {
+        out.AddLogLine("The port " + *o.port + " does not open: " +
+                           std::string(std::strerror(opened.error)),
+                       LogError);
+        return kOperationFailed;
+    }
+    SerialPort& port = *opened.port;
+    port.setStopFlag(&stop);
+    BootstrapLink link(port, *part, linkOptions(o));
+    if (o.reset == "none")
+        out.prompt("Hold MODA and MODB low and reset the board now (" + part->family + ", " +
+                   mhzText(o.xtalMHz) + " MHz crystal).");
+    if (!link.Start(o.securedOk)) {
+        out.AddLogLine(link.error(), LogError);
+        return kOperationFailed;
+    }
+    out.AddLogLine("Bootstrap cable on " + *o.port + ", " + std::to_string(link.baudRate()) +
+                       " baud (" + mhzText(o.xtalMHz) + " MHz crystal): talker \"" +
+                       talker::kIdentityText + "\" running on the " + part->family,
+                   LogInfo);
+    const int first = devices.eepromStart, last = devices.eepromEnd;
+    const auto start = static_cast<std::uint16_t>(first);
+    const auto fail = [&](const std::string& error) {
+        out.endProgress();
+        out.AddLogLine(error, LogError);
+        return kOperationFailed;
+    };
+    if (o.command == "program") {
+        const auto wanted = cellsOf(model.image, first, last);
+        if (o.erase) {
+            std::uint8_t back = 0;
+            if (!link.ClearBprot() || !link.EepromCycle(start, 0xFF, talker::kErase, back))
+                return fail(link.error());
+            out.AddLogLine("EEPROM erased.", LogInfo);
+        }
+        if (!o.noProgram) {
+            CableWriteReport report;
+            std::string error;
+            const bool done = CableProgram(link, start, wanted, true, report, error,
+                                           [&out](int d, int n) { out.progress(d, n); });
+            out.endProgress();
+            if (!done) return fail(error + " (" + report.text() + ")");
+            out.AddLogLine(report.text(), LogInfo);
+        } else if (o.erase) {
+            std::string error;
+            if (!CableVerify(link, start, std::vector<std::uint8_t>(wanted.size(), 0xFF), error))
+                return fail(error);
+            out.AddLogLine("EEPROM blank.", LogInfo);
+        }
+        if (o.config) {
+            const auto configAt = static_cast<std::uint16_t>(devices.configAddress);
+            const std::uint8_t value = model.image.ReadData(devices.configAddress);
+            std::vector<std::uint8_t> now(1);
+            std::uint8_t back = 0;
+            if (!link.Read(configAt, now)) return fail(link.error());
+            if (now[0] != value) {
+                if ((now[0] & value) != value &&
+                    (!link.EepromCycle(configAt, 0xFF, talker::kErase, back) || back != 0xFF))
+                    return fail(link.error().empty() ? "CONFIG does not erase." : link.error());
+                if (value != 0xFF && (!link.EepromCycle(configAt, value, 0, back) || back != value))
+                    return fail(link.error().empty() ? "CONFIG does not take " +
+                                                           byteText(value) + "."
+                                                     : link.error());
+            }
+            out.AddLogLine("CONFIG " + byteText(value) + " written; it takes effect at the "
+                                                            "next reset.",
+                           LogInfo);
+        }
+        const ChecksumReport sums =
+            ImageChecksumReport(devices.selectedName + " EEPROM", model.image, first, last);
+        out.AddChecksumLine(sums);
+        return kSuccess;
+    }
+    if (o.command == "verify") {
+        std::string error;
+        if (!CableVerify(link, start, cellsOf(model.image, first, last), error)) return fail(error);
+        out.AddLogLine("EEPROM verified.", LogInfo);
+        return kSuccess;
+    }
+    // read
+    struct Region {
+        bool chosen;
+        int first, last;
+        const char* name;
+    };
+    const Region regions[] = {
+        {o.readEeprom, devices.eepromStart, devices.eepromEnd, "EEPROM"},
+        {o.readRom, devices.romArea1Start, devices.romArea1End, "ROM"},
+        {o.readRom, devices.romArea2Start, devices.romArea2End, "ROM"},
+        {o.readBootRom, devices.bootRomStart, devices.bootRomEnd, "boot ROM"},
+    };
+    for (const auto& r : regions) {
+        if (!r.chosen || r.last <= r.first) continue;
+        std::vector<std::uint8_t> cells(static_cast<std::size_t>(r.last - r.first + 1));
+        if (!link.Read(static_cast<std::uint16_t>(r.first), cells)) return fail(link.error());
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            model.image.WriteData(r.first + static_cast<long long>(i), cells[i]);
+        out.AddLogLine(std::string(r.name) + " " + AddressText(r.first) + "-" +
+                           AddressText(r.last) + " read.",
+                       LogInfo);
+    }
+    return SaveFrom(o, o.format, o.arguments[0], model, out);
+}
+
+}  // namespace jqz::cli
