@@ -86,10 +86,9 @@ std::uint8_t deviceType(const std::string& text) {
 
 }  // namespace
 
-// Serves an HC11 in bootstrap mode until stopped.
-int serveHc11(const Hc11Options& options, const std::string& link) {
-    VirtualHc11 part(options);
-    Hc11PtyServer server(part);
+// Opens a server's pseudo-terminal, links it, prints its path and serves until stopped.
+template <typename Server>
+void serveOnTerminal(Server& server, const std::string& link) {
     std::string error;
     if (!server.open(error)) fail(error);
     if (!link.empty()) {
@@ -100,6 +99,13 @@ int serveHc11(const Hc11Options& options, const std::string& link) {
     std::cout << server.path() << std::endl;
     server.serve(&g_stop);
     if (!link.empty()) ::unlink(link.c_str());
+}
+
+// Serves an HC11 in bootstrap mode until stopped.
+int serveHc11(const Hc11Options& options, const std::string& link) {
+    VirtualHc11 part(options);
+    Hc11PtyServer server(part);
+    serveOnTerminal(server, link);
     return 0;
 }
 
@@ -220,16 +226,7 @@ int main(int argc, char* argv[]) {
         });
     }
     PtyServer server(programmer);
-    std::string error;
-    if (!server.open(error)) fail(error);
-    if (!link.empty()) {
-        ::unlink(link.c_str());
-        if (::symlink(server.path().c_str(), link.c_str()) != 0)
-            fail("cannot link " + link + ": " + std::strerror(errno));
-    }
-    std::cout << server.path() << std::endl;
-    server.serve(&g_stop);
-    if (!link.empty()) ::unlink(link.c_str());
+    serveOnTerminal(server, link);
     if (log) std::fclose(log);
     return 0;
 }
