@@ -26,40 +26,38 @@ PtyServer::~PtyServer() {
     if (master_ >= 0) ::close(master_);
 }
 
-bool PtyServer::open(std::string& error) {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+bool openPseudoTerminal(int& master, int& slave, std::string& path, std::string& error) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
         error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
         return false;
     }
     char name[128] = {};
-    if (::ptsname_r(master_, name, sizeof name) != 0) {
+    if (::ptsname_r(master, name, sizeof name) != 0) {
         error = std::string("cannot name the pseudo-terminal: ") + std::strerror(errno);
         return false;
     }
-    path_ = name;
-    // Packet mode tells us when the PC flushes its input: the PC's port does that to show
-    // DTR going down (opening, reset pulse, closing), which a terminal has no line for.
+    path = name;
     int packet = 1;
-    if (::ioctl(master_, TIOCPKT, &packet) != 0) {
+    if (::ioctl(master, TIOCPKT, &packet) != 0) {
         error = std::string("cannot use packet mode: ") + std::strerror(errno);
         return false;
     }
-    // Holding the terminal open ourselves keeps it alive between the PC's openings (and
-    // lets us see the PC's line settings).
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
+    slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) {
         error = std::string("cannot open ") + name + ": " + std::strerror(errno);
         return false;
     }
     termios tio{};
-    ::tcgetattr(slave_, &tio);
+    ::tcgetattr(slave, &tio);
     ::cfmakeraw(&tio);
     ::cfsetispeed(&tio, B9600);
     ::cfsetospeed(&tio, B9600);
-    ::tcsetattr(slave_, TCSANOW, &tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
     return true;
 }
+
+bool PtyServer::open(std::string& error) { return openPseudoTerminal(master_, slave_, path_, error); }
 
 int PtyServer::pcRate() {
     termios tio{};

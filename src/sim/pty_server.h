@@ -12,6 +12,12 @@
 
 namespace jqz::sim {
 
+// Opens a pseudo-terminal in packet mode (which shows when the PC flushes its input: the
+// PC's port does that to show DTR going down, which a terminal has no line for) and holds its
+// PC side open too, raw at 9600 baud, so that it lives between the PC's openings and its
+// settings can be read. False with a message when that fails.
+bool openPseudoTerminal(int& master, int& slave, std::string& path, std::string& error);
+
 class PtyServer {
 public:
     explicit PtyServer(VirtualProgrammer& programmer) : programmer_(programmer) {}

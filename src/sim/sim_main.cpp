@@ -1,6 +1,7 @@
-// jqz6811-sim: the virtual programmer on a pseudo-terminal. Prints the terminal's path on the
-// first line of its output and serves it until stopped (Ctrl+C, SIGTERM) or until a scripted
-// DSR drop hangs the line up.
+// jqz6811-sim: the virtual programmer, or with --hc11 an MC68HC11 in bootstrap mode on a
+// plain cable, on a pseudo-terminal. Prints the terminal's path on the first line of its
+// output and serves it until stopped (Ctrl+C, SIGTERM) or until a scripted DSR drop hangs the
+// line up.
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,12 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "core/app/version.h"
 #include "core/device/supported_device_list.h"
+#include "sim/hc11/hc11_pty_server.h"
 #include "sim/pty_server.h"
 
 using namespace jqz::sim;
@@ -30,7 +34,8 @@ const char* kUsage =
     "  --identification TEXT   the whole 30-character identification\n"
     "  --service               Service mode (BOOT11N, firmware loader); default WORK mode\n"
     "  --interface icp|obp     in-circuit (default) or on-board adapter\n"
-    "  --secured               the on-board target starts secured\n"
+    "  --secured               the on-board target starts secured (with --hc11: NOSEC\n"
+    "                          programmed in CONFIG)\n"
     "  --still-secured         ... and its erase fails (status 15 on linking)\n"
     "  --device NAME|TYPE      the part in the socket (default: whatever type is selected)\n"
     "  --device-id HHHH        device ID bytes (default FFFF: none)\n"
@@ -44,6 +49,11 @@ const char* kUsage =
     "  --timing                wire time and EEPROM programming time\n"
     "  --wire-log FILE         write every byte on the wire to FILE\n"
     "  --link PATH             also make PATH a symbolic link to the terminal\n"
+    "  --hc11 A8|E9|E20        instead of the programmer: that MC68HC11 in bootstrap mode on\n"
+    "                          a plain cable (TxD, RxD), in real time at the rate the host\n"
+    "                          sets; reset when the host's port opens or pulses DTR\n"
+    "  --xtal MHZ              with --hc11: the crystal (default 8; E is a quarter of it)\n"
+    "  --eeprom FILE           with --hc11: the EEPROM's contents (binary, from 0xB600)\n"
     "  --version               print the program's version\n"
     "  --help                  this text\n";
 
@@ -76,8 +86,33 @@ std::uint8_t deviceType(const std::string& text) {
 
 }  // namespace
 
+// Opens a server's pseudo-terminal, links it, prints its path and serves until stopped.
+template <typename Server>
+void serveOnTerminal(Server& server, const std::string& link) {
+    std::string error;
+    if (!server.open(error)) fail(error);
+    if (!link.empty()) {
+        ::unlink(link.c_str());
+        if (::symlink(server.path().c_str(), link.c_str()) != 0)
+            fail("cannot link " + link + ": " + std::strerror(errno));
+    }
+    std::cout << server.path() << std::endl;
+    server.serve(&g_stop);
+    if (!link.empty()) ::unlink(link.c_str());
+}
+
+// Serves an HC11 in bootstrap mode until stopped.
+int serveHc11(const Hc11Options& options, const std::string& link) {
+    VirtualHc11 part(options);
+    Hc11PtyServer server(part);
+    serveOnTerminal(server, link);
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     SimOptions options;
+    Hc11Options hc11;
+    bool serveHc11Part = false;
     std::string wireLog, link;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -104,6 +139,24 @@ int main(int argc, char* argv[]) {
             else fail("interface is icp or obp");
         } else if (arg == "--secured") {
             options.secured = true;
+            hc11.secured = true;
+        } else if (arg == "--hc11") {
+            hc11.part = value();
+            if (hc11.part != "A8" && hc11.part != "E9" && hc11.part != "E20")
+                fail("--hc11 is A8, E9 or E20");
+            serveHc11Part = true;
+        } else if (arg == "--xtal") {
+            const std::string v = value();
+            char* end = nullptr;
+            hc11.xtalMHz = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(hc11.xtalMHz >= 0.5 && hc11.xtalMHz <= 16.0))
+                fail("--xtal takes a crystal of 0.5 to 16 MHz, got " + v);
+        } else if (arg == "--eeprom") {
+            const std::string file = value();
+            std::ifstream in(file, std::ios::binary);
+            if (!in) fail("cannot read " + file);
+            hc11.eeprom.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            if (hc11.eeprom.size() > 512) fail(file + " is larger than the EEPROM (512 bytes)");
         } else if (arg == "--still-secured") {
             options.faults.stillSecured = true;
         } else if (arg == "--device") {
@@ -150,6 +203,12 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    if (serveHc11Part) return serveHc11(hc11, link);
+
     VirtualProgrammer programmer(options);
     FILE* log = nullptr;
     if (!wireLog.empty()) {
@@ -167,20 +226,7 @@ int main(int argc, char* argv[]) {
         });
     }
     PtyServer server(programmer);
-    std::string error;
-    if (!server.open(error)) fail(error);
-    if (!link.empty()) {
-        ::unlink(link.c_str());
-        if (::symlink(server.path().c_str(), link.c_str()) != 0)
-            fail("cannot link " + link + ": " + std::strerror(errno));
-    }
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    std::cout << server.path() << std::endl;
-    server.serve(&g_stop);
-    if (!link.empty()) ::unlink(link.c_str());
+    serveOnTerminal(server, link);
     if (log) std::fclose(log);
     return 0;
 }

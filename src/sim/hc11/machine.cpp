@@ -64,6 +64,20 @@ void pushEdge(Edges& edges, double at, bool high) {
     edges.push_back(Edge{at, high});
 }
 
+// The falling edge that starts the next frame a receiver sees from `from` (after a low stop
+// bit the line must go high first, by `until`); kNever when none is on the line yet. Moves
+// the search point past the wait for the line to go high.
+template <typename Edges>
+double nextStartEdge(const Edges& edges, double& from, bool& needsHigh, double until) {
+    if (needsHigh) {
+        const double up = nextEdge(edges, from, true);
+        if (up == kNever || up > until) return kNever;
+        from = up;
+        needsHigh = false;
+    }
+    return nextEdge(edges, from, false);
+}
+
 // Forgets edges long before t, keeping the level.
 template <typename Edges>
 void pruneEdges(Edges& edges, double t) {
@@ -192,6 +206,10 @@ bool Machine::eepromMapped(std::uint16_t a) const {
     return (config_ & EEON) && a >= kEepromStart && a < kEepromStart + kEepromSize;
 }
 
+bool Machine::bootRomMapped(std::uint16_t a) const {
+    return (regs_[kHPRIO] & RBOOT) && a >= kBootRomStart && a <= 0xBFFF;
+}
+
 bool Machine::romMapped(std::uint16_t a) const {
     if (!(config_ & ROMON)) return false;
     for (const PartMap::Range& range : map_.rom)
@@ -203,10 +221,11 @@ std::uint8_t Machine::peek(std::uint16_t a) const {
     if (a < map_.ramSize) return ram_[a];
     if (a >= kRegBase && a < kRegBase + 0x40) {
         if (a == kConfigAddress) return config_;
+        if (a == kRegBase + kSCDR) return rdr_;
         return regs_[a - kRegBase];
     }
     if (eepromMapped(a)) return eeprom_[a - kEepromStart];
-    if ((regs_[kHPRIO] & RBOOT) && a >= kBootRomStart) return rom_[a];
+    if (bootRomMapped(a)) return rom_[a];
     if (romMapped(a)) return rom_[a];
     return 0xFF;
 }
@@ -231,7 +250,7 @@ std::uint8_t Machine::read8(std::uint16_t a) {
         if (regs_[kPPROG] & EELAT) return 0xFF;
         return eeprom_[a - kEepromStart];
     }
-    if ((regs_[kHPRIO] & RBOOT) && a >= kBootRomStart) return rom_[a];
+    if (bootRomMapped(a)) return rom_[a];
     if (romMapped(a)) return rom_[a];
     return 0xFF;
 }
@@ -256,7 +275,7 @@ void Machine::write8(std::uint16_t a, std::uint8_t v) {
         return;
     }
     if (eepromMapped(a)) return;  // not latched: the array does not change
-    if (romMapped(a) || ((regs_[kHPRIO] & RBOOT) && a >= kBootRomStart)) ++record_.romWrites;
+    if (romMapped(a) || (bootRomMapped(a))) ++record_.romWrites;
 }
 
 std::uint16_t Machine::read16(std::uint16_t a) {
@@ -438,11 +457,8 @@ void Machine::sciUpdate() {
 double Machine::nextPartByteAt() {
     if (!(regs_[kSCCR2] & RE)) return -1;
     double from = rxSearchFrom_;
-    if (rxNeedsHigh_) {
-        from = nextEdge(hostEdges_, from, true);
-        if (from == kNever) return -1;
-    }
-    const double tf = nextEdge(hostEdges_, from, false);
+    bool needsHigh = rxNeedsHigh_;
+    const double tf = nextStartEdge(hostEdges_, from, needsHigh, kNever);
     if (tf == kNever) return -1;
     const double rt = sciBitCycles() / 16.0;
     return std::ceil(tf / rt) * rt + 153 * rt;
@@ -451,13 +467,7 @@ double Machine::nextPartByteAt() {
 void Machine::sciReceiveUpTo(double until) {
     if (!(regs_[kSCCR2] & RE)) return;
     for (;;) {
-        if (rxNeedsHigh_) {
-            const double up = nextEdge(hostEdges_, rxSearchFrom_, true);
-            if (up == kNever || up > until) return;
-            rxSearchFrom_ = up;
-            rxNeedsHigh_ = false;
-        }
-        const double tf = nextEdge(hostEdges_, rxSearchFrom_, false);
+        const double tf = nextStartEdge(hostEdges_, rxSearchFrom_, rxNeedsHigh_, until);
         if (tf == kNever) return;
         // Samples at the receiver's RT clock (16 per bit): RT1 is the first tick that sees
         // the start bit; RT3, RT5 and RT7 verify it; each bit is the majority of its RT8, RT9
@@ -541,13 +551,7 @@ void Machine::sciTransmitUpdate() {
 void Machine::hostDecodeUpTo(double until) {
     const double bit = eHz_ / std::max(1, hostBaud_);
     for (;;) {
-        if (hostRxNeedsHigh_) {
-            const double up = nextEdge(partEdges_, hostRxSearchFrom_, true);
-            if (up == kNever || up > until) return;
-            hostRxSearchFrom_ = up;
-            hostRxNeedsHigh_ = false;
-        }
-        const double tf = nextEdge(partEdges_, hostRxSearchFrom_, false);
+        const double tf = nextStartEdge(partEdges_, hostRxSearchFrom_, hostRxNeedsHigh_, until);
         if (tf == kNever) return;
         const double done = tf + 9.5 * bit;
         if (done > until) return;
@@ -571,11 +575,8 @@ void Machine::hostDecodeUpTo(double until) {
 double Machine::nextHostByteAt() {
     sciTransmitUpdate();
     double from = hostRxSearchFrom_;
-    if (hostRxNeedsHigh_) {
-        from = nextEdge(partEdges_, from, true);
-        if (from == kNever) return -1;
-    }
-    const double tf = nextEdge(partEdges_, from, false);
+    bool needsHigh = hostRxNeedsHigh_;
+    const double tf = nextStartEdge(partEdges_, from, needsHigh, kNever);
     if (tf == kNever) return -1;
     return tf + 9.5 * eHz_ / std::max(1, hostBaud_);
 }
@@ -831,6 +832,9 @@ void Machine::runUntil(long long until) {
         }
         execute();
     }
+    // What the SCI received by now is in its registers (and overruns on the record) even
+    // when nothing reads them.
+    sciUpdate();
 }
 
 namespace {

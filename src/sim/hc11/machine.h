@@ -147,6 +147,7 @@ private:
     void writeRegister(int offset, std::uint8_t value);
     bool eepromMapped(std::uint16_t address) const;
     bool romMapped(std::uint16_t address) const;
+    bool bootRomMapped(std::uint16_t address) const;
 
     // CPU.
     void execute();
