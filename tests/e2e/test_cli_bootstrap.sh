@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# jqz6811-cli over the bootstrap cable against jqz6811-sim --hc11 E9 on a pseudo-terminal, in
+# real time at 7812 baud: program (the smart write), verify, read, the secured part's refusal,
+# the programmer's own commands refused, a wrong crystal, and the cable's device list.
+set -uo pipefail
+build=$1
+cli="$build/src/cli/jqz6811-cli"
+sim="$build/src/sim/jqz6811-sim"
+tmp=$(mktemp -d)
+simpid=""
+cleanup() { [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -f "$tmp/err" ] && cat "$tmp/err"; exit 1; }
+export XDG_CONFIG_HOME="$tmp/config"
+E9="MC68HC11  E9 (E28B)"
+
+start_sim() {
+  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
+  rm -f "$tmp/pty"
+  "$sim" --link "$tmp/pty" --hc11 E9 "$@" > "$tmp/sim.out" 2>&1 &
+  simpid=$!
+  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
+  [ -e "$tmp/pty" ] || fail "simulator did not start"
+}
+run() { timeout 60 "$cli" --link bootstrap --port "$tmp/pty" "$@" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
+expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
+expect_log() { grep -qF -- "$1" "$tmp/err" || fail "missing log line: $1"; }
+
+# The part's EEPROM at power-up, and an image that differs from it in four bytes.
+head -c 512 /dev/urandom > "$tmp/base.bin"
+cp "$tmp/base.bin" "$tmp/image.bin"
+for at in 3 100 257 511; do
+  printf '\x5a' | dd of="$tmp/image.bin" bs=1 seek=$at conv=notrunc status=none
+done
+"$cli" --quiet convert --format bin --offset 0xB600 "$tmp/image.bin" "$tmp/image.s19" \
+  --save-lowest 0xB600 --save-highest 0xB7FF || fail "convert"
+
+start_sim --eeprom "$tmp/base.bin"
+run --device "$E9" program "$tmp/image.s19"
+expect_rc 0 program
+expect_log "Bootstrap cable on $tmp/pty, 7812 baud (8 MHz crystal): talker \"JQZ TALK 1.0\" running on the E9"
+changed=$(cmp -l "$tmp/base.bin" "$tmp/image.bin" | wc -l)
+grep -qE "^512 bytes: $((512 - changed)) already right, .*; verified" "$tmp/err" || fail "the smart write's account"
+
+start_sim --eeprom "$tmp/image.bin"
+run --device "$E9" verify "$tmp/image.s19"
+expect_rc 0 verify
+expect_log "EEPROM verified."
+run --device "$E9" verify "$tmp/image.s19"   # each run resets the part anew
+expect_rc 0 "verify again"
+
+start_sim --eeprom "$tmp/base.bin"
+run --device "$E9" verify "$tmp/image.s19"
+expect_rc 1 "verify of a different EEPROM"
+expect_log "Verify failed at 0xB603:"
+
+start_sim --eeprom "$tmp/image.bin"
+run --device "$E9" --eeprom read "$tmp/read.bin"
+expect_rc 0 read
+cmp -s <(dd if="$tmp/read.bin" bs=1 skip=$((0xB600)) count=512 status=none) "$tmp/image.bin" \
+  || fail "read gives the part's EEPROM"
+
+# A secured part: refused before anything is sent.
+run --device "MC68S711  E9 (5C47M)" verify "$tmp/image.s19"
+expect_rc 1 "secured part"
+expect_log "is secured: entering bootstrap mode erases its EEPROM and CONFIG. Nothing was sent"
+
+# The programmer's own commands do not apply to the cable.
+run detect
+expect_rc 2 detect
+expect_log "detect is the programmer's own: it does not apply to the bootstrap cable"
+
+# A wrong crystal: the rate is wrong, the boot ROM's echo garbled or missing.
+start_sim --eeprom "$tmp/image.bin" --xtal 4
+run --device "$E9" verify "$tmp/image.s19"
+expect_rc 1 "wrong crystal"
+grep -qE "(No echo from the HC11's boot ROM|The boot ROM echoed).*the crystal \(8 MHz given\)" "$tmp/err" \
+  || fail "the wrong crystal's message"
+
+"$cli" --link bootstrap devices > "$tmp/out" || fail "devices"
+grep -qF "MC68HC711 K4 (K59D)	The bootstrap cable does not serve the K4 family yet" "$tmp/out" \
+  || fail "devices names the rows the cable does not serve"
+grep -qF "MC68HC711 E9 (4K81H)	EEPROM and CONFIG: read, program, verify" "$tmp/out" \
+  || fail "devices names what the cable does"
+echo "bootstrap cable: ok"
