@@ -28,11 +28,15 @@ std::string mhzText(double mhz) {
     return text;
 }
 
+// With the reset by hand, the wait for the user's reset before the sync is sent anyway.
+constexpr int kBreakWaitMs = 5000;
+
 BootLinkOptions linkOptions(const Options& o) {
     BootLinkOptions b;
     b.xtalMHz = o.xtalMHz;
     b.reset = o.reset == "dtr" ? BootReset::Dtr : o.reset == "rts" ? BootReset::Rts : BootReset::None;
     b.rate = o.bootRate == "1200" ? BootRate::Slow1200 : BootRate::Fast;
+    b.breakWaitMs = kBreakWaitMs;
     return b;
 }
 
@@ -111,7 +115,8 @@ int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditMo
     BootstrapLink link(port, *part, linkOptions(o));
     if (o.reset == "none")
         out.prompt("Hold MODA and MODB low and reset the board now (" + part->family + ", " +
-                   mhzText(o.xtalMHz) + " MHz crystal).");
+                   mhzText(o.xtalMHz) + " MHz crystal); the program goes on as it starts, or " +
+                   std::to_string(kBreakWaitMs / 1000) + " s from now.");
     if (!link.Start(o.securedOk)) {
         out.AddLogLine(link.error(), LogError);
         return kOperationFailed;

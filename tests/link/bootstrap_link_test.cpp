@@ -182,6 +182,15 @@ TEST(BootstrapLink, ResetThroughDtrOrRts) {
     }
 }
 
+// By hand: the boot ROM's break at reset ends the wait for the user at once.
+TEST(BootstrapLink, ResetByHandGoesOnWithTheBreak) {
+    BootLinkOptions options;
+    options.breakWaitMs = 3000;
+    Bench bench(kE9, modelOf("E9"), options);
+    ASSERT_TRUE(bench.cable.Start(false)) << bench.cable.error();
+    EXPECT_LT(bench.hc11.modelMicroseconds(), 1'000'000);
+}
+
 TEST(BootstrapLink, SecuredPartRefusedWithoutConfirmationAndErasedWithIt) {
     {
         Hc11Options model = modelOf("E9");

@@ -28,6 +28,10 @@ struct BootLinkOptions {
     double xtalMHz = 8.0;
     BootReset reset = BootReset::None;
     BootRate rate = BootRate::Fast;
+    // With the reset by hand: how long to wait for the break the boot ROM sends as the user
+    // resets the board, before sending the sync anyway (the board may have been reset
+    // already).
+    int breakWaitMs = 0;
 };
 
 // The boot ROM's rate for the crystal: E/256 (7812 at 8 MHz) or E/1664 (1200 at 8 MHz); a

@@ -71,8 +71,11 @@ bool BootstrapLink::resetPart() {
         return fail("The port could not drive DTR to reset the board.");
     if (options_.reset == BootReset::Rts && !pulse(&SerialPort::setRts))
         return fail("The port could not drive RTS to reset the board.");
-    // The boot ROM sends a break as it starts; it and any noise before the sync go.
+    // The boot ROM sends a break as it starts; it and any noise before the sync go. By hand,
+    // the user's reset is waited for as long as the options say.
     std::uint8_t scratch[64];
+    if (options_.reset == BootReset::None && options_.breakWaitMs > 0)
+        (void)readFor(scratch, 1, options_.breakWaitMs * 1000LL);
     while (readFor(scratch, sizeof scratch, 30'000) > 0) {
     }
     port_.purge(PURGE_RXCLEAR | PURGE_RXABORT);
