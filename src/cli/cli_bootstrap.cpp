@@ -184,6 +184,18 @@ int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditMo
         out.AddLogLine("EEPROM verified.", LogInfo);
         return kSuccess;
     }
+    if (o.command == "checksum") {
+        std::vector<std::uint8_t> cells(static_cast<std::size_t>(last - first + 1));
+        if (!link.Read(start, cells)) return fail(link.error());
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            model.image.WriteData(first + static_cast<long long>(i), cells[i]);
+        const ChecksumReport report =
+            ImageChecksumReport(devices.selectedName + " EEPROM", model.image, first, last);
+        const std::string line =
+            o.json ? "{" + CliOutput::ChecksumJson(report) + "}" : report.text();
+        std::printf("%s\n", line.c_str());
+        return kSuccess;
+    }
     // read
     struct Region {
         bool chosen;

@@ -419,6 +419,14 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
         return SaveFrom(o, o.toFormat, o.arguments[1], model, out);
     }
+    if (o.command == "checksum" && o.bootstrap) {
+        HexEditModel model;
+        if (!o.device || !prepareImage(o, devices, model, out)) {
+            if (!o.device) out.AddLogLine("checksum over the cable needs --device", LogError);
+            return kUsage;
+        }
+        return RunBootstrap(o, devices, model, out, stop);
+    }
     if (o.command == "checksum") return ChecksumFile(o, devices, out);
     if (o.command == "detect") {
         PortOpeners openers;

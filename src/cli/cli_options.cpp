@@ -232,9 +232,11 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     }
     if (o.help || o.version) return r;
     if (o.command.empty()) return fail("no command given");
-    if (o.arguments.size() != argumentCount(o.command))
-        return fail(o.command + " takes " + std::to_string(argumentCount(o.command)) +
-                    " file argument(s)");
+    // Over the cable, checksum sums the part's EEPROM instead of a file.
+    const std::size_t files =
+        o.bootstrap && o.command == "checksum" ? 0 : argumentCount(o.command);
+    if (o.arguments.size() != files)
+        return fail(o.command + " takes " + std::to_string(files) + " file argument(s)");
     for (auto* f : {&o.format, &o.toFormat}) {
         if (*f) **f = LowerCase(**f);
         if (*f && !isFormat(**f)) return fail("formats are jef, s19, s28, bin and ihex");
@@ -361,7 +363,8 @@ The bootstrap cable (an HC11 board with MODA and MODB low on a plain serial cabl
   --boot-rate fast|1200 the boot ROM's rate: E/256 (7812 baud at 8 MHz) or E/1664
   --secured-ok          a secured part may be erased by entering bootstrap mode
                         (program, verify and read over the cable; --skip-blank is
-                        the smart write, which always runs there)
+                        the smart write, which always runs there; checksum without
+                        FILE prints the figures of the part's EEPROM)
 
 Ranges (load: program, verify, convert; save: read, convert):
   --lowest A --highest A --offset N   take file addresses lowest..highest, moved by offset

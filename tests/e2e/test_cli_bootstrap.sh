@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # jqz6811-cli over the bootstrap cable against jqz6811-sim --hc11 E9 on a pseudo-terminal, in
-# real time at 7812 baud: program (the smart write), verify, read, the secured part's refusal,
-# the programmer's own commands refused, a wrong crystal, and the cable's device list.
+# real time at 7812 baud: program (the smart write), verify, read, checksum, the secured part's
+# refusal, the programmer's own commands refused, a wrong crystal, and the cable's device list.
 set -uo pipefail
 build=$1
 cli="$build/src/cli/jqz6811-cli"
@@ -59,6 +59,15 @@ run --device "$E9" --eeprom read "$tmp/read.bin"
 expect_rc 0 read
 cmp -s <(dd if="$tmp/read.bin" bs=1 skip=$((0xB600)) count=512 status=none) "$tmp/image.bin" \
   || fail "read gives the part's EEPROM"
+
+# checksum over the cable: the part's EEPROM has the figures of the file it was read into.
+start_sim --eeprom "$tmp/image.bin"
+run --device "$E9" checksum
+expect_rc 0 "checksum over the cable"
+part_sums=$(sed -n 's/.*: sum/sum/p' "$tmp/out")
+"$cli" --device "$E9" checksum "$tmp/image.s19" > "$tmp/file.out" 2>/dev/null || fail "file checksum"
+file_sums=$(sed -n 's/.*: sum/sum/p' "$tmp/file.out")
+[ -n "$part_sums" ] && [ "$part_sums" = "$file_sums" ] || fail "checksum: part $part_sums, file $file_sums"
 
 # A secured part: refused before anything is sent.
 run --device "MC68S711  E9 (5C47M)" verify "$tmp/image.s19"
