@@ -76,7 +76,8 @@ bool BootstrapLink::resetPart() {
     std::uint8_t scratch[64];
     if (options_.reset == BootReset::None && options_.breakWaitMs > 0)
         (void)readFor(scratch, 1, options_.breakWaitMs * 1000LL);
-    while (readFor(scratch, sizeof scratch, 30'000) > 0) {
+    const long long quiet = std::max(10'000LL, 2 * CharacterMicroseconds(baud_));
+    while (readFor(scratch, sizeof scratch, quiet) > 0) {
     }
     port_.purge(PURGE_RXCLEAR | PURGE_RXABORT);
     return true;
@@ -112,7 +113,8 @@ bool BootstrapLink::download() {
     if (!part_.fixedLengthDownload) {
         // The E family starts the talker once the line has been idle four characters long.
         std::uint8_t stray = 0;
-        if (readFor(&stray, 1, CharacterMicroseconds(baud_) * 8 + 10'000) != 0)
+        // The last echo came a character after the last byte: five more and a little.
+        if (readFor(&stray, 1, CharacterMicroseconds(baud_) * 5 + 2'000) != 0)
             return fail("The boot ROM sent " + hex2(stray) + " after the talker's echoes. " +
                         checkAdvice());
     }
