@@ -143,7 +143,7 @@ TEST(BootPart, TheCableServesTheAEEaAndLRows) {
 
 TEST(TalkerImage, FitsTheA8WithItsWorkBytesAndStack) {
     const auto image = TalkerImage();
-    EXPECT_LE(image.size(), 0xF0u);  // work bytes and stack from 0xF0
+    EXPECT_LE(image.size(), 0xF4u);  // work bytes and stack from 0xF4
     const std::string ident(image.begin() + static_cast<std::ptrdiff_t>(kTalkerLayout.identOffset),
                             image.begin() + static_cast<std::ptrdiff_t>(kTalkerLayout.identOffset +
                                                                         kTalkerLayout.identLength));

@@ -146,8 +146,7 @@ bool CableProgram(BootstrapLink& link, std::uint16_t start, std::span<const std:
                 ++report.erased;
                 break;
             case CellAction::EraseProgram:
-                if (!cycle(i, 0xFF, talker::kByte | talker::kErase, 0xFF) || !cycle(i, w, 0, w))
-                    return false;
+                if (!cycle(i, w, talker::kEraseFirst, w)) return false;
                 ++report.erasedProgrammed;
                 break;
         }

@@ -213,7 +213,8 @@ bool BootstrapLink::Crc(std::uint16_t address, int blocks, int blockSize,
 bool BootstrapLink::EepromCycle(std::uint16_t address, std::uint8_t data, std::uint8_t mode,
                                 std::uint8_t& readBack) {
     std::vector<std::uint8_t> reply;
-    const int pulseMs = options_.xtalMHz >= 8.0 ? 11 : 22;
+    const int pulseMs =
+        (options_.xtalMHz >= 8.0 ? 11 : 22) * (mode & talker::kEraseFirst ? 2 : 1);
     if (!transact(MakeTalkerFrame(talker::kEepromCycle, address, data, mode), reply, pulseMs))
         return false;
     readBack = reply[0];

@@ -35,7 +35,8 @@ public:
     // CRC-16 (Crc16Ccitt) of `blocks` blocks of blockSize bytes each (1..256) from address.
     bool Crc(std::uint16_t address, int blocks, int blockSize, std::vector<std::uint16_t>& out);
     // One PPROG cycle with the pulse (mode: 0 program, talker::kByte|kErase byte erase,
-    // kRow|kErase row erase, kErase bulk erase); readBack: the cell afterwards.
+    // kRow|kErase row erase, kErase bulk erase), or two (kEraseFirst: byte erase, then
+    // program); readBack: the cell afterwards.
     bool EepromCycle(std::uint16_t address, std::uint8_t data, std::uint8_t mode,
                      std::uint8_t& readBack);
     // Clears BPROT (the E family), so that EEPROM and CONFIG can be written.

@@ -16,7 +16,7 @@
 ;   'P'  EEPROM cycle: PPROG = (P2 & (BYTE|ROW|ERASE)) | EELAT, P1 written to ADDR, then
 ;        EEPGM set in a write of its own, the delay below, PPROG cleared; data: the byte
 ;        read back from ADDR. P2 = 0 programs a byte, 0x14 erases a byte, 0x0C a row, 0x04
-;        the whole array (or CONFIG at 0x103F).
+;        the whole array (or CONFIG at 0x103F); 0x80 erases the byte, then programs it.
 ;   'W'  plain store of P1 to ADDR (a register such as BPROT); data: the byte read back
 ; The host waits for each reply before it sends again, so the SCI never overruns while the
 ; talker programs.
@@ -32,14 +32,14 @@ RXERR   = 0x0E                ; OR | NF | FE
 TDRE    = 0x80
 RDRF    = 0x20
 
-; Work bytes at the top of the 256 bytes every part has, below the stack (at most six
-; bytes deep); they are not part of the download.
-fcmd    = 0xF0
-faddr   = 0xF1
-fp1     = 0xF3
-fp2     = 0xF4
-sum     = 0xF6
-cnt     = 0xF7
+; Work bytes at the top of the 256 bytes every part has, below the stack (at most four
+; bytes deep: a handler's call of echo, its call of putc); they are not part of the download.
+fcmd    = 0xF4
+faddr   = 0xF5
+fp1     = 0xF7
+fp2     = 0xF8
+sum     = 0xFA
+cnt     = 0xFB
 stacktop = 0xFF
 
         .sect .text
@@ -52,29 +52,8 @@ _start:
 delay_count:
         .word   2858
 ident:
-        .ascii  "JQZ TALK 1.0"
+        .ascii  "JQZ TALK 1.1"
 identend:
-
-; Receives a byte into B and adds it, and any receive error flags, to the sum. Keeps A.
-getc:
-        brclr   SCSR,x, #RDRF, getc
-        psha
-        ldaa    SCSR,x
-        anda    #RXERR
-        ldab    SCDR,x
-        aba
-        adda    *sum
-        staa    *sum
-        pula
-        rts
-
-; Sends B once the transmitter is free and adds it to the sum. Keeps A.
-putc:
-        brclr   SCSR,x, #TDRE, putc
-        stab    SCDR,x
-        addb    *sum
-        stab    *sum
-        rts
 
 start:
         lds     #stacktop
@@ -108,6 +87,34 @@ nak:
         bsr     putc
         bra     loop
 
+; Receives a byte into B and adds it, and any receive error flags, to the sum. Keeps A.
+getc:
+        brclr   SCSR,x, #RDRF, getc
+        psha
+        ldaa    SCSR,x
+        anda    #RXERR
+        ldab    SCDR,x
+        aba
+        adda    *sum
+        staa    *sum
+        pula
+        rts
+
+; Sends B once the transmitter is free and adds it to the sum. Keeps A.
+putc:
+        brclr   SCSR,x, #TDRE, putc
+        stab    SCDR,x
+        addb    *sum
+        stab    *sum
+        rts
+
+; Sends CMD and points Y at ADDR.
+echo:
+        ldab    *fcmd
+        bsr     putc
+        ldy     *faddr
+        rts
+
 cident:
         ldaa    #identend-ident
         staa    *fp1
@@ -136,17 +143,12 @@ cstore:
 cprog:
         bsr     echo
         ldab    *fp2
-        andb    #MODES
-        orab    #EELAT
-        stab    PPROG,x
-        ldaa    *fp1
-        staa    0,y
-        bset    PPROG,x, #EEPGM
-        ldd     delay_count
-wait:
-        subd    #1
-        bne     wait
-        clr     PPROG,x
+        bpl     once
+        ldab    #0x14           ; BYTE | ERASE first
+        bsr     pulse
+        clrb                    ; then program
+once:
+        bsr     pulse
 readback:
         ldab    0,y
         bsr     putc
@@ -182,10 +184,18 @@ crcnext:
         bne     crcblock
         bra     done
 
-; Sends CMD and points Y at ADDR.
-echo:
-        ldab    *fcmd
-        bsr     putc
-        ldy     *faddr
+; One PPROG cycle on the cell at Y: B's BYTE, ROW and ERASE bits with EELAT, the data P1
+; latched, EEPGM set in a write of its own, the delay, PPROG cleared.
+pulse:
+        andb    #MODES
+        orab    #EELAT
+        stab    PPROG,x
+        ldaa    *fp1
+        staa    0,y
+        bset    PPROG,x, #EEPGM
+        ldd     delay_count
+wait:
+        subd    #1
+        bne     wait
+        clr     PPROG,x
         rts
-
