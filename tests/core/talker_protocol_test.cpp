@@ -91,13 +91,13 @@ TEST(BootPart, RatesAndDelaysFollowTheCrystal) {
     struct Case {
         double xtal;
         int fast, slow;
-        std::uint16_t delay;  // 7-cycle iterations: 10 ms (20 ms below E = 2 MHz) + 5 %
+        std::uint16_t delay;  // 7-cycle iterations: 10 ms (20 ms below E = 2 MHz) + 2 %
     };
     const Case cases[] = {
-        {8.0, 7812, 1200, 3000},
-        {4.9152, 4800, 738, 3687},    // E = 1.2288 MHz: 20 ms
-        {9.8304, 9600, 1476, 3687},
-        {16.0, 15625, 2400, 6000},
+        {8.0, 7812, 1200, 2915},
+        {4.9152, 4800, 738, 3582},    // E = 1.2288 MHz: 20 ms
+        {9.8304, 9600, 1476, 3582},
+        {16.0, 15625, 2400, 5829},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BootBaudRate(c.xtal, BootRate::Fast), c.fast) << c.xtal;
@@ -155,8 +155,8 @@ TEST(TalkerImage, FitsTheA8WithItsWorkBytesAndStack) {
     EXPECT_EQ(forA8.size(), 256u);
     EXPECT_EQ(forE9.size(), image.size());
     const auto at = kTalkerLayout.delayCountOffset;
-    EXPECT_EQ(forA8[at] << 8 | forA8[at + 1], 3000);
-    EXPECT_EQ(forE9[at] << 8 | forE9[at + 1], 6000);
+    EXPECT_EQ(forA8[at] << 8 | forA8[at + 1], 2915);
+    EXPECT_EQ(forE9[at] << 8 | forE9[at + 1], 5829);
 }
 
 }  // namespace

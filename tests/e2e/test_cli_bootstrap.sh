@@ -38,7 +38,7 @@ done
 start_sim --eeprom "$tmp/base.bin"
 run --device "$E9" program "$tmp/image.s19"
 expect_rc 0 program
-expect_log "Bootstrap cable on $tmp/pty, 7812 baud (8 MHz crystal): talker \"JQZ TALK 1.1\" running on the E9"
+expect_log "Bootstrap cable on $tmp/pty, 7812 baud (8 MHz crystal): talker \"JQZ TALK 1.2\" running on the E9"
 changed=$(cmp -l "$tmp/base.bin" "$tmp/image.bin" | wc -l)
 grep -qE "^512 bytes: $((512 - changed)) already right, .*; verified" "$tmp/err" || fail "the smart write's account"
 

@@ -83,7 +83,7 @@ TEST(BootstrapLink, ProgramsAndVerifiesEachPartAtEachRate) {
         EXPECT_EQ(bench.cable.baudRate(), c.rate == BootRate::Fast ? 7812 : 1200);
         std::string identity;
         ASSERT_TRUE(bench.cable.Identity(identity));
-        EXPECT_EQ(identity, "JQZ TALK 1.1");
+        EXPECT_EQ(identity, "JQZ TALK 1.2");
         const Bytes wanted = pattern(3);
         CableWriteReport report;
         std::string error;

@@ -87,7 +87,7 @@ bool CableProgram(BootstrapLink& link, std::uint16_t start, std::span<const std:
         error = link.error();
         return false;
     };
-    if (!link.ClearBprot()) return linkFailed();
+    // (The talker cleared BPROT as it started.)
     // What the cells hold: rows whose CRC matches the image's are taken as right; the others
     // are read, runs of neighbouring rows in one read.
     std::vector<std::uint16_t> crcs;

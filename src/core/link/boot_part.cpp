@@ -64,7 +64,7 @@ long long CharacterMicroseconds(int baudRate) {
 std::uint16_t TalkerDelayCount(double xtalMHz) {
     const double e = xtalMHz * 1e6 / 4.0;
     const double seconds = e >= 2e6 ? 0.010 : 0.020;
-    const double count = std::ceil(seconds * e * 1.05 / 7.0);
+    const double count = std::ceil(seconds * e * 1.02 / 7.0);
     return static_cast<std::uint16_t>(std::clamp(count, 1.0, 65535.0));
 }
 

@@ -41,7 +41,7 @@ int BootBaudRate(double xtalMHz, BootRate rate);
 // times) and the time of one character, in microseconds.
 long long CharacterMicroseconds(int baudRate);
 // Iterations of the talker's 7-cycle delay loop for one programming pulse: 10 ms at an E
-// clock of 2 MHz and more, 20 ms below; 5 % over for the crystal's tolerance.
+// clock of 2 MHz and more, 20 ms below; 2 % over for the crystal's tolerance.
 std::uint16_t TalkerDelayCount(double xtalMHz);
 
 }  // namespace jqz

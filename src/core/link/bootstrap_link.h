@@ -39,7 +39,8 @@ public:
     // program); readBack: the cell afterwards.
     bool EepromCycle(std::uint16_t address, std::uint8_t data, std::uint8_t mode,
                      std::uint8_t& readBack);
-    // Clears BPROT (the E family), so that EEPROM and CONFIG can be written.
+    // Clears BPROT (the E family), so that EEPROM and CONFIG can be written, and checks that
+    // it stays clear (the talker also clears it as it starts).
     bool ClearBprot();
 
     const BootPart& part() const { return part_; }

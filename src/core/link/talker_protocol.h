@@ -29,7 +29,7 @@ inline constexpr std::uint8_t kErase = 0x04;
 // Not a PPROG bit: the talker erases the byte, then programs it, in one command.
 inline constexpr std::uint8_t kEraseFirst = 0x80;
 // The identity the talker of this program answers with.
-inline constexpr const char* kIdentityText = "JQZ TALK 1.1";
+inline constexpr const char* kIdentityText = "JQZ TALK 1.2";
 }  // namespace talker
 
 using TalkerFrame = std::array<std::uint8_t, 6>;

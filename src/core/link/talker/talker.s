@@ -18,12 +18,14 @@
 ;        read back from ADDR. P2 = 0 programs a byte, 0x14 erases a byte, 0x0C a row, 0x04
 ;        the whole array (or CONFIG at 0x103F); 0x80 erases the byte, then programs it.
 ;   'W'  plain store of P1 to ADDR (a register such as BPROT); data: the byte read back
-; The host waits for each reply before it sends again, so the SCI never overruns while the
+; As it starts, the talker clears BPROT (writable any time in bootstrap mode, a special mode;
+; a reserved address on the A8). The host waits for each reply before it sends again, so the SCI never overruns while the
 ; talker programs.
 
 REGS    = 0x1000
 SCSR    = 0x2E
 SCDR    = 0x2F
+BPROT   = 0x35
 PPROG   = 0x3B
 EELAT   = 0x02
 EEPGM   = 0x01
@@ -45,19 +47,9 @@ stacktop = 0xFF
         .sect .text
         .globl _start
 _start:
-        bra     start
-; The host patches the programming delay here: iterations of a 7-cycle loop for 10 ms
-; (20 ms below 2 MHz E clock) at the crystal given.
-        .globl  delay_count
-delay_count:
-        .word   2858
-ident:
-        .ascii  "JQZ TALK 1.1"
-identend:
-
-start:
         lds     #stacktop
         ldx     #REGS
+        clr     BPROT,x         ; EEPROM and CONFIG writable (bootstrap is a special mode)
 loop:
         clr     sum
         ldy     #fcmd
@@ -199,3 +191,12 @@ wait:
         bne     wait
         clr     PPROG,x
         rts
+
+; The host patches the programming delay here: iterations of a 7-cycle loop for 10 ms
+; (20 ms below 2 MHz E clock) at the crystal given.
+        .globl  delay_count
+delay_count:
+        .word   2858
+ident:
+        .ascii  "JQZ TALK 1.2"
+identend:
