@@ -117,21 +117,19 @@ int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditMo
         out.prompt("Hold MODA and MODB low and reset the board now (" + part->family + ", " +
                    mhzText(o.xtalMHz) + " MHz crystal); the program goes on as it starts, or " +
                    std::to_string(kBreakWaitMs / 1000) + " s from now.");
-    if (!link.Start(o.securedOk)) {
-        out.AddLogLine(link.error(), LogError);
+    // After a stop the failure is the stop's doing: the run ends with that alone.
+    const auto fail = [&](const std::string& error) {
+        out.endProgress();
+        out.AddLogLine(stop.load() ? std::string("Interrupted.") : error, LogError);
         return kOperationFailed;
-    }
+    };
+    if (!link.Start(o.securedOk)) return fail(link.error());
     out.AddLogLine("Bootstrap cable on " + *o.port + ", " + std::to_string(link.baudRate()) +
                        " baud (" + mhzText(o.xtalMHz) + " MHz crystal): talker \"" +
                        talker::kIdentityText + "\" running on the " + part->family,
                    LogInfo);
     const int first = devices.eepromStart, last = devices.eepromEnd;
     const auto start = static_cast<std::uint16_t>(first);
-    const auto fail = [&](const std::string& error) {
-        out.endProgress();
-        out.AddLogLine(error, LogError);
-        return kOperationFailed;
-    };
     if (o.command == "program") {
         const auto wanted = cellsOf(model.image, first, last);
         if (o.erase) {
