@@ -65,33 +65,12 @@ int ListBootstrapDevices(const SupportedDeviceList& devices) {
     return kSuccess;
 }
 
-int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditModel& model,
-                 CliOutput& out, const std::atomic<bool>& stop) {
-    std::string why;
-    const auto part = BootPartOfDevice(devices.selectedName, &why);
-    if (!part) {
-        out.AddLogLine(devices.selectedName + ": " + why, LogError);
-        return kUsage;
-    }
-    if (o.serial || o.repeat || o.report) {
-        out.AddLogLine("--serial, --repeat and --report do not run over the bootstrap cable yet.",
-                       LogError);
-        return kUsage;
-    }
-    if (!o.port) {
-        out.AddLogLine("--link bootstrap needs --port (a serial port, or \"" +
-                           std::string(kVirtualHc11Port) + "\")",
-                       LogError);
-        return kUsage;
-    }
-    // Refused before the port is opened: entering bootstrap mode erases a secured part.
-    if (part->secured && !o.securedOk) {
-        out.AddLogLine(devices.selectedName + " is secured: entering bootstrap mode erases its "
-                                              "EEPROM and CONFIG. Nothing was sent; give "
-                                              "--secured-ok to go on.",
-                       LogError);
-        return kOperationFailed;
-    }
+namespace {
+
+// One device over the cable: the port opened, the talker started, the command run.
+int cableRun(const Options& o, const BootPart& bootPart, const SupportedDeviceList& devices,
+             HexEditModel& model, CliOutput& out, const std::atomic<bool>& stop) {
+    const BootPart* part = &bootPart;
     std::unique_ptr<sim::VirtualHc11> virtualPart;
     OpenedPort opened;
     if (*o.port == kVirtualHc11Port) {
@@ -217,6 +196,39 @@ int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditMo
                        LogInfo);
     }
     return SaveFrom(o, o.format, o.arguments[0], model, out);
+}
+
+
+}  // namespace
+
+int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditModel& model,
+                 CliOutput& out, const std::atomic<bool>& stop, Production* production) {
+    std::string why;
+    const auto part = BootPartOfDevice(devices.selectedName, &why);
+    if (!part) {
+        out.AddLogLine(devices.selectedName + ": " + why, LogError);
+        return kUsage;
+    }
+    if (!o.port) {
+        out.AddLogLine("--link bootstrap needs --port (a serial port, or \"" +
+                           std::string(kVirtualHc11Port) + "\")",
+                       LogError);
+        return kUsage;
+    }
+    // Refused before the port is opened: entering bootstrap mode erases a secured part.
+    if (part->secured && !o.securedOk) {
+        out.AddLogLine(devices.selectedName + " is secured: entering bootstrap mode erases its "
+                                              "EEPROM and CONFIG. Nothing was sent; give "
+                                              "--secured-ok to go on.",
+                       LogError);
+        return kOperationFailed;
+    }
+    // A series is the same run once for each device, over the image as the serial number
+    // leaves it.
+    const auto runOnce = [&] { return cableRun(o, *part, devices, model, out, stop); };
+    if (production != nullptr && o.command == "program")
+        return ProgramSeries(o, devices, *production, model.image, out, stop, runOnce);
+    return runOnce();
 }
 
 }  // namespace jqz::cli

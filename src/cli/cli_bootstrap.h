@@ -6,6 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_series.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/hex_edit_model.h"
 #include "core/link/serial_port.h"
@@ -19,9 +20,10 @@ inline constexpr const char* kVirtualHc11Port = "Virtual HC11 (bootstrap)";
 int ListBootstrapDevices(const SupportedDeviceList& devices);
 
 // The command over the cable, on an image prepared for the device (and loaded from FILE for
-// program and verify). Returns the exit code.
+// program and verify); program runs as a series when production is given. Returns the exit
+// code.
 int RunBootstrap(const Options& o, const SupportedDeviceList& devices, HexEditModel& model,
-                 CliOutput& out, const std::atomic<bool>& stop);
+                 CliOutput& out, const std::atomic<bool>& stop, Production* production = nullptr);
 
 // Defined with the other commands: saves the image as read saves it.
 int SaveFrom(const Options& o, const std::optional<std::string>& format, const std::string& path,

@@ -466,7 +466,9 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
             return kOperationFailed;
         }
     }
-    if (o.bootstrap) return RunBootstrap(o, devices, model, out, stop);
+    if (o.bootstrap)
+        return RunBootstrap(o, devices, model, out, stop,
+                            IsProductionRun(o) ? &production : nullptr);
     PortOpeners openers;
     auto com = connect(o, env, openers, out);
     if (!com) return kNoProgrammer;

@@ -362,9 +362,10 @@ The bootstrap cable (an HC11 board with MODA and MODB low on a plain serial cabl
   --reset none|dtr|rts  reset the board by hand (default) or through DTR or RTS
   --boot-rate fast|1200 the boot ROM's rate: E/256 (7812 baud at 8 MHz) or E/1664
   --secured-ok          a secured part may be erased by entering bootstrap mode
-                        (program, verify and read over the cable; --skip-blank is
-                        the smart write, which always runs there; checksum without
-                        FILE prints the figures of the part's EEPROM)
+                        (program, with the production options, verify and read over
+                        the cable; --skip-blank is the smart write, which always runs
+                        there; checksum without FILE prints the figures of the part's
+                        EEPROM)
 
 Ranges (load: program, verify, convert; save: read, convert):
   --lowest A --highest A --offset N   take file addresses lowest..highest, moved by offset

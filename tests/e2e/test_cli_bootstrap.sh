@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # jqz6811-cli over the bootstrap cable against jqz6811-sim --hc11 E9 on a pseudo-terminal, in
-# real time at 7812 baud: program (the smart write), verify, read, checksum, the secured part's
-# refusal, the programmer's own commands refused, a wrong crystal, and the cable's device list.
+# real time at 7812 baud: program (the smart write), a production run, verify, read, checksum,
+# the secured part's refusal, the programmer's own commands refused, a wrong crystal, and the
+# cable's device list.
 set -uo pipefail
 build=$1
 cli="$build/src/cli/jqz6811-cli"
@@ -59,6 +60,18 @@ run --device "$E9" --eeprom read "$tmp/read.bin"
 expect_rc 0 read
 cmp -s <(dd if="$tmp/read.bin" bs=1 skip=$((0xB600)) count=512 status=none) "$tmp/image.bin" \
   || fail "read gives the part's EEPROM"
+
+# A production run over the cable: the serial number goes into the image, the report and the
+# serial file follow the verified write.
+start_sim --eeprom "$tmp/image.bin"
+run --device "$E9" --serial 0xB600,2,1000 --serial-file "$tmp/serial.state" \
+  --report "$tmp/report.csv" program "$tmp/image.s19"
+expect_rc 0 "program with a serial number"
+grep -q "next=1001" "$tmp/serial.state" || fail "the serial file keeps the next number"
+grep -q ",$E9,1000,passed," "$tmp/report.csv" || fail "the report's line"
+run --device "$E9" --eeprom read "$tmp/serial.bin"
+[ "$(od -An -tx1 -j $((0xB600)) -N2 "$tmp/serial.bin" | tr -d ' ')" = "03e8" ] \
+  || fail "the part holds serial number 1000"
 
 # checksum over the cable: the part's EEPROM has the figures of the file it was read into.
 start_sim --eeprom "$tmp/image.bin"
