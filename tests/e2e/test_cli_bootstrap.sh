@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # jqz6811-cli over the bootstrap cable against jqz6811-sim --hc11 E9 on a pseudo-terminal, in
 # real time at 7812 baud: program (the smart write), a production run, verify, read, checksum,
-# the secured part's refusal, the programmer's own commands refused, a wrong crystal, and the
-# cable's device list.
+# the secured part's refusal, the programmer's own commands refused, a wrong crystal, a pulled
+# cable, the cable's options and its device list.
 set -uo pipefail
 build=$1
 cli="$build/src/cli/jqz6811-cli"
@@ -98,6 +98,29 @@ run --device "$E9" verify "$tmp/image.s19"
 expect_rc 1 "wrong crystal"
 grep -qE "(No echo from the HC11's boot ROM|The boot ROM echoed).*the crystal \(8 MHz given\)" "$tmp/err" \
   || fail "the wrong crystal's message"
+
+# A pulled cable in the middle of a write: the run ends with its message, and nothing is
+# reported written.
+start_sim
+timeout 60 "$cli" --link bootstrap --port "$tmp/pty" --device "$E9" program "$tmp/image.s19" \
+  > "$tmp/out" 2> "$tmp/err" &
+clipid=$!
+sleep 2
+kill "$simpid"; wait "$simpid" 2>/dev/null; simpid=""
+wait "$clipid"; rc=$?
+expect_rc 1 "a pulled cable"
+grep -qE "The talker (does not answer|'s answer stopped)" "$tmp/err" || fail "the pulled cable's message"
+grep -q "; verified" "$tmp/err" && fail "nothing is reported verified after a pulled cable"
+
+# Options the cable takes, refused with what they take.
+for bad in "--link serial|--link takes programmer or bootstrap" \
+           "--xtal fast|--xtal takes the crystal in MHz, from 1 to 16" \
+           "--reset cts|--reset takes none, dtr or rts" \
+           "--boot-rate 9600|--boot-rate takes fast or 1200"; do
+  "$cli" ${bad%%|*} devices > /dev/null 2> "$tmp/err"; rc=$?
+  expect_rc 2 "${bad%%|*}"
+  expect_log "${bad#*|}"
+done
 
 "$cli" --link bootstrap devices > "$tmp/out" || fail "devices"
 grep -qF "MC68HC711 K4 (K59D)	The bootstrap cable does not serve the K4 family yet" "$tmp/out" \
