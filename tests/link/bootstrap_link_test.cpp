@@ -11,6 +11,7 @@
 #include "core/link/bootstrap_link.h"
 #include "core/link/talker_image.h"
 #include "sim/hc11/virtual_hc11.h"
+#include "bootstrap_cases.h"
 
 namespace jqz {
 namespace {
@@ -19,9 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 using sim::Hc11Options;
 using sim::VirtualHc11;
 
-constexpr const char* kA8 = "MC68HC11  A8 (AB95T)";
 constexpr const char* kE9 = "MC68HC11  E9 (E28B)";
-constexpr const char* kE20 = "MC68HC11  E20(3E22B)";
 constexpr const char* kSecuredE9 = "MC68S711  E9 (5C47M)";
 
 Bytes pattern(int seed) {
@@ -62,19 +61,8 @@ Hc11Options modelOf(const char* name) {
     return o;
 }
 
-struct PartRate {
-    const char* device;
-    const char* model;
-    BootRate rate;
-};
-
 TEST(BootstrapLink, ProgramsAndVerifiesEachPartAtEachRate) {
-    const PartRate cases[] = {
-        {kA8, "A8", BootRate::Fast},   {kA8, "A8", BootRate::Slow1200},
-        {kE9, "E9", BootRate::Fast},   {kE9, "E9", BootRate::Slow1200},
-        {kE20, "E20", BootRate::Fast}, {kE20, "E20", BootRate::Slow1200},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kPartsAndRates) {
         SCOPED_TRACE(std::string(c.model) + (c.rate == BootRate::Fast ? " fast" : " 1200"));
         BootLinkOptions options;
         options.rate = c.rate;

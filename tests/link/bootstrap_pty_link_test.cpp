@@ -13,40 +13,45 @@
 #include "core/link/bootstrap_link.h"
 #include "core/link/posix_serial_port.h"
 #include "sim/hc11/hc11_pty_server.h"
+#include "bootstrap_cases.h"
 
 namespace jqz {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct PartRate {
-    const char* device;
-    const char* model;
-    BootRate rate;
+// The model served on its own thread for as long as this lives.
+class Served {
+public:
+    explicit Served(sim::VirtualHc11& part) : server_(part) {
+        std::string error;
+        opened_ = server_.open(error);
+        EXPECT_TRUE(opened_) << error;
+        if (opened_) thread_ = std::thread([this] { server_.serve(&stop_); });
+    }
+    ~Served() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    OpenedPort open() { return opened_ ? PosixSerialPort::Open(server_.path()) : OpenedPort{}; }
+
+private:
+    sim::Hc11PtyServer server_;
+    bool opened_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 TEST(BootstrapPty, TalkerRunsOnEachPartAtEachRate) {
-    const PartRate cases[] = {
-        {"MC68HC11  A8 (AB95T)", "A8", BootRate::Fast},
-        {"MC68HC11  A8 (AB95T)", "A8", BootRate::Slow1200},
-        {"MC68HC11  E9 (E28B)", "E9", BootRate::Fast},
-        {"MC68HC11  E9 (E28B)", "E9", BootRate::Slow1200},
-        {"MC68HC11  E20(3E22B)", "E20", BootRate::Fast},
-        {"MC68HC11  E20(3E22B)", "E20", BootRate::Slow1200},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kPartsAndRates) {
         SCOPED_TRACE(std::string(c.model) + (c.rate == BootRate::Fast ? " fast" : " 1200"));
         sim::Hc11Options o;
         o.part = c.model;
         o.eeprom = Bytes{0x11, 0x22, 0x33, 0x44};
         sim::VirtualHc11 part(o);
-        sim::Hc11PtyServer server(part);
-        std::string error;
-        ASSERT_TRUE(server.open(error)) << error;
-        std::atomic<bool> stop{false};
-        std::thread serving([&] { server.serve(&stop); });
         {
-            OpenedPort opened = PosixSerialPort::Open(server.path());
+            Served served(part);
+            OpenedPort opened = served.open();
             ASSERT_NE(opened.port, nullptr);
             BootLinkOptions options;
             options.rate = c.rate;
@@ -57,13 +62,12 @@ TEST(BootstrapPty, TalkerRunsOnEachPartAtEachRate) {
             EXPECT_EQ(cells, (Bytes{0x11, 0x22, 0x33, 0x44}));
             const Bytes wanted{0x11, 0x02, 0xFF, 0x45};  // skip, program, erase, both
             CableWriteReport report;
+            std::string error;
             EXPECT_TRUE(CableProgram(cable, 0xB600, wanted, false, report, error)) << error;
             EXPECT_EQ(report.text(),
                       "4 bytes: 1 already right, 1 programmed, 1 erased, 1 erased and programmed; "
                       "verified");
         }
-        stop = true;
-        serving.join();
         const Bytes now = part.eeprom();
         EXPECT_EQ(Bytes(now.begin(), now.begin() + 4), (Bytes{0x11, 0x02, 0xFF, 0x45}));
         const auto r = part.record();
