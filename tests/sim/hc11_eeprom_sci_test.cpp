@@ -121,6 +121,27 @@ TEST(Hc11Eeprom, ProgrammingRulesAndFaults) {
     }
 }
 
+TEST(Hc11Eeprom, WholeArrayByteByByteWithoutAFault) {
+    // For each address from 0xB600: latch its low byte, a 10 ms pulse, next. 512 pulses,
+    // over ten million E cycles.
+    Machine m(withEeprom(0xFF));
+    m.load(kCode, {0xCE, 0x10, 0x00, 0x6F, 0x35,    // ldx #$1000; clr BPROT,x
+                   0x18, 0xCE, 0xB6, 0x00,          // ldy #$B600
+                   0xC6, 0x02, 0xE7, 0x3B,          // ldab #EELAT; stab PPROG,x
+                   0x18, 0x3C, 0x32, 0x33,          // pshy; pula; pulb (the low byte)
+                   0x18, 0xE7, 0x00,                // stab 0,y
+                   0xC6, 0x03, 0xE7, 0x3B,          // EEPGM
+                   0x18, 0x3C, 0x18, 0xCE, 0x0B, 0x2C, 0x18, 0x09, 0x26, 0xFC, 0x18, 0x38,
+                   0x6F, 0x3B, 0x18, 0x08,          // clr PPROG,x; iny
+                   0x18, 0x8C, 0xB8, 0x00, 0x26, 0xDB, 0x20, 0xFE});
+    m.registers().pc = kCode;
+    m.registers().sp = 0x01FF;
+    m.runUntil(m.cycle() + 512LL * 20100 + 10000);
+    for (int i = 0; i < 512; ++i) ASSERT_EQ(m.eepromCells()[i], static_cast<std::uint8_t>(i)) << i;
+    EXPECT_EQ(m.record().pulses.size(), 512u);
+    EXPECT_EQ(m.record().faultPulses(), 0);
+}
+
 TEST(Hc11Eeprom, PulseLengthCountsRealCycles) {
     Programmed run(Operation{});
     const EepromPulse& p = run.m.record().pulses.at(0);
