@@ -263,5 +263,25 @@ TEST(Hc11Sci, TransmitFlagsAndBaudRates) {
     }
 }
 
+TEST(Hc11Sci, BaudChangeWhileSendingGarblesTheRestOfTheFrame) {
+    // Send 0x0F at 7812 baud, then switch to 1200: at once (as a loaded program that changes
+    // its rate first thing does to the boot ROM's last echo), or after TC.
+    for (const bool waitForTc : {false, true}) {
+        SCOPED_TRACE(waitForTc);
+        Machine m(Hc11Options{});
+        Bytes code = {0xCE, 0x10, 0x00, 0x86, 0xA2, 0xA7, 0x2B, 0x86, 0x08, 0xA7, 0x2D,
+                      0x86, 0x0F, 0xA7, 0x2F};                    // ... staa SCDR,x
+        if (waitForTc) code.insert(code.end(), {0x1F, 0x2E, 0x40, 0xFC});  // brclr SCSR,x #TC *
+        code.insert(code.end(), {0x86, 0x33, 0xA7, 0x2B, 0x20, 0xFE});     // BAUD = 1200; bra *
+        m.load(kCode, code);
+        m.registers().pc = kCode;
+        m.setHostBaud(7812);
+        m.runUntil(m.cycle() + 60000);
+        ASSERT_FALSE(m.hostReceived().empty());
+        const HostByte b = m.hostReceived().front();
+        EXPECT_EQ(b.value == 0x0F && !b.framingError, waitForTc) << std::hex << int(b.value);
+    }
+}
+
 }  // namespace
 }  // namespace jqz::sim::hc11

@@ -174,6 +174,8 @@ void Machine::reset() {
         partEdges_.pop_back();
     pushEdge(partEdges_, static_cast<double>(cycle_), true);
     txBusyUntil_ = static_cast<double>(cycle_);
+    txFrameCount_ = 0;
+    txFrameBit_ = 0;
     latched_ = false;
     timerBase_ = timerChecked_ = cycle_;
     boot_ = Boot::Start;
@@ -357,12 +359,16 @@ void Machine::writeRegister(int off, std::uint8_t v) {
     case kBAUD:
         sciUpdate();
         regs_[kBAUD] = v;
+        sciRetimeFrame();
         return;
     case kSCCR2: {
         sciUpdate();
         const std::uint8_t old = regs_[kSCCR2];
         regs_[kSCCR2] = v;
-        if ((v & TE) && !(old & TE)) txPreamblePending_ = true;
+        if ((v & TE) && !(old & TE)) {
+            txPreamblePending_ = true;
+            teSetAt_ = static_cast<double>(cycle_);
+        }
         if ((v & SBK) && !(old & SBK)) txBreakQueued_ = true;
         if ((v & RE) && !(old & RE)) {
             rxSearchFrom_ = static_cast<double>(cycle_);
@@ -515,6 +521,35 @@ void Machine::sciStartFrame(double at, std::uint16_t bits, int count) {
     for (int i = 0; i < count; ++i) pushEdge(partEdges_, at + i * bit, (bits >> i) & 1);
     pushEdge(partEdges_, at + count * bit, true);
     txBusyUntil_ = at + count * bit;
+    txFrameBits_ = bits;
+    txFrameCount_ = count;
+    txNextIndex_ = 0;
+    txNextAt_ = at;
+    txFrameBit_ = bit;
+}
+
+// The baud rate generator drives the shifter directly: a BAUD change while a frame goes out
+// sends the rest of it at the new rate (the bit in progress ends in proportion).
+void Machine::sciRetimeFrame() {
+    const double now = static_cast<double>(cycle_);
+    const double bit = sciBitCycles();
+    if (txBusyUntil_ <= now || txFrameBit_ <= 0 || bit == txFrameBit_) return;
+    int k = txNextIndex_ - 1;  // the bit in progress
+    double endK = txNextAt_;
+    if (now >= txNextAt_) {
+        k = txNextIndex_ + static_cast<int>((now - txNextAt_) / txFrameBit_);
+        endK = txNextAt_ + (k - txNextIndex_ + 1) * txFrameBit_;
+    }
+    if (k >= txFrameCount_) return;
+    const double newEndK = now + (endK - now) / txFrameBit_ * bit;
+    while (!partEdges_.empty() && partEdges_.back().at > now) partEdges_.pop_back();
+    for (int i = k + 1; i < txFrameCount_; ++i)
+        pushEdge(partEdges_, newEndK + (i - k - 1) * bit, (txFrameBits_ >> i) & 1);
+    txBusyUntil_ = newEndK + (txFrameCount_ - k - 1) * bit;
+    pushEdge(partEdges_, txBusyUntil_, true);
+    txNextIndex_ = k + 1;
+    txNextAt_ = newEndK;
+    txFrameBit_ = bit;
 }
 
 void Machine::sciTransmitUpdate() {
@@ -524,12 +559,10 @@ void Machine::sciTransmitUpdate() {
             txPreamblePending_ = false;
             return;
         }
-        const double bit = sciBitCycles();
         if (txPreamblePending_) {
             // A preamble: one idle character (the line stays high).
             txPreamblePending_ = false;
-            txBusyUntil_ = std::max(txBusyUntil_, tdrWriteAt_) + 10 * bit;
-            if (txBusyUntil_ < now) txBusyUntil_ = std::max(txBusyUntil_, now - 10 * bit);
+            sciStartFrame(std::max(txBusyUntil_, teSetAt_), 0x3FF, 10);
             continue;
         }
         if (tdrFull_) {

@@ -162,6 +162,7 @@ private:
     bool hostLevelAt(double t);
     void sciTransmitUpdate();
     void sciStartFrame(double at, std::uint16_t bits, int count);
+    void sciRetimeFrame();
     void hostDecodeUpTo(double until);
     bool partLevelAt(double t);
 
@@ -221,6 +222,14 @@ private:
     bool txPreamblePending_ = false;
     bool txBreakQueued_ = false;
     double tdrWriteAt_ = 0;
+    double teSetAt_ = 0;
+    // The frame in the shifter: its bits (start bit first), and from bit txNextIndex_ on, one
+    // bit every txFrameBit_ cycles from txNextAt_ (a BAUD change retimes the rest).
+    std::uint16_t txFrameBits_ = 0x3FF;
+    int txFrameCount_ = 0;
+    int txNextIndex_ = 0;
+    double txNextAt_ = 0;
+    double txFrameBit_ = 0;
     std::deque<Edge> partEdges_;    // part -> host
     bool partLineHigh_ = true;      // level after the last part edge
     double hostRxSearchFrom_ = 0;
