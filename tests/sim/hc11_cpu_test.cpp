@@ -313,5 +313,26 @@ TEST(Hc11Cpu, FreeRunningTimerAndOutputCompareFlag) {
     EXPECT_NEAR(static_cast<double>(cpu.m.cycle() - start), 1000.0 - 16, 20.0);
 }
 
+TEST(Hc11Cpu, OutputCompareInterruptWakesWaiThroughItsPseudoVector) {
+    Cpu cpu({0xCE, 0x10, 0x00,          // ldx #$1000
+             0xEC, 0x0E,                // ldd TCNT,x
+             0xC3, 0x01, 0xF4,          // addd #500
+             0xED, 0x16,                // std TOC1,x
+             0x86, 0x80, 0xA7, 0x23,    // clear OC1F
+             0xA7, 0x22,                // OC1I
+             0x0E, 0x3E,                // cli; wai
+             0x20, 0xFE});              // bra *
+    cpu.m.load(0x00DF, {0x7E, 0x01, 0x80});  // TOC1's pseudo-vector
+    cpu.m.load(0x0180, {0x86, 0x80, 0xA7, 0x23, 0x7C, 0x00, 0x90, 0x3B});
+    for (int i = 0; i < 4; ++i) cpu.step();
+    const long long compareAt = cpu.m.cycle() + 500 - 7;  // TCNT was read 7 cycles ago
+    cpu.m.runUntil(cpu.m.cycle() + 400);
+    EXPECT_TRUE(cpu.m.waiting());
+    EXPECT_EQ(cpu.m.peek(0x0090), 0);
+    cpu.m.runUntil(compareAt + 40);
+    EXPECT_EQ(cpu.m.peek(0x0090), 1);
+    EXPECT_EQ(cpu.m.registers().pc, 0x0112);
+}
+
 }  // namespace
 }  // namespace jqz::sim::hc11

@@ -24,7 +24,8 @@ constexpr std::uint8_t RBOOT = 0x80, SMOD = 0x40, MDA = 0x20;
 // CONFIG bits.
 constexpr std::uint8_t NOSEC = 0x08, ROMON = 0x02, EEON = 0x01;
 // Vector offsets from the base of the vector table (0xBFC0 or 0xFFC0).
-constexpr int kVecSci = 0x16, kVecSwi = 0x36, kVecIllegal = 0x38, kVecReset = 0x3E;
+constexpr int kVecSci = 0x16, kVecTof = 0x1E, kVecOc1 = 0x28, kVecSwi = 0x36,
+              kVecIllegal = 0x38, kVecReset = 0x3E;
 
 // The boot ROM's own work, in E cycles: from reset to its SCI set-up, between polls of the
 // receiver, and from a received byte to the next poll (store, echo, count).
@@ -352,6 +353,7 @@ void Machine::writeRegister(int off, std::uint8_t v) {
         return;
     case 0x16: case 0x17: case 0x18: case 0x19: case 0x1A:
     case 0x1B: case 0x1C: case 0x1D: case 0x1E: case 0x1F:
+    case kTMSK1:
     case kTMSK2:
         timerUpdate();
         regs_[off] = v;
@@ -826,15 +828,55 @@ void Machine::step() {
         bootStep(cycle_ + 1);
         return;
     }
-    if (!(r_.ccr & CC_I) && sciInterruptPending()) {
-        interrupt(kVecSci, waitStacked_ ? 3 : 12, !waitStacked_);
-        return;
-    }
+    if (takeInterrupt()) return;
     if (waiting_) {
         ++cycle_;
         return;
     }
     execute();
+}
+
+int Machine::pendingInterrupt() {
+    if (r_.ccr & CC_I) return -1;
+    // Highest priority first: the output compares (OC1 to OC5), the timer overflow, the SCI.
+    const std::uint8_t tmsk1 = regs_[kTMSK1] & 0xF8, toi = regs_[kTMSK2] & 0x80;
+    if (tmsk1 || toi) {
+        timerUpdate();
+        const std::uint8_t oc = regs_[kTFLG1] & tmsk1;
+        for (int i = 0; i < 5; ++i)
+            if (oc & (0x80 >> i)) return kVecOc1 - 2 * i;
+        if (regs_[kTFLG2] & toi) return kVecTof;
+    }
+    if ((regs_[kSCCR2] & (TIE | TCIE | RIE | ILIE)) && sciInterruptPending()) return kVecSci;
+    return -1;
+}
+
+bool Machine::takeInterrupt() {
+    const int vector = pendingInterrupt();
+    if (vector < 0) return false;
+    // After WAI the registers are stacked already: only the vector is fetched.
+    interrupt(static_cast<std::uint16_t>(vector), waitStacked_ ? 3 : 12, !waitStacked_);
+    return true;
+}
+
+// The cycle at which the timer next sets an enabled interrupt flag; kNever when none is.
+double Machine::nextTimerEvent() const {
+    static const int prescale[4] = {1, 4, 8, 16};
+    const long long p = prescale[regs_[kTMSK2] & 3];
+    const long long count = tcnt();
+    const std::uint8_t tmsk1 = regs_[kTMSK1] & 0xF8;
+    long long ticks = std::numeric_limits<long long>::max();
+    for (int i = 0; i < 5; ++i) {
+        if (!(tmsk1 & (0x80 >> i))) continue;
+        const int off = 0x16 + 2 * i;
+        const long long toc = regs_[off] << 8 | regs_[off + 1];
+        long long d = ((toc - count) % 65536 + 65536) % 65536;
+        if (d == 0) d = 65536;
+        ticks = std::min(ticks, d);
+    }
+    if (regs_[kTMSK2] & 0x80) ticks = std::min(ticks, 65536 - count);
+    if (ticks == std::numeric_limits<long long>::max()) return kNever;
+    return static_cast<double>(cycle_ + ticks * p);
 }
 
 void Machine::runUntil(long long until) {
@@ -847,18 +889,16 @@ void Machine::runUntil(long long until) {
             bootStep(until);
             continue;
         }
-        if (!(r_.ccr & CC_I) && (regs_[kSCCR2] & (TIE | TCIE | RIE | ILIE)) && sciInterruptPending()) {
-            interrupt(kVecSci, waitStacked_ ? 3 : 12, !waitStacked_);
-            continue;
-        }
+        if (!(r_.ccr & CC_I) && takeInterrupt()) continue;
         if (waiting_) {
-            // Nothing to do until the SCI has news: the next received frame or the end of
-            // the frame being sent.
+            // Nothing to do until the SCI or the timer has news: the next received frame,
+            // the end of the frame being sent, the next compare or overflow.
             double next = static_cast<double>(until);
             if (!(r_.ccr & CC_I)) {
                 const double rx = nextPartByteAt();
                 if (rx >= 0) next = std::min(next, rx);
                 if (txBusyUntil_ > static_cast<double>(cycle_)) next = std::min(next, txBusyUntil_);
+                next = std::min(next, nextTimerEvent());
             }
             cycle_ = std::max(cycle_ + 1, static_cast<long long>(std::ceil(next)));
             continue;
