@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "sim/hc11/machine.h"
@@ -273,6 +274,33 @@ TEST(Hc11Boot, ResetThroughDtr) {
     host.port->setBreak(false);
     host.receive(3, 20);
     EXPECT_TRUE(part.record().boots.back().toEeprom);
+}
+
+TEST(Hc11Port, TimeOutsPassOnTheModelsClockAndThePortOpensOnce) {
+    VirtualHc11 part;
+    PortOpener opener = part.opener();
+    OpenedPort first = opener("anything");
+    ASSERT_NE(first.port, nullptr);
+    EXPECT_EQ(part.open().error, EBUSY);
+    first.port->setTimeouts(PortTimeouts{20, 20});
+    std::uint8_t sink[16];
+    while (first.port->read(sink, sizeof sink) > 0) {
+    }
+    // Nothing comes: a read waits its whole time-out, in the model's time.
+    const long long before = part.modelMicroseconds();
+    first.port->setTimeouts(PortTimeouts{250, 20});
+    EXPECT_EQ(first.port->read(sink, 1), 0u);
+    EXPECT_NEAR(static_cast<double>(part.modelMicroseconds() - before), 250000.0, 1000.0);
+    // A read that returns at once still lets a bit time pass.
+    first.port->setTimeouts(PortTimeouts{0, 0});
+    const long long again = part.modelMicroseconds();
+    EXPECT_EQ(first.port->read(sink, 1), 0u);
+    EXPECT_GT(part.modelMicroseconds(), again);
+    std::uint32_t status = 0xFF;
+    EXPECT_TRUE(first.port->modemStatus(status));
+    EXPECT_EQ(status, 0u);  // a three-wire cable
+    first.port.reset();
+    EXPECT_NE(part.open().port, nullptr);
 }
 
 }  // namespace

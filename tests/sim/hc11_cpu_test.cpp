@@ -2,6 +2,8 @@
 // boot ROM's RAM pseudo-vectors, and the illegal-opcode trap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "sim/hc11/machine.h"
@@ -297,20 +299,45 @@ TEST(Hc11Cpu, WaiThenSciReceiveInterruptThroughItsPseudoVector) {
     EXPECT_EQ(cpu.m.peek(0x102E) & 0x20, 0);  // RDRF cleared by the SCSR, SCDR reads
 }
 
+// TOC1 = TCNT + ticks and OC1F cleared (14 bytes, 4 instructions), then `rest`.
+Bytes compareAfter(std::uint16_t ticks, const Bytes& rest) {
+    const std::uint8_t prelude[] = {
+        0xCE, 0x10, 0x00,  // ldx #$1000
+        0xEC, 0x0E,        // ldd TCNT,x
+        0xC3, static_cast<std::uint8_t>(ticks >> 8), static_cast<std::uint8_t>(ticks),
+        0xED, 0x16,        // std TOC1,x
+        0x86, 0x80, 0xA7, 0x23};
+    Bytes code(sizeof prelude + rest.size());
+    std::copy(std::begin(prelude), std::end(prelude), code.begin());
+    std::copy(rest.begin(), rest.end(), code.begin() + sizeof prelude);
+    return code;
+}
+
 TEST(Hc11Cpu, FreeRunningTimerAndOutputCompareFlag) {
-    // TOC1 = TCNT + 1000; wait for OC1F.
-    Cpu cpu({0xCE, 0x10, 0x00,          // ldx #$1000
-             0xEC, 0x0E,                // ldd TCNT,x
-             0xC3, 0x03, 0xE8,          // addd #1000
-             0xED, 0x16,                // std TOC1,x
-             0x86, 0x80, 0xA7, 0x23,    // clear OC1F
-             0x1F, 0x23, 0x80, 0xFC,    // brclr TFLG1,x #$80 *
-             0x20, 0xFE});
+    // Wait for OC1F, 1000 ticks on.
+    Cpu cpu(compareAfter(1000, {0x1F, 0x23, 0x80, 0xFC,    // brclr TFLG1,x #$80 *
+                                0x20, 0xFE}));
     for (int i = 0; i < 6; ++i) cpu.step();
     const long long start = cpu.m.cycle();
     while (cpu.m.registers().pc != 0x0112 && cpu.m.cycle() - start < 5000) cpu.step();
     EXPECT_EQ(cpu.m.registers().pc, 0x0112);
     EXPECT_NEAR(static_cast<double>(cpu.m.cycle() - start), 1000.0 - 16, 20.0);
+}
+
+TEST(Hc11Cpu, OutputCompareInterruptWakesWaiThroughItsPseudoVector) {
+    Cpu cpu(compareAfter(500, {0xA7, 0x22,     // OC1I
+                               0x0E, 0x3E,     // cli; wai
+                               0x20, 0xFE}));  // bra *
+    cpu.m.load(0x00DF, {0x7E, 0x01, 0x80});  // TOC1's pseudo-vector
+    cpu.m.load(0x0180, {0x86, 0x80, 0xA7, 0x23, 0x7C, 0x00, 0x90, 0x3B});
+    for (int i = 0; i < 4; ++i) cpu.step();
+    const long long compareAt = cpu.m.cycle() + 500 - 7;  // TCNT was read 7 cycles ago
+    cpu.m.runUntil(cpu.m.cycle() + 400);
+    EXPECT_TRUE(cpu.m.waiting());
+    EXPECT_EQ(cpu.m.peek(0x0090), 0);
+    cpu.m.runUntil(compareAt + 40);
+    EXPECT_EQ(cpu.m.peek(0x0090), 1);
+    EXPECT_EQ(cpu.m.registers().pc, 0x0112);
 }
 
 }  // namespace

@@ -121,6 +121,27 @@ TEST(Hc11Eeprom, ProgrammingRulesAndFaults) {
     }
 }
 
+TEST(Hc11Eeprom, WholeArrayByteByByteWithoutAFault) {
+    // For each address from 0xB600: latch its low byte, a 10 ms pulse, next. 512 pulses,
+    // over ten million E cycles.
+    Machine m(withEeprom(0xFF));
+    m.load(kCode, {0xCE, 0x10, 0x00, 0x6F, 0x35,    // ldx #$1000; clr BPROT,x
+                   0x18, 0xCE, 0xB6, 0x00,          // ldy #$B600
+                   0xC6, 0x02, 0xE7, 0x3B,          // ldab #EELAT; stab PPROG,x
+                   0x18, 0x3C, 0x32, 0x33,          // pshy; pula; pulb (the low byte)
+                   0x18, 0xE7, 0x00,                // stab 0,y
+                   0xC6, 0x03, 0xE7, 0x3B,          // EEPGM
+                   0x18, 0x3C, 0x18, 0xCE, 0x0B, 0x2C, 0x18, 0x09, 0x26, 0xFC, 0x18, 0x38,
+                   0x6F, 0x3B, 0x18, 0x08,          // clr PPROG,x; iny
+                   0x18, 0x8C, 0xB8, 0x00, 0x26, 0xDB, 0x20, 0xFE});
+    m.registers().pc = kCode;
+    m.registers().sp = 0x01FF;
+    m.runUntil(m.cycle() + 512LL * 20100 + 10000);
+    for (int i = 0; i < 512; ++i) ASSERT_EQ(m.eepromCells()[i], static_cast<std::uint8_t>(i)) << i;
+    EXPECT_EQ(m.record().pulses.size(), 512u);
+    EXPECT_EQ(m.record().faultPulses(), 0);
+}
+
 TEST(Hc11Eeprom, PulseLengthCountsRealCycles) {
     Programmed run(Operation{});
     const EepromPulse& p = run.m.record().pulses.at(0);
@@ -239,6 +260,26 @@ TEST(Hc11Sci, TransmitFlagsAndBaudRates) {
         ASSERT_EQ(rx.size(), 1u);
         EXPECT_EQ(rx.front().value, 0xC3);
         EXPECT_FALSE(rx.front().framingError);
+    }
+}
+
+TEST(Hc11Sci, BaudChangeWhileSendingGarblesTheRestOfTheFrame) {
+    // Send 0x0F at 7812 baud, then switch to 1200: at once (as a loaded program that changes
+    // its rate first thing does to the boot ROM's last echo), or after TC.
+    for (const bool waitForTc : {false, true}) {
+        SCOPED_TRACE(waitForTc);
+        Machine m(Hc11Options{});
+        Bytes code = {0xCE, 0x10, 0x00, 0x86, 0xA2, 0xA7, 0x2B, 0x86, 0x08, 0xA7, 0x2D,
+                      0x86, 0x0F, 0xA7, 0x2F};                    // ... staa SCDR,x
+        if (waitForTc) code.insert(code.end(), {0x1F, 0x2E, 0x40, 0xFC});  // brclr SCSR,x #TC *
+        code.insert(code.end(), {0x86, 0x33, 0xA7, 0x2B, 0x20, 0xFE});     // BAUD = 1200; bra *
+        m.load(kCode, code);
+        m.registers().pc = kCode;
+        m.setHostBaud(7812);
+        m.runUntil(m.cycle() + 60000);
+        ASSERT_FALSE(m.hostReceived().empty());
+        const HostByte b = m.hostReceived().front();
+        EXPECT_EQ(b.value == 0x0F && !b.framingError, waitForTc) << std::hex << int(b.value);
     }
 }
 

@@ -24,7 +24,8 @@ constexpr std::uint8_t RBOOT = 0x80, SMOD = 0x40, MDA = 0x20;
 // CONFIG bits.
 constexpr std::uint8_t NOSEC = 0x08, ROMON = 0x02, EEON = 0x01;
 // Vector offsets from the base of the vector table (0xBFC0 or 0xFFC0).
-constexpr int kVecSci = 0x16, kVecSwi = 0x36, kVecIllegal = 0x38, kVecReset = 0x3E;
+constexpr int kVecSci = 0x16, kVecTof = 0x1E, kVecOc1 = 0x28, kVecSwi = 0x36,
+              kVecIllegal = 0x38, kVecReset = 0x3E;
 
 // The boot ROM's own work, in E cycles: from reset to its SCI set-up, between polls of the
 // receiver, and from a received byte to the next poll (store, echo, count).
@@ -174,6 +175,8 @@ void Machine::reset() {
         partEdges_.pop_back();
     pushEdge(partEdges_, static_cast<double>(cycle_), true);
     txBusyUntil_ = static_cast<double>(cycle_);
+    txFrameCount_ = 0;
+    txFrameBit_ = 0;
     latched_ = false;
     timerBase_ = timerChecked_ = cycle_;
     boot_ = Boot::Start;
@@ -350,6 +353,7 @@ void Machine::writeRegister(int off, std::uint8_t v) {
         return;
     case 0x16: case 0x17: case 0x18: case 0x19: case 0x1A:
     case 0x1B: case 0x1C: case 0x1D: case 0x1E: case 0x1F:
+    case kTMSK1:
     case kTMSK2:
         timerUpdate();
         regs_[off] = v;
@@ -357,12 +361,16 @@ void Machine::writeRegister(int off, std::uint8_t v) {
     case kBAUD:
         sciUpdate();
         regs_[kBAUD] = v;
+        sciRetimeFrame();
         return;
     case kSCCR2: {
         sciUpdate();
         const std::uint8_t old = regs_[kSCCR2];
         regs_[kSCCR2] = v;
-        if ((v & TE) && !(old & TE)) txPreamblePending_ = true;
+        if ((v & TE) && !(old & TE)) {
+            txPreamblePending_ = true;
+            teSetAt_ = static_cast<double>(cycle_);
+        }
         if ((v & SBK) && !(old & SBK)) txBreakQueued_ = true;
         if ((v & RE) && !(old & RE)) {
             rxSearchFrom_ = static_cast<double>(cycle_);
@@ -515,6 +523,35 @@ void Machine::sciStartFrame(double at, std::uint16_t bits, int count) {
     for (int i = 0; i < count; ++i) pushEdge(partEdges_, at + i * bit, (bits >> i) & 1);
     pushEdge(partEdges_, at + count * bit, true);
     txBusyUntil_ = at + count * bit;
+    txFrameBits_ = bits;
+    txFrameCount_ = count;
+    txNextIndex_ = 0;
+    txNextAt_ = at;
+    txFrameBit_ = bit;
+}
+
+// The baud rate generator drives the shifter directly: a BAUD change while a frame goes out
+// sends the rest of it at the new rate (the bit in progress ends in proportion).
+void Machine::sciRetimeFrame() {
+    const double now = static_cast<double>(cycle_);
+    const double bit = sciBitCycles();
+    if (txBusyUntil_ <= now || txFrameBit_ <= 0 || bit == txFrameBit_) return;
+    int k = txNextIndex_ - 1;  // the bit in progress
+    double endK = txNextAt_;
+    if (now >= txNextAt_) {
+        k = txNextIndex_ + static_cast<int>((now - txNextAt_) / txFrameBit_);
+        endK = txNextAt_ + (k - txNextIndex_ + 1) * txFrameBit_;
+    }
+    if (k >= txFrameCount_) return;
+    const double newEndK = now + (endK - now) / txFrameBit_ * bit;
+    while (!partEdges_.empty() && partEdges_.back().at > now) partEdges_.pop_back();
+    for (int i = k + 1; i < txFrameCount_; ++i)
+        pushEdge(partEdges_, newEndK + (i - k - 1) * bit, (txFrameBits_ >> i) & 1);
+    txBusyUntil_ = newEndK + (txFrameCount_ - k - 1) * bit;
+    pushEdge(partEdges_, txBusyUntil_, true);
+    txNextIndex_ = k + 1;
+    txNextAt_ = newEndK;
+    txFrameBit_ = bit;
 }
 
 void Machine::sciTransmitUpdate() {
@@ -524,12 +561,10 @@ void Machine::sciTransmitUpdate() {
             txPreamblePending_ = false;
             return;
         }
-        const double bit = sciBitCycles();
         if (txPreamblePending_) {
             // A preamble: one idle character (the line stays high).
             txPreamblePending_ = false;
-            txBusyUntil_ = std::max(txBusyUntil_, tdrWriteAt_) + 10 * bit;
-            if (txBusyUntil_ < now) txBusyUntil_ = std::max(txBusyUntil_, now - 10 * bit);
+            sciStartFrame(std::max(txBusyUntil_, teSetAt_), 0x3FF, 10);
             continue;
         }
         if (tdrFull_) {
@@ -793,15 +828,55 @@ void Machine::step() {
         bootStep(cycle_ + 1);
         return;
     }
-    if (!(r_.ccr & CC_I) && sciInterruptPending()) {
-        interrupt(kVecSci, waitStacked_ ? 3 : 12, !waitStacked_);
-        return;
-    }
+    if (takeInterrupt()) return;
     if (waiting_) {
         ++cycle_;
         return;
     }
     execute();
+}
+
+int Machine::pendingInterrupt() {
+    if (r_.ccr & CC_I) return -1;
+    // Highest priority first: the output compares (OC1 to OC5), the timer overflow, the SCI.
+    const std::uint8_t tmsk1 = regs_[kTMSK1] & 0xF8, toi = regs_[kTMSK2] & 0x80;
+    if (tmsk1 || toi) {
+        timerUpdate();
+        const std::uint8_t oc = regs_[kTFLG1] & tmsk1;
+        for (int i = 0; i < 5; ++i)
+            if (oc & (0x80 >> i)) return kVecOc1 - 2 * i;
+        if (regs_[kTFLG2] & toi) return kVecTof;
+    }
+    if ((regs_[kSCCR2] & (TIE | TCIE | RIE | ILIE)) && sciInterruptPending()) return kVecSci;
+    return -1;
+}
+
+bool Machine::takeInterrupt() {
+    const int vector = pendingInterrupt();
+    if (vector < 0) return false;
+    // After WAI the registers are stacked already: only the vector is fetched.
+    interrupt(static_cast<std::uint16_t>(vector), waitStacked_ ? 3 : 12, !waitStacked_);
+    return true;
+}
+
+// The cycle at which the timer next sets an enabled interrupt flag; kNever when none is.
+double Machine::nextTimerEvent() const {
+    static const int prescale[4] = {1, 4, 8, 16};
+    const long long p = prescale[regs_[kTMSK2] & 3];
+    const long long count = tcnt();
+    const std::uint8_t tmsk1 = regs_[kTMSK1] & 0xF8;
+    long long ticks = std::numeric_limits<long long>::max();
+    for (int i = 0; i < 5; ++i) {
+        if (!(tmsk1 & (0x80 >> i))) continue;
+        const int off = 0x16 + 2 * i;
+        const long long toc = regs_[off] << 8 | regs_[off + 1];
+        long long d = ((toc - count) % 65536 + 65536) % 65536;
+        if (d == 0) d = 65536;
+        ticks = std::min(ticks, d);
+    }
+    if (regs_[kTMSK2] & 0x80) ticks = std::min(ticks, 65536 - count);
+    if (ticks == std::numeric_limits<long long>::max()) return kNever;
+    return static_cast<double>(cycle_ + ticks * p);
 }
 
 void Machine::runUntil(long long until) {
@@ -814,18 +889,16 @@ void Machine::runUntil(long long until) {
             bootStep(until);
             continue;
         }
-        if (!(r_.ccr & CC_I) && (regs_[kSCCR2] & (TIE | TCIE | RIE | ILIE)) && sciInterruptPending()) {
-            interrupt(kVecSci, waitStacked_ ? 3 : 12, !waitStacked_);
-            continue;
-        }
+        if (!(r_.ccr & CC_I) && takeInterrupt()) continue;
         if (waiting_) {
-            // Nothing to do until the SCI has news: the next received frame or the end of
-            // the frame being sent.
+            // Nothing to do until the SCI or the timer has news: the next received frame,
+            // the end of the frame being sent, the next compare or overflow.
             double next = static_cast<double>(until);
             if (!(r_.ccr & CC_I)) {
                 const double rx = nextPartByteAt();
                 if (rx >= 0) next = std::min(next, rx);
                 if (txBusyUntil_ > static_cast<double>(cycle_)) next = std::min(next, txBusyUntil_);
+                next = std::min(next, nextTimerEvent());
             }
             cycle_ = std::max(cycle_ + 1, static_cast<long long>(std::ceil(next)));
             continue;

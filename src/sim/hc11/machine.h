@@ -1,6 +1,7 @@
 #pragma once
 // The MC68HC11 (A8, E9, E20) in bootstrap mode: CPU, memory map, SCI, EEPROM programming,
-// BPROT and CONFIG, the free-running timer, and the boot ROM's program as behaviour; with the
+// BPROT and CONFIG, the free-running timer with its output compares and overflow (flags and
+// interrupts), and the boot ROM's program as behaviour; with the
 // serial line to the host as a waveform both ways. Time is counted in E cycles.
 #include <cstdint>
 #include <deque>
@@ -13,7 +14,8 @@ namespace jqz::sim::hc11 {
 
 // Register offsets in the 64-byte block at 0x1000.
 inline constexpr std::uint16_t kRegBase = 0x1000;
-inline constexpr int kTCNT = 0x0E, kTOC1 = 0x16, kTFLG1 = 0x23, kTMSK2 = 0x24, kTFLG2 = 0x25,
+inline constexpr int kTCNT = 0x0E, kTOC1 = 0x16, kTMSK1 = 0x22, kTFLG1 = 0x23, kTMSK2 = 0x24,
+                     kTFLG2 = 0x25,
                      kBAUD = 0x2B, kSCCR1 = 0x2C, kSCCR2 = 0x2D, kSCSR = 0x2E, kSCDR = 0x2F,
                      kBPROT = 0x35, kOPTION = 0x39, kPPROG = 0x3B, kHPRIO = 0x3C, kINIT = 0x3D,
                      kCONFIG = 0x3F;
@@ -154,6 +156,9 @@ private:
     void interrupt(std::uint16_t vectorAddress, int cycles, bool stack);
     std::uint16_t vector(int offsetFromTop) const;  // 0: reset, 2: clock monitor, ...
     bool sciInterruptPending();
+    int pendingInterrupt();  // vector offset of the interrupt to take, or -1
+    bool takeInterrupt();
+    double nextTimerEvent() const;
 
     // SCI.
     int sciBitCycles() const;
@@ -162,6 +167,7 @@ private:
     bool hostLevelAt(double t);
     void sciTransmitUpdate();
     void sciStartFrame(double at, std::uint16_t bits, int count);
+    void sciRetimeFrame();
     void hostDecodeUpTo(double until);
     bool partLevelAt(double t);
 
@@ -221,6 +227,14 @@ private:
     bool txPreamblePending_ = false;
     bool txBreakQueued_ = false;
     double tdrWriteAt_ = 0;
+    double teSetAt_ = 0;
+    // The frame in the shifter: its bits (start bit first), and from bit txNextIndex_ on, one
+    // bit every txFrameBit_ cycles from txNextAt_ (a BAUD change retimes the rest).
+    std::uint16_t txFrameBits_ = 0x3FF;
+    int txFrameCount_ = 0;
+    int txNextIndex_ = 0;
+    double txNextAt_ = 0;
+    double txFrameBit_ = 0;
     std::deque<Edge> partEdges_;    // part -> host
     bool partLineHigh_ = true;      // level after the last part edge
     double hostRxSearchFrom_ = 0;
