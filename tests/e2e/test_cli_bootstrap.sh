@@ -109,7 +109,7 @@ sleep 2
 kill "$simpid"; wait "$simpid" 2>/dev/null; simpid=""
 wait "$clipid"; rc=$?
 expect_rc 1 "a pulled cable"
-grep -qE "The talker (does not answer|'s answer stopped)" "$tmp/err" || fail "the pulled cable's message"
+grep -qE "The talker( does not answer|'s answer stopped| received a damaged)" "$tmp/err" || fail "the pulled cable's message"
 grep -q "; verified" "$tmp/err" && fail "nothing is reported verified after a pulled cable"
 
 # Options the cable takes, refused with what they take.
