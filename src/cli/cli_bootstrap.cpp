@@ -109,6 +109,39 @@ int cableRun(const Options& o, const BootPart& bootPart, const SupportedDeviceLi
                    LogInfo);
     const int first = devices.eepromStart, last = devices.eepromEnd;
     const auto start = static_cast<std::uint16_t>(first);
+    std::vector<std::uint8_t> config(1);
+    if (!link.Read(static_cast<std::uint16_t>(devices.configAddress), config))
+        return fail(link.error());
+    out.AddLogLine(ConfigText(config[0]), LogInfo);
+    // With EEON clear the EEPROM is out of the memory map: it can be neither read nor written
+    // (CONFIG still can, and takes effect at the next reset).
+    const bool eepromOn = (config[0] & kConfigEeon) != 0;
+    const bool configOnly = o.command == "program" && o.config;
+    if (!eepromOn && o.command != "read" && !configOnly)
+        return fail("The part's EEPROM is switched off (EEON 0 in CONFIG): program CONFIG with "
+                    "EEON set (--config), reset the board, then start again.");
+    // CONFIG first: should erasing it (a bulk erase at its address) touch the EEPROM too, the
+    // smart write below finds the EEPROM as it is.
+    if (o.command == "program" && o.config) {
+        const auto configAt = static_cast<std::uint16_t>(devices.configAddress);
+        const std::uint8_t value = model.image.ReadData(devices.configAddress);
+        std::uint8_t back = 0;
+        // CONFIG reads as it was latched at reset, not as its cell holds it now: the cell is
+        // erased and programmed whatever it reads, the cycles checked by their replies, the
+        // value by a read after the next reset.
+        if (!link.ClearBprot() || !link.EepromCycle(configAt, 0xFF, talker::kErase, back) ||
+            (value != 0xFF && !link.EepromCycle(configAt, value, 0, back)))
+            return fail(link.error());
+        out.AddLogLine("CONFIG " + byteText(value) + " written; it takes effect, and reads "
+                                                      "back, at the next reset.",
+                       LogInfo);
+    }
+    if (o.command == "program" && !eepromOn) {
+        out.AddLogLine("The EEPROM is switched off (EEON 0): only CONFIG is written; reset the "
+                       "board and program again for the EEPROM.",
+                       LogNotice);
+        return kSuccess;
+    }
     if (o.command == "program") {
         const auto wanted = cellsOf(model.image, first, last);
         if (o.erase) {
@@ -130,25 +163,6 @@ int cableRun(const Options& o, const BootPart& bootPart, const SupportedDeviceLi
             if (!CableVerify(link, start, std::vector<std::uint8_t>(wanted.size(), 0xFF), error))
                 return fail(error);
             out.AddLogLine("EEPROM blank.", LogInfo);
-        }
-        if (o.config) {
-            const auto configAt = static_cast<std::uint16_t>(devices.configAddress);
-            const std::uint8_t value = model.image.ReadData(devices.configAddress);
-            std::vector<std::uint8_t> now(1);
-            std::uint8_t back = 0;
-            if (!link.Read(configAt, now)) return fail(link.error());
-            // CONFIG reads as it was latched at reset: the cycles are checked by their replies,
-            // the value by a read after the next reset.
-            if (now[0] != value) {
-                if ((now[0] & value) != value &&
-                    !link.EepromCycle(configAt, 0xFF, talker::kErase, back))
-                    return fail(link.error());
-                if (value != 0xFF && !link.EepromCycle(configAt, value, 0, back))
-                    return fail(link.error());
-            }
-            out.AddLogLine("CONFIG " + byteText(value) + " written; it takes effect, and reads "
-                                                          "back, at the next reset.",
-                           LogInfo);
         }
         const ChecksumReport sums =
             ImageChecksumReport(devices.selectedName + " EEPROM", model.image, first, last);

@@ -106,6 +106,12 @@ TEST(BootPart, RatesAndDelaysFollowTheCrystal) {
     }
 }
 
+TEST(BootPart, ConfigBitsNamed) {
+    EXPECT_EQ(ConfigText(0x0F), "CONFIG 0x0F: NOSEC 1 (not secured), NOCOP 1, ROMON 1, EEON 1 (EEPROM on)");
+    EXPECT_EQ(ConfigText(0x05), "CONFIG 0x05: NOSEC 0 (secured), NOCOP 1, ROMON 0, EEON 1 (EEPROM on)");
+    EXPECT_EQ(ConfigText(0x0E), "CONFIG 0x0E: NOSEC 1 (not secured), NOCOP 1, ROMON 1, EEON 0 (EEPROM off)");
+}
+
 TEST(BootPart, TheCableServesTheAEEaAndLRows) {
     struct Case {
         const char* name;

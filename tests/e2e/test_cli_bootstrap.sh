@@ -73,6 +73,18 @@ run --device "$E9" --eeprom read "$tmp/serial.bin"
 [ "$(od -An -tx1 -j $((0xB600)) -N2 "$tmp/serial.bin" | tr -d ' ')" = "03e8" ] \
   || fail "the part holds serial number 1000"
 
+# CONFIG over the cable: written by its own cycles, in effect (and read back) after the reset
+# that the next run's opening makes.
+{ grep -v '^S[5-9]' "$tmp/image.s19"; echo S104103F0D9F; grep '^S[5-9]' "$tmp/image.s19"; } > "$tmp/config.s19"
+start_sim --eeprom "$tmp/image.bin"
+run --device "$E9" --config program "$tmp/config.s19"
+expect_rc 0 "program --config"
+expect_log "CONFIG 0x0F: NOSEC 1 (not secured), NOCOP 1, ROMON 1, EEON 1 (EEPROM on)"
+expect_log "CONFIG 0x0D written; it takes effect, and reads back, at the next reset."
+run --device "$E9" verify "$tmp/image.s19"
+expect_rc 0 "verify after the CONFIG write"
+expect_log "CONFIG 0x0D: NOSEC 1 (not secured), NOCOP 1, ROMON 0, EEON 1 (EEPROM on)"
+
 # checksum over the cable: the part's EEPROM has the figures of the file it was read into.
 start_sim --eeprom "$tmp/image.bin"
 run --device "$E9" checksum

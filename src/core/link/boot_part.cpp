@@ -57,6 +57,19 @@ int BootBaudRate(double xtalMHz, BootRate rate) {
     return static_cast<int>(exact);  // 7812.5 -> 7812
 }
 
+std::string ConfigText(std::uint8_t config) {
+    const auto bit = [config](std::uint8_t mask) { return (config & mask) ? "1" : "0"; };
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text = "CONFIG 0x";
+    text += kHex[config >> 4];
+    text += kHex[config & 0x0F];
+    text += std::string(": NOSEC ") + bit(kConfigNosec) +
+            ((config & kConfigNosec) ? " (not secured)" : " (secured)") + ", NOCOP " +
+            bit(kConfigNocop) + ", ROMON " + bit(kConfigRomon) + ", EEON " + bit(kConfigEeon) +
+            ((config & kConfigEeon) ? " (EEPROM on)" : " (EEPROM off)");
+    return text;
+}
+
 long long CharacterMicroseconds(int baudRate) {
     return baudRate > 0 ? (10'000'000LL + baudRate - 1) / baudRate : 0;
 }

@@ -37,6 +37,14 @@ struct BootLinkOptions {
 // The boot ROM's rate for the crystal: E/256 (7812 at 8 MHz) or E/1664 (1200 at 8 MHz); a
 // standard rate within 1 % is used as it is.
 int BootBaudRate(double xtalMHz, BootRate rate);
+
+// CONFIG's bits of the A, E and L families.
+inline constexpr std::uint8_t kConfigNosec = 0x08;  // 0 (programmed): the part is secured
+inline constexpr std::uint8_t kConfigNocop = 0x04;
+inline constexpr std::uint8_t kConfigRomon = 0x02;
+inline constexpr std::uint8_t kConfigEeon = 0x01;  // 0: the EEPROM is out of the memory map
+// "CONFIG 0x0F: NOSEC 1 (not secured), NOCOP 1, ROMON 1, EEON 1 (EEPROM on)"
+std::string ConfigText(std::uint8_t config);
 // The wait before the E family's boot ROM ends the download on an idle line (four character
 // times) and the time of one character, in microseconds.
 long long CharacterMicroseconds(int baudRate);
