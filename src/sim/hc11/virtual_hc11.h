@@ -11,7 +11,16 @@
 // The line is a waveform both ways: the part's SCI samples the host's bits at its own rate,
 // the host's receiver samples the part's TxD at the host's rate. A rate off by more than
 // about 3 % garbles bytes; a 0xFF sent at 1200 baud arrives at 7812 baud as 0xE0 or 0xC0; a
-// break (setBreak) arrives as 0x00 with a framing error.
+// break (setBreak) arrives as 0x00 with a framing error (it lasts at least a character at
+// the host's rate, however soon it is released).
+//
+// The port: 8 data bits, no parity, any rate above 0. Opening it powers the part up and runs
+// the boot ROM's start (a secured part's erase included) until it listens for the first
+// character, so a host may send the sync at once; the boot ROM's break is then still on its
+// way and arrives first. A read that may not wait (time-out 0) still lets one bit time pass.
+// A three-wire cable: modemStatus() reports no lines; DTR and RTS reset the part only as
+// Hc11Options::reset wires them (the line on holds RESET low, off releases it: a reset into
+// bootstrap mode). Purging the output does not call back what is already on the line.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -79,7 +88,8 @@ struct EepromPulse {
     bool sameWrite = false;      // EELAT and EEPGM were set in one write: a fault, no change
     bool tooShort = false;       // shorter than the datasheet's time at this E: a fault, no change
     bool nothingLatched = false; // no data write to the array before EEPGM: no change
-    bool blocked = false;        // BPROT protected the address: no change
+    bool blocked = false;        // BPROT protected the address: no change (a bulk erase
+                                 // erases the blocks not protected)
     bool applied = false;        // the array changed as the pulse asked
     bool erase = false;          // ERASE was set (byte, row or bulk as BYTE and ROW say)
 };
