@@ -308,8 +308,11 @@ int judgeFile(const Options& o, const std::string& path, const SupportedDeviceLi
               LoadRequest& loaded, FileForDevice& file, CliOutput& out) {
     std::string bytes;
     if (std::string error = readTextFile(path, bytes); !error.empty()) {
+        // A file that is not there: named so unless a format was chosen for convert or
+        // checksum, which then say why it could not be opened.
         std::error_code ec;
-        if (std::filesystem::exists(path, ec)) out.AddLogLine(error, LogError);
+        const bool named = o.format && o.command != "program" && o.command != "verify";
+        if (named || std::filesystem::exists(path, ec)) out.AddLogLine(error, LogError);
         else reportUnreadable(path, out);
         return kUsage;
     }
