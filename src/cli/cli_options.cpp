@@ -373,8 +373,11 @@ image addresses from 0 to 0xFFFF. After "--" every word is a command or a file n
 
 program and verify refuse a file that holds nothing for the device's EEPROM (nor, with
 --config, for its CONFIG register), and a file that looks like Intel HEX but whose first
-line is no valid record, unless --format bin is given. Intel HEX is written with 16 bytes
-a record (.hex, .ihx, --to ihex).
+line is no valid record, unless --format bin is given. program, verify, convert and checksum
+refuse a damaged file (a bad checksum, a line that is no record, text after a record, two
+values for one address, no end record) with its line, unless --lenient is given. convert
+without --device and a range writes only the addresses the input filled. Intel HEX is
+written with 16 bytes a record (.hex, .ihx, --to ihex).
 read refuses an output file it could not write before the device is read.
 program refuses, before the port is opened, a serial number field outside the device's
 EEPROM, a number that does not fit in it, and a serial or report file it cannot write.
