@@ -194,6 +194,13 @@ TEST_F(LoadTest, OfferedFormatsComeFromTheContent) {
               (F{FileFormat::Extended, FileFormat::Binary}));
     EXPECT_EQ(OfferedFormats(file("c.jef", std::string(200, '\xFF'))), F{FileFormat::Binary});
     EXPECT_EQ(OfferedFormats(file("empty", "")), F{FileFormat::Binary});
+    // A first record longer than 100 characters: the whole first line is looked at.
+    std::string longLine;
+    AppendMotorolaRecord(longLine, '3', 2, 0, std::vector<std::uint8_t>(200, 0x33));
+    EXPECT_EQ(OfferedFormats(file("long.s37", longLine)),
+              (F{FileFormat::Motorola, FileFormat::Binary}));
+    EXPECT_EQ(OfferedFormats(file("long.hex", "\xEF\xBB\xBF:00000001FF\r\n")),
+              (F{FileFormat::IntelHex, FileFormat::Binary}));
     EXPECT_EQ(OfferedFormats(dir.file("missing")), std::nullopt);
     EXPECT_EQ(OfferedFormats(dir.path()), std::nullopt);
 }
