@@ -35,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data + 3), size - 3);
     jqz::MemoryImage& image = model->image;
 
-    // A pair moves at most one cell, a line break 16 cells: the paste stays in this window.
-    const long long reach = cursor + 8 * static_cast<long long>(text.size()) + 1;
+    // A pair (two bytes) moves one cell, a line break (one byte, LF) to the next grid row below
+    // the cursor's column, 16 cells on: the paste stays in this window.
+    const long long reach = cursor + 16 * static_cast<long long>(text.size()) + 1;
     const int first = std::max(0, cursor - 16);
     const int last = static_cast<int>(std::min<long long>(reach, jqz::MemoryImage::LastAddress()));
     image.SetReadOnly(readOnly, true);

@@ -245,12 +245,10 @@ std::optional<LoadRequest> loadRequestFor(const Options& o, const std::string& p
     return request;
 }
 
-int LoadInto(const Options& o, const std::string& path, HexEditModel& model, CliOutput& out) {
-    const auto request = loadRequestFor(o, path, out);
-    if (!request) return kUsage;
-    std::vector<std::string> recent;
-    return LoadImageFile(*request, model, recent, out, out) ? kSuccess : kUsage;
-}
+constexpr const char* kIntelHexHint =
+    "Check its first line (count, address, type, data and checksum), or give --format ihex to "
+    "skip lines that are not records";
+constexpr const char* kBinaryHint = "If it is a binary file, give --format bin.";
 
 // What a file held, in plain words, for the refusal below.
 std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool intelNamed) {
@@ -262,7 +260,7 @@ std::string whatTheFileHeld(const FileForDevice& file, FileFormat format, bool i
         if (format == FileFormat::Binary) return "none of its bytes lands in the memory image.";
         if (file.lines == 0) return "it has only blank lines.";
         return "none of its " + std::to_string(file.lines) + " line" +
-               (file.lines == 1 ? "" : "s") + " is a " + FormatName(format) +
+               (file.lines == 1 ? "" : "s") + " is " + FormatNameWithArticle(format) +
                " data record that lands in the memory image.";
     }
     return "its " + std::to_string(file.cellsWritten) +
@@ -285,18 +283,37 @@ bool usesFileData(const Options& o) {
     return usesEepromData(o) || (o.command == "program" && o.config);
 }
 
-// The file is read once: the bytes judged are the bytes loaded, even if the file is replaced
-// in the meantime.
-int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& devices,
-                                LoadRequest& loaded, CliOutput& out) {
-    const bool program = o.command == "program";
-    const bool usesEeprom = usesEepromData(o);
-    const bool usesConfig = program && o.config;
-    const std::string& path = o.arguments[0];
+// Whether a file's first bytes hold control characters that no text file has: a binary file
+// that "S1" or "X0" among its first bytes made look like records.
+bool mayBeBinary(std::string_view bytes) {
+    for (unsigned char c : bytes.substr(0, kDetectBytes))
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 0x7F)
+            return true;
+    return false;
+}
+
+// What the command would do with the file's bytes.
+std::string usedAs(const Options& o) {
+    if (o.command == "program") return "programmed";
+    if (o.command == "verify") return "verified";
+    if (o.command == "convert") return "converted";
+    return "summed";
+}
+
+// The file is read once and judged before anything is loaded or sent: the bytes judged are the
+// bytes loaded, even if the file is replaced in the meantime. Refused (with the exit code):
+// Intel HEX taken as binary because its first line is no record, and a damaged file (a bad
+// checksum, a line that is no record, text after a record, two values for one address, no
+// end record) unless --lenient. `devices` tells where the EEPROM is, for program and verify.
+int judgeFile(const Options& o, const std::string& path, const SupportedDeviceList& devices,
+              LoadRequest& loaded, FileForDevice& file, CliOutput& out) {
     std::string bytes;
     if (std::string error = readTextFile(path, bytes); !error.empty()) {
+        // A file that is not there: named so unless a format was chosen for convert or
+        // checksum, which then say why it could not be opened.
         std::error_code ec;
-        if (std::filesystem::exists(path, ec)) out.AddLogLine(error, LogError);
+        const bool named = o.format && o.command != "program" && o.command != "verify";
+        if (named || std::filesystem::exists(path, ec)) out.AddLogLine(error, LogError);
         else reportUnreadable(path, out);
         return kUsage;
     }
@@ -304,23 +321,47 @@ int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& dev
     if (!request) return kUsage;
     const auto placement = LoadPlacement(*request, out);
     if (!placement) return kUsage;
-    FileForDevice file;
     ExamineBytesForDevice(bytes, request->format, *placement, devices, file);
+    const bool binaryLike = mayBeBinary(bytes);
     request->fileBytes = std::move(bytes);
     loaded = std::move(*request);
-    const bool intelNamed = file.intelHexLookAlike && o.format != "bin";
-    const std::string convertHint = "Check its first line (count, address, type, data and "
-                                    "checksum), or give --format ihex to skip lines that are not "
-                                    "records";
-    if (IntelHexTakenAsBinary(file, request->format, o.format.has_value())) {
+    if (IntelHexTakenAsBinary(file, loaded.format, o.format.has_value())) {
         out.AddLogLine(path + " looks like Intel HEX (its lines start with ':'), but its first "
                               "line is not a valid record: taken as binary, its text would be " +
-                           (program ? "programmed" : "verified") + " as data.",
+                           usedAs(o) + " as data.",
                        LogError);
-        out.AddLogLine(convertHint + ", or give --format bin to take its bytes as they are.",
+        out.AddLogLine(std::string(kIntelHexHint) + ", or give --format bin to take its bytes as "
+                                                    "they are.",
                        LogNotice);
         return kUsage;
     }
+    // A file with nothing of the format in it (no data record, no record with a bad checksum
+    // or with text after it) is refused as such, by the caller or the load.
+    auto count = [&file](FileFault f) { return file.faults[static_cast<std::size_t>(f)].count; };
+    const bool ofTheFormat = file.hasDataRecord || count(FileFault::BadChecksum) > 0 ||
+                             count(FileFault::ExtraText) > 0;
+    if (o.lenient || !file.firstFault || !ofTheFormat) return kSuccess;
+    const FileFault fault = *file.firstFault;
+    out.AddLogLine(path + ": " +
+                       FileFaultText(fault, file.faults[static_cast<std::size_t>(fault)],
+                                     loaded.format) +
+                       ". A damaged file is not " + usedAs(o) +
+                       " (--lenient takes it as the window program does, with notices).",
+                   LogError);
+    if (binaryLike && !o.format) out.AddLogLine(kBinaryHint, LogNotice);
+    return kUsage;
+}
+
+// program and verify refuse, before the port is opened, a file that would program or verify
+// only the blank image: one with nothing for the device's EEPROM (or CONFIG with --config).
+int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& devices,
+                                const LoadRequest& request, const FileForDevice& file,
+                                CliOutput& out) {
+    const bool program = o.command == "program";
+    const bool usesEeprom = usesEepromData(o);
+    const bool usesConfig = program && o.config;
+    const std::string& path = o.arguments[0];
+    const bool intelNamed = file.intelHexLookAlike && o.format != "bin";
     if (HoldsDataForDevice(file, usesEeprom, usesConfig)) return kSuccess;
     std::string where;
     if (usesEeprom)
@@ -331,10 +372,36 @@ int refuseFileWithoutDeviceData(const Options& o, const SupportedDeviceList& dev
                  AddressText(devices.configAddress) + ")";
     out.AddLogLine(path + " holds nothing for " + where + " of " + devices.selectedName +
                        ", so there is nothing to " + (program ? "program" : "verify") + ": " +
-                       whatTheFileHeld(file, request->format, intelNamed),
+                       whatTheFileHeld(file, request.format, intelNamed),
                    LogError);
-    if (intelNamed) out.AddLogLine(convertHint + ".", LogNotice);
+    if (intelNamed) out.AddLogLine(std::string(kIntelHexHint) + ".", LogNotice);
+    else if (!o.format && request.format != FileFormat::Binary && mayBeBinary(*request.fileBytes))
+        out.AddLogLine(kBinaryHint, LogNotice);
     return kUsage;
+}
+
+// Loads FILE for convert and checksum, judged first unless it is taken as binary by choice.
+LoadResult loadJudged(const Options& o, const std::string& path, SupportedDeviceList& devices,
+                      HexEditModel& model, CliOutput& out, int& rc) {
+    std::vector<std::string> recent;
+    LoadRequest request;
+    if (o.format == "bin") {
+        const auto chosen = loadRequestFor(o, path, out);
+        if (!chosen) {
+            rc = kUsage;
+            return {};
+        }
+        request = *chosen;
+    } else {
+        FileForDevice file;
+        if ((rc = judgeFile(o, path, devices, request, file, out)) != kSuccess) return {};
+    }
+    LoadResult loaded = LoadImageFile(request, model, recent, out, out);
+    rc = loaded ? kSuccess : kUsage;
+    if (!loaded && !o.format && request.format != FileFormat::Binary && request.fileBytes &&
+        mayBeBinary(*request.fileBytes))
+        out.AddLogLine(kBinaryHint, LogNotice);
+    return loaded;
 }
 
 int SaveFrom(const Options& o, const std::optional<std::string>& format, const std::string& path,
@@ -346,6 +413,23 @@ int SaveFrom(const Options& o, const std::optional<std::string>& format, const s
     if (o.saveLowest) request.lowestText = *o.saveLowest;
     if (o.saveHighest) request.highestText = *o.saveHighest;
     request.saveUnimplemented = o.saveUnimplemented;
+    // A text file of no record but its end says nothing: refused rather than written.
+    if (request.format != SaveFormat::Binary && !o.saveUnimplemented) {
+        const int a = o.saveLowest ? ConvertNumber(*o.saveLowest).value_or(0) : 0;
+        const int b = o.saveHighest ? ConvertNumber(*o.saveHighest).value_or(0xFFFF) : 0xFFFF;
+        bool any = false;
+        for (int c = std::min(a, b); c <= std::max(a, b) && !any; ++c)
+            any = !model.image.IsUnimplemented(c);
+        if (!any) {
+            out.AddLogLine(
+                "Nothing to write to " + path + ": " + AddressText(std::min(a, b)) + "-" +
+                    AddressText(std::max(a, b)) +
+                    (o.device ? " holds no cell of " + *o.device : " holds no byte of the input") +
+                    " (--save-unimplemented writes the range whole).",
+                LogError);
+            return kUsage;
+        }
+    }
     // Choosing the 2-byte S format on the command line answers its question.
     out.setAnswer(Answer::Yes);
     const bool saved = SaveImageFile(request, model, out, out);
@@ -364,11 +448,9 @@ int ChecksumFile(const Options& o, SupportedDeviceList& devices, CliOutput& out)
     Options whole = o;
     whole.lowest.reset();
     whole.highest.reset();
-    const auto request = loadRequestFor(whole, path, out);
-    if (!request) return kUsage;
-    std::vector<std::string> recent;
-    const LoadResult loaded = LoadImageFile(*request, model, recent, out, out);
-    if (!loaded) return kUsage;
+    int rc = kSuccess;
+    const LoadResult loaded = loadJudged(whole, path, devices, model, out, rc);
+    if (rc != kSuccess) return rc;
 
     int first = 0, last = -1;
     if (model.hasEeprom()) {
@@ -383,16 +465,26 @@ int ChecksumFile(const Options& o, SupportedDeviceList& devices, CliOutput& out)
     }
     if (o.lowest) first = ConvertNumber(*o.lowest).value_or(0);
     if (o.highest) last = ConvertNumber(*o.highest).value_or(0);
-    if (last < 0) {
+    if (last < 0 && !o.highest) {
         out.AddLogLine(path + " puts no byte into the image (0x0000-0xFFFF): give the range "
                               "with --lowest and --highest.",
                        LogError);
         return kUsage;
     }
-    if (first > last) std::swap(first, last);
+    if (first > last) {
+        const std::string from = o.lowest ? "--lowest " + *o.lowest
+                                          : "the first address, " + AddressText(first) + ",";
+        const std::string to =
+            o.highest ? "--highest " + *o.highest
+                      : std::string(model.hasEeprom() ? "the EEPROM's last address, "
+                                                      : "the last address the file fills, ") +
+                            AddressText(last);
+        out.AddLogLine(from + " is above " + to + ": the range is empty.", LogError);
+        return kUsage;
+    }
     const ChecksumReport report = ImageChecksumReport(path, model.image, first, last);
     const std::string line =
-        o.json ? "{" + CliOutput::ChecksumJson(report) + ",\"file\":" +
+        o.json ? "{" + CliOutput::ChecksumJson(report, false) + ",\"file\":" +
                      CliOutput::JsonString(path) + "}"
                : report.text();
     std::printf("%s\n", line.c_str());
@@ -403,20 +495,36 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
                const std::atomic<bool>& stop) {
     (void)stop;
     SupportedDeviceList devices(env.programFolder);
+    // Lists on standard output: a line each, or with --json one object.
+    auto list = [&o](const char* name, const std::vector<std::string>& items) {
+        if (o.json)
+            std::printf("{\"%s\":%s}\n", name, CliOutput::JsonArray(items).c_str());
+        else
+            for (const auto& item : items) std::printf("%s\n", item.c_str());
+        return kSuccess;
+    };
     if (o.command == "devices" && o.bootstrap) return ListBootstrapDevices(devices);
-    if (o.command == "devices") {
-        for (const auto& name : devices.deviceNames()) std::printf("%s\n", name.c_str());
-        return kSuccess;
-    }
+    if (o.command == "devices") return list("devices", devices.deviceNames());
     if (o.command == "ports") {
-        for (const auto& port : EnumeratePorts()) std::printf("%s\n", port.c_str());
-        std::printf("Virtual Programmer\n");
-        return kSuccess;
+        std::vector<std::string> ports = EnumeratePorts();
+        // In JSON a list of names only: none found is an empty list.
+        if (o.json) std::erase(ports, std::string(kNoPortDetected));
+        ports.push_back(kVirtualProgrammerPort);
+        return list("ports", ports);
     }
     if (o.command == "convert") {
         HexEditModel model;
         if (!prepareImage(o, devices, model, out)) return kUsage;
-        if (const int rc = LoadInto(o, o.arguments[0], model, out); rc != kSuccess) return rc;
+        int rc = kSuccess;
+        const LoadResult loaded = loadJudged(o, o.arguments[0], devices, model, out, rc);
+        if (rc != kSuccess) return rc;
+        // Without a device or a range, only what the input filled is written (the cells it
+        // left out are not the image's to write), as srec_cat does.
+        if (!o.device && !o.lowest && !o.highest && !o.offset && !o.clear && !o.saveLowest &&
+            !o.saveHighest)
+            for (int a = 0; a <= MemoryImage::LastAddress(); ++a)
+                if (!loaded.counts.placedCells.test(static_cast<std::size_t>(a)))
+                    model.image.SetUnimplemented(a, true);
         return SaveFrom(o, o.toFormat, o.arguments[1], model, out);
     }
     if (o.command == "checksum" && o.bootstrap) {
@@ -432,7 +540,10 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         PortOpeners openers;
         auto com = connect(o, env, openers, out);
         if (!com) return kNoProgrammer;
-        std::printf("%s\n", com->ResultText.c_str());
+        if (o.json)
+            std::printf("{\"programmer\":%s}\n", CliOutput::JsonString(com->ResultText).c_str());
+        else
+            std::printf("%s\n", com->ResultText.c_str());
         return kSuccess;
     }
     if (o.command == "program" || o.command == "verify" || o.command == "read") {
@@ -448,7 +559,11 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         // for what it holds rather than only as a file without data.
         if (usesFileData(o)) {
             LoadRequest request;
-            if (const int rc = refuseFileWithoutDeviceData(o, devices, request, out);
+            FileForDevice file;
+            if (const int rc = judgeFile(o, o.arguments[0], devices, request, file, out);
+                rc != kSuccess)
+                return rc;
+            if (const int rc = refuseFileWithoutDeviceData(o, devices, request, file, out);
                 rc != kSuccess)
                 return rc;
             std::vector<std::string> recent;

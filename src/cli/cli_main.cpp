@@ -93,7 +93,11 @@ int main(int argc, char* argv[]) {
         return finish(out, jqz::cli::kSuccess);
     }
     if (parsed.options.version) {
-        std::printf("jqz6811-cli %s\n", jqz::ProgramVersion().c_str());
+        if (parsed.options.json)
+            std::printf("{\"version\":%s}\n",
+                        jqz::cli::CliOutput::JsonString(jqz::ProgramVersion()).c_str());
+        else
+            std::printf("jqz6811-cli %s\n", jqz::ProgramVersion().c_str());
         return finish(out, jqz::cli::kSuccess);
     }
     if (!parsed.error.empty()) {

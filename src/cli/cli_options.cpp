@@ -100,6 +100,38 @@ std::string takeBootstrapOption(const std::string& option, const std::string& va
     return {};
 }
 
+// Options that mean something to some commands only; any other command refuses them rather
+// than ignoring them. (Options not listed go with every command.)
+std::string refuseOptionsOfOtherCommands(const std::string& command,
+                                         const std::vector<std::string>& given) {
+    const struct {
+        std::vector<const char*> options;
+        std::vector<const char*> commands;
+        const char* which;
+    } rules[] = {
+        {{"--to"}, {"convert"}, "convert"},
+        {{"--eeprom", "--rom", "--bootrom"}, {"read"}, "read"},
+        {{"--save-lowest", "--save-highest", "--save-unimplemented"},
+         {"read", "convert"},
+         "read and convert"},
+        {{"--erase", "--no-program", "--verify", "--no-verify", "--config"},
+         {"program"},
+         "program"},
+        {{"--lowest", "--highest", "--offset", "--clear", "--lenient"},
+         {"program", "verify", "convert", "checksum"},
+         "program, verify, convert and checksum"},
+    };
+    for (const std::string& option : given)
+        for (const auto& rule : rules)
+            if (std::find_if(rule.options.begin(), rule.options.end(),
+                             [&](const char* o) { return option == o; }) != rule.options.end() &&
+                std::find_if(rule.commands.begin(), rule.commands.end(),
+                             [&](const char* c) { return command == c; }) == rule.commands.end())
+                return option + " does not go with " + command + " (it goes with " + rule.which +
+                       ")";
+    return {};
+}
+
 }  // namespace
 
 std::string LowerCase(std::string s) {
@@ -117,6 +149,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         return r;
     };
     bool optionsEnded = false;
+    std::vector<std::string> given;  // the options given, in order
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::string value;
@@ -155,10 +188,18 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
             return !hasValue;
         };
         bool ok = true;
+        if (arg.rfind("--", 0) == 0) {
+            // One value each: a second one would silently replace the first.
+            if ((arg == "--serial" || arg == "--serial-file" || arg == "--report") &&
+                std::find(given.begin(), given.end(), arg) != given.end())
+                return fail(arg + " is given twice");
+            given.push_back(arg);
+        }
         if (arg == "--help" || arg == "-h") ok = flag(o.help);
         else if (arg == "--version") ok = flag(o.version);
         else if (arg == "--quiet" || arg == "-q") ok = flag(o.quiet);
         else if (arg == "--json") ok = flag(o.json);
+        else if (arg == "--lenient") ok = flag(o.lenient);
         else if (arg == "--port") ok = take(o.port);
         else if (arg == "--device") ok = take(o.device);
         else if (arg == "--format") ok = take(o.format);
@@ -259,6 +300,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
             if (std::string message = checkNumber(n.option, *n.text, n.lowest, n.highest, n.what);
                 !message.empty())
                 return fail(message);
+    if (std::string message = refuseOptionsOfOtherCommands(o.command, given); !message.empty())
+        return fail(message);
     if ((o.serial || o.serialFile || o.report || o.repeat) && o.command != "program")
         return fail("--serial, --serial-file, --report and --repeat go with program");
     if (o.serialFile && !o.serial) return fail("--serial-file needs --serial");
@@ -320,6 +363,8 @@ Common options:
   --device NAME         device, e.g. "MC68HC11  E9 (E28B)" (see the devices command)
   --format F            input format jef, s19, s28, bin or ihex, in any case
                         (default: detected)
+  --lenient             take a damaged input file as the window program does (notices, the
+                        last value of an address wins) instead of refusing it
   --quiet               print errors only
   --json                one JSON object per log line, then one with the result
   --help                this text
@@ -379,8 +424,11 @@ image addresses from 0 to 0xFFFF. After "--" every word is a command or a file n
 
 program and verify refuse a file that holds nothing for the device's EEPROM (nor, with
 --config, for its CONFIG register), and a file that looks like Intel HEX but whose first
-line is no valid record, unless --format bin is given. Intel HEX is written with 16 bytes
-a record (.hex, .ihx, --to ihex).
+line is no valid record, unless --format bin is given. program, verify, convert and checksum
+refuse a damaged file (a bad checksum, a line that is no record, text after a record, two
+values for one address, no end record) with its line, unless --lenient is given. convert
+without --device and a range writes only the addresses the input filled. Intel HEX is
+written with 16 bytes a record (.hex, .ihx, --to ihex).
 read refuses an output file it could not write before the device is read.
 program refuses, before the port is opened, a serial number field outside the device's
 EEPROM, a number that does not fit in it, and a serial or report file it cannot write.

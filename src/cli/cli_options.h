@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::string> format;  // jef, s19, s28, bin: overrides detection of input
     std::optional<std::string> toFormat;  // convert: the output format
     bool quiet = false;
+    bool lenient = false;  // a damaged input file is loaded with notices, not refused
     bool json = false;
     bool help = false;
     bool version = false;

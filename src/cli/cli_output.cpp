@@ -155,8 +155,15 @@ void CliOutput::AddLogLine(const std::string& text, int kind) {
     }
 }
 
-std::string CliOutput::ChecksumJson(const ChecksumReport& report) {
-    return "\"text\":" + JsonString(report.text()) + ",\"range\":" + JsonString(report.what) +
+std::string CliOutput::JsonArray(const std::vector<std::string>& items) {
+    std::string s = "[";
+    for (const std::string& item : items) s += (s.size() > 1 ? "," : "") + JsonString(item);
+    return s + "]";
+}
+
+std::string CliOutput::ChecksumJson(const ChecksumReport& report, bool withRange) {
+    return "\"text\":" + JsonString(report.text()) +
+           (withRange ? ",\"range\":" + JsonString(report.what) : std::string()) +
            ",\"first\":" + std::to_string(report.first) + ",\"last\":" +
            std::to_string(report.last) + ",\"sum\":" + std::to_string(report.figures.sum) +
            ",\"crc32\":" + std::to_string(report.figures.crc32);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
@@ -46,9 +47,11 @@ public:
     std::string lastError() const;
 
     static std::string JsonString(const std::string& text);
-    // The fields "text", "range", "first", "last", "sum" and "crc32" of a report, without the
-    // braces; the numbers in decimal.
-    static std::string ChecksumJson(const ChecksumReport& report);
+    // The fields "text", "range" (unless left out), "first", "last", "sum" and "crc32" of a
+    // report, without the braces; the numbers in decimal.
+    static std::string ChecksumJson(const ChecksumReport& report, bool withRange = true);
+    // A JSON array of strings.
+    static std::string JsonArray(const std::vector<std::string>& items);
 
 private:
     void writeLine(const std::string& line);

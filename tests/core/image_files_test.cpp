@@ -4,6 +4,7 @@
 #include <random>
 
 #include "core/files/image_files.h"
+#include "core/files/intel_hex.h"
 #include "core/files/records.h"
 #include "file_test_support.h"
 #include "test_support.h"
@@ -184,6 +185,52 @@ TEST(DetectFormat, TheFirstMatchingPairDecides) {
     for (const Case& c : cases) EXPECT_EQ(detectFormat(c.head), c.format) << c.head;
 }
 
+// A first line longer than the pairs' 100 bytes, a byte order mark, and binary files with a
+// pair among their first bytes.
+TEST(DetectFormat, TheWholeFirstLineAndAByteOrderMark) {
+    std::string intel64 = ":40B60000";  // 64 data bytes: a line of 139 characters
+    unsigned sum = 0x40 + 0xB6;
+    for (int i = 0; i < 64; ++i) {
+        intel64 += "A5";
+        sum += 0xA5;
+    }
+    const char* digits = "0123456789ABCDEF";
+    const unsigned check = (0x100 - (sum & 0xFF)) & 0xFF;
+    intel64 += std::string{digits[check >> 4], digits[check & 0xF]} + "\r\n:00000001FF\r\n";
+    // An S3 record of 64 data bytes, no header: no pair "S0"-"S2" in its first 100 bytes.
+    std::string s3 = "S34500000000";
+    sum = 0x45;
+    for (int i = 0; i < 64; ++i) {
+        s3 += "33";
+        sum += 0x33;
+    }
+    s3 += std::string{digits[(~sum >> 4) & 0xF], digits[~sum & 0xF]} + "\r\n";
+    // Blank lines for the whole megabyte: the record after them is not looked for.
+    const std::string huge = std::string(kDetectLineBytes, '\n') + ":00000001FF\r\n";
+    struct Case {
+        const char* name;
+        std::string head;
+        std::optional<FileFormat> format;
+    };
+    const Case cases[] = {
+        {"Intel HEX, 139 characters", intel64, FileFormat::IntelHex},
+        {"its first line cut at 100", intel64.substr(0, 100), std::nullopt},
+        {"S3 without header", s3, FileFormat::Motorola},
+        {"blank lines first", "\r\n\r\n" + intel64, FileFormat::IntelHex},
+        {"byte order mark, Intel HEX", "\xEF\xBB\xBF" + intel64, FileFormat::IntelHex},
+        {"byte order mark, S9", "\xEF\xBB\xBFS9030000FC\r\n", FileFormat::Motorola},
+        {"byte order mark, X7", "\xEF\xBB\xBFX70007001000010203E2\r\n", FileFormat::Extended},
+        {"a first line past the cap", huge, std::nullopt},
+        {"a first line within the cap", huge.substr(100), FileFormat::IntelHex},
+        // Binary look-alikes: a pair among the first bytes decides, as documented; the command
+        // line's refusal then names --format bin.
+        {"binary with S1", std::string("\x7F" "ELF\x02\x01S1\x00\x00", 10), FileFormat::Motorola},
+        {"binary with X0", std::string("\x00\x01X0\xFF", 5), FileFormat::Extended},
+        {"binary without a pair", std::string("\x00\x01:\xFF", 4), std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(detectFormat(c.head), c.format) << c.name;
+}
+
 // ---------------------------------------------------------------- readers
 
 class ReaderTest : public ::testing::Test {
@@ -278,6 +325,20 @@ TEST_F(ReaderTest, AnSFileWithoutEndIsReadToItsEnd) {
     readS("S1061000010203E3\nS1062000010203D3", whole);
     EXPECT_TRUE(log.lines.empty());
     EXPECT_EQ(model.image.ReadData(0x2002), 3);
+}
+
+TEST_F(ReaderTest, AByteOrderMarkIsSkippedBeforeTheFirstRecord) {
+    const std::string bom = "\xEF\xBB\xBF";
+    readS(bom + "S1061000010203E3\r\nS9030000FC\r\n", whole);
+    readX(bom + "X70007002000010203D2\r\n", whole);
+    readIntelHexText(bom + ":0130000001CE\r\n:00000001FF\r\n", whole, model.image, log);
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(model.image.ReadData(0x1000), 1) << "S-records";
+    EXPECT_EQ(model.image.ReadData(0x2000), 1) << "extended format";
+    EXPECT_EQ(model.image.ReadData(0x3000), 1) << "Intel HEX";
+    for (FileFormat f : {FileFormat::Motorola, FileFormat::Extended, FileFormat::IntelHex})
+        EXPECT_FALSE(HasDataRecord(bom, f));
+    EXPECT_TRUE(HasDataRecord(bom + "S1061000010203E3\r\n", FileFormat::Motorola));
 }
 
 TEST_F(ReaderTest, PlacementRule) {

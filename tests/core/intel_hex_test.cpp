@@ -84,12 +84,13 @@ std::unique_ptr<Loaded> load(const std::string& text, Placement placement = {}) 
 }
 
 TEST(IntelHexReader, AddressRecordsMoveTheDataAndRecordsWrapInTheirSegment) {
-    // 04 0001 puts the data at 0x1FFFE; moved down by 0x10000 it lands at 0xFFFE. The record
-    // runs past the segment's end: its last two bytes wrap to 0x10000, i.e. 0x0000 moved.
+    // Segment 0x1000 puts the data at 0x1FFFE; moved down by 0x10000 it lands at 0xFFFE. The
+    // record runs past the segment's end: its last two bytes wrap to 0x10000, i.e. 0x0000
+    // moved.
     const std::string text =
-        ":020000040001F9\r\n"
-        ":04FFFE00A1A2A3A475\r\n"
         ":020000021000EC\r\n"          // segment 0x1000: base 0x10000
+        ":04FFFE00A1A2A3A475\r\n"
+        ":020000040001F9\r\n"          // linear 0x0001: base 0x10000
         ":02001000B1B28B\r\n"          // 0x10010 -> 0x0010
         ":040000050001F00006\r\n"
         ":00000001FF\r\n"
@@ -104,7 +105,36 @@ TEST(IntelHexReader, AddressRecordsMoveTheDataAndRecordsWrapInTheirSegment) {
     EXPECT_EQ(l->model.image.ReadData(0x0020), 0x00) << "read past the end record";
     EXPECT_EQ(l->counts.placed, 6);
     EXPECT_EQ(l->counts.recognised, 6);
+    EXPECT_EQ(l->counts.firstFault(), std::nullopt);
     EXPECT_TRUE(l->log.lines.empty());
+}
+
+TEST(IntelHexReader, LinearAddressesRunOnPastEachSixtyFourKiB) {
+    const struct {
+        const char* name;
+        std::string text;
+        Placement placement;
+        long long placed;
+        long long outside;
+    } cases[] = {
+        // After an 04 record, 0xFFFE..0x10001: the last two bytes go to 0x10000, outside the
+        // image, never wrapped to 0x0000.
+        {"run on", ":020000040000FA\r\n:04FFFE00A1A2A3A475\r\n:00000001FF\r\n", {}, 2, 2},
+        // File addresses of 0x1000000 and above are outside the buffer like any other...
+        {"beyond 24 bits", ":02000004FFFFFC\r\n:0400000001020304F2\r\n:00000001FF\r\n", {}, 0, 4},
+        {"0x1000000", ":020000040100F9\r\n:0400000001020304F2\r\n:00000001FF\r\n", {}, 0, 4},
+        // ... unless a range chosen leaves them out.
+        {"left out", ":020000040100F9\r\n:0400000001020304F2\r\n:00000001FF\r\n",
+         Placement{0, 0xFFFF, 0}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto l = load(c.text, c.placement);
+        EXPECT_EQ(l->counts.placed, c.placed);
+        EXPECT_EQ(l->counts.outsideImage, c.outside);
+        EXPECT_EQ(l->model.image.ReadData(0x0000), 0x00);
+        EXPECT_EQ(l->model.image.ReadData(0x0001), 0x00);
+    }
 }
 
 TEST(IntelHexReader, RejectedLinesAreLoggedAndTheRestIsRead) {

@@ -5,7 +5,9 @@
 #include <random>
 
 #include "core/device/device_image_reset.h"
+#include "core/device/file_for_device.h"
 #include "core/device/supported_device_list.h"
+#include "core/files/intel_hex.h"
 #include "core/files/load_file.h"
 #include "core/files/records.h"
 #include "core/files/save_file.h"
@@ -192,6 +194,13 @@ TEST_F(LoadTest, OfferedFormatsComeFromTheContent) {
               (F{FileFormat::Extended, FileFormat::Binary}));
     EXPECT_EQ(OfferedFormats(file("c.jef", std::string(200, '\xFF'))), F{FileFormat::Binary});
     EXPECT_EQ(OfferedFormats(file("empty", "")), F{FileFormat::Binary});
+    // A first record longer than 100 characters: the whole first line is looked at.
+    std::string longLine;
+    AppendMotorolaRecord(longLine, '3', 2, 0, std::vector<std::uint8_t>(200, 0x33));
+    EXPECT_EQ(OfferedFormats(file("long.s37", longLine)),
+              (F{FileFormat::Motorola, FileFormat::Binary}));
+    EXPECT_EQ(OfferedFormats(file("long.hex", "\xEF\xBB\xBF:00000001FF\r\n")),
+              (F{FileFormat::IntelHex, FileFormat::Binary}));
     EXPECT_EQ(OfferedFormats(dir.file("missing")), std::nullopt);
     EXPECT_EQ(OfferedFormats(dir.path()), std::nullopt);
 }
@@ -312,7 +321,7 @@ TEST_F(LoadTest, ClearingBeforeAPartialLoad) {
     model.image.SetUnimplemented(0x20, true);
     model.image.WriteData(0x30, 0x11);  // an edit, so that the load's bulk pass is seen
     LoadRequest r;
-    r.fileName = file("p.s19", "S1061000010203E3\r\n");
+    r.fileName = file("p.s19", "S1061000010203E3\r\nS9030000FC\r\n");
     r.format = FileFormat::Motorola;
     r.clear = ClearChoice::Ones;
     ASSERT_TRUE(load(r));
@@ -453,6 +462,10 @@ TEST_F(LoadTest, BytesNotPlacedAreSummedUpAfterTheLoad) {
                              {"Read file complete", LogInfo},
                              {"Not loaded: 9 bytes outside the buffer (0x0000-0xFFFF), 32 bytes on "
                               "cells that \"MC68HC11  F1 (2F37E)\" does not have.",
+                              LogNotice},
+                             // 0xFFF8-0xFFFF: 0xA0.. of the S2 record over 0xA8.. of the S1's.
+                             {"8 bytes are given again with another value, the first at "
+                              "0xFFF8 on line 3: the last value is kept.",
                               LogNotice}}));
     EXPECT_EQ(result.counts.recognised, 5);
     EXPECT_EQ(result.counts.placed, 16 + 8) << "file bytes, the S2 record's over the S1's";
@@ -467,6 +480,7 @@ TEST_F(LoadTest, BytesNotPlacedAreSummedUpAfterTheLoad) {
     log.lines.clear();
     std::string fits;
     AppendMotorolaRecord(fits, '1', 2, 0xFE00, data);
+    AppendMotorolaRecord(fits, '9', 2, 0, {});
     r.fileName = file("f1.s19", fits);
     const LoadResult clean = LoadImageFile(r, model, recent, messages, log);
     EXPECT_EQ(log.texts(), (Lines{"Reading file : " + r.fileName,
@@ -474,6 +488,96 @@ TEST_F(LoadTest, BytesNotPlacedAreSummedUpAfterTheLoad) {
                                   "Read file complete"}));
     EXPECT_EQ(clean.counts.placed, 32);
     EXPECT_EQ(clean.counts.outsideImage + clean.counts.notOnDevice, 0);
+}
+
+// Damaged files: the window program loads them with notices (the Part's notice for each line
+// that is no record, and its own for what those do not tell); the command line, which judges
+// the file by the same reading, refuses it with the first fault's line.
+TEST_F(LoadTest, DamagedFilesGiveNoticesAndTheirFirstFault) {
+    const std::string rest = "Read file complete";
+    const std::string cut = "The file ends without its end record: it may have been cut short.";
+    const struct {
+        const char* name;
+        FileFormat format;
+        std::string text;
+        Lines notices;      // the log lines between "Reading file" and the end
+        std::string fault;  // the first fault as the command line names it, or none
+    } cases[] = {
+        {"s19 bad checksum", FileFormat::Motorola,
+         "S1061000010203E3\r\nS1062000010203D4\r\nS9030000FC\r\n",
+         {kUnrecognizedSLine, rest}, "line 2 has a bad checksum"},
+        {"s19 unrecognised line", FileFormat::Motorola,
+         "S1061000010203E3\r\nhello\r\n\r\nS9030000FC\r\n",
+         {kUnrecognizedSLine, kUnrecognizedSLine, rest}, "line 2 is not a Motorola S record"},
+        {"s19 two records on a line", FileFormat::Motorola,
+         "S1061000010203E3S1062000010203D3\r\nS9030000FC\r\n",
+         {rest, "Text after a record's checksum ignored on 1 line, the first line 1."},
+         "line 1 has text after its record's checksum (two records on one line?)"},
+        {"s19 text after the checksum", FileFormat::Motorola,
+         "S1061000010203E3\r\nS1062000010203D3 ; two\r\nS9030000FC  \r\n",
+         {rest, "Text after a record's checksum ignored on 1 line, the first line 2."},
+         "line 2 has text after its record's checksum (two records on one line?)"},
+        {"s19 cut at a line end", FileFormat::Motorola, "S1061000010203E3\r\n", {rest, cut},
+         "the file ends after line 1 without its end record (cut short?)"},
+        {"s19 cut in a line", FileFormat::Motorola, "S1061000010203E3\r\nS10620000102",
+         {kUnrecognizedSLine, rest, cut}, "line 2 is not a Motorola S record"},
+        {"s19 two values for 0x1000", FileFormat::Motorola,
+         "S1061000010203E3\r\nS1041000AA41\r\nS9030000FC\r\n",
+         {rest, "1 byte is given again with another value, the first at 0x1000 on line 2: the "
+                "last value is kept."},
+         "line 2 gives 0x1000 another value than an earlier line"},
+        {"s19 the same value twice", FileFormat::Motorola,
+         "S1061000010203E3\r\nS1061000010203E3\r\nS9030000FC\r\n", {rest}, ""},
+        {"s19 whole by its count record", FileFormat::Motorola,
+         "S1061000010203E3\r\nS5030001FB\r\n", {kUnrecognizedSLine, rest}, ""},
+        {"s19 a count record that does not count", FileFormat::Motorola,
+         "S1061000010203E3\r\nS5030002FA\r\n", {kUnrecognizedSLine, rest, cut},
+         "the file ends after line 2 without its end record (cut short?)"},
+        {"hex bad checksum", FileFormat::IntelHex, ":0110000001EF\r\n:0120000001DE\r\n:00000001FF\r\n",
+         {kUnrecognizedILine, rest}, "line 1 has a bad checksum"},
+        {"hex unrecognised type", FileFormat::IntelHex,
+         ":0120000001DE\r\n:0100000601F8\r\n:00000001FF\r\n", {kUnrecognizedILine, rest},
+         "line 2 is not an Intel HEX record"},
+        {"hex two records on a line", FileFormat::IntelHex, ":0110000001EE:00000001FF\r\n",
+         {rest, "Text after a record's checksum ignored on 1 line, the first line 1.", cut},
+         "line 1 has text after its record's checksum (two records on one line?)"},
+        {"hex cut", FileFormat::IntelHex, ":0110000001EE\r\n", {rest, cut},
+         "the file ends after line 1 without its end record (cut short?)"},
+        {"hex two values for 0x1000", FileFormat::IntelHex,
+         ":0110000001EE\r\n:01100000AA45\r\n:00000001FF\r\n",
+         {rest, "1 byte is given again with another value, the first at 0x1000 on line 2: the "
+                "last value is kept."},
+         "line 2 gives 0x1000 another value than an earlier line"},
+        {"hex beyond 24 bits", FileFormat::IntelHex,
+         ":0110000001EE\r\n:020000040100F9\r\n:0400000001020304F2\r\n:00000001FF\r\n",
+         {rest, "Not loaded: 4 bytes outside the buffer (0x0000-0xFFFF)."}, ""},
+        {"jef bad checksum", FileFormat::Extended, "X70007001000010203E3\r\nX70005002000AA30\r\n",
+         {kUnrecognizedXLine, rest}, "line 1 has a bad checksum"},
+        {"jef text after the checksum", FileFormat::Extended, "X70007001000010203E2 x\r\n",
+         {rest, "Text after a record's checksum ignored on 1 line, the first line 1."},
+         "line 1 has text after its record's checksum (two records on one line?)"},
+    };
+    SupportedDeviceList devices("");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.lines.clear();
+        LoadRequest r;
+        r.fileName = file("damaged", c.text);
+        r.format = c.format;
+        ASSERT_TRUE(load(r));
+        Lines notices = log.texts();
+        notices.erase(notices.begin());  // "Reading file : ..."
+        EXPECT_EQ(notices, c.notices);
+        FileForDevice judged;
+        ExamineBytesForDevice(c.text, c.format, {}, devices, judged);
+        ASSERT_EQ(judged.firstFault.has_value(), !c.fault.empty());
+        if (judged.firstFault) {
+            EXPECT_EQ(FileFaultText(*judged.firstFault,
+                                    judged.faults[static_cast<std::size_t>(*judged.firstFault)],
+                                    c.format),
+                      c.fault);
+        }
+    }
 }
 
 TEST_F(LoadTest, AnExtendedFileForAnotherDeviceIsNamed) {

@@ -123,6 +123,8 @@ TEST(SerialNumber, ParsesTheOption) {
         {"0xB600,9,1,bcd", "--serial: bcd numbers take 1 to 8 bytes, not 9"},
         {"0xB600,21,1,ascii", "--serial: ascii numbers take 1 to 20 bytes, not 21"},
         {"0xB600,2,1,0", "--serial: a STEP of 0 would give every device the same number"},
+        {"0xB600,2,10,-1", "--serial: STEP -1 is negative: numbers only count up, by a STEP of 1 or more"},
+        {"0xB600,2,10,-0x2,bcd", "--serial: STEP -0x2 is negative"},
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.text);

@@ -42,9 +42,23 @@ blink="$data/gnu_blink.s19"
 runf checksum "$blink"
 expect_rc 0 "checksum of a file"
 expect_out "$blink $(figures "$blink" 0xE000 0xFFFF)" "the file's extent"
-runf checksum --lowest 0xE0FF --highest 0xE000 "$blink"
+runf checksum --lowest 0xE000 --highest 0xE0FF "$blink"
 expect_rc 0 "checksum of a range"
-expect_out "$blink $(figures "$blink" 0xE000 0xE0FF)" "a reversed range"
+expect_out "$blink $(figures "$blink" 0xE000 0xE0FF)" "a range"
+# A range whose lowest is above its highest is refused, also when the highest is the file's
+# last address; a range the file fills in part is summed as the image holds it (0xFF beyond).
+runf checksum --lowest 0xE0FF --highest 0xE000 "$blink"
+expect_rc 2 "checksum of a reversed range"
+grep -qxF "error: --lowest 0xE0FF is above --highest 0xE000: the range is empty." "$tmp/err" \
+  || fail "a reversed range: no message"
+[ ! -s "$tmp/out" ] || fail "a reversed range printed figures"
+runf --device "$E9" checksum --lowest 0xB800 "$data/gnu_blink.hex"
+expect_rc 2 "checksum with the lowest above the EEPROM's last address"
+grep -qxF "error: --lowest 0xB800 is above the EEPROM's last address, 0xB7FF: the range is empty." \
+  "$tmp/err" || fail "the lowest above the EEPROM: no message"
+runf checksum --lowest 0xDF00 --highest 0xE0FF "$blink"
+expect_rc 0 "checksum of a range the file fills in part"
+expect_out "$blink $(figures "$blink" 0xDF00 0xE0FF)" "a range the file fills in part"
 runf checksum --lowest 0xFFF0 "$blink"
 expect_out "$blink $(figures "$blink" 0xFFF0 0xFFFF)" "only the lowest address"
 head -c 300 /dev/urandom > "$tmp/part.bin"
@@ -58,6 +72,7 @@ runf --json checksum --lowest 0xE000 --highest 0xE0FF "$blink"
 crc=$(figures "$blink" 0xE000 0xE0FF | sed 's/.*CRC-32 0x//')
 grep -qF "\"first\":57344,\"last\":57599," "$tmp/out" || fail "json range"
 grep -qF "\"crc32\":$((16#$crc)),\"file\":" "$tmp/out" || fail "json CRC-32 as a number"
+grep -qF '"range"' "$tmp/out" && fail "json names the file under range"
 for bad in "--lowest 0x10000" "--offset 5" "--highest x"; do
   # shellcheck disable=SC2086
   runf checksum $bad "$blink"

@@ -75,10 +75,10 @@ for _ in $(seq 25); do cat "$tmp/body"; done > "$tmp/big.s28"
 grep '^S8' "$tmp/one.s28" >> "$tmp/big.s28"
 size=$(stat -c %s "$tmp/big.s28")
 [ "$size" -gt 3000000 ] || fail "the big file has only $size bytes"
-# strace holds the program at its second closing of the file (the first ends the look at its
-# first bytes, the second its reading whole), and the file is cut to a tenth meanwhile.
+# strace holds the program at its closing of the file (the file is read once, whole, and
+# judged before it is loaded), and the file is cut to a tenth meanwhile.
 strace -f -qq -o /dev/null -P "$tmp/big.s28" -e trace=close \
-  -e inject=close:delay_enter=3000000:when=2 \
+  -e inject=close:delay_enter=3000000:when=1 \
   "$cli" -q convert "$tmp/big.s28" "$tmp/big.bin" > /dev/null 2> "$tmp/err" &
 tracer=$!
 # Held: the program's current system call is close (3 on x86-64, 57 on AArch64) of the big

@@ -90,6 +90,8 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
     // blocks written, then the blocks read back. Its figures close a successful run.
     std::vector<std::uint8_t> eeprom(static_cast<std::size_t>(blocks * kBlockSize), 0xFF);
     bool eepromKnown = false;
+    // Whether those are the bytes read back, or only what was erased and written.
+    bool eepromRead = false;
     // Blank blocks may be left out only after an erase of this run that reported no error.
     bool erased = false;
 
@@ -152,6 +154,7 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
         }
         if (differing > 0) link.log(VerifySummaryLine(differing), LogError);
         eepromKnown = true;
+        eepromRead = true;
     }
 
     if (link.inCircuit() && !Terminated()) channel.PowerOff();
@@ -161,7 +164,8 @@ void DeviceWriteTh::run(SequenceLink& link, ProgBarSimTh& simulation, bool& fail
     if (!failed) {
         if (eepromKnown)
             host_.log().AddChecksumLine({kEepromRange, device_.eepromStart, device_.eepromEnd,
-                                         ChecksumsOf(eeprom)});
+                                         ChecksumsOf(eeprom),
+                                         eepromRead ? "" : kAsWrittenNotVerified});
         link.log(kProgramCompleted, LogInfo);
     }
     setReturnValue(0);

@@ -30,23 +30,18 @@ struct Scratch {
     ImageDescription description;
 };
 
-void load(Scratch& scratch, FileFormat format, std::string_view content, long long first,
-          const Placement& placement) {
+PlacementCounts load(Scratch& scratch, FileFormat format, std::string_view content,
+                     long long first, const Placement& placement) {
     SilentLog log;
     switch (format) {
         case FileFormat::Extended:
-            readExtendedText(content, placement, scratch.image, scratch.description, log);
-            break;
+            return readExtendedText(content, placement, scratch.image, scratch.description, log);
         case FileFormat::Motorola:
-            readMotorolaText(content, placement, scratch.image, scratch.description, log);
-            break;
-        case FileFormat::Binary:
-            readBinaryBytes(content, first, placement, scratch.image);
-            break;
-        case FileFormat::IntelHex:
-            readIntelHexText(content, placement, scratch.image, log);
-            break;
+            return readMotorolaText(content, placement, scratch.image, scratch.description, log);
+        case FileFormat::Binary: return readBinaryBytes(content, first, placement, scratch.image);
+        case FileFormat::IntelHex: return readIntelHexText(content, placement, scratch.image, log);
     }
+    return {};
 }
 
 bool isBlank(std::string_view line) {
@@ -84,8 +79,11 @@ void examine(std::string_view head, std::string_view content, long long first, F
 
     const auto zeros = std::make_unique<Scratch>(0x00);
     const auto ones = std::make_unique<Scratch>(0xFF);
-    load(*zeros, format, content, first, placement);
+    const PlacementCounts counts = load(*zeros, format, content, first, placement);
     load(*ones, format, content, first, placement);
+    out.faults = counts.faults;
+    out.firstFault = counts.firstFault();
+    out.hasDataRecord = HasDataRecord(content, format);
     auto written = [&](long long a) { return zeros->image.ReadData(a) == ones->image.ReadData(a); };
     for (long long a = 0; a <= MemoryImage::LastAddress(); ++a) {
         if (!written(a)) continue;

@@ -4,6 +4,8 @@
 // nowhere there would program nothing but the blank image. The file is loaded into two
 // scratch images, one cleared to 0x00 and one to 0xFF; a cell that ends up equal in both was
 // written by the file. The working image is never touched.
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,10 @@ struct FileForDevice {
     long long highestWritten = -1;
     long long eepromCellsWritten = 0;  // of the device's EEPROM cells
     bool configWritten = false;        // the device's CONFIG register
+    bool hasDataRecord = false;        // the format finds a data record (HasDataRecord)
+    // What the load found wrong with the file (its faults).
+    std::array<FaultTally, kFileFaultKinds> faults{};
+    std::optional<FileFault> firstFault = std::nullopt;
 };
 
 // Loads the file as `format` under `placement` into scratch images and says what it holds for

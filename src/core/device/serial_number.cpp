@@ -124,6 +124,11 @@ std::optional<SerialNumbering> ParseSerialNumbering(std::string_view text, std::
         } else if (const auto step = parseUnsigned(fields[i]); step && !haveStep && !haveFormat) {
             n.step = *step;
             haveStep = true;
+        } else if (!haveStep && !haveFormat && fields[i].substr(0, 1) == "-" &&
+                   parseUnsigned(fields[i].substr(1))) {
+            error = "--serial: STEP " + std::string(fields[i]) +
+                    " is negative: numbers only count up, by a STEP of 1 or more";
+            return std::nullopt;
         } else {
             error = usage + ": FORMAT is be, le, bcd or ascii and comes last";
             return std::nullopt;

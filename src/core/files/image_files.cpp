@@ -47,7 +47,7 @@ namespace {
 // say), checksum and all.
 bool firstLineIsMotorolaRecord(std::string_view head) {
     Record record;
-    return ParseMotorolaRecord(FirstNonBlankLine(head), record) && record.type[0] == 'S' &&
+    return ParseMotorolaRecord(FirstNonBlankLine(SkipByteOrderMark(head)), record) && record.type[0] == 'S' &&
            record.type[1] >= '0' && record.type[1] <= '9';
 }
 
@@ -63,6 +63,10 @@ const char* FormatName(FileFormat format) {
     return kBinaryFormatName;
 }
 
+std::string FormatNameWithArticle(FileFormat format) {
+    return (format == FileFormat::IntelHex ? "an " : "a ") + std::string(FormatName(format));
+}
+
 std::optional<FileFormat> FormatFromName(std::string_view name) {
     for (FileFormat f : {FileFormat::Extended, FileFormat::Motorola, FileFormat::Binary,
                          FileFormat::IntelHex})
@@ -71,10 +75,11 @@ std::optional<FileFormat> FormatFromName(std::string_view name) {
 }
 
 std::optional<FileFormat> detectFormat(std::string_view head) {
-    head = head.substr(0, std::min(head.size(), kDetectBytes));
-    for (std::size_t i = 0; i + 1 < head.size(); ++i) {
-        const char c = head[i];
-        const char next = head[i + 1];
+    head = SkipByteOrderMark(head.substr(0, std::min(head.size(), kDetectLineBytes)));
+    const std::string_view pairs = head.substr(0, std::min(head.size(), kDetectBytes));
+    for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
+        const char c = pairs[i];
+        const char next = pairs[i + 1];
         if ((c == 'X' || c == 'x') && std::strchr("01237", next) != nullptr && next != '\0')
             return FileFormat::Extended;
         if ((c == 'S' || c == 's') && next >= '0' && next <= '2') return FileFormat::Motorola;
@@ -84,12 +89,52 @@ std::optional<FileFormat> detectFormat(std::string_view head) {
     return std::nullopt;
 }
 
+void PlacementCounts::fault(FileFault kind, long long address) {
+    FaultTally& t = faults[static_cast<std::size_t>(kind)];
+    if (t.count++ == 0) {
+        t.firstLine = line;
+        t.address = address;
+    }
+}
+
+std::optional<FileFault> PlacementCounts::firstFault() const {
+    std::optional<FileFault> first;
+    for (std::size_t k = 0; k < kFileFaultKinds; ++k)
+        if (faults[k].count > 0 && (!first || faults[k].firstLine < tally(*first).firstLine))
+            first = static_cast<FileFault>(k);
+    return first;
+}
+
+std::string FileFaultText(FileFault kind, const FaultTally& tally, FileFormat format) {
+    const std::string line = "line " + std::to_string(tally.firstLine);
+    switch (kind) {
+        case FileFault::BadChecksum: return line + " has a bad checksum";
+        case FileFault::Unrecognised:
+            return line + " is not " + FormatNameWithArticle(format) + " record";
+        case FileFault::ExtraText:
+            return line + " has text after its record's checksum (two records on one line?)";
+        case FileFault::Overlap:
+            return line + " gives " + AddressText(tally.address) +
+                   " another value than an earlier line";
+        case FileFault::NoEndRecord:
+            return "the file ends after line " + std::to_string(tally.firstLine - 1) +
+                   " without its end record (cut short?)";
+    }
+    return line;
+}
+
 PlacementCounts& PlacementCounts::operator+=(const PlacementCounts& other) {
     recognised += other.recognised;
     placed += other.placed;
     outsideImage += other.outsideImage;
     notOnDevice += other.notOnDevice;
     placedCells |= other.placedCells;
+    for (std::size_t k = 0; k < kFileFaultKinds; ++k) {
+        FaultTally& mine = faults[k];
+        const FaultTally& theirs = other.faults[k];
+        if (theirs.count > 0 && mine.count == 0) mine = theirs;
+        else mine.count += theirs.count;
+    }
     return *this;
 }
 
@@ -117,6 +162,7 @@ bool isMotorolaRecord(std::string_view line, Record& record) {
 
 bool HasDataRecord(std::string_view text, FileFormat format) {
     if (format == FileFormat::Binary) return !text.empty();
+    text = SkipByteOrderMark(text);
     bool found = false;
     if (format == FileFormat::IntelHex) {
         IntelHexRecord intel;
@@ -153,11 +199,14 @@ PlacementCounts readExtendedText(std::string_view text, const Placement& placeme
     RecordRejectLog rejects(log, kUnrecognizedXLine, "X");
     Record record;
     int row = 0;
-    ForEachLine(text, [&](std::string_view line) {
+    ForEachLine(SkipByteOrderMark(text), [&](std::string_view line) {
+        ++counts.line;
         if (!isExtendedRecord(line, record)) {
             rejects.reject();
+            NoteRejectedLine(line, kExtendedSyntax, counts);
             return true;
         }
+        NoteTextAfterRecord(line, kExtendedSyntax, counts);
         ++counts.recognised;
         switch (record.type[1]) {
             case '0': description.setProjectName(record.text()); break;
@@ -184,19 +233,43 @@ PlacementCounts readMotorolaText(std::string_view text, const Placement& placeme
     PlacementCounts counts;
     RecordRejectLog rejects(log, kUnrecognizedSLine, "S");
     Record record;
-    ForEachLine(text, [&](std::string_view line) {
+    // The text is whole when it has its end record, or a count record (S5, S6) that counts the
+    // data records before it (srec_cat leaves the end record out when there is no start
+    // address).
+    bool ended = false;
+    long long dataRecords = 0;
+    ForEachLine(SkipByteOrderMark(text), [&](std::string_view line) {
+        ++counts.line;
         if (!isMotorolaRecord(line, record)) {
             rejects.reject();
+            // Count records mean nothing to an image, and harm none.
+            const bool parsed = ParseMotorolaRecord(line, record);
+            if (parsed && record.is('S', '3')) ++dataRecords;
+            if (parsed && (record.is('S', '5') || record.is('S', '6'))) {
+                const long long counted =
+                    record.is('S', '5') || record.size == 0
+                        ? record.address
+                        : (static_cast<long long>(record.address) << 8) | record.buffer[0];
+                if (counted == dataRecords) ended = true;
+            } else {
+                NoteRejectedLine(line, kMotorolaSyntax, counts);
+            }
             return true;
         }
+        if (record.is('S', '1') || record.is('S', '2')) ++dataRecords;
+        NoteTextAfterRecord(line, kMotorolaSyntax, counts);
         ++counts.recognised;
-        if (record.is('S', '9') || record.is('S', '8')) return false;
+        if (record.is('S', '9') || record.is('S', '8')) {
+            ended = true;
+            return false;
+        }
         if (record.is('S', '0'))
             description.setProjectName(record.text());
         else
             PlaceRecordBytes(image, placement, record.address, record.data(), counts);
         return true;
     });
+    if (!ended) NoteNoEndRecord(counts);
     return counts;
 }
 

@@ -10,6 +10,7 @@
 // Writers only read the image and the description. Every file is built whole in memory and
 // written to a temporary name that is then renamed over the target, so a failed save leaves
 // an existing file as it was.
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <optional>
@@ -34,15 +35,19 @@ inline constexpr const char* kUnrecognizedSLine = "Unrecognized Line in S file !
 // The name under which the load dialog offers a format.
 const char* FormatName(FileFormat format);
 std::optional<FileFormat> FormatFromName(std::string_view name);
+// The name with its indefinite article: "a Motorola S", "an Intel HEX".
+std::string FormatNameWithArticle(FileFormat format);
 
-// Detection looks at this many leading bytes of a file.
+// Detection looks for the pairs below in this many leading bytes of a file...
 inline constexpr std::size_t kDetectBytes = 100;
+// ...and at its first line that is not blank, however long, within this many bytes.
+inline constexpr std::size_t kDetectLineBytes = 1024 * 1024;
 
-// The format found in a file's first bytes (only the first kDetectBytes of `head` count):
-// the first "X" or "x" followed by 0, 1, 2, 3 or 7, or "S" or "s" followed by 0, 1 or 2,
-// decides. When neither pair occurs, a first line that is an S-record of another type (an
-// end record, say) shows "Motorola S", and one that is an Intel HEX record that format.
-// Nothing otherwise.
+// The format found in a file's first bytes (`head`, a UTF-8 byte order mark skipped): the
+// first "X" or "x" followed by 0, 1, 2, 3 or 7, or "S" or "s" followed by 0, 1 or 2, within
+// the first kDetectBytes, decides. When neither pair occurs, a first line (within
+// kDetectLineBytes) that is an S-record of another type (an end record, or an S3 record, say)
+// shows "Motorola S", and one that is an Intel HEX record that format. Nothing otherwise.
 std::optional<FileFormat> detectFormat(std::string_view head);
 
 struct Placement {
@@ -54,6 +59,25 @@ struct Placement {
 // At most this many rejected lines of one read are logged one by one; the rest are counted
 // in one closing notice, so that a file of junk cannot flood the log.
 inline constexpr long long kMaxLoggedRejects = 10000;
+
+// What is wrong with a text file besides its lines that are no records. The window program
+// loads such a file with notices; the command line refuses it unless told to be lenient.
+enum class FileFault {
+    BadChecksum,   // a record whose checksum alone is wrong
+    Unrecognised,  // a line (not blank) that is no record of the format
+    ExtraText,     // text after a record's checksum: two records on one line, say
+    Overlap,       // a byte that gives an address another value than an earlier record
+    NoEndRecord,   // the text ends without its end record (cut short)
+};
+inline constexpr std::size_t kFileFaultKinds = 5;
+
+// How often one fault occurs (lines, or bytes for overlaps), with its first line and, for
+// overlaps, the first file address given two values.
+struct FaultTally {
+    long long count = 0;
+    long long firstLine = 0;
+    long long address = -1;
+};
 
 // What a reader did with the data bytes of a file. Bytes outside the chosen file range
 // (lowest..highest) are left out on purpose and not counted.
@@ -68,6 +92,14 @@ struct PlacementCounts {
     long long notOnDevice = 0;
     // The cells that took a byte.
     std::bitset<0x10000> placedCells;
+    // The line being read (1 for the first), and the faults found.
+    long long line = 0;
+    std::array<FaultTally, kFileFaultKinds> faults{};
+
+    void fault(FileFault kind, long long address = -1);
+    // The fault met first in the file, if any.
+    std::optional<FileFault> firstFault() const;
+    const FaultTally& tally(FileFault kind) const { return faults[static_cast<std::size_t>(kind)]; }
 
     // How many cells of first..last (inclusive, within the image) took a byte.
     long long placedIn(long long first, long long last) const;
@@ -88,6 +120,9 @@ PlacementCounts readBinaryBytes(std::string_view bytes, long long firstOffset,
 // extended format, a description record. Looks no further than the first such record. A
 // file without one loads nothing and is taken as a file without data.
 bool HasDataRecord(std::string_view text, FileFormat format);
+
+// The text of a fault for a message: "line 3 has a bad checksum", say.
+std::string FileFaultText(FileFault kind, const FaultTally& tally, FileFormat format);
 
 // File readers: empty on success, otherwise the message that the file could not be read
 // (nothing was placed then).

@@ -91,9 +91,8 @@ bool ParseIntelHexRecord(std::string_view line, IntelHexRecord& out) {
 }
 
 bool FirstLineIsIntelHexRecord(std::string_view head) {
-    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
     IntelHexRecord record;
-    return ParseIntelHexRecord(FirstNonBlankLine(head), record);
+    return ParseIntelHexRecord(FirstNonBlankLine(SkipByteOrderMark(head)), record);
 }
 
 PlacementCounts readIntelHexText(std::string_view text, const Placement& placement,
@@ -102,34 +101,44 @@ PlacementCounts readIntelHexText(std::string_view text, const Placement& placeme
     RecordRejectLog rejects(log, kUnrecognizedILine, "Intel HEX");
     IntelHexRecord record;
     long long base = 0;
-    ForEachLine(text, [&](std::string_view line) {
+    // After an extended linear address (04) the addresses run on past 0xFFFF; after an
+    // extended segment address (02), as at the start, a record wraps within its segment.
+    bool linear = false;
+    bool ended = false;
+    ForEachLine(SkipByteOrderMark(text), [&](std::string_view line) {
+        ++counts.line;
         if (!ParseIntelHexRecord(line, record)) {
             rejects.reject();
+            NoteRejectedLine(line, kIntelHexSyntax, counts);
             return true;
         }
+        NoteTextAfterRecord(line, kIntelHexSyntax, counts);
         ++counts.recognised;
         switch (record.type) {
             case 0x00: {
-                // Within the segment: the part past its end wraps to the segment's start.
                 const std::size_t n = record.data.size();
-                const std::size_t first = std::min<std::size_t>(n, 0x10000 - record.address);
+                const std::size_t first =
+                    linear ? n : std::min<std::size_t>(n, 0x10000 - record.address);
                 const std::span<const std::uint8_t> bytes(record.data);
                 PlaceRecordBytes(image, placement, base + record.address, bytes.first(first),
                                  counts);
                 if (first < n) PlaceRecordBytes(image, placement, base, bytes.subspan(first), counts);
                 break;
             }
-            case 0x01: return false;
+            case 0x01: ended = true; return false;
             case 0x02:
                 base = static_cast<long long>((record.data[0] << 8) | record.data[1]) << 4;
+                linear = false;
                 break;
             case 0x04:
                 base = static_cast<long long>((record.data[0] << 8) | record.data[1]) << 16;
+                linear = true;
                 break;
             default: break;  // start addresses mean nothing to an image
         }
         return true;
     });
+    if (!ended) NoteNoEndRecord(counts);
     return counts;
 }
 

@@ -4,8 +4,9 @@
 //
 // Read: data (00), end of file (01), extended segment address (02) and extended linear address
 // (04) records; the start addresses (03, 05) are taken and ignored. A data record's address is
-// its offset within the 64 KiB segment that the last 02 or 04 record chose; a record that runs
-// past the segment's end wraps to its start, as the format has it. Lines that are not records
+// its offset from the base that the last 02 or 04 record chose; after an 02 record (or none) a
+// record that runs past the 64 KiB segment's end wraps to its start, as the format has it;
+// after an 04 record it runs on into the next 64 KiB. Lines that are not records
 // (a bad digit, a wrong count or checksum, another type) are counted and logged like the
 // S-record reader's.
 //

@@ -28,7 +28,7 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 
 std::optional<std::vector<FileFormat>> OfferedFormats(const std::string& path) {
     std::string head;
-    if (!readFileBytes(path, 0, kDetectBytes, head).empty()) return std::nullopt;
+    if (!readFileBytes(path, 0, kDetectLineBytes, head).empty()) return std::nullopt;
     return OfferedFormatsFor(head);
 }
 
@@ -80,6 +80,22 @@ void logLeftOut(const PlacementCounts& counts, const HexEditModel& model, LogSin
             " does not have");
     if (!parts.empty())
         log.AddLogLine("Not loaded: " + parts + ".", LogNotice);
+    // What the Part's notices of unrecognised lines do not tell.
+    if (const FaultTally& extra = counts.tally(FileFault::ExtraText); extra.count > 0)
+        log.AddLogLine("Text after a record's checksum ignored on " + std::to_string(extra.count) +
+                           (extra.count == 1 ? " line" : " lines") + ", the first line " +
+                           std::to_string(extra.firstLine) + ".",
+                       LogNotice);
+    if (const FaultTally& overlap = counts.tally(FileFault::Overlap); overlap.count > 0)
+        log.AddLogLine(std::to_string(overlap.count) +
+                           (overlap.count == 1 ? " byte is" : " bytes are") +
+                           " given again with another value, the first at " +
+                           AddressText(overlap.address) + " on line " +
+                           std::to_string(overlap.firstLine) + ": the last value is kept.",
+                       LogNotice);
+    if (counts.tally(FileFault::NoEndRecord).count > 0)
+        log.AddLogLine("The file ends without its end record: it may have been cut short.",
+                       LogNotice);
     const std::string named = model.description.deviceName();
     if (!named.empty() && !model.mapDevice.empty() && deviceKey(named) != deviceKey(model.mapDevice))
         log.AddLogLine("The file names the device \"" + named + "\"; the selected device is " +

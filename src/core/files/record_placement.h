@@ -8,6 +8,7 @@
 
 #include "core/app/log_model.h"
 #include "core/files/image_files.h"
+#include "core/files/records.h"
 #include "core/image/memory_image.h"
 
 namespace jqz {
@@ -15,6 +16,15 @@ namespace jqz {
 // Writes the bytes of one record that pass the placement rule, counting where they went.
 void PlaceRecordBytes(MemoryImage& image, const Placement& placement, long long address,
                       std::span<const std::uint8_t> data, PlacementCounts& counts);
+
+// The faults of the line being read (counts.line): a line the reader did not take is a record
+// with a bad checksum, or no record at all unless it is blank; a line it took may go on past
+// the record's checksum.
+void NoteRejectedLine(std::string_view line, const RecordSyntax& syntax, PlacementCounts& counts);
+void NoteTextAfterRecord(std::string_view line, const RecordSyntax& syntax,
+                         PlacementCounts& counts);
+// The text ended, after counts.line lines, without its end record.
+void NoteNoEndRecord(PlacementCounts& counts);
 
 // Logs rejected lines, the first kMaxLoggedRejects one by one and the rest as one count.
 class RecordRejectLog {

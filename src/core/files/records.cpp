@@ -148,6 +148,40 @@ bool ParseMotorolaRecord(std::string_view line, Record& out) {
                         static_cast<std::size_t>(count - addressBytes - 1), sum, out);
 }
 
+RecordShape ShapeOfRecord(std::string_view line, const RecordSyntax& syntax) {
+    std::size_t p = 0;
+    while (p < line.size() && static_cast<unsigned char>(line[p]) <= 0x20) ++p;
+    if (p >= line.size() || upper(line[p]) != syntax.lead) return {};
+    p += syntax.typeChars;
+    auto byteAt = [&](std::size_t at) {
+        if (at + 2 > line.size()) return -1;
+        char pair[2] = {line[at], line[at + 1]};
+        if (syntax.lowerCaseDigits)
+            for (char& c : pair) c = upper(c);
+        return hexByte(pair);
+    };
+    unsigned sum = 0;
+    long long count = 0;
+    for (int i = 0; i < syntax.countBytes; ++i, p += 2) {
+        const int v = byteAt(p);
+        if (v < 0) return {};
+        count = (count << 8) | v;
+        sum += static_cast<unsigned>(v);
+    }
+    for (long long i = 0; i < count + syntax.bytesBeyondCount; ++i, p += 2) {
+        const int v = byteAt(p);
+        if (v < 0) return {};
+        sum += static_cast<unsigned>(v);
+    }
+    return {true, p, (sum & 0xFFu) == syntax.rightSum};
+}
+
+bool HasTextFrom(std::string_view line, std::size_t from) {
+    for (std::size_t i = from; i < line.size(); ++i)
+        if (static_cast<unsigned char>(line[i]) > 0x20) return true;
+    return false;
+}
+
 void AppendExtendedRecord(std::string& out, char typeDigit, std::uint32_t address,
                           std::span<const std::uint8_t> data) {
     const auto count = static_cast<unsigned>(data.size() + 4);

@@ -62,6 +62,40 @@ inline std::string_view FirstNonBlankLine(std::string_view text) {
     return first;
 }
 
+// The text without a leading UTF-8 byte order mark.
+inline std::string_view SkipByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+// The outline of one record syntax: its lead character, how many characters its type takes
+// (the lead included), how many bytes its count field has, how many bytes beyond the count
+// follow it (checksum included), and what the low byte of the sum of all bytes after the type
+// is when the checksum is right.
+struct RecordSyntax {
+    char lead;
+    std::size_t typeChars;
+    int countBytes;
+    int bytesBeyondCount;
+    unsigned rightSum;
+    bool lowerCaseDigits;
+};
+inline constexpr RecordSyntax kMotorolaSyntax{'S', 2, 1, 0, 0xFF, false};
+inline constexpr RecordSyntax kExtendedSyntax{'X', 2, 2, 0, 0xFF, false};
+inline constexpr RecordSyntax kIntelHexSyntax{':', 1, 1, 4, 0x00, true};
+
+// What a line holds by a syntax's outline alone, whatever its type: whether every digit that
+// its count asks for is there, where the record ends in the line, and whether its checksum
+// is right.
+struct RecordShape {
+    bool complete = false;
+    std::size_t end = 0;
+    bool checksumRight = false;
+};
+RecordShape ShapeOfRecord(std::string_view line, const RecordSyntax& syntax);
+
+// Whether a line holds more than blanks (characters 0x00-0x20) from `from` on.
+bool HasTextFrom(std::string_view line, std::size_t from);
+
 // Extended record: type (2), count (4 digits: 3 address bytes + n data bytes + checksum),
 // address (6 digits), n data bytes, checksum. Leading characters 0x00-0x20 are skipped and
 // anything after the checksum is ignored.

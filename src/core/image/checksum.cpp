@@ -57,7 +57,7 @@ Checksums ChecksumsOf(const MemoryImage& image, const CellSet& cells) {
 
 std::string ChecksumReport::text() const {
     return what + " " + hex(static_cast<unsigned>(first), 4) + "-" +
-           hex(static_cast<unsigned>(last), 4) + ": sum " + hex(figures.sum, 4) + ", CRC-32 " +
+           hex(static_cast<unsigned>(last), 4) + (note.empty() ? "" : " " + note) + ": sum " + hex(figures.sum, 4) + ", CRC-32 " +
            hex(figures.crc32, 8);
 }
 

@@ -37,10 +37,15 @@ struct ChecksumReport {
     int first = 0;
     int last = 0;
     Checksums figures;
+    // What the figures are of, when not what the range holds: "as written (not verified)".
+    std::string note = {};
 
-    // "EEPROM 0xB600-0xB7FF: sum 0x1234, CRC-32 0x89ABCDEF"
+    // "EEPROM 0xB600-0xB7FF: sum 0x1234, CRC-32 0x89ABCDEF", the note before the colon
     std::string text() const;
 };
+
+// The note of figures of what a program run wrote without reading it back.
+inline constexpr const char* kAsWrittenNotVerified = "as written (not verified)";
 
 // The report of the image's bytes first..last.
 ChecksumReport ImageChecksumReport(const std::string& what, const MemoryImage& image, int first,
