@@ -55,10 +55,19 @@ QAbstractScrollArea* scrollAreaAround(QWidget* w, QWidget* window) {
 QStringList misplaced(QWidget* window, bool buttonsInView = true) {
     QStringList faults;
     const QRect free = window->screen()->availableGeometry();
-    if (!free.contains(window->frameGeometry()))
+    // The frame as the window system tells it; while it has not told it yet (the widget's frame
+    // rectangle is then empty), the window's own rectangle.
+    QRect outer = window->windowHandle() != nullptr ? window->windowHandle()->frameGeometry()
+                                                    : window->frameGeometry();
+    if (!outer.contains(window->geometry())) outer = window->geometry();
+    if (!free.contains(outer))
         faults << QStringLiteral("window %1 at %2 outside the free area %3%4")
-                      .arg(window->objectName(), describe(window->frameGeometry()), describe(free),
-                           window->isVisible() ? QString() : QStringLiteral(" (hidden)"));
+                      .arg(window->objectName(), describe(outer), describe(free),
+                           window->isVisible() ? QString() : QStringLiteral(" (hidden)"))
+              << QStringLiteral("(inside: %1, least %2x%3)")
+                     .arg(describe(window->geometry()))
+                     .arg(window->minimumWidth())
+                     .arg(window->minimumHeight());
     QList<QWidget*> named;
     for (QWidget* w : window->findChildren<QWidget*>())
         if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->isVisibleTo(window) &&

@@ -161,14 +161,16 @@ QSize fitContents(QWidget* window, const QSize& room) {
     // Never smaller than its controls need (adjustSize keeps a window within two thirds of
     // the screen, and a least size set on the window lets it go below its layout's).
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    // Measured before the controls move into the scroll area: once moved, a control that the
+    // move hid until the next event loop counts for nothing, and the window would open as
+    // small as its buttons.
+    const QSize wanted = window->sizeHint().expandedTo(least);
     if (fits(least) || !scrollContents(window, room.width()))
         return window->size().expandedTo(least).boundedTo(room).expandedTo(window->minimumSize());
     window->layout()->activate();
     // As large as the contents want, scroll bars included, within the room.
-    const auto* scroll = window->findChild<QScrollArea*>(window->objectName() + "Scroll");
     const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const QSize cut = scroll->widget()->sizeHint() + QSize(bar, bar) - scroll->sizeHint();
-    return (window->sizeHint() + cut.expandedTo(QSize(0, 0))).boundedTo(room);
+    return (wanted + QSize(bar, bar)).boundedTo(room);
 }
 
 }  // namespace
