@@ -52,6 +52,11 @@ int main(int argc, char* argv[]) {
         }
         if (std::strcmp(argv[i], "--check-files") == 0) checkFiles = true;
     }
+#ifndef _WIN32
+    // The check shows no window: it runs without a display (a build machine, an ssh session).
+    if (checkFiles && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("jqz6811");
     // No display name: the window system would add it to every window's title. Each window

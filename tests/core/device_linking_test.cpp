@@ -38,8 +38,15 @@ public:
                          (kind == SequenceKind::Read ? "read" : "program"));
     }
     void bufferUnsaved() override { events.push_back("buffer unsaved"); }
+    bool bufferSaved() const override { return saved; }
+    bool saveBuffer() override {
+        events.push_back("save");
+        return saves;
+    }
 
     std::vector<std::string> events;
+    bool saved = true;  // the buffer saved flag
+    bool saves = true;  // whether a save asked for succeeds
 
 private:
     void note(const std::string& what) {
@@ -169,6 +176,69 @@ TEST(DeviceLinking, SameDeviceLogsWithoutResetAndAnotherWithTheSameMapResets) {
     EXPECT_EQ(l.model.image.ReadData(0xB600), 0xFF);
     EXPECT_EQ(l.linking.deviceField(), chosen);
     EXPECT_EQ(l.log.count(), 3u);
+}
+
+// Another device resets the image: unsaved work is offered for saving with the close
+// question, and Cancel or a save that does not happen keeps the device and the image.
+TEST(DeviceLinking, UnsavedWorkIsOfferedBeforeADeviceChange) {
+    struct Case {
+        const char* what;
+        bool edited, bufferSaved;
+        const char* chosen;
+        Answer answer;
+        bool saves;
+        bool asked, changes;
+        std::vector<std::string> events;  // up to the field's change
+    };
+    const char* e9 = "MC68HC11  E9 (D82R)";
+    const char* a1 = "MC68HC11  A1 (1D47J)";
+    const std::vector<Case> cases = {
+        {"nothing unsaved: no question", false, true, a1, Answer::Cancel, true, false, true,
+         {"release device button", "field " + std::string(a1)}},
+        {"an edit, the same device: no question, no reset", true, true, e9, Answer::Cancel,
+         true, false, false, {"release device button"}},
+        {"an edit, No: discarded", true, true, a1, Answer::No, true, true, true,
+         {"release device button", "field " + std::string(a1)}},
+        {"an edit, Yes: saved, then changed", true, true, a1, Answer::Yes, true, true, true,
+         {"release device button", "save", "field " + std::string(a1)}},
+        {"an edit, Yes, save cancelled: kept", true, true, a1, Answer::Yes, false, true, false,
+         {"release device button", "save"}},
+        {"an edit, Cancel: kept", true, true, a1, Answer::Cancel, true, true, false,
+         {"release device button"}},
+        {"an unsaved read, Cancel: kept", false, false, a1, Answer::Cancel, true, true, false,
+         {"release device button"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Linked l;
+        l.linking.showSelection();
+        l.devices.selectDevice(e9);
+        l.linking.deviceButtonClicked(true, true, {});
+        l.log.clear();
+        if (c.edited) {
+            l.model.image.WriteData(0xB600, 0x12);
+            l.model.description.setNotes("edited");
+        }
+        l.panel.saved = c.bufferSaved;
+        l.panel.saves = c.saves;
+        l.sink.answer = c.answer;
+        l.panel.events.clear();
+        l.linking.deviceButtonClicked(true, true, [&] { l.devices.selectDevice(c.chosen); });
+        std::vector<std::string> events(l.panel.events.begin(),
+                                        l.panel.events.begin() +
+                                            std::min<size_t>(l.panel.events.size(), c.events.size()));
+        EXPECT_EQ(events, c.events);
+        EXPECT_EQ(l.sink.questions,
+                  c.asked ? std::vector<std::string>{"Save buffer to file ?"} : std::vector<std::string>{});
+        const std::string device = c.changes ? c.chosen : e9;
+        EXPECT_EQ(l.linking.deviceField(), device);
+        EXPECT_EQ(l.devices.selectedDevice(), device);
+        EXPECT_EQ(l.model.image.ReadData(0xB600), c.changes || !c.edited ? 0xFF : 0x12);
+        EXPECT_EQ(l.model.IsModified(), c.edited && !c.changes);
+        EXPECT_EQ(l.log.storedLines(),
+                  c.changes || !c.asked ? std::vector<std::string>{"0" + device + " selected."}
+                                        : std::vector<std::string>{});
+    }
 }
 
 TEST(DeviceLinking, StartButtonCases) {

@@ -796,19 +796,43 @@ TEST_F(SaveTest, AMismatchedExtensionAsksBeforeAnythingElse) {
     EXPECT_EQ(messages.questions[2].rfind("Motorola S (4 byte address) format", 0), 0u);
 }
 
-TEST(SaveFormats, NamesFiltersAndTheUnimplementedChoice) {
+TEST(SaveFormats, NamesAndTheUnimplementedChoice) {
     Lines names;
     for (SaveFormat f : kSaveFormats) names.push_back(SaveFormatName(f));
     EXPECT_EQ(names, (Lines{"JQZ Extended Format", "Motorola S (6 byte address)",
                             "Motorola S (4 byte address)", "Binary",
                             "Intel HEX (16 byte records)", "Intel HEX (32 byte records)"}));
-    EXPECT_EQ(SaveFormatForFilter(0), SaveFormat::Extended);
-    EXPECT_EQ(SaveFormatForFilter(1), SaveFormat::MotorolaS2);
-    EXPECT_EQ(SaveFormatForFilter(2), SaveFormat::Binary);
-    EXPECT_EQ(SaveFormatForFilter(3), SaveFormat::Extended) << "All";
-    EXPECT_EQ(SaveFormatForFilter(4), SaveFormat::IntelHex16);
     EXPECT_FALSE(UnimplementedChoiceApplies(SaveFormat::Binary));
     EXPECT_TRUE(UnimplementedChoiceApplies(SaveFormat::MotorolaS1));
+}
+
+// The browsers' filters: "All" last, Intel HEX just before it, every S-record extension under
+// Motorola; each filter chooses its format and extension by its name, wherever it stands.
+TEST(SaveFormats, FiltersChooseByName) {
+    struct Case {
+        const char* text;
+        SaveFormat format;
+        const char* suffix;
+    };
+    const Case cases[] = {
+        {"JQZ Extended Format (*.jef)", SaveFormat::Extended, "jef"},
+        {"Motorola (*.s19 *.s28 *.s37 *.s1 *.s2 *.s3 *.srec *.mot *.mxt *.sx *.exo)",
+         SaveFormat::MotorolaS2, "s19"},
+        {"Binary (*.bin)", SaveFormat::Binary, "bin"},
+        {"Intel HEX (*.hex *.ihx)", SaveFormat::IntelHex16, "hex"},
+        {"All (*.*)", SaveFormat::Extended, "jef"},
+    };
+    ASSERT_EQ(std::size(kImageFileFilters), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].text);
+        EXPECT_EQ(std::string(kImageFileFilters[i].text), cases[i].text);
+        EXPECT_EQ(SaveFormatForFilter(cases[i].text), cases[i].format);
+        EXPECT_EQ(std::string(FilterNamed(cases[i].text).suffix), cases[i].suffix);
+    }
+    EXPECT_EQ(SaveFormatForFilter("Intel HEX (*.hex)"), SaveFormat::IntelHex16)
+        << "by name, whatever the patterns";
+    EXPECT_EQ(SaveFormatForFilter("Something else (*.x)"), SaveFormat::Extended);
+    EXPECT_EQ(std::string(FilterNamed("Binary").suffix), "bin");
 }
 
 }  // namespace

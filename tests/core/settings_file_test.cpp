@@ -105,6 +105,20 @@ TEST(SettingsFile, SkipBlankBlocksIsWrittenOnlyWhenOn) {
     }
 }
 
+// The device last selected comes back as written, blanks and all, after every other key;
+// without it there is none.
+TEST(SettingsFile, TheDeviceIsWrittenLastWhenThereIsOne) {
+    AppSettings s = readSettings("DEVICE=MC68HC11  E9 (D82R)\r\nCOMM_PORT=COM2\r\nLOF0=/tmp/a.jef\r\n"
+                                 "SKIP_BLANK_BLOCKS=1\r\n");
+    EXPECT_EQ(s.device, "MC68HC11  E9 (D82R)");
+    const std::string text = s.toList().text();
+    EXPECT_EQ(text.substr(text.find("LOF0=")),
+              "LOF0=/tmp/a.jef\r\nSKIP_BLANK_BLOCKS=1\r\nDEVICE=MC68HC11  E9 (D82R)\r\n");
+    s = readSettings("COMM_PORT=COM2\r\n");
+    EXPECT_EQ(s.device, "");
+    EXPECT_EQ(s.toList().text().find("DEVICE"), std::string::npos);
+}
+
 TEST(SettingsFile, EmptyValuesAreNeverWritten) {
     AppSettings s;
     s.portName.clear();

@@ -1,5 +1,6 @@
 // The load and save dialogs behind F3 and F2 of the main window.
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -54,10 +55,12 @@ T* child(QObject* parent, const char* name) {
     return c;
 }
 
-void chooseFilter(QFileDialog* browser, int index) {
+void chooseFilter(QFileDialog* browser, const QString& name) {
     // As the user does: through the browser's own filter list.
     auto* types = browser->findChild<QComboBox*>("fileTypeCombo");
     QVERIFY(types != nullptr);
+    const int index = types->findText(name + " (", Qt::MatchStartsWith);
+    QVERIFY2(index >= 0, qPrintable(name));
     types->setCurrentIndex(index);
     emit types->activated(index);
     emit types->textActivated(types->itemText(index));
@@ -158,6 +161,73 @@ private slots:
         const auto settings = ReadWholeFile(paths().settingsFile);
         QVERIFY(settings.has_value());
         QVERIFY(settings->find("LOF0=" + s19 + "\r\n") != std::string::npos);
+    }
+
+    // A file without an extension is taken as named, in the browser under every filter and
+    // typed into the file name field; a typed name is looked at on OK as a chosen one is.
+    void filesWithoutAnExtensionAndTypedNames() {
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        const std::string noext = file("noext", "S1061000010203E3\r\nS9030000FC\r\n");
+        const std::string ihx = file("data.ihx", ":0300300002337A1E\r\n:00000001FF\r\n");
+        const QString missing = dir_.path() + "/not there";
+        bool ran = false;
+        whenModal<TLoadf>([&](TLoadf* d) {
+            auto* edit1 = child<QLineEdit>(d, "Edit1");
+            auto* ok = child<QPushButton>(d, "Button2");
+            auto* formats = child<QComboBox>(d, "ComboBox1");
+            for (const QString filter : {"JQZ Extended Format", "All"}) {
+                whenModal<QFileDialog>([&](QFileDialog* browser) {
+                    chooseFilter(browser, filter);
+                    typeName(browser, QString::fromStdString(noext));
+                    static_cast<QDialog*>(browser)->accept();  // as its Open button does
+                });
+                edit1->clear();
+                child<QPushButton>(d, "Button1")->click();
+                QCOMPARE(edit1->text(), QDir::toNativeSeparators(QString::fromStdString(noext)));
+                QCOMPARE(formats->itemText(0), QString("Motorola S"));
+            }
+            // The Intel HEX filter shows ".ihx" files.
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                chooseFilter(browser, "Intel HEX");
+                QTRY_VERIFY(browser->findChild<QAbstractItemView*>("listView") != nullptr);
+                auto* list = browser->findChild<QAbstractItemView*>("listView");
+                QStringList shown;
+                const auto names = [&] {
+                    shown.clear();
+                    for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+                        shown << list->model()->index(r, 0, list->rootIndex()).data().toString();
+                    return shown;
+                };
+                QTRY_VERIFY(names().contains("data.ihx"));
+                QVERIFY2(!shown.contains("noext") && !shown.contains("data.s19"), qPrintable(shown.join(", ")));
+                browser->reject();
+            });
+            child<QPushButton>(d, "Button1")->click();
+
+            // Typed: nothing is said while typing; OK looks at the name.
+            edit1->setFocus();
+            edit1->clear();
+            QTest::keyClicks(edit1, missing);
+            QVERIFY(sink.errors.empty());
+            QVERIFY(ok->isEnabled());
+            ok->click();
+            QCOMPARE(sink.errors, std::vector<std::string>{"File not Accessible or not Exist!"});
+            QVERIFY(d->isVisible());
+            QVERIFY(!ok->isEnabled());
+            edit1->selectAll();
+            QTest::keyClicks(edit1, QString::fromStdString(ihx));
+            QCOMPARE(formats->count(), 0);
+            QTest::keyClick(edit1, Qt::Key_Return);
+            QVERIFY(!d->isVisible());
+            QCOMPARE(d->result(), int(QDialog::Accepted));
+            ran = true;
+        });
+        shell.action("EditOpenFile")->trigger();
+        QVERIFY(ran);
+        QCOMPARE(sink.errors.size(), size_t(1));
+        QCOMPARE(int(shell.hexModel().image.ReadData(0x0031)), 0x33);
+        QCOMPARE(shell.recentFiles().front(), ihx);
     }
 
     // File names keep the system's encoding: a file in a folder named with an accent opens,
@@ -275,10 +345,11 @@ private slots:
             whenModal<QFileDialog>([&](QFileDialog* browser) {
                 QCOMPARE(browser->objectName(), QString("OpenDialog1"));
                 QCOMPARE(browser->nameFilters(),
-                         (QStringList{"JQZ Extended Format (*.jef)", "Motorola (*.s19)",
-                                      "Binary (*.bin)", "All (*.*)", "Intel HEX (*.hex)"}));
+                         (QStringList{"JQZ Extended Format (*.jef)",
+                                      "Motorola (*.s19 *.s28 *.s37 *.s1 *.s2 *.s3 *.srec *.mot *.mxt *.sx *.exo)",
+                                      "Binary (*.bin)", "Intel HEX (*.hex *.ihx)", "All (*.*)"}));
                 QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
-                QCOMPARE(browser->defaultSuffix(), QString("jef"));
+                QCOMPARE(browser->defaultSuffix(), QString());
                 browser->selectFile(QString::fromStdString(a));
                 static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
             });
@@ -326,7 +397,7 @@ private slots:
             whenModal<QFileDialog>([&](QFileDialog* browser) {
                 QCOMPARE(browser->windowTitle(), QString("Save File"));
                 QCOMPARE(browser->acceptMode(), QFileDialog::AcceptSave);
-                chooseFilter(browser, 2);
+                chooseFilter(browser, "Binary");
                 typeName(browser, base);
                 static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
             });
@@ -338,7 +409,7 @@ private slots:
 
             // Intel HEX through its filter: ".hex", 16-byte records.
             whenModal<QFileDialog>([&](QFileDialog* browser) {
-                chooseFilter(browser, 4);
+                chooseFilter(browser, "Intel HEX");
                 typeName(browser, base);
                 static_cast<QDialog*>(browser)->accept();
             });
@@ -349,7 +420,7 @@ private slots:
 
             // "All" chooses the extended format, whatever the name's extension.
             whenModal<QFileDialog>([&](QFileDialog* browser) {
-                chooseFilter(browser, 3);
+                chooseFilter(browser, "All");
                 typeName(browser, base + ".s19");
                 static_cast<QDialog*>(browser)->accept();  // as its Open/Save button does
             });

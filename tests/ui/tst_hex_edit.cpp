@@ -14,6 +14,7 @@
 #include "core/device/device_image_reset.h"
 #include "core/device/supported_device_list.h"
 #include "hex_edit_test_support.h"
+#include "ui/image/grid_font.h"
 #include "shown_caption.h"
 #include "ui/files/explaine.h"
 #include "ui/image/dump_grid.h"
@@ -247,7 +248,10 @@ private slots:
         QCOMPARE(e_.edit->statusText(1), QString("Dec: 255"));
         QCOMPARE(e_.edit->statusText(2), QString("Bin: 11111111"));
         QCOMPARE(e_.edit->statusText(3), QString("Read/Write"));
-        QCOMPARE(e_.edit->statusText(4), QString("Char Set: Terminal"));
+        // The family the characters are drawn with, not the stored name ("Terminal").
+        const auto drawn = [&] { return "Char Set: " + QFontInfo(chars()->font()).family(); };
+        QCOMPARE(e_.edit->statusText(4), drawn());
+        QCOMPARE(e_.edit->statusText(4), "Char Set: " + DefaultGridFamily());
         image().WriteData(0xB601, 0x05);
         image().SetReadOnly(0xB601, true);
         e_.edit->GoToAddress(0xB601);
@@ -258,9 +262,12 @@ private slots:
         e_.edit->RepaintView();
         QCOMPARE(e_.edit->statusText(3), QString("Unimplemented"));
         EditorAppearance p = e_.edit->GetAppearance();
-        p.RightFont = "Courier";
+        p.RightFont = "No Such Family";
         e_.edit->ApplyAppearance(p);
-        QCOMPARE(e_.edit->statusText(4), QString("Char Set: Courier"));
+        QCOMPARE(e_.edit->statusText(4), "Char Set: " + DefaultGridFamily());
+        p.RightFont = FixedPitchFamilies().back().toStdString();
+        e_.edit->ApplyAppearance(p);
+        QCOMPARE(e_.edit->statusText(4), drawn());
     }
 
     void selectionIsOneRectangleInBothGrids() {
@@ -442,6 +449,49 @@ private slots:
             // The keys did not reach the grid as typed characters.
             QCOMPARE(image().ReadData(0x22), 0x41);
             QCOMPARE(image().ReadData(0x102), 0);
+        }
+    }
+
+    // A key held with Ctrl or Alt writes nothing into either grid, whatever text the platform
+    // gives it (X11 gives Ctrl+S the control byte 0x13); Ctrl+Z undoes as Alt+Backspace does.
+    void controlKeysTypeNoBytesAndCtrlZUndoes() {
+        struct Case {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            QString text;
+        };
+        const Case cases[] = {
+            {Qt::Key_Z, Qt::ControlModifier, QString(QChar(0x1A))},
+            {Qt::Key_S, Qt::ControlModifier, QString(QChar(0x13))},
+            {Qt::Key_O, Qt::ControlModifier, QString(QChar(0x0F))},
+            {Qt::Key_X, Qt::ControlModifier, QString(QChar(0x18))},
+            {Qt::Key_W, Qt::ControlModifier, QString(QChar(0x17))},
+            {Qt::Key_Q, Qt::ControlModifier, QString(QChar(0x11))},
+            {Qt::Key_N, Qt::ControlModifier, QString(QChar(0x0E))},
+            {Qt::Key_P, Qt::ControlModifier, QString(QChar(0x10))},
+            {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, "A"},
+            {Qt::Key_B, Qt::AltModifier, "b"},
+            {Qt::Key_1, Qt::AltModifier, "1"},
+        };
+        showEditor();
+        for (DumpGrid* grid : {hex(), chars()}) {
+            fill(0);
+            e_.model->undo.Clear();
+            grid->setFocus();
+            QTRY_VERIFY(grid->hasFocus());
+            for (const Case& c : cases) {
+                e_.edit->GoToAddress(0x40);
+                QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, c.text);
+                QCoreApplication::sendEvent(grid, &press);
+                QCOMPARE(image().ReadData(0x40), 0);
+                QCOMPARE(cursor(), 0x40);
+            }
+            QVERIFY(e_.model->undo.IsEmpty());
+            QTest::keyClick(grid, '4');
+            QCOMPARE(image().ReadData(0x40), grid == hex() ? 0x40 : '4');
+            QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(image().ReadData(0x40), 0);
+            QVERIFY(e_.model->undo.IsEmpty());
         }
     }
 

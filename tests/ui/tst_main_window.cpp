@@ -180,6 +180,17 @@ private slots:
             QVERIFY(button);
             QCOMPARE(button->isEnabled(), a->isEnabled());
         }
+        // Their tool tips name the shortcut, where there is one.
+        for (QAction* a : bar->actions()) {
+            if (a->isSeparator()) continue;
+            const QString shortcut = a->shortcut().toString(QKeySequence::NativeText);
+            QCOMPARE(bar->widgetForAction(a)->toolTip(),
+                     a->statusTip() + (shortcut.isEmpty() ? QString() : " (" + shortcut + ")"));
+        }
+        QCOMPARE(bar->widgetForAction(shell_->action("EditSaveFile"))->toolTip(),
+                 QString("Save Current File (F2)"));
+        QCOMPARE(bar->widgetForAction(shell_->action("ShowEditor"))->toolTip(),
+                 QString("Hexadecimal Editor window Show/Close (Alt+E)"));
         // Commands without their dialog are disabled, never silently inert.
         QVERIFY(shell_->action("EditOpenFile")->isEnabled());
         shell_->loadDialog = nullptr;
@@ -543,6 +554,113 @@ private slots:
         QVERIFY(!shell_->sequenceOptions().ReadEepromOn);
         QVERIFY(find<QToolButton>("ReadFlashOn")->isEnabled());
         QVERIFY(image.IsUndoEmpty());
+    }
+
+    // Another device resets the image: unsaved edits are first offered for saving with the
+    // close question. Cancel, or a save that does not happen, keeps the device and the edits.
+    void aDeviceChangeAsksBeforeDiscardingEdits() {
+        const std::string e9 = "MC68HC11  E9 (D82R)", a1 = "MC68HC11  A1 (1D47J)";
+        std::string chosen = e9;
+        shell_->deviceDialog = [&] { shell_->devices().selectDevice(chosen); };
+        int saves = 0;
+        bool saveSucceeds = false;
+        shell_->saveDialog = [&] {
+            ++saves;
+            return saveSucceeds;
+        };
+        shell_->updateCommands();
+        auto* button = find<QToolButton>("DeviceIDButton");
+        button->click();
+        auto& model = shell_->hexModel();
+        shell_->hexEdit().editor().GoToAddress(0xB600);
+        shell_->hexEdit().editor().TypeCharKey('J');
+        QVERIFY(model.IsModified());
+        QTRY_VERIFY(shell_->windowTitle().startsWith("*"));
+        const auto keeps = [&] {
+            QCOMPARE(shell_->devices().selectedDevice(), e9);
+            QCOMPARE(find<QLineEdit>("DeviceIDValue")->text(), QString::fromStdString(e9));
+            QCOMPARE(int(model.image.ReadData(0xB600)), int('J'));
+            QVERIFY(!model.image.IsUndoEmpty());
+            QVERIFY(shell_->windowTitle().startsWith("*"));
+            QVERIFY(!button->isChecked());
+        };
+        chosen = a1;
+        sink_->questions.clear();
+        sink_->answer = Answer::Cancel;
+        button->click();
+        QCOMPARE(sink_->questions, std::vector<std::string>{"Save buffer to file ?"});
+        keeps();
+        sink_->answer = Answer::Yes;
+        button->click();
+        QCOMPARE(saves, 1);
+        keeps();
+        // The device chosen again, the answer Yes and the save done: then the change.
+        saveSucceeds = true;
+        button->click();
+        QCOMPARE(saves, 2);
+        QCOMPARE(shell_->devices().selectedDevice(), a1);
+        QCOMPARE(int(model.image.ReadData(0xB600)), 0xFF);
+        QVERIFY(model.image.IsUndoEmpty());
+        // No discards the edits and changes the device.
+        shell_->hexEdit().editor().TypeCharKey('K');
+        chosen = e9;
+        sink_->answer = Answer::No;
+        button->click();
+        QCOMPARE(saves, 2);
+        QCOMPARE(shell_->devices().selectedDevice(), e9);
+        QCOMPARE(shell_->log().storedLine(shell_->log().count() - 1), "0" + e9 + " selected.");
+        QVERIFY(model.image.IsUndoEmpty());
+        QCOMPARE(sink_->questions.size(), size_t(4));
+    }
+
+    // Ctrl+Tab and Ctrl+PgDn turn to the next sequence page, Ctrl+Shift+Tab and Ctrl+PgUp to
+    // the one before, wherever the focus is in the window.
+    void pageKeysWorkFromAnywhereInTheWindow() {
+        auto* pages = find<QTabWidget>("SeqWin1");
+        auto* log = shell_->findChild<LogView*>("StatusWin");
+        QVERIFY(log != nullptr);
+        struct Case {
+            QWidget* focus;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            int page;  // after the key, from the Read page
+        };
+        const Case cases[] = {
+            {log, Qt::Key_Tab, Qt::ControlModifier, 2},
+            {log, Qt::Key_PageDown, Qt::ControlModifier, 2},
+            {find<QLineEdit>("DeviceIDValue"), Qt::Key_PageUp, Qt::ControlModifier, 0},
+            {log, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+        };
+        for (const Case& c : cases) {
+            pages->setCurrentIndex(1);
+            c.focus->setFocus();
+            QTRY_VERIFY(c.focus->hasFocus());
+            QTest::keyClick(c.focus, c.key, c.modifiers);
+            QCOMPARE(pages->currentIndex(), c.page);
+        }
+        pages->setCurrentIndex(2);
+        QTest::keyClick(log, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(pages->currentIndex(), 0);
+    }
+
+    // An option button reached with Tab is framed, down or up.
+    void optionButtonsShowTheFocus() {
+        shell_->deviceDialog = [&] { shell_->devices().selectDevice("MC68HC11  E9 (D82R)"); };
+        shell_->updateCommands();
+        find<QToolButton>("DeviceIDButton")->click();
+        find<QTabWidget>("SeqWin1")->setCurrentIndex(1);
+        auto* button = find<QToolButton>("ReadEepromOn");
+        QVERIFY(button->isEnabled());
+        for (bool down : {false, true}) {
+            button->setChecked(down);
+            find<QToolButton>("ReadFlashOn")->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(!button->hasFocus());
+            const QImage plain = button->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(button->hasFocus());
+            QVERIFY2(button->grab().toImage() != plain, down ? "down" : "up");
+        }
+        button->setChecked(false);
     }
 
     void busyLinkPopsTheButtonsBackUp() {

@@ -1,4 +1,5 @@
 // The main window's start-up, log, close question, shutdown and Reset To Default.
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -13,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
+#include <thread>
+#include <chrono>
+#include <atomic>
 
 #include "core/app/atomic_file.h"
 #include "core/files/load_file.h"
@@ -41,6 +45,26 @@ public:
     }
     std::vector<std::string> errors, questions;
     std::vector<Answer> answers;
+};
+
+// A port that opens and takes every setting, but on which nothing ever answers.
+class SilentPort final : public SerialPort {
+public:
+    explicit SilentPort(bool dsr) : dsr_(dsr) {}
+    bool getSettings(LineSettings&) override { return true; }
+    bool setSettings(const LineSettings&) override { return true; }
+    bool setTimeouts(const PortTimeouts&) override { return true; }
+    std::size_t write(const std::uint8_t*, std::size_t count) override { return count; }
+    std::size_t read(std::uint8_t*, std::size_t) override { return 0; }
+    bool purge(unsigned) override { return true; }
+    bool modemStatus(std::uint32_t& status) override {
+        status = dsr_ ? MS_DSR_ON : 0;
+        return true;
+    }
+    bool setDtr(bool) override { return true; }
+
+private:
+    bool dsr_;
 };
 
 std::string readFile(const QString& path) {
@@ -163,6 +187,42 @@ private slots:
         QVERIFY2(second.find("P_WIN_POS_WIDTH=700\r\n") != std::string::npos, second.c_str());
     }
 
+    // The device chosen last is selected again at the next start; a name that is no longer a
+    // device, or none, starts in Demo Mode.
+    void theLastDeviceIsRememberedAcrossRestarts() {
+        const std::string e9 = "MC68HC11  E9 (D82R)";
+        WriteFileAtomically(paths().settingsFile, "COMM_PORT=/dev/ttyUSB7\r\n");
+        {
+            ScriptedSink sink;
+            TProgShell shell(paths(), &sink);
+            shell.systemPortOpener = NoSystemPorts;
+            shell.FormCreate();
+            QCOMPARE(shell.devices().selectedDevice(), std::string("Demo Mode"));
+            shell.deviceDialog = [&] { shell.devices().selectDevice(e9); };
+            shell.updateCommands();
+            shell.findChild<QAbstractButton*>("DeviceIDButton")->click();
+            QVERIFY(shell.close());
+        }
+        const std::string written = readFile(QString::fromStdString(paths().settingsFile));
+        QVERIFY2(written.size() > 2 && written.substr(written.rfind("\r\n", written.size() - 3) + 2) ==
+                                           "DEVICE=" + e9 + "\r\n",
+                 written.c_str());
+        for (const std::string& stored : {e9, std::string("MC68HC11  Q9 (none)")}) {
+            WriteFileAtomically(paths().settingsFile, "COMM_PORT=/dev/ttyUSB7\r\nDEVICE=" + stored + "\r\n");
+            ScriptedSink sink;
+            TProgShell shell(paths(), &sink);
+            shell.systemPortOpener = NoSystemPorts;
+            shell.FormCreate();
+            const std::string expected = stored == e9 ? e9 : "Demo Mode";
+            QCOMPARE(shell.devices().selectedDevice(), expected);
+            QCOMPARE(shell.findChild<QLineEdit*>("DeviceIDValue")->text().toStdString(), expected);
+            QCOMPARE(shell.hexModel().image.IsUnimplemented(0x0000), stored == e9);
+            for (const std::string& line : shell.log().storedLines())
+                QVERIFY2(line.find("selected") == std::string::npos, line.c_str());
+            shell.FormClose();
+        }
+    }
+
     // A place from another monitor layout comes back onto the screen, a size larger than the
     // screen is cut to it; a place that fits is kept. What is written back is read back the
     // same at the next start.
@@ -249,6 +309,72 @@ private slots:
             QVERIFY(readFile(QString::fromStdString(paths().settingsFile))
                         .find("COMM_PORT=" + c.port + "\r\n") != std::string::npos);
         }
+    }
+
+    // A first start on a port that opens but where no programmer answers (nothing plugged
+    // in, or a programmer without power) tells what to do, as a missing port does; a later
+    // start on the port the user kept does not.
+    void firstStartWithoutAnAnswerAdvises() {
+#ifdef _WIN32
+        QSKIP("A first start on Windows keeps the default port COM1");
+#endif
+        const std::string advice =
+            "No programmer answered on the first serial port found. Choose its port in Tools > Comm "
+            "Port Options ..., or \"Virtual Programmer\" there to try the program without hardware.";
+        for (const bool dsr : {false, true}) {
+            for (const bool first : {true, false}) {
+                init();
+                if (!first) WriteFileAtomically(paths().settingsFile, "COMM_PORT=/dev/ttyS0\r\n");
+                ScriptedSink sink;
+                TProgShell shell(paths(), &sink);
+                shell.systemPortOpener = [dsr](const std::string&) {
+                    return OpenedPort{std::make_unique<SilentPort>(dsr), 0};
+                };
+                shell.listPorts = [] { return std::vector<std::string>{"/dev/ttyS0"}; };
+                shell.FormCreate();
+                auto lines = test::LogTexts(shell);
+                if (first) {
+                    QVERIFY(!lines.empty());
+                    QCOMPARE(lines.front(), std::string("First start: port /dev/ttyS0, the first serial port found."));
+                    lines.erase(lines.begin());
+                }
+                const std::string result = dsr ? "Receiver TimeOut Error." : "MC68HC(7)11 Programmer not found.";
+                QCOMPARE(lines, first ? (std::vector<std::string>{result, advice}) : std::vector<std::string>{result});
+                shell.FormClose();
+            }
+        }
+    }
+
+    // While the programmer is looked for, the window takes input: here a close, which waits
+    // for the detection, and the commands that use the link are refused meanwhile. The
+    // detection's result is still the first line of the log.
+    void theWindowTakesInputDuringTheDetection() {
+        WriteFileAtomically(paths().settingsFile, "COMM_PORT=/dev/ttyS0\r\n");
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        shell.listPorts = [] { return std::vector<std::string>{"/dev/ttyS0"}; };
+        std::atomic<bool> windowAnswered{false};
+        bool idleMeanwhile = true;
+        shell.systemPortOpener = [&](const std::string&) {
+            // The window is asked to do something while the port opens; a frozen window would
+            // answer only after the detection (the wait is bounded, to fail instead of hang).
+            QMetaObject::invokeMethod(&shell, [&] {
+                idleMeanwhile = shell.ComIdle();
+                shell.close();
+                windowAnswered = true;
+            }, Qt::QueuedConnection);
+            for (int i = 0; i < 1000 && !windowAnswered; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return OpenedPort{nullptr, ENOENT};
+        };
+        shell.FormCreate();
+        QVERIFY(windowAnswered);
+        QVERIFY(!idleMeanwhile);
+        const auto lines = test::LogTexts(shell);
+        QVERIFY(!lines.empty());
+        QCOMPARE(lines.front(), std::string("Error opening port: /dev/ttyS0"));
+        QTRY_VERIFY(!shell.isVisible());
+        QVERIFY(QFile::exists(QString::fromStdString(paths().settingsFile)));
     }
 
     // A new line shows from its start even when the log was scrolled sideways; the newest line

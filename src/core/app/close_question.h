@@ -1,5 +1,6 @@
 #pragma once
-// Whether the main window may close: unsaved work is offered for saving first.
+// Whether the main window may close, or a change of device reset the image: unsaved work is
+// offered for saving first.
 #include <functional>
 
 #include "core/app/message_sink.h"

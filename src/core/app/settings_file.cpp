@@ -146,6 +146,7 @@ void AppSettings::readFrom(const NameValueList& list) {
     readText(list, "COMM_PORT", portName);
     readInt(list, "COMM_SPEED", baudRate);
     readFlag(list, "SKIP_BLANK_BLOCKS", skipBlankBlocks);
+    readText(list, "DEVICE", device);
     for (int i = 0; i <= 4; ++i) {
         const std::string v = list.value("LOF" + std::to_string(i));
         if (!v.empty()) recentFiles.push_back(v);
@@ -192,6 +193,7 @@ NameValueList AppSettings::toList() const {
         if (recentFiles[i] != "0") put(list, ("LOF" + std::to_string(i)).c_str(), recentFiles[i]);
     // Written only when on, so that the file of a user who never chose it stays as it was.
     if (skipBlankBlocks) putFlag(list, "SKIP_BLANK_BLOCKS", true);
+    put(list, "DEVICE", device);
     return list;
 }
 

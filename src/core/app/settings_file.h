@@ -61,6 +61,8 @@ struct AppSettings {
     std::vector<std::string> recentFiles;
     // The Options page's "Skip blank blocks" (SKIP_BLANK_BLOCKS=1, absent when off).
     bool skipBlankBlocks = false;
+    // The device last selected (DEVICE=, absent for none): the next start selects it again.
+    std::string device;
 
     void readFrom(const NameValueList& list);
     NameValueList toList() const;

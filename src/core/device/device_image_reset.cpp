@@ -22,6 +22,8 @@ public:
     void releaseStartButton(SequenceKind) override {}
     void runSequence(SequenceKind, bool) override {}
     void bufferUnsaved() override {}
+    bool bufferSaved() const override { return true; }
+    bool saveBuffer() override { return false; }
 
 private:
     const std::function<void(int)>& showAt_;

@@ -1,5 +1,6 @@
 #include "core/device/device_linking.h"
 
+#include "core/app/close_question.h"
 #include "core/device/supported_device_list.h"
 
 namespace jqz {
@@ -96,8 +97,15 @@ void DeviceLinking::deviceButtonClicked(bool down, bool idle, const std::functio
         return;
     }
     if (!down) return;
+    const std::string before = devices_.selectedDevice();
     if (dialog) dialog();
     panel_.releaseDeviceButton();
+    if (devices_.selectedDevice() != field_ &&
+        !MayClose(panel_.bufferSaved(), !model_.IsModified(), messages_,
+                  [this] { return panel_.saveBuffer(); })) {
+        devices_.selectDevice(before);
+        return;
+    }
     log_.AddLogLine(devices_.selectedDevice() + " selected.", LogInfo);
     setField(devices_.selectedDevice());
 }

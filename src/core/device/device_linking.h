@@ -45,6 +45,9 @@ public:
     virtual void runSequence(SequenceKind kind, bool start) = 0;
     // The buffer saved flag goes false: closing will ask whether to save.
     virtual void bufferUnsaved() = 0;
+    virtual bool bufferSaved() const = 0;
+    // Saves the buffer as File > Save does; false when the save was cancelled or failed.
+    virtual bool saveBuffer() = 0;
 };
 
 // Runs a device change on the image and the panel, in this order: the description cleared,
@@ -64,7 +67,9 @@ public:
     // runs once.
     void showSelection();
     // The Device ID button after its click; `down` is its new state, `idle` whether the link
-    // is free. The dialog lets the user choose; its result is not consulted.
+    // is free. The dialog lets the user choose; its result is not consulted. Another device
+    // resets the image, so unsaved work is first offered for saving as on closing: Cancel, or
+    // a save that does not happen, keeps the old device and the image.
     void deviceButtonClicked(bool down, bool idle, const std::function<void()>& dialog);
     // A start button after its click.
     void startButtonClicked(SequenceKind kind, bool down, bool idle);

@@ -15,6 +15,17 @@
 
 namespace jqz {
 
+std::string_view FilterName(std::string_view filterText) {
+    const std::size_t open = filterText.find(" (");
+    return open == std::string_view::npos ? filterText : filterText.substr(0, open);
+}
+
+const FileFilter& FilterNamed(std::string_view filterText) {
+    for (const FileFilter& f : kImageFileFilters)
+        if (FilterName(f.text) == FilterName(filterText)) return f;
+    return kImageFileFilters[0];
+}
+
 namespace {
 
 bool equalIgnoringCase(const std::string& a, const std::string& b) {

@@ -3,6 +3,7 @@
 // for a file name to the log lines and the list of recently loaded files.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/files/image_files.h"
@@ -20,18 +21,24 @@ inline constexpr const char* kBufferClearedWith = "Buffer Cleared with ";
 // Followed by the file name: a file in which the chosen format finds nothing to load.
 inline constexpr const char* kNoDataFound = "No data found in file : ";
 
-// The filter of the load and save browsers as pairs of shown text and pattern.
+// The filters of the load and save browsers: the text shown, whose patterns in parentheses
+// the browser applies, and the extension the save browser gives a name typed without one.
+// "All" stays last.
 struct FileFilter {
     const char* text;
-    const char* pattern;
+    const char* suffix;
 };
 inline constexpr FileFilter kImageFileFilters[] = {
-    {"JQZ Extended Format (*.jef)", "*.JEF"},
-    {"Motorola (*.s19)", "*.S19"},
-    {"Binary (*.bin)", "*.BIN"},
-    {"All (*.*)", "*.*"},
-    {"Intel HEX (*.hex)", "*.HEX;*.IHX"},
+    {"JQZ Extended Format (*.jef)", "jef"},
+    {"Motorola (*.s19 *.s28 *.s37 *.s1 *.s2 *.s3 *.srec *.mot *.mxt *.sx *.exo)", "s19"},
+    {"Binary (*.bin)", "bin"},
+    {"Intel HEX (*.hex *.ihx)", "hex"},
+    {"All (*.*)", "jef"},
 };
+// The filter's name: its text before the patterns ("Intel HEX").
+std::string_view FilterName(std::string_view filterText);
+// The filter whose text or name that is; the first when there is none.
+const FileFilter& FilterNamed(std::string_view filterText);
 
 // The formats offered for a file: the one its first bytes show, if any, then "Binary".
 // Nothing when the file cannot be opened and read.

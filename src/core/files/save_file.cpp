@@ -3,6 +3,7 @@
 #include "core/app/log_model.h"
 #include "core/app/message_sink.h"
 #include "core/files/intel_hex.h"
+#include "core/files/load_file.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/hex_editor.h"
 #include "core/image/image_edit.h"
@@ -21,13 +22,12 @@ const char* SaveFormatName(SaveFormat format) {
     return kBinaryFormatName;
 }
 
-SaveFormat SaveFormatForFilter(int filterIndex) {
-    switch (filterIndex) {
-        case 1: return SaveFormat::MotorolaS2;
-        case 2: return SaveFormat::Binary;
-        case 4: return SaveFormat::IntelHex16;
-        default: return SaveFormat::Extended;
-    }
+SaveFormat SaveFormatForFilter(std::string_view filterText) {
+    const std::string_view name = FilterName(filterText);
+    if (name == "Motorola") return SaveFormat::MotorolaS2;
+    if (name == "Binary") return SaveFormat::Binary;
+    if (name == "Intel HEX") return SaveFormat::IntelHex16;
+    return SaveFormat::Extended;
 }
 
 namespace {

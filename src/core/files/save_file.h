@@ -2,6 +2,7 @@
 // Saving the image to a file: the rules behind the save dialog.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/files/image_files.h"
 
@@ -19,8 +20,9 @@ inline constexpr SaveFormat kSaveFormats[] = {SaveFormat::Extended, SaveFormat::
                                               SaveFormat::IntelHex16, SaveFormat::IntelHex32};
 const char* SaveFormatName(SaveFormat format);
 
-// The format that the browser's filter (0-based, in kImageFileFilters' order) chooses.
-SaveFormat SaveFormatForFilter(int filterIndex);
+// The format that the browser's filter chooses, found by the filter's name (its text before
+// the patterns); "All" and unknown names choose the extended format.
+SaveFormat SaveFormatForFilter(std::string_view filterText);
 
 // Whether the "save unimplemented areas" choice applies to the format.
 inline bool UnimplementedChoiceApplies(SaveFormat format) { return format != SaveFormat::Binary; }

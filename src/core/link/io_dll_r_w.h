@@ -149,5 +149,9 @@ std::string PortOpenAdvice(const std::string& portName, int error);
 // The advice's last sentence for a port that does not exist, where the windows choose ports.
 inline constexpr const char* kChoosePortInWindow =
     "Choose the port again in Tools > Comm Port Options ...";
+// The advice of a first start whose port opened but where no programmer answered.
+inline constexpr const char* kFirstStartNoProgrammer =
+    "No programmer answered on the first serial port found. Choose its port in Tools > Comm "
+    "Port Options ..., or \"Virtual Programmer\" there to try the program without hardware.";
 
 }  // namespace jqz

@@ -9,7 +9,8 @@ struct ActionEntry {
     const char* name;
     const char* caption;   // nullptr: none (actions that are in no menu)
     const char* shortcut;  // nullptr: none
-    const char* hint;      // nullptr: none; shown in the hint bar and as the tool tip
+    const char* hint;      // nullptr: none; shown in the hint bar, and as the tool tip with
+                           // the shortcut
     const char* icon;      // nullptr: none; a name of the program's icon set
 };
 

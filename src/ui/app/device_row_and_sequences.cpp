@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -50,6 +51,8 @@ public:
             releaseStartButton(kind);
     }
     void bufferUnsaved() override { s_.setBufferSaved(false); }
+    bool bufferSaved() const override { return s_.bufferSaved(); }
+    bool saveBuffer() override { return s_.EditSaveFileExecute(); }
 
 private:
     QToolButton* startButton(SequenceKind kind) const {
@@ -107,13 +110,16 @@ QToolButton* TProgShell::optionButton(const char* name, const char* hint, const 
     b->setIconSize(QSize(24, 24));
     b->setAutoRaise(false);
     // Down is plain to see: the selection colour behind the picture and a darker frame, where
-    // the style alone draws a barely darker grey.
+    // the style alone draws a barely darker grey. The button reached with Tab is framed in the
+    // selection colour (dotted when it is down), as the style sheet hides the style's own mark.
     b->setStyleSheet(
         "QToolButton { border: 1px solid palette(mid); border-radius: 3px; padding: 3px;"
         " background: palette(button); }"
         "QToolButton:hover { border-color: palette(highlight); }"
+        "QToolButton:focus { border: 2px solid palette(highlight); padding: 2px; }"
         "QToolButton:checked { border: 2px solid palette(shadow); padding: 2px;"
         " background: palette(highlight); }"
+        "QToolButton:checked:focus { border: 2px dotted palette(highlighted-text); }"
         "QToolButton:disabled { background: palette(window); }");
     connect(b, &QToolButton::toggled, this, [&state](bool down) { state = down; });
     optionButtons_.push_back(b);
@@ -154,6 +160,17 @@ QWidget* TProgShell::createUpperPanel() {
     seqWin_->addTab(createOptionsPage(), ShellIcon("options"), "Options");
     seqWin_->setCurrentIndex(1);
     v->addWidget(seqWin_);
+    // The keys that turn pages, from anywhere in the window (the tab bar alone knows them
+    // only while it holds the focus).
+    const auto turnPages = [this](std::initializer_list<QKeySequence> keys, int step) {
+        for (const QKeySequence& key : keys)
+            connect(new QShortcut(key, this), &QShortcut::activated, seqWin_, [this, step] {
+                const int count = seqWin_->count();
+                seqWin_->setCurrentIndex((seqWin_->currentIndex() + step + count) % count);
+            });
+    };
+    turnPages({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1);
+    turnPages({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)}, -1);
     return panel;
 }
 
@@ -262,7 +279,7 @@ QWidget* TProgShell::createOptionsPage() {
     return page;
 }
 
-bool TProgShell::ComIdle() const { return !linkIdle || linkIdle(); }
+bool TProgShell::ComIdle() const { return !detecting_ && (!linkIdle || linkIdle()); }
 
 void TProgShell::AddLogLine(const std::string& text, int kind) { log_.AddLogLine(text, kind); }
 

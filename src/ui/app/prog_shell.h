@@ -250,6 +250,9 @@ private:
     bool bufferSaved_ = true;
     bool settingsSuppressed_ = false;
     bool closed_ = false;
+    bool firstStart_ = false;  // no settings file: the port is a guess
+    bool detecting_ = false;   // a detection runs on its worker
+    bool closeAfterDetection_ = false;
     bool closingForSignal_ = false;
 
     std::map<std::string, QAction*> actions_;

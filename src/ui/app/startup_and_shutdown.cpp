@@ -4,14 +4,20 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
+#include <QToolBar>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <string>
+#include <thread>
 
 #include "core/app/atomic_file.h"
 #include "core/app/native_file.h"
@@ -49,24 +55,33 @@ ShellPaths ShellPaths::Default() {
 
 namespace {
 
-// Windows without a stored place open cascaded from the main window, each one step further
-// right and down, so that every title bar shows.
+// Windows without a stored place open beside the main window where the screen has room for
+// them, else over it below its menu and tool bar; each one step further right and down, so
+// that every title bar shows.
 constexpr int kCascadeStep = 32;
 
-void cascade(const NameValueList& list, const QRect& mainOuter, int steps, const char* leftKey,
-             const char* topKey, int& left, int& top) {
-    if (!ParseDecimal(list.value(leftKey))) left = mainOuter.left() + steps * kCascadeStep;
-    if (!ParseDecimal(list.value(topKey))) top = mainOuter.top() + steps * kCascadeStep;
+struct CascadeFrom {
+    QRect mainOuter;  // the main window's frame
+    int barsBottom;   // the bottom of its tool bar, on the screen
+    QRect free;       // the screen's free area
+};
+
+void cascade(const NameValueList& list, const CascadeFrom& from, int steps, int width,
+             const char* leftKey, const char* topKey, int& left, int& top) {
+    const int offset = (steps - 1) * kCascadeStep;
+    const bool beside = from.mainOuter.right() + 1 + offset + width <= from.free.right() + 1;
+    if (!ParseDecimal(list.value(leftKey)))
+        left = beside ? from.mainOuter.right() + 1 + offset : from.mainOuter.left() + steps * kCascadeStep;
+    if (!ParseDecimal(list.value(topKey)))
+        top = beside ? from.mainOuter.top() + offset : from.barsBottom + 1 + offset;
 }
 
-void cascadeUnplacedWindows(const NameValueList& list, AppSettings& s) {
-    const WindowGeometry& m = s.mainWindow;
-    const QRect mainOuter = FitOnScreen(QRect(m.left, m.top, m.width, m.height));
-    cascade(list, mainOuter, 1, "H_WIN_POS_LEFT", "H_WIN_POS_TOP", s.editor.EditorLeft,
+void cascadeUnplacedWindows(const NameValueList& list, const CascadeFrom& from, AppSettings& s) {
+    cascade(list, from, 1, s.editor.EditorWidth, "H_WIN_POS_LEFT", "H_WIN_POS_TOP", s.editor.EditorLeft,
             s.editor.EditorTop);
-    cascade(list, mainOuter, 2, "E_WIN_POS_LEFT", "E_WIN_POS_TOP", s.editor.DescriptionLeft,
-            s.editor.DescriptionTop);
-    cascade(list, mainOuter, 3, "DPV_WIN_POS_LEFT", "DPV_WIN_POS_TOP", s.packageView.left,
+    cascade(list, from, 2, s.editor.DescriptionWidth, "E_WIN_POS_LEFT", "E_WIN_POS_TOP",
+            s.editor.DescriptionLeft, s.editor.DescriptionTop);
+    cascade(list, from, 3, s.packageView.width, "DPV_WIN_POS_LEFT", "DPV_WIN_POS_TOP", s.packageView.left,
             s.packageView.top);
 }
 
@@ -106,14 +121,31 @@ OpenedPort TProgShell::openPort(const std::string& name) {
     return systemPortOpener ? systemPortOpener(name) : OpenSystemPort(name);
 }
 
-// Detection runs on this thread and may take a few seconds: the busy cursor shows it. Its
-// result is the log line; a port that did not open gets a second line saying why.
+// Detection may take a few seconds: it runs on a worker while the window paints and takes
+// input, with the busy cursor, and the commands that use the link wait for it as they wait for
+// a sequence (a close, too, comes once it is done). Its result is the log line; a port that
+// did not open gets a second line saying why.
 void TProgShell::connectProgrammer(const std::function<void()>& create) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    create();
+    detecting_ = true;
+    {
+        QEventLoop loop;
+        std::thread worker([&create, &loop] {
+            create();
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        worker.join();
+    }
+    detecting_ = false;
     QApplication::restoreOverrideCursor();
+    if (closeAfterDetection_) QTimer::singleShot(0, this, [this] { close(); });
     AddLogLine(com_->ResultText, LogNotice);
-    if (!com_->ResultAdvice.empty()) AddLogLine(com_->ResultAdvice, LogNotice);
+    if (!com_->ResultAdvice.empty())
+        AddLogLine(com_->ResultAdvice, LogNotice);
+    else if (firstStart_ && !com_->Connected)
+        AddLogLine(kFirstStartNoProgrammer, LogNotice);
+    firstStart_ = false;  // a port chosen later is the user's own
     showPortStatus();
 }
 
@@ -155,19 +187,31 @@ void TProgShell::FormCreate() {
     const auto bytes = ReadWholeFile(paths_.settingsFile, 16u * 1024u * 1024u);
     const NameValueList list = bytes ? NameValueList::Parse(*bytes) : NameValueList{};
     settings.readFrom(list);
-    cascadeUnplacedWindows(list, settings);
-    dpView_->SetGeometry(settings.packageView);  // shows or hides the window
-    hexEdit_->SetGeometry(settings.editor);
     if (bytes) {
         hexEdit_->ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
         baudRate_ = settings.baudRate;
         skipBlankBlocks_->setChecked(settings.skipBlankBlocks);
+        // The device of the last run, if it is still one of the list; else Demo Mode.
+        const auto names = devices_->deviceNames();
+        if (std::find(names.begin(), names.end(), settings.device) != names.end()) {
+            devices_->selectDevice(settings.device);
+            linking_->showSelection();
+        }
         recentFiles_.insert(recentFiles_.end(), settings.recentFiles.begin(),
                             settings.recentFiles.end());
     }
     const WindowGeometry& g = settings.mainWindow;
     ShowPlaced(this, QRect(g.left, g.top, g.width, g.height));
+    // The other windows once the main window's frame and bars are where they show.
+    const QRect mainOuter = OuterGeometry(this);
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    cascadeUnplacedWindows(list,
+                           {mainOuter, toolBar_->mapToGlobal(QPoint(0, toolBar_->height() - 1)).y(),
+                            screen != nullptr ? screen->availableGeometry() : mainOuter},
+                           settings);
+    dpView_->SetGeometry(settings.packageView);  // shows or hides the window
+    hexEdit_->SetGeometry(settings.editor);
     QApplication::processEvents();
     ports_ = listPorts ? listPorts()
                        : EnumeratePorts(SerialPortCandidates(), [this](const std::string& name) {
@@ -182,8 +226,9 @@ void TProgShell::FormCreate() {
     commDialog = [this] {
         commSet_->FormShow(com_->PortName, com_->BaudRate);
         if (commSet_->exec() != QDialog::Accepted) return;
-        connectProgrammer([this] {
-            ReplaceConnection(com_, commSet_->selectedPort(), commSet_->selectedRate(),
+        // The dialog's choice is read here: the detection runs on a worker.
+        connectProgrammer([this, port = commSet_->selectedPort(), rate = commSet_->selectedRate()] {
+            ReplaceConnection(com_, port, rate,
                               [this](const std::string& name) { return openPort(name); });
         });
     };
@@ -197,6 +242,7 @@ void TProgShell::FormCreate() {
 }
 
 void TProgShell::chooseFirstPort() {
+    firstStart_ = true;
     const bool found = !ports_.empty() && ports_.front() != kNoPortDetected;
     portName_ = found ? ports_.front() : std::string(kVirtualProgrammerPort);
     AddLogLine(found ? "First start: port " + portName_ + ", the first serial port found."
@@ -214,6 +260,7 @@ AppSettings TProgShell::collectSettings() const {
     s.baudRate = baudRate();
     s.recentFiles = recentFiles_;
     s.skipBlankBlocks = skipBlankBlocks_->isChecked();
+    if (devices_->deviceType != 0) s.device = devices_->selectedDevice();
     return s;
 }
 
@@ -238,6 +285,11 @@ void TProgShell::FormClose() {
 }
 
 void TProgShell::closeEvent(QCloseEvent* event) {
+    if (detecting_) {
+        closeAfterDetection_ = true;
+        event->ignore();
+        return;
+    }
     if (!FormCloseQuery()) {
         event->ignore();
         return;
@@ -279,6 +331,10 @@ void TProgShell::finishCloseForSignal(int signal) {
     if (QWidget* modal = QApplication::activeModalWidget()) {
         if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
         else modal->close();
+        QTimer::singleShot(10, this, [this, signal] { finishCloseForSignal(signal); });
+        return;
+    }
+    if (detecting_) {  // the port is let go once the detection is done
         QTimer::singleShot(10, this, [this, signal] { finishCloseForSignal(signal); });
         return;
     }

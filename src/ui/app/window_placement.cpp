@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMainWindow>
@@ -24,11 +26,12 @@ QMargins& lastFrame() {
     return frame;
 }
 
-// The frame around a shown, decorated window; the last one measured otherwise.
+// The frame around a shown, decorated window; the last one measured otherwise (also while
+// the window system has not told the frame yet, when the outer rectangle is still empty).
 QMargins frameOf(const QWidget* window) {
     if (window->isVisible()) {
         const QRect inner = window->geometry(), outer = window->frameGeometry();
-        if (inner != outer)
+        if (inner != outer && outer.contains(inner))
             lastFrame() = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
                                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
     }
@@ -67,9 +70,37 @@ QScrollArea* newScrollArea(QWidget* window) {
     return scroll;
 }
 
+// Whether a layout item is a dialog's row of push buttons (OK, Cancel and the like).
+bool isButtonRow(QLayoutItem* item) {
+    if (qobject_cast<QDialogButtonBox*>(item->widget()) != nullptr ||
+        qobject_cast<QPushButton*>(item->widget()) != nullptr)
+        return true;
+    QLayout* row = item->layout();
+    if (row == nullptr) return false;
+    for (int i = 0; i < row->count(); ++i)
+        if (qobject_cast<QPushButton*>(row->itemAt(i)->widget()) != nullptr) return true;
+    return false;
+}
+
+// A dialog's buttons stay below the scroll area, always in view: a button box anywhere in
+// its layout, or the row of buttons at the bottom of a column. A row wider than the room
+// scrolls with the rest.
+QLayoutItem* takeButtonRow(QLayout* layout, int room) {
+    auto fits = [room](QLayoutItem* item) { return item->minimumSize().width() <= room; };
+    for (int i = 0; i < layout->count(); ++i)
+        if (qobject_cast<QDialogButtonBox*>(layout->itemAt(i)->widget()) != nullptr)
+            return fits(layout->itemAt(i)) ? layout->takeAt(i) : nullptr;
+    auto* column = qobject_cast<QBoxLayout*>(layout);
+    if (column == nullptr || column->direction() != QBoxLayout::TopToBottom || column->count() < 2)
+        return nullptr;
+    QLayoutItem* last = column->itemAt(column->count() - 1);
+    return isButtonRow(last) && fits(last) ? column->takeAt(column->count() - 1) : nullptr;
+}
+
 // Puts what the window holds (a main window's central widget, else its layout with every
-// control in it) into a scroll area that fills the window. False when there is nothing to put.
-bool scrollContents(QWidget* window) {
+// control in it but the dialog's buttons) into a scroll area that fills the window, whose
+// inner width is `room`. False when there is nothing to put.
+bool scrollContents(QWidget* window, int room) {
     if (window->property(kScrolled).toBool()) return false;
     if (auto* main = qobject_cast<QMainWindow*>(window)) {
         QWidget* central = main->takeCentralWidget();
@@ -80,6 +111,8 @@ bool scrollContents(QWidget* window) {
     } else {
         QLayout* layout = window->layout();
         if (layout == nullptr) return false;
+        const QMargins margins = layout->contentsMargins();
+        QLayoutItem* buttons = takeButtonRow(layout, room - margins.left() - margins.right());
         auto* content = new QWidget;
         content->setObjectName(window->objectName() + "Content");
         content->setLayout(layout);  // the layout moves, and its controls with it
@@ -87,7 +120,19 @@ bool scrollContents(QWidget* window) {
         scroll->setWidget(content);
         auto* outer = new QVBoxLayout(window);
         outer->setContentsMargins(0, 0, 0, 0);
-        outer->addWidget(scroll);
+        outer->addWidget(scroll, 1);
+        if (buttons != nullptr) {
+            auto* row = new QVBoxLayout;
+            row->setContentsMargins(margins.left(), margins.top() / 2, margins.right(), margins.bottom());
+            if (QLayout* inner = buttons->layout()) {
+                inner->setParent(nullptr);
+                row->addLayout(inner);
+            } else {
+                row->addWidget(buttons->widget(), 0, buttons->alignment());
+                delete buttons;
+            }
+            outer->addLayout(row);
+        }
         // A size the layout fixed was the contents' size; the window may now be smaller.
         window->setMinimumSize(0, 0);
         window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -116,14 +161,16 @@ QSize fitContents(QWidget* window, const QSize& room) {
     // Never smaller than its controls need (adjustSize keeps a window within two thirds of
     // the screen, and a least size set on the window lets it go below its layout's).
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-    if (fits(least) || !scrollContents(window))
+    // Measured before the controls move into the scroll area: once moved, a control that the
+    // move hid until the next event loop counts for nothing, and the window would open as
+    // small as its buttons.
+    const QSize wanted = window->sizeHint().expandedTo(least);
+    if (fits(least) || !scrollContents(window, room.width()))
         return window->size().expandedTo(least).boundedTo(room).expandedTo(window->minimumSize());
     window->layout()->activate();
     // As large as the contents want, scroll bars included, within the room.
-    const auto* scroll = window->findChild<QScrollArea*>(window->objectName() + "Scroll");
     const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const QSize cut = scroll->widget()->sizeHint() + QSize(bar, bar) - scroll->sizeHint();
-    return (window->sizeHint() + cut.expandedTo(QSize(0, 0))).boundedTo(room);
+    return (wanted + QSize(bar, bar)).boundedTo(room);
 }
 
 }  // namespace
@@ -189,19 +236,37 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // A dialog gets its show event before the window system shows it.
+        if (event->type() != QEvent::Show && event->type() != QEvent::Resize) return false;
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog == nullptr || !dialog->isWindow()) return false;
         if (event->type() == QEvent::Show) {
-            auto* dialog = qobject_cast<QDialog*>(watched);
-            if (dialog != nullptr && dialog->isWindow()) {
-                FitToScreen(dialog);
-                // Once shown, its frame is known: a frame beyond the free area comes back in.
-                QTimer::singleShot(0, dialog, [dialog] {
-                    const QRect outer = dialog->frameGeometry();
-                    const QRect fitted = FitOnScreen(outer);
-                    if (fitted.topLeft() != outer.topLeft()) dialog->move(fitted.topLeft());
-                });
-            }
+            FitToScreen(dialog);
+            bringIn(dialog);
+        } else if (dialog->isVisible()) {
+            // Grown while shown (a part unfolded): fitted again, and moved wholly onto the
+            // free area, once the growth is done.
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (!fitsFreeArea(dialog)) FitToScreen(dialog);
+                bringIn(dialog);
+            });
         }
         return false;
+    }
+
+private:
+    static bool fitsFreeArea(const QWidget* dialog) {
+        const QScreen* screen = screenOf(dialog);
+        if (screen == nullptr) return true;
+        const QSize room = screen->availableGeometry().size().shrunkBy(frameOf(dialog));
+        return dialog->width() <= room.width() && dialog->height() <= room.height();
+    }
+    // Once shown, its frame is known: a frame beyond the free area comes back in.
+    static void bringIn(QDialog* dialog) {
+        QTimer::singleShot(0, dialog, [dialog] {
+            const QRect outer = dialog->frameGeometry();
+            const QRect fitted = FitOnScreen(outer);
+            if (fitted.topLeft() != outer.topLeft()) dialog->move(fitted.topLeft());
+        });
     }
 };
 

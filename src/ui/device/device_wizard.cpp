@@ -1,5 +1,6 @@
 #include "ui/device/device_wizard.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -19,7 +20,6 @@ TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocume
     setWindowTitle("Select Device");
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setMinimumSize(200, 120);
-    resize(760, 440);
 
     auto* v = new QVBoxLayout(this);
     auto* h = new QHBoxLayout;
@@ -50,8 +50,8 @@ TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocume
     info_ = new QTextEdit;
     info_->setObjectName("RichEdit1");
     info_->setReadOnly(true);
-    info_->setLineWrapMode(QTextEdit::NoWrap);
-    info_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The document's lines wrap at the pane's width: nothing needs scrolling sideways.
+    info_->setLineWrapMode(QTextEdit::WidgetWidth);
     info_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     info_->setStatusTip("Device Quick Info");
     info_->setToolTip("Device Quick Info");
@@ -74,6 +74,14 @@ TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocume
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { Button1Click(); });
     connect(ok, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    resize(sizeHint());
+}
+
+QSize TDeviceWiz1::sizeHint() const {
+    // The quick info's lines (some 75 characters) whole beside the list, and 28 of them.
+    const QFontMetrics metrics(font());
+    return QDialog::sizeHint().expandedTo(
+        QSize(list_->minimumWidth() + metrics.horizontalAdvance(QString(84, 'n')), metrics.lineSpacing() * 28));
 }
 
 QString TDeviceWiz1::highlighted() const {

@@ -25,6 +25,8 @@ public:
     void ListBox1Click();
     void Button1Click();
     QString highlighted() const;
+    // Room for the list and a quick-info document's lines where the screen has it.
+    QSize sizeHint() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -36,8 +36,6 @@ TLoadf::TLoadf(HexEditModel& model, std::vector<std::string>& recentFiles, Messa
     v->addWidget(NamedLabel("Label1", "File Name"));
     auto* nameRow = new QHBoxLayout;
     edit1_ = NamedEdit("Edit1", "");
-    edit1_->setReadOnly(true);
-    edit1_->setFocusPolicy(Qt::ClickFocus);
     edit1_->setMinimumWidth(380);
     edit1_->setStatusTip("File to load");
     button4_ = new QToolButton;
@@ -101,8 +99,19 @@ TLoadf::TLoadf(HexEditModel& model, std::vector<std::string>& recentFiles, Messa
     openDialog_ = MakeFileBrowser(*this, "OpenDialog1", "Open");
     openDialog_->setFileMode(QFileDialog::ExistingFile);
     openDialog_->setAcceptMode(QFileDialog::AcceptOpen);
+    // A name without an extension is the file of that name: nothing is added to it.
+    openDialog_->setDefaultSuffix(QString());
 
-    connect(edit1_, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+    // A chosen name is looked at at once; a typed one when OK is pressed, so that a name half
+    // typed brings no message.
+    connect(edit1_, &QLineEdit::textChanged, this, [this] {
+        if (!edit1_->isModified()) Edit1Change();
+    });
+    connect(edit1_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        examined_ = false;
+        comboBox1_->clear();
+        button2_->setEnabled(!text.trimmed().isEmpty());
+    });
     connect(button4_, &QToolButton::clicked, this, [this] { Button4Click(); });
     connect(button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(checkBox1_, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
@@ -148,6 +157,7 @@ void TLoadf::chooseFile(const QString& name) {
 }
 
 void TLoadf::Edit1Change() {
+    examined_ = true;
     button2_->setEnabled(false);
     const auto formats = OfferedFormats(FileNameBytes(edit1_->text()));
     if (!formats) {
@@ -169,6 +179,11 @@ void TLoadf::CheckBox1Click() {
 }
 
 void TLoadf::Button2Click() {
+    // A typed name is looked at as a chosen one: a file that is not there stops here.
+    if (!examined_) {
+        Edit1Change();
+        if (!button2_->isEnabled()) return;
+    }
     LoadRequest request;
     request.fileName = FileNameBytes(edit1_->text());
     request.format = FormatFromName(comboBox1_->currentText().toStdString())

@@ -63,6 +63,7 @@ private:
     QPushButton* button2_ = nullptr;
     QMenu* openedFileList_ = nullptr;
     QFileDialog* openDialog_ = nullptr;
+    bool examined_ = false;  // the format list is the named file's
 };
 
 }  // namespace jqz

@@ -21,14 +21,6 @@
 
 namespace jqz {
 
-namespace {
-
-// The extension each filter of the browser gives a name typed without one.
-const char* const kFilterSuffix[] = {"jef", "s19", "bin", "jef", "hex"};
-static_assert(std::size(kFilterSuffix) == std::size(kImageFileFilters));
-
-}  // namespace
-
 TSavef::TSavef(HexEditModel& model, MessageSink& messages, LogSink& log, QWidget* parent)
     : QDialog(parent), model_(model), messages_(messages), log_(log) {
     setObjectName("Savef");
@@ -85,8 +77,7 @@ TSavef::TSavef(HexEditModel& model, MessageSink& messages, LogSink& log, QWidget
     saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
     saveDialog_->setFileMode(QFileDialog::AnyFile);
     connect(saveDialog_, &QFileDialog::filterSelected, this, [this](const QString& filter) {
-        const int index = static_cast<int>(ImageFileNameFilters().indexOf(filter));
-        saveDialog_->setDefaultSuffix(kFilterSuffix[std::max(0, index)]);
+        saveDialog_->setDefaultSuffix(FilterNamed(filter.toStdString()).suffix);
     });
 
     connect(button1, &QPushButton::clicked, this, [this] { Button1Click(); });
@@ -110,9 +101,8 @@ void TSavef::Button1Click() {
     edit1_->setText(QDir::toNativeSeparators(saveDialog_->selectedFiles().front()));
     edit1_->selectAll();
     button2_->setEnabled(true);
-    const int filter =
-        static_cast<int>(ImageFileNameFilters().indexOf(saveDialog_->selectedNameFilter()));
-    comboBox1_->setCurrentIndex(static_cast<int>(SaveFormatForFilter(filter)));
+    comboBox1_->setCurrentIndex(
+        static_cast<int>(SaveFormatForFilter(saveDialog_->selectedNameFilter().toStdString())));
     ComboBox1Change();
 }
 

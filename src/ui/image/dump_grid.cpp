@@ -249,8 +249,13 @@ bool DumpGrid::moveByKey(QKeyEvent* event) {
 
 void DumpGrid::keyPressEvent(QKeyEvent* event) {
     if (moveByKey(event)) return;
+    // A key held with Ctrl or Alt is a command, never a byte; Ctrl and Alt together is how
+    // Windows reports AltGr, which types the characters it shows.
+    const Qt::KeyboardModifiers held = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
     const QString text = event->text();
-    if (!text.isEmpty() && !(event->modifiers() & Qt::AltModifier)) {
+    const bool altGr = held == (Qt::ControlModifier | Qt::AltModifier) && !text.isEmpty() &&
+                       text.front().isPrint();
+    if (!text.isEmpty() && (held == Qt::NoModifier || altGr)) {
         owner_.typed(this, text);
         return;
     }

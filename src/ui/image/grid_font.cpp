@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QRawFont>
 
 namespace jqz {
 
@@ -13,7 +14,7 @@ namespace {
 // the one and not the other.
 bool drawsFixedPitch(const QString& family) {
     if (family.isEmpty() || !QFontDatabase::hasFamily(family) ||
-        !QFontDatabase::isFixedPitch(family))
+        !QFontDatabase::isFixedPitch(family) || !DrawsHexDigits(family))
         return false;
     QFont font(family);
     font.setStyleHint(QFont::TypeWriter);
@@ -22,6 +23,15 @@ bool drawsFixedPitch(const QString& family) {
 }
 
 }  // namespace
+
+bool DrawsHexDigits(const QString& family) {
+    // The family's own glyphs, without the fallbacks a text layout would take.
+    const QRawFont raw = QRawFont::fromFont(QFont(family));
+    if (!raw.isValid()) return false;
+    for (const QChar c : QStringLiteral("0123456789ABCDEF"))
+        if (!raw.supportsCharacter(c)) return false;
+    return true;
+}
 
 QString DefaultGridFamily() {
     QStringList candidates{QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family(),
@@ -51,7 +61,7 @@ QFont GridFont(const std::string& name, int pixels) {
 QStringList FixedPitchFamilies() {
     QStringList families;
     for (const QString& family : QFontDatabase::families())
-        if (QFontDatabase::isFixedPitch(family)) families << family;
+        if (QFontDatabase::isFixedPitch(family) && DrawsHexDigits(family)) families << family;
     return families;
 }
 

@@ -15,7 +15,10 @@ QString DefaultGridFamily();
 QString GridFontFamily(const QString& name);
 // The font a grid draws with: that family at the character height given in pixels.
 QFont GridFont(const std::string& name, int pixels);
-// The fixed-pitch families of this desktop, in the font database's order.
+// The fixed-pitch families of this desktop that draw the digits 0-9 and A-F, in the font
+// database's order.
 QStringList FixedPitchFamilies();
+// Whether the family itself has the glyphs of 0-9 and A-F.
+bool DrawsHexDigits(const QString& family);
 
 }  // namespace jqz

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
@@ -208,9 +209,11 @@ void THexEdit::createActions() {
     on("EditProperty", &THexEdit::EditPropertyExecute);
     on("EditGoToAddr", &THexEdit::EditGoToAddrExecute);
     on("EditSwap", &THexEdit::EditSwapExecute);
-    // Beside Ctrl+Ins and Shift+Ins, the keys most desktops copy and paste with. They work in
-    // this window only, so that the main window's log keeps Ctrl+C for its own lines.
-    for (const auto& [name, keys] : {std::pair{"EditCopy", "Ctrl+C"}, std::pair{"EditPaste", "Ctrl+V"}}) {
+    // Beside Alt+Backspace, Ctrl+Ins and Shift+Ins, the keys most desktops undo, copy and paste
+    // with. They work in this window only, so that the main window's log keeps Ctrl+C for its
+    // own lines.
+    for (const auto& [name, keys] : {std::pair{"EditUndo", "Ctrl+Z"}, std::pair{"EditCopy", "Ctrl+C"},
+                                     std::pair{"EditPaste", "Ctrl+V"}}) {
         QAction* command = action(name);
         auto* key = new QAction(this);
         key->setObjectName(QString(name) + "Key");
@@ -286,7 +289,8 @@ void THexEdit::refreshAppearance() {
     backgroundColour_ = toQColor(p.BackgroundColor);
     selectedColour_ = QColor(p.BackgroundColor.r ^ 0x40, p.BackgroundColor.g ^ 0x40,
                              p.BackgroundColor.b ^ 0x40);
-    rightFontName_ = QString::fromStdString(p.RightFont);
+    // The family the characters are drawn with, which a stored name may only stand for.
+    rightFontName_ = QFontInfo(charGrid_->font()).family();
     panels_[4]->setText("Char Set: " + rightFontName_);
 }
 
