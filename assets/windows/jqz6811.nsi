@@ -347,7 +347,7 @@ Function .onInit
         SetErrorLevel ${EXIT_REFUSED}
         Quit
       ${EndIf}
-      ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONEXCLAMATION "${PRODUCT} $OldVersion is installed, newer than this setup's ${VERSION}.$\r$\nReplace it with the older version?" IDNO`
+      ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "${PRODUCT} $OldVersion is installed, newer than this setup's ${VERSION}.$\r$\nReplace it with the older version?" IDNO`
         SetErrorLevel ${EXIT_REFUSED}
         Quit
       ${EndIf}
