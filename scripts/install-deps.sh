@@ -8,8 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
   xvfb xauth openbox fonts-dejavu-core ccache strace perl
-  dpkg-dev file lintian librsvg2-bin appstream
-  g++-mingw-w64-x86-64-posix googletest wine64 wine
+  dpkg-dev file lintian librsvg2-bin appstream xdg-utils desktop-file-utils shared-mime-info
+  g++-mingw-w64-x86-64-posix googletest wine64 wine nsis
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -17,10 +17,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: jqz6811 [option]\n"
+    "Usage: jqz6811 [option] [FILE]\n"
     "Programs MC68HC11 and MC68HC711 microcontrollers through the JQZ 68(7)11 programmer.\n"
+    "FILE (an S-record, Intel HEX, extended or binary file) is loaded at start, as Load loads\n"
+    "it with the format found in it.\n"
     "  --check-files  build the main window, report which of its documents and drawings and\n"
     "                 the manual it finds, and quit (exit code 1 when one is missing)\n"
+    "  --print-log    start, load FILE, print the log on standard output and quit (exit\n"
+    "                 code 1 when FILE was not loaded)\n"
     "  --version      print the program's version\n"
     "  --help         this text\n";
 
@@ -34,6 +38,17 @@ int CheckFiles() {
     return report.missing.empty() ? 0 : 1;
 }
 
+// Without a window to show them in, errors go to standard error (they are in the log too)
+// and questions are answered No.
+class StreamMessageSink : public jqz::MessageSink {
+public:
+    void showError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    jqz::Answer askQuestion(const std::string& text, jqz::QuestionButtons) override {
+        std::fprintf(stderr, "%s No\n", text.c_str());
+        return jqz::Answer::No;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -41,6 +56,7 @@ int main(int argc, char* argv[]) {
     // file the program opened itself.
     jqz::PrepareProcessStart();
     bool checkFiles = false;
+    bool printLog = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("jqz6811 %s\n", jqz::ProgramVersion().c_str());
@@ -51,6 +67,7 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         if (std::strcmp(argv[i], "--check-files") == 0) checkFiles = true;
+        if (std::strcmp(argv[i], "--print-log") == 0) printLog = true;
     }
 #ifndef _WIN32
     // The check shows no window: it runs without a display (a build machine, an ssh session).
@@ -66,8 +83,18 @@ int main(int argc, char* argv[]) {
         if (checkFiles) return CheckFiles();
         // A stop signal that comes during start-up is kept until the window can close.
         jqz::CatchWindowStopSignals();
-        jqz::TProgShell shell;
+        StreamMessageSink streamSink;
+        jqz::TProgShell shell(jqz::ShellPaths::Default(), printLog ? &streamSink : nullptr);
         shell.FormCreate();
+        // The arguments as Qt has them (its own options taken out; on Windows from UTF-16).
+        const QStringList files = jqz::FilesNamedOnCommandLine(QCoreApplication::arguments());
+        const bool loaded = shell.OpenFilesFromOutside(files);
+        if (printLog) {
+            for (const std::string& line : shell.log().storedLines())
+                std::printf("%s\n", line.empty() ? "" : line.c_str() + 1);
+            shell.FormClose();
+            return files.isEmpty() || loaded ? 0 : 1;
+        }
         jqz::ConnectStopSignals(shell);
         return app.exec();
     } catch (const std::exception& e) {

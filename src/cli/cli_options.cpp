@@ -338,6 +338,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     return r;
 }
 
+// How ports are named on this system.
+#ifdef _WIN32
+#define JQZ_PORT_HELP "COM port, e.g. COM3"
+#else
+#define JQZ_PORT_HELP "serial device path"
+#endif
+
 std::string UsageText() {
     return R"USAGE(Usage: jqz6811-cli [options] COMMAND [FILE...]
 
@@ -357,7 +364,7 @@ Commands:
                         EEPROM, else the addresses the file fills (no programmer needed)
 
 Common options:
-  --port P              serial device path, or "Virtual Programmer"
+  --port P              )USAGE" JQZ_PORT_HELP R"USAGE(, or "Virtual Programmer"
                         (default: the port of the application's settings file)
   --baud N              working rate 9600, 19200, 38400 or 57600 (default: settings file)
   --device NAME         device, e.g. "MC68HC11  E9 (E28B)" (see the devices command)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# cmake --install puts the program, its dhelp folder, the manual, the menu entry and the icon in
-# their places under the prefix. Argument 1: the build folder.
+# cmake --install puts the program, its dhelp folder, the manual, the menu entry, the MIME
+# package of its file types and the icon in their places under the prefix. Argument 1: the build folder.
 set -euo pipefail
 build=$1
 # The package test makes the build's generated files again; one of the two at a time, also
@@ -24,6 +24,7 @@ for f in EA9_PLCC52 E_PLCC52 E_QFP64 E_SDIP56 A8_PLCC52 A8_DIP48 K_PLCC84 K_QFP8
   [ "$(dd if="$share/dhelp/$f.emf" bs=1 skip=40 count=4 2>/dev/null)" = " EMF" ] || fail "dhelp/$f.emf"
 done
 [ "$(head -c 5 "$share/j11prog.pdf")" = "%PDF-" ] || fail "j11prog.pdf"
-grep -q '^Exec=jqz6811$' "$prefix/share/applications/jqz6811.desktop" || fail "desktop entry"
+grep -q '^Exec=jqz6811 %f$' "$prefix/share/applications/jqz6811.desktop" || fail "desktop entry"
+grep -q 'type="text/x-srecord"' "$prefix/share/mime/packages/jqz6811.xml" || fail "MIME package"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/jqz6811.svg" || fail "icon"
 echo "installed layout complete"

@@ -72,6 +72,7 @@ expected=(
   usr/bin/jqz6811 usr/bin/jqz6811-cli usr/bin/jqz6811-sim
   usr/share/jqz6811/j11prog.pdf
   usr/share/applications/jqz6811.desktop
+  usr/share/mime/packages/jqz6811.xml
   usr/share/icons/hicolor/scalable/apps/jqz6811.svg
   usr/share/icons/hicolor/48x48/apps/jqz6811.png
   usr/share/icons/hicolor/128x128/apps/jqz6811.png
@@ -127,6 +128,27 @@ done
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.jqz6811.metainfo.xml" \
   > "$tmp/appstream" 2>&1 || { cat "$tmp/appstream"; fail "appstreamcli validate"; }
 grep -q '^Icon=jqz6811$' "$root/usr/share/applications/jqz6811.desktop" || fail "desktop entry icon"
+grep -q '^Exec=jqz6811 %f$' "$root/usr/share/applications/jqz6811.desktop" || fail "desktop entry takes no file"
+desktop-file-validate "$root/usr/share/applications/jqz6811.desktop" || fail "desktop-file-validate"
+
+# The file types: S-records and Intel HEX open in the program. The package names them in a
+# MIME package of its own, since the shared MIME database has no name for them; installed,
+# the triggers of shared-mime-info and desktop-file-utils make the caches that the desktop
+# reads, as here.
+for type in text/x-srecord text/x-ihex; do
+  ! grep -q "type=\"$type\"" /usr/share/mime/packages/freedesktop.org.xml \
+    || fail "$type is in the shared MIME database: the package need not name it"
+done
+update-mime-database "$root/usr/share/mime" > "$tmp/mime.log" 2>&1 || { cat "$tmp/mime.log"; fail "update-mime-database"; }
+update-desktop-database "$root/usr/share/applications" || fail "update-desktop-database"
+for glob in text/x-srecord:*.s19 text/x-srecord:*.s28 text/x-ihex:*.hex text/x-ihex:*.ihx; do
+  grep -qF ":$glob" "$root/usr/share/mime/globs2" || fail "no glob $glob"
+done
+for type in text/x-srecord text/x-ihex; do
+  default=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$tmp/no-data" \
+    XDG_DATA_DIRS="$root/usr/share" XDG_CONFIG_HOME="$tmp/no-config" xdg-mime query default "$type")
+  [ "$default" = jqz6811.desktop ] || fail "xdg-mime query default $type: '$default'"
+done
 head -1 "$root/usr/share/doc/jqz6811/copyright" \
   | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \
   || fail "copyright is not machine-readable"

@@ -12,10 +12,10 @@ trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --build "$win" --target windows-zip > "$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; fail "windows-zip"; }
-zip=$(ls "$win"/jqz6811-cli-*-windows-x86_64.zip) || fail "no zip"
+zip=$(ls "$win"/jqz6811-[0-9]*-windows-x86_64.zip) || fail "no zip"
 mkdir "$tmp/unpacked here"
 (cd "$tmp/unpacked here" && cmake -E tar xf "$zip") || fail "the zip does not unpack"
-root=$(ls -d "$tmp/unpacked here"/jqz6811-cli-*-windows-x86_64) || fail "no folder in the zip"
+root=$(ls -d "$tmp/unpacked here"/jqz6811-[0-9]*-windows-x86_64) || fail "no folder in the zip"
 
 for f in README.txt dhelp jqz6811-cli.exe; do [ -e "$root/$f" ] || fail "no $f in the zip"; done
 [ -z "$(find "$root" -iname '*.dll')" ] || fail "DLLs in the zip: $(find "$root" -iname '*.dll')"

@@ -29,6 +29,7 @@
 #include "core/device/device_write.h"
 #include "core/files/records.h"
 #include "core/image/editor_messages.h"
+#include "file_drop_support.h"
 #include "hex_edit_test_support.h"
 #include "shell_test_support.h"
 #include "sim/virtual_programmer.h"
@@ -179,6 +180,10 @@ private slots:
                 d->findChild<QLineEdit*>("Edit1")->setText(t.path("in.s19"));
             }, "Button2");
         };
+        // A file dropped on the main window loads as Load does.
+        const Command drop = [](TestCommandsDuringRuns& t) {
+            QVERIFY(test::dropFiles(&t.shell(), {t.path("in.s19")}));
+        };
         const Command save = [](TestCommandsDuringRuns& t) {
             onModal([&t](QDialog* d) {
                 onModal([&t](QDialog* browser) {
@@ -237,7 +242,8 @@ private slots:
             {"close of the hex editor", closeEditor}};
         // Refused during a read; during a program run, what they do.
         const std::tuple<const char*, Command, const char*> imageCommands[] = {
-            {"Open File", load, "changes"}, {"Save File", save, "saves"},
+            {"Open File", load, "changes"}, {"a dropped file", drop, "changes"},
+            {"Save File", save, "saves"},
             {"typing in the grid", type, "changes"}, {"Fill", fill, "changes"},
             {"Paste", paste, "changes"}, {"Swap", swap, "changes"}};
         for (const char* run : {"read", "program"}) {

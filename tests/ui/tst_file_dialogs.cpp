@@ -11,7 +11,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QPrinter>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -23,6 +25,7 @@
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"
 #include "ui/files/load_dialog.h"
+#include "ui/files/print_dialog.h"
 #include "ui/files/save_dialog.h"
 #include "../core/test_support.h"
 #include "shell_test_support.h"
@@ -87,6 +90,51 @@ class TestFileDialogs : public QObject {
     }
 
 private slots:
+    // The browsers never open in the folder the program was started in: the first in the
+    // user's Documents folder, every later one (Load, Save, Print to File) in the folder of
+    // the file chosen last. (First here: no browser of this program has been used yet.)
+    void browsersStartInDocumentsThenInTheLastFolder() {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QVERIFY(QDir().mkpath(documents));
+        QVERIFY(QDir(dir_.path()).mkpath("chosen"));
+        const QString chosen = dir_.path() + "/chosen/work.jef";
+        QVERIFY(QDir::current().absolutePath() != QDir(documents).absolutePath());
+        ScriptedSink sink;
+        TProgShell shell(paths(), &sink);
+        auto browse = [&](QAction* command, const char* button, const QString& expected,
+                          const QString& choose) {
+            QString opened;
+            whenModal<QDialog>([&](QDialog* d) {
+                whenModal<QFileDialog>([&](QFileDialog* browser) {
+                    opened = browser->directory().absolutePath();
+                    if (choose.isEmpty()) return browser->reject();
+                    typeName(browser, choose);
+                    static_cast<QDialog*>(browser)->accept();
+                });
+                child<QPushButton>(d, button)->click();
+                if (d->isVisible()) d->reject();
+            });
+            command->trigger();
+            QCOMPARE(opened, QDir(expected).absolutePath());
+        };
+        browse(shell.action("EditSaveFile"), "Button1", documents, chosen);
+        browse(shell.action("EditOpenFile"), "Button1", dir_.path() + "/chosen", {});
+        // Print to a file: its browser comes at OK.
+        QString printOpened;
+        whenModal<TPrintd>([&](TPrintd* d) {
+            d->printer().setOutputFormat(QPrinter::PdfFormat);
+            d->printer().setOutputFileName({});
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                printOpened = browser->directory().absolutePath();
+                browser->reject();
+            });
+            child<QPushButton>(d, "Button2")->click();
+            if (d->isVisible()) d->reject();
+        });
+        shell.action("EditPrint")->trigger();
+        QCOMPARE(printOpened, QDir(dir_.path() + "/chosen").absolutePath());
+    }
+
     void theFileMenuHoldsOpenAndSave() {
         ScriptedSink sink;
         TProgShell shell(paths(), &sink);

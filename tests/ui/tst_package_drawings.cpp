@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <map>
 
+#include "emf_canvas.h"
 #include "package_drawing.h"
 #include "pin_tables.h"
 #include "ui/device/emf_picture.h"
@@ -52,11 +53,69 @@ QByteArray drawingSvg(const char* file) {
     return EmfToSvg(f.readAll());
 }
 
+// The texts of a metafile's EMR_EXTTEXTOUTW records, each with the advance of every character.
+struct EmfText {
+    QString text;
+    std::vector<std::uint32_t> advances;
+};
+std::vector<EmfText> emfTexts(const QByteArray& emf) {
+    auto u32 = [&emf](qsizetype at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(emf[at + i]);
+        return v;
+    };
+    std::vector<EmfText> out;
+    for (qsizetype at = 0; at + 8 <= emf.size();) {
+        const std::uint32_t type = u32(at), size = u32(at + 4);
+        if (size < 8 || at + size > static_cast<std::uint32_t>(emf.size())) break;
+        if (type == 84) {  // the EMRTEXT at 36: reference, chars, offString, options, bounds, offDx
+            const std::uint32_t chars = u32(at + 44), offString = u32(at + 48), offDx = u32(at + 72);
+            EmfText t;
+            t.text = QString::fromUtf16(reinterpret_cast<const char16_t*>(emf.constData() + at + offString),
+                                        static_cast<qsizetype>(chars));
+            for (std::uint32_t i = 0; i < chars; ++i) t.advances.push_back(u32(at + offDx + 4 * i));
+            out.push_back(t);
+        }
+        at += size;
+    }
+    return out;
+}
+
 }  // namespace
 
 class TestPackageDrawings : public QObject {
     Q_OBJECT
 private slots:
+    // Every character advances by its own width, as the face draws it (a player that honours
+    // the advances, as Windows' does, spaces "top view" evenly): a narrow "i" less than an
+    // "o", the same letter alike everywhere.
+    void eachCharacterAdvancesByItsOwnWidth() {
+        QFile f(QStringLiteral(JQZ_DHELP_DIR "/E_PLCC52.emf"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const std::vector<EmfText> texts = emfTexts(f.readAll());
+        QVERIFY(texts.size() > 52);
+        bool title = false;
+        for (const EmfText& t : texts) {
+            QCOMPARE(t.advances.size(), std::size_t(t.text.size()));
+            const qsizetype i = t.text.indexOf('i'), o = t.text.indexOf('o');
+            if (i >= 0 && o >= 0) QVERIFY2(t.advances[std::size_t(i)] < t.advances[std::size_t(o)], qPrintable(t.text));
+            for (qsizetype a = 0; a < t.text.size(); ++a)
+                for (qsizetype b = a + 1; b < t.text.size(); ++b)
+                    if (t.text[a] == t.text[b]) QCOMPARE(t.advances[std::size_t(a)], t.advances[std::size_t(b)]);
+            if (t.text.endsWith("top view")) {
+                title = true;
+                const std::u16string view = u"top view";
+                // The title: bold, 18 units high.
+                const auto expected = GlyphAdvances(reinterpret_cast<const std::uint16_t*>(view.data()),
+                                                    view.size(), 18, true);
+                const std::vector<std::uint32_t> last(t.advances.end() - 8, t.advances.end());
+                for (std::size_t k = 0; k < 8; ++k)
+                    QCOMPARE(last[k], expected[k]);
+            }
+        }
+        QVERIFY2(title, "no title ending in \"top view\"");
+    }
+
     void pinsGoCounterClockwiseFromPinOne() {
         struct Case {
             PackageKind kind;

@@ -27,7 +27,39 @@ struct Utf16 {
     size_t length = 0;
 };
 
+// The advance widths of Arial's printable ASCII characters (0x20 to 0x7E), in thousandths of
+// the em, regular and bold (the metrics Arial shares with Helvetica). Players place each
+// glyph at the advance the record gives, so every character gets its own.
+constexpr std::uint16_t kArialAdvance[2][95] = {
+    {278, 278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333, 278, 278,
+     556, 556, 556, 556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584, 584, 556,
+     1015, 667, 667, 722, 722, 667, 611, 778, 722, 278, 500, 667, 556, 833, 722, 778,
+     667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 278, 278, 278, 469, 556,
+     333, 556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833, 556, 556,
+     556, 556, 333, 500, 278, 556, 500, 722, 500, 500, 500, 334, 260, 334, 584},
+    {278, 333, 474, 556, 556, 889, 722, 238, 333, 333, 389, 584, 278, 333, 278, 278,
+     556, 556, 556, 556, 556, 556, 556, 556, 556, 556, 333, 333, 584, 584, 584, 611,
+     975, 722, 722, 722, 722, 667, 611, 778, 722, 278, 556, 722, 611, 833, 722, 778,
+     667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 333, 278, 333, 584, 556,
+     333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556, 278, 889, 611, 611,
+     611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584},
+};
+// Characters beyond ASCII take the width of a digit.
+constexpr std::uint16_t kOtherAdvance = 556;
+
 }  // namespace
+
+std::vector<std::uint32_t> GlyphAdvances(const std::uint16_t* text, std::size_t length, int height,
+                                         bool bold) {
+    std::vector<std::uint32_t> advances;
+    advances.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint16_t c = text[i];
+        const int width = c >= 0x20 && c <= 0x7E ? kArialAdvance[bold ? 1 : 0][c - 0x20] : kOtherAdvance;
+        advances.push_back(static_cast<std::uint32_t>((width * height + 500) / 1000));
+    }
+    return advances;
+}
 
 EmfCanvas::EmfCanvas(int width, int height, const std::string& description) {
     // The records are collected in memory; finish() hands them over.
@@ -158,10 +190,9 @@ void EmfCanvas::text(Point at, const std::string& utf8, int height, TextAlign al
         origin = {0, 0};
     }
     Utf16 wide(utf8);
-    uint32_t* dx = dx_set(height, bold ? U_FW_BOLD : U_FW_NORMAL, static_cast<uint32_t>(wide.length));
+    std::vector<std::uint32_t> dx = GlyphAdvances(wide.data, wide.length, height, bold);
     char* emrText = emrtext_set(toPoint(origin), static_cast<U_NUM_STR>(wide.length), 2, wide.data,
-                                U_ETO_NONE, kNoBounds, dx);
-    std::free(dx);
+                                U_ETO_NONE, kNoBounds, dx.data());
     if (emrText == nullptr) throw std::runtime_error("emrtext_set failed");
     char* record = U_EMREXTTEXTOUTW_set(kNoBounds, U_GM_ADVANCED, 1.0f, 1.0f,
                                         reinterpret_cast<PU_EMRTEXT>(emrText));

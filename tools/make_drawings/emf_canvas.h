@@ -16,6 +16,11 @@ struct Point {
 
 enum class TextAlign { Left, Center, Right };
 
+// The advance of each UTF-16 character of a text in the drawings' face (Arial), in logical
+// units for a font `height` units high: what the text records give the player.
+std::vector<std::uint32_t> GlyphAdvances(const std::uint16_t* text, std::size_t length, int height,
+                                         bool bold);
+
 class EmfCanvas {
 public:
     // width and height in logical units.

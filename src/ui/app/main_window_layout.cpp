@@ -124,6 +124,7 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     appearance.RightFont = "Terminal";
     hexEdit_->ApplyAppearance(appearance);
     connect(hexEdit_.get(), &THexEdit::modifiedChanged, this, [this] { updateModifiedMark(); });
+    watchFileDrops();
 
     createActions();
     createMenus();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -50,6 +51,13 @@ class VirtualProgrammer;
 class TLoadf;
 class TPrintd;
 class TSavef;
+
+// Followed by a file name: a second file named on the command line or dropped with another.
+inline constexpr const char* kOneFileAtATime = "One file at a time: not loaded ";
+
+// The arguments after the program's name that name files: those that are no options ("-..."),
+// and every one after "--".
+QStringList FilesNamedOnCommandLine(const QStringList& arguments);
 
 // Where the program finds and keeps its files; tests point these at a temporary folder.
 struct ShellPaths {
@@ -143,6 +151,13 @@ public:
     bool EditSaveFileExecute();
     void EditOpenFileExecute();
     void EditPrintExecute();
+    // Files from outside: named on the command line, or dropped on this window or the hex
+    // editor. The first is loaded as Load loads it with the format its first bytes show (the
+    // load's lines in the log, the recent list), after the close question's rule when the
+    // image holds unsaved work (Cancel, or a save that did not happen, keeps the image and
+    // loads nothing); a read that fills the image refuses it with the busy message. Every
+    // further name is refused with a log line. True when the first file was loaded.
+    bool OpenFilesFromOutside(const QStringList& fileNames);
     void ToolEditorExecute();
     void ToolCommExecute();
     void ToolUpdateExecute();
@@ -209,6 +224,8 @@ protected:
 private:
     class DeviceRowPanel;
     void createDeviceLinking();
+    void watchFileDrops();
+    bool OpenFileFromOutside(const QString& fileName);
     void createDialogHooks();
     void createSequenceHooks();
     void createActions();

@@ -1,7 +1,9 @@
 #include "ui/files/dialog_parts.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "core/files/load_file.h"
@@ -80,6 +83,23 @@ DialogButtons AddDialogButtons(QVBoxLayout& layout, const char* acceptName,
     layout.addSpacing(4);
     layout.addLayout(row);
     return buttons;
+}
+
+namespace {
+QString& lastBrowserFolder() {
+    static QString folder;
+    return folder;
+}
+}  // namespace
+
+QString BrowserStartFolder() {
+    if (!lastBrowserFolder().isEmpty() && QDir(lastBrowserFolder()).exists()) return lastBrowserFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+void RememberBrowserFolder(const QString& file) {
+    lastBrowserFolder() = QFileInfo(file).absolutePath();
 }
 
 QFileDialog* MakeFileBrowser(QDialog& parent, const char* name, const QString& title) {

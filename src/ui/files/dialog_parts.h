@@ -18,6 +18,13 @@ namespace jqz {
 // their patterns without regard to letter case.
 QStringList ImageFileNameFilters();
 
+// The folder a file browser opens in when no file is named: the folder of the file chosen
+// last in any of the program's browsers, else the user's Documents folder (else the home
+// folder), never the folder the program was started in.
+QString BrowserStartFolder();
+// Remembers the folder of a file chosen in a browser.
+void RememberBrowserFolder(const QString& file);
+
 // A modal tool window with only a close box; CentreOnScreen puts it in the screen's middle.
 void MakeToolDialog(QDialog& dialog);
 void CentreOnScreen(QDialog& dialog);

@@ -141,8 +141,10 @@ void TLoadf::Button4Click() {
 
 void TLoadf::Button1Click() {
     // The browser opens in the folder of the file named last.
-    if (!edit1_->text().isEmpty()) openDialog_->setDirectory(QFileInfo(edit1_->text()).absolutePath());
+    openDialog_->setDirectory(edit1_->text().isEmpty() ? BrowserStartFolder()
+                                                : QFileInfo(edit1_->text()).absolutePath());
     if (openDialog_->exec() != QDialog::Accepted || openDialog_->selectedFiles().isEmpty()) return;
+    RememberBrowserFolder(openDialog_->selectedFiles().front());
     // The name as the system writes it (on Windows with backslashes), as typed names are.
     chooseFile(QDir::toNativeSeparators(openDialog_->selectedFiles().front()));
 }

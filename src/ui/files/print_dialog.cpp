@@ -178,8 +178,12 @@ bool TPrintd::choosePdfFile() {
     browser.setFileMode(QFileDialog::AnyFile);
     browser.setNameFilters({"PDF files (*.pdf)", "All files (*)"});
     browser.setDefaultSuffix("pdf");
-    if (!printer_->outputFileName().isEmpty()) browser.selectFile(printer_->outputFileName());
+    if (printer_->outputFileName().isEmpty())
+        browser.setDirectory(BrowserStartFolder());
+    else
+        browser.selectFile(printer_->outputFileName());
     if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) return false;
+    RememberBrowserFolder(browser.selectedFiles().constFirst());
     printer_->setOutputFormat(QPrinter::PdfFormat);
     printer_->setOutputFileName(browser.selectedFiles().constFirst());
     return true;

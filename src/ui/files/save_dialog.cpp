@@ -95,8 +95,10 @@ void TSavef::showEvent(QShowEvent* event) {
 
 void TSavef::Button1Click() {
     // The browser opens in the folder of the file named last.
-    if (!edit1_->text().isEmpty()) saveDialog_->setDirectory(QFileInfo(edit1_->text()).absolutePath());
+    saveDialog_->setDirectory(edit1_->text().isEmpty() ? BrowserStartFolder()
+                                                : QFileInfo(edit1_->text()).absolutePath());
     if (saveDialog_->exec() != QDialog::Accepted || saveDialog_->selectedFiles().isEmpty()) return;
+    RememberBrowserFolder(saveDialog_->selectedFiles().front());
     // The name as the system writes it (on Windows with backslashes), as typed names are.
     edit1_->setText(QDir::toNativeSeparators(saveDialog_->selectedFiles().front()));
     edit1_->selectAll();
