@@ -116,6 +116,7 @@ private slots:
         std::string s19;
         AppendMotorolaRecord(s19, '1', 2, 0xB600, std::vector<std::uint8_t>{0x12, 0x34, 0x56});
         AppendMotorolaRecord(s19, '1', 2, 0x8000, std::vector<std::uint8_t>{1, 2, 3, 4});
+        s19 += "S9030000FC\r\n";
         QTest::newRow("S-records, some off the device") << "in.s19" << QByteArray::fromStdString(s19);
         QTest::newRow("Intel HEX") << "in.hex"
                                    << QByteArray(":02B60000AA5549\n:0380000001020377\n:00000001FF\n");
