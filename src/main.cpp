@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "core/app/process_start.h"
+#include "core/platform/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/version.h"
 #include "core/device/program_files.h"

@@ -1,11 +1,11 @@
 #include "cli/cli_commands.h"
 
-#include "cli/cli_series.h"
+#include "core/production/series.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/app/settings_file.h"
 #include <chrono>
 #include <condition_variable>

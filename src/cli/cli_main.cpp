@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
-#include "core/app/native_file.h"
-#include "core/app/process_start.h"
+#include "core/platform/native_file.h"
+#include "core/platform/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
 #include "core/link/stop_signals.h"

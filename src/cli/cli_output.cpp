@@ -9,7 +9,7 @@
 
 #include "core/image/checksum.h"
 #ifdef _WIN32
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 #endif
 
 namespace jqz::cli {

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "core/app/log_model.h"
-#include "core/app/message_sink.h"
+#include "core/messages/log_model.h"
+#include "core/messages/message_sink.h"
 
 namespace jqz::cli {
 

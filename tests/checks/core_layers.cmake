@@ -1,8 +1,10 @@
 # The rooms of the core, bottom up. A file may include its own room's headers and those of the
-# rooms below it, never one above: the settings and log at the bottom, the image and its
-# description on them, the file formats on the image, the serial link, and the sequences that
-# drive the programmer on top of everything. Run as `cmake -DCORE_DIR=<src/core> -P <this>`.
-set(ROOMS app image files link device)
+# rooms below it, never one above: the system calls that differ between Linux and Windows at
+# the bottom, the log and the messages on them, the image and its description, the file
+# formats on the image, the serial link, the sequences that drive the programmer, production
+# runs, and the programs' own settings, folder and version on top of everything.
+# Run as `cmake -DCORE_DIR=<src/core> -P <this>`.
+set(ROOMS platform messages image files link device production app)
 
 if(NOT IS_DIRECTORY "${CORE_DIR}")
   message(FATAL_ERROR "no core folder at '${CORE_DIR}'")

@@ -14,7 +14,7 @@
 #include <QtTest>
 #include <fstream>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
 #include "ui/app/log_view.h"

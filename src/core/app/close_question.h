@@ -2,7 +2,7 @@
 // Whether the main window may close: unsaved work is offered for saving first.
 #include <functional>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 
 namespace jqz {
 

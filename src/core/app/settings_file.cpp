@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 
 namespace jqz {
 

@@ -16,9 +16,9 @@
 #include <span>
 #include <vector>
 
-#include "core/app/atomic_file.h"
-#include "core/app/log_model.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/messages/log_model.h"
+#include "core/platform/native_file.h"
 #include "core/files/file_text.h"
 #include "core/image/image_description.h"
 #include "core/files/intel_hex.h"

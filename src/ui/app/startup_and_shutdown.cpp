@@ -13,8 +13,8 @@
 #include <csignal>
 #include <string>
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 #include "core/app/close_question.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"

@@ -16,7 +16,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
 #include "ui/files/dialog_parts.h"

@@ -1,4 +1,4 @@
-#include "cli/cli_series.h"
+#include "core/production/series.h"
 
 #include <cerrno>
 #include <chrono>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/device/device_write.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/checksum.h"

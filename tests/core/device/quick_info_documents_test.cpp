@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <set>
 
-#include "core/app/atomic_file.h"
-#include "core/app/rtf_reader.h"
+#include "core/platform/atomic_file.h"
+#include "core/device/rtf_reader.h"
 #include "core/device/supported_device_list.h"
 
 namespace jqz {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/app/production_report.h"
+#include "core/production/production_report.h"
 #include "test_support.h"
 
 namespace jqz {

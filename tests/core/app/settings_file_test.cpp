@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/app/settings_file.h"
 #include "test_support.h"
 

@@ -10,8 +10,8 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "core/app/production_report.h"
-#include "core/device/serial_number.h"
+#include "core/production/production_report.h"
+#include "core/production/serial_number.h"
 
 namespace jqz {
 class MemoryImage;

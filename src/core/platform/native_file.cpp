@@ -1,4 +1,4 @@
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -9,7 +9,7 @@
 
 #include <thread>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "test_support.h"
 
 namespace jqz {

@@ -22,7 +22,7 @@
 #include <functional>
 #include <string>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/image_files.h"
 #include "file_test_support.h"
 #include "test_support.h"

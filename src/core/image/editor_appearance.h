@@ -3,7 +3,7 @@
 // dialog exchange them.
 #include <string>
 
-#include "core/app/palette.h"
+#include "core/image/palette.h"
 
 namespace jqz {
 

@@ -1,4 +1,4 @@
-#include "core/app/rtf_reader.h"
+#include "core/device/rtf_reader.h"
 
 #include <gtest/gtest.h>
 

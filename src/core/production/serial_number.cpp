@@ -1,4 +1,4 @@
-#include "core/device/serial_number.h"
+#include "core/production/serial_number.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -14,8 +14,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 
 namespace jqz {
 

@@ -1,4 +1,4 @@
-#include "core/app/production_report.h"
+#include "core/production/production_report.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,8 +16,8 @@
 #include <unistd.h>
 #endif
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 
 namespace jqz {
 

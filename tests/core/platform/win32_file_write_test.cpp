@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 #include "test_support.h"
 // Last: its macros would replace names of the headers above.
 #include <windows.h>

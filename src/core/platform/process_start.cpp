@@ -1,4 +1,4 @@
-#include "core/app/process_start.h"
+#include "core/platform/process_start.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 
 #include <atomic>
 #include <algorithm>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 #endif
 
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 
 namespace jqz {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
 #include "file_test_support.h"

@@ -1,6 +1,6 @@
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 
 #include <cstdlib>
 
