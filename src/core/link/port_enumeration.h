@@ -33,6 +33,11 @@ std::vector<std::string> EnumeratePorts(
 // name is used as it is. On Windows every name is used as it is.
 std::string LocalPortName(const std::string& name);
 
+// What the user is told, after "The port NAME", of a port that another program holds open
+// and of one that does not exist: in the words of the system's own tools.
+std::string PortInUseAdvice();
+std::string PortMissingAdvice();
+
 // The program's own opener: the name through LocalPortName, then opened by the backend of
 // the operating system (error: an errno value).
 OpenedPort OpenSystemPort(const std::string& name);

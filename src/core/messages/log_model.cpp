@@ -1,5 +1,6 @@
 #include "core/messages/log_model.h"
 
+#include "core/platform/folders.h"
 #include "core/platform/native_file.h"
 
 #include <cstdlib>
@@ -74,19 +75,6 @@ std::string ChooseLogFilePath(const std::string& programFolder, bool installed,
     return join(userFolder);
 }
 
-std::string DefaultLogFolder() {
-#ifdef _WIN32
-    if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData != nullptr && *appData != L'\0')
-        return Utf8FromWide(appData) + "\\jqz6811";
-    return ".";
-#else
-    // A relative XDG folder is to be ignored, as the base directory rules say.
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/')
-        return std::string(state) + "/jqz6811";
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        return std::string(home) + "/.local/state/jqz6811";
-    return ".";
-#endif
-}
+std::string DefaultLogFolder() { return StateFolder(); }
 
 }  // namespace jqz

@@ -1,6 +1,7 @@
 #pragma once
 // File names cross into the operating system here. The program holds every name as UTF-8;
 // Windows takes UTF-16, so a name with "é" in it must be converted, never passed as bytes.
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,14 @@ namespace jqz {
 inline constexpr char kFolderSeparator = '\\';
 #else
 inline constexpr char kFolderSeparator = '/';
+#endif
+
+// Whether the names the program holds are UTF-8 whatever the system's own encoding: on
+// Windows, where they cross into the system as UTF-16. Elsewhere a name is the system's bytes.
+#ifdef _WIN32
+inline constexpr bool kNamesAreUtf8 = true;
+#else
+inline constexpr bool kNamesAreUtf8 = false;
 #endif
 
 // The name as the operating system's own path (UTF-16 on Windows).
@@ -30,6 +39,9 @@ bool CreateFolderOf(const std::string& filePath);
 
 // Deletes the file; true when it is gone (or was not there).
 bool RemoveFile(const std::string& path);
+
+// Opens a file for reading by its name, as std::fopen(path, "rb") does.
+std::FILE* OpenForReading(const std::string& path);
 
 // The folder of the running program, UTF-8; empty when unknown.
 std::string ExecutableFolder();

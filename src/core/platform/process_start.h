@@ -1,6 +1,8 @@
 #pragma once
 // What each program does first in main(), before it opens any file: the edges of the
-// process it was started as made safe.
+// process it was started as made safe, and its arguments taken as the system hands them.
+#include <string>
+#include <vector>
 
 namespace jqz {
 
@@ -13,5 +15,10 @@ namespace jqz {
 //   killing the process, so that a save removes its temporary file and says why.
 // Nothing on Windows.
 void PrepareProcessStart();
+
+// The program's arguments (without its name) as UTF-8. Windows hands main() its arguments in
+// the ANSI code page, in which most file names cannot be written; the UTF-16 command line
+// holds them all.
+std::vector<std::string> ProgramArguments(int argc, char* argv[]);
 
 }  // namespace jqz

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/file_lock.h"
+
 namespace jqz {
 
 struct ReportLine {
@@ -41,7 +43,7 @@ private:
     std::string write(const std::string& text);
 
     std::string path_;
-    int fd_ = -1;
+    SharedAppendFile file_;
 };
 
 }  // namespace jqz

@@ -3,14 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #include <cstring>
 
@@ -255,49 +247,15 @@ std::string lockTaken(const std::string& statePath) {
 
 }  // namespace
 
-#ifdef _WIN32
-
-SerialStateLock::~SerialStateLock() {
-    if (handle_) ::CloseHandle(static_cast<HANDLE>(handle_));
-}
-
 std::string SerialStateLock::acquire(const std::string& statePath) {
     const std::string lockPath = statePath + ".lock";
-    // Not shared with anyone; gone when the last handle closes, also when the process dies.
-    const HANDLE h = ::CreateFileW(WideFromUtf8(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   0, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_SHARING_VIOLATION) return lockTaken(statePath);
-        return "Cannot lock " + lockPath + ": " + Win32ErrorText(error);
+    std::string why;
+    switch (lock_.acquire(lockPath, why)) {
+        case LockFile::Result::Held: return {};
+        case LockFile::Result::Taken: return lockTaken(statePath);
+        case LockFile::Result::Failed: break;
     }
-    handle_ = h;
-    return {};
+    return "Cannot lock " + lockPath + ": " + why;
 }
-
-#else
-
-SerialStateLock::~SerialStateLock() {
-    if (fd_ >= 0) ::close(fd_);  // lets the lock go
-}
-
-std::string SerialStateLock::acquire(const std::string& statePath) {
-    const std::string lockPath = statePath + ".lock";
-    // The lock file stays: removing it could let a third run lock a new file while a second
-    // one waits on the old.
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return "Cannot lock " + lockPath + ": " + std::strerror(errno);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        if (error == EWOULDBLOCK) return lockTaken(statePath);
-        return "Cannot lock " + lockPath + ": " + std::strerror(error);
-    }
-    fd_ = fd;
-    return {};
-}
-
-#endif  // _WIN32
 
 }  // namespace jqz

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/platform/file_lock.h"
+
 namespace jqz {
 
 enum class SerialFormat {
@@ -65,17 +67,12 @@ public:
     SerialStateLock() = default;
     SerialStateLock(const SerialStateLock&) = delete;
     SerialStateLock& operator=(const SerialStateLock&) = delete;
-    ~SerialStateLock();
 
     // Empty when the lock is held now, otherwise the message.
     std::string acquire(const std::string& statePath);
 
 private:
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    LockFile lock_;
 };
 
 }  // namespace jqz

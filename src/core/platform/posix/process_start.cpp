@@ -1,17 +1,14 @@
 #include "core/platform/process_start.h"
 
-#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#endif
 
 namespace jqz {
 
 void PrepareProcessStart() {
-#ifndef _WIN32
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
         const int opened = ::open("/dev/null", O_RDWR);
@@ -22,7 +19,10 @@ void PrepareProcessStart() {
     }
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-#endif
+}
+
+std::vector<std::string> ProgramArguments(int argc, char* argv[]) {
+    return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 }  // namespace jqz
