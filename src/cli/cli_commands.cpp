@@ -1,6 +1,6 @@
 #include "cli/cli_commands.h"
 
-#include "core/production/series.h"
+#include "cli/cli_production.h"
 
 #include <cstdio>
 #include <filesystem>

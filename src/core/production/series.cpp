@@ -1,19 +1,8 @@
 #include "core/production/series.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <termios.h>
-#include <unistd.h>
-#endif
 
 #include "core/platform/atomic_file.h"
 #include "core/device/device_write.h"
@@ -22,95 +11,9 @@
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
 
-namespace jqz::cli {
+namespace jqz {
 
 namespace {
-
-// Lines of standard input, read one at a time when asked for, on a thread of their own so
-// that Ctrl+C is seen while the user has not answered. The thread is left blocked in its
-// read when the run ends without a line; it touches nothing but its shared state.
-class LineReader {
-public:
-    enum class Result { Line, End, Stopped };
-
-    Result next(std::string& line, const std::atomic<bool>& stop) {
-        if (!thread_) {
-            thread_ = true;
-            std::thread([shared = shared_] { readLines(*shared); }).detach();
-        }
-        std::unique_lock lock(shared_->mutex);
-        if (!shared_->wanted && !shared_->ready) {
-            shared_->wanted = true;
-            shared_->changed.notify_all();
-        }
-        while (!shared_->ready) {
-            if (stop.load()) return Result::Stopped;
-            shared_->changed.wait_for(lock, std::chrono::milliseconds(50));
-        }
-        if (stop.load()) return Result::Stopped;
-        shared_->ready = false;
-        if (shared_->ended) return Result::End;
-        line = std::move(shared_->line);
-        return Result::Line;
-    }
-
-    // What was typed on a terminal before the question is not its answer.
-    static void dropTypedAhead() {
-#ifndef _WIN32
-        if (::isatty(STDIN_FILENO)) ::tcflush(STDIN_FILENO, TCIFLUSH);
-#endif
-    }
-
-private:
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool wanted = false, ready = false, ended = false;
-        std::string line;
-    };
-
-    static void readLines(Shared& s) {
-        for (;;) {
-            {
-                std::unique_lock lock(s.mutex);
-                s.changed.wait(lock, [&] { return s.wanted; });
-                s.wanted = false;
-            }
-            std::string line;
-            bool ended = false;
-            for (;;) {
-                char c = 0;
-#ifdef _WIN32
-                const int n = ::_read(0, &c, 1);
-#else
-                const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-                if (n < 0 && errno == EINTR) continue;
-#endif
-                if (n <= 0) {
-                    ended = line.empty();
-                    break;
-                }
-                if (c == '\n') break;
-                line += c;
-            }
-            std::lock_guard lock(s.mutex);
-            s.line = std::move(line);
-            s.ended = ended;
-            s.ready = true;
-            s.changed.notify_all();
-            if (ended) return;
-        }
-    }
-
-    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
-    bool thread_ = false;
-};
-
-bool isStop(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    while (!line.empty() && line.front() == ' ') line.erase(line.begin());
-    return line == "q" || line == "Q";
-}
 
 std::string crcText(std::uint32_t crc) {
     char text[16];
@@ -126,12 +29,8 @@ std::uint32_t eepromCrc(const MemoryImage& image, const SupportedDeviceList& dev
 
 }  // namespace
 
-bool IsProductionRun(const Options& o) {
-    return o.command == "program" && (o.serial || o.report || o.repeat);
-}
-
-int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Production& run,
-                      CliOutput& out) {
+bool PrepareProduction(const SeriesOptions& o, const SupportedDeviceList& devices, Production& run,
+                       SeriesHost& out) {
     if (o.serial) {
         const SerialNumbering& n = *o.serial;
         if (n.address < devices.eepromStart || n.lastAddress() > devices.eepromEnd) {
@@ -140,7 +39,7 @@ int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Prod
                                devices.selectedName + " (" + AddressText(devices.eepromStart) +
                                "-" + AddressText(devices.eepromEnd) + ")",
                            LogError);
-            return kUsage;
+            return false;
         }
         run.serial = n;
         run.next = n.start;
@@ -148,18 +47,18 @@ int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Prod
             run.serialFile = *o.serialFile;
             if (std::string refusal = CheckFileWritable(run.serialFile); !refusal.empty()) {
                 out.AddLogLine(refusal + " (it keeps the next serial number)", LogError);
-                return kUsage;
+                return false;
             }
             if (std::string refusal = run.serialFileLock.acquire(run.serialFile);
                 !refusal.empty()) {
                 out.AddLogLine(refusal, LogError);
-                return kUsage;
+                return false;
             }
             // Read only under the lock: what another run wrote before it is seen.
             const SerialState state = ReadSerialState(run.serialFile);
             if (!state.error.empty()) {
                 out.AddLogLine(state.error, LogError);
-                return kUsage;
+                return false;
             }
             if (state.present) {
                 run.next = state.next;
@@ -173,29 +72,27 @@ int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Prod
         }
         if (std::string tooLarge = SerialTooLarge(n, run.next); !tooLarge.empty()) {
             out.AddLogLine("--serial: the next serial number " + tooLarge, LogError);
-            return kUsage;
+            return false;
         }
     }
     if (o.report) {
         run.report = std::make_unique<ProductionReport>();
         if (std::string error = run.report->open(*o.report); !error.empty()) {
             out.AddLogLine(error, LogError);
-            return kUsage;
+            return false;
         }
     }
-    return kSuccess;
+    return true;
 }
 
-int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Production& run,
-                  MemoryImage& image, CliOutput& out, const std::atomic<bool>& stop,
-                  const std::function<int()>& programOne) {
+bool ProgramSeries(const SeriesOptions& o, const SupportedDeviceList& devices, Production& run,
+                   MemoryImage& image, SeriesHost& out, const std::atomic<bool>& stop) {
     const bool errorsBefore = out.errorCount() > 0;
     int devicesDone = 0, passed = 0, failed = 0;
     int used = 0;
     std::uint64_t firstUsed = 0, lastUsed = 0;
     bool keepingFailed = false;  // the serial file or the report could not be written
     bool numbersLeft = true;
-    LineReader input;
     for (;;) {
         ++devicesDone;
         const std::string device = "Device " + std::to_string(devicesDone);
@@ -212,8 +109,7 @@ int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Producti
                                AddressText(run.serial->lastAddress()),
                            LogNotice);
         }
-        out.beginDevice();
-        const int runResult = programOne();
+        const int runResult = out.programOne();
         // A run that reached its end with no error passed, even when Ctrl+C came just after.
         const bool ok = runResult == 0 && out.deviceErrorCount() == 0;
         const bool interrupted = !ok && stop.load();
@@ -273,11 +169,7 @@ int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Producti
                            LogNotice);
             break;
         }
-        out.endProgress();
-        LineReader::dropTypedAhead();
-        out.prompt(kNextDevicePrompt);
-        std::string answer;
-        if (input.next(answer, stop) != LineReader::Result::Line || isStop(answer)) break;
+        if (!out.nextDevice()) break;
     }
     if (o.repeat) {
         std::string summary = "Series ended: " + std::to_string(devicesDone) +
@@ -293,7 +185,7 @@ int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Producti
         }
         out.AddLogLine(summary, LogInfo);
     }
-    return failed == 0 && !keepingFailed && !errorsBefore ? kSuccess : kOperationFailed;
+    return failed == 0 && !keepingFailed && !errorsBefore;
 }
 
-}  // namespace jqz::cli
+}  // namespace jqz

@@ -3,25 +3,24 @@
 // device after another at the user's word, and a report line for each.
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "cli/cli_options.h"
-#include "cli/cli_output.h"
 #include "core/production/production_report.h"
 #include "core/production/serial_number.h"
 
 namespace jqz {
 class MemoryImage;
 class SupportedDeviceList;
-}  // namespace jqz
 
-namespace jqz::cli {
-
-inline constexpr const char* kNextDevicePrompt =
-    "Insert the next device and press Enter (q and Enter to stop).";
+// What a production run is asked for.
+struct SeriesOptions {
+    std::optional<SerialNumbering> serial;  // checked
+    std::optional<std::string> serialFile;  // keeps the next serial number
+    std::optional<std::string> report;      // the CSV report appended to
+    bool repeat = false;                    // one device after another
+};
 
 // What a production run needs, checked and opened before the port is.
 struct Production {
@@ -32,20 +31,33 @@ struct Production {
     std::unique_ptr<ProductionReport> report;
 };
 
-// Whether the program command runs as a production run.
-bool IsProductionRun(const Options& o);
+// What a series asks of the program that runs it, as a sequence asks its SequenceHost: the
+// log, one device programmed, and the user's word for the next device.
+class SeriesHost {
+public:
+    virtual ~SeriesHost() = default;
+    virtual void AddLogLine(const std::string& text, int kind) = 0;
+    // The error lines logged so far; errors before the series count against it.
+    virtual int errorCount() const = 0;
+    // Runs the program sequence over the image as it stands and returns the run's return
+    // value (0 when it reached its end).
+    virtual int programOne() = 0;
+    // The error lines logged during the last programOne(): how many, and the first of them.
+    virtual int deviceErrorCount() const = 0;
+    virtual std::string deviceFirstError() const = 0;
+    // Asks the user to insert the next device: true when it is in, false when the user ends
+    // the series (or no answer can come).
+    virtual bool nextDevice() = 0;
+};
 
 // Refuses a serial number field outside the device's EEPROM, a number that does not fit, and
-// a serial or report file that cannot be written; kSuccess, or the exit code after the
-// error lines.
-int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Production& run,
-                      CliOutput& out);
+// a serial or report file that cannot be written: false after the error lines.
+bool PrepareProduction(const SeriesOptions& o, const SupportedDeviceList& devices,
+                       Production& run, SeriesHost& host);
 
-// Programs one device, then (with --repeat) the next ones as the user asks. `programOne` runs
-// the program sequence over the image as it stands and returns the run's return value (0
-// when it reached its end). Returns the exit code.
-int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Production& run,
-                  MemoryImage& image, CliOutput& out, const std::atomic<bool>& stop,
-                  const std::function<int()>& programOne);
+// Programs one device, then (with `repeat`) the next ones as the user asks, until a stop.
+// True when every device passed and every number and report line was kept.
+bool ProgramSeries(const SeriesOptions& o, const SupportedDeviceList& devices, Production& run,
+                   MemoryImage& image, SeriesHost& host, const std::atomic<bool>& stop);
 
-}  // namespace jqz::cli
+}  // namespace jqz
