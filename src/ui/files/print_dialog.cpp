@@ -186,8 +186,8 @@ bool TPrintd::choosePdfFile() {
 }
 
 void TPrintd::Button1Click() {
-#ifdef Q_OS_WIN
-    // The system's printer dialog serves installed printers only; without one, a PDF file.
+#ifdef Q_OS_WIN  // Qt differs: its Windows print dialog serves installed printers only
+    // Without an installed printer, a PDF file.
     if (printer_->outputFormat() != QPrinter::NativeFormat) {
         choosePdfFile();
         return;
