@@ -206,9 +206,6 @@ private slots:
     // Without a settings file the program starts on the first serial port found, else on the
     // virtual programmer, and says which; a settings file decides on its own.
     void firstStartTakesTheFirstSerialPortFound() {
-#ifdef _WIN32
-        QSKIP("A first start on Windows keeps the default port COM1");
-#endif
         struct Case {
             const char* settings;  // nullptr: no settings file
             std::vector<std::string> ports;

@@ -174,10 +174,8 @@ void TProgShell::FormCreate() {
                              return systemPortOpener ? systemPortOpener(name).port != nullptr
                                                      : PortOpens(name);
                          });
-#ifndef _WIN32
     // A first start: the first serial port that opens, else the virtual programmer.
     if (!bytes) chooseFirstPort();
-#endif
     commSet_ = new TCommSet(ports_, this);
     commDialog = [this] {
         commSet_->FormShow(com_->PortName, com_->BaudRate);
