@@ -53,6 +53,10 @@ std::string Utf8FromWide(const std::wstring& wide);
 // The name for a Win32 file call: a name too long for the plain form (MAX_PATH) is made
 // full and given the "\\?\" prefix, under which names of up to 32767 characters work.
 std::wstring LongPathName(const std::wstring& name);
+// The full name of a bare or relative one, against the current folder (the name itself when
+// that fails). Every name a file call takes is made full first: Wine's ReplaceFileW fails with
+// ERROR_DIRECTORY when the file it replaces is named bare ("again.bin").
+std::wstring FullPathName(const std::wstring& name);
 std::wstring Win32FileName(const std::string& utf8);
 // The cause of a Win32 error in the words strerror gives the like POSIX error.
 std::string Win32ErrorText(unsigned long error);

@@ -103,6 +103,19 @@ TEST(Win32FileWrite, NamesLongerThanMaxPath) {
     ::SetCurrentDirectoryW(before);
 }
 
+TEST(Win32FileWrite, ABareNameIsReplacedInTheCurrentFolder) {
+    test::TempDir dir;
+    wchar_t before[MAX_PATH];
+    ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH, before), 0u);
+    ASSERT_TRUE(::SetCurrentDirectoryW(WideFromUtf8(dir.path()).c_str()));
+    EXPECT_EQ(WriteFileAtomically("again.bin", "first"), "");
+    EXPECT_EQ(WriteFileAtomically("again.bin", "second"), "");  // replaces the first
+    EXPECT_EQ(CheckFileWritable("again.bin"), "");
+    ::SetCurrentDirectoryW(before);
+    EXPECT_EQ(ReadWholeFile(dir.file("again.bin")).value_or("<missing>"), "second");
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"again.bin"});
+}
+
 TEST(Win32FileWrite, LongNamesTakeThePrefixOnlyWhenNeeded) {
     const std::wstring shortName = L"C:\\users\\dump.s19";
     EXPECT_EQ(LongPathName(shortName), shortName);

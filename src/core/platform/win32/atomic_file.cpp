@@ -80,7 +80,7 @@ std::wstring temporaryName(const std::wstring& target) {
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
     if (std::string refusal = CheckFileWritable(path); !refusal.empty()) return refusal;
     const std::wstring target = Win32FileName(path);
-    const std::wstring temp = LongPathName(temporaryName(WideFromUtf8(path)));
+    const std::wstring temp = LongPathName(temporaryName(FullPathName(WideFromUtf8(path))));
     const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return writeFailure(path, ::GetLastError());

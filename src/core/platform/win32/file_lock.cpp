@@ -18,7 +18,7 @@ LockFile::~LockFile() {
 
 LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
     // Not shared with anyone; gone when the last handle closes, also when the process dies.
-    const HANDLE h = ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    const HANDLE h = ::CreateFileW(Win32FileName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                    nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -36,7 +36,7 @@ SharedAppendFile::~SharedAppendFile() {
 }
 
 std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine) {
-    fd_ = ::_wopen(WideFromUtf8(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
+    fd_ = ::_wopen(Win32FileName(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
                    _S_IREAD | _S_IWRITE);
     if (fd_ < 0) return std::strerror(errno);
     struct _stat64 st {};

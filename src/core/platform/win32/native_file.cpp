@@ -72,10 +72,23 @@ std::wstring LongPathName(const std::wstring& name) {
     return L"\\\\?\\" + full;
 }
 
-std::wstring Win32FileName(const std::string& utf8) { return LongPathName(WideFromUtf8(utf8)); }
+std::wstring FullPathName(const std::wstring& name) {
+    if (name.empty()) return name;
+    const DWORD n = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return name;
+    std::wstring full(n, L'\0');
+    const DWORD written = ::GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return name;
+    full.resize(written);
+    return full;
+}
+
+std::wstring Win32FileName(const std::string& utf8) {
+    return LongPathName(FullPathName(WideFromUtf8(utf8)));
+}
 
 std::filesystem::path NativePath(const std::string& utf8) {
-    return std::filesystem::path(Win32FileName(utf8));
+    return std::filesystem::path(LongPathName(WideFromUtf8(utf8)));
 }
 
 std::string Utf8Name(const std::filesystem::path& path) {
