@@ -71,7 +71,7 @@ std::string ChooseLogFilePath(const std::string& programFolder, bool installed,
         if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += kFolderSeparator;
         return folder + kLogFileName;
     };
-    if (!installed && FolderIsUsersOwn(programFolder)) return join(programFolder);
+    if (!installed && StateMayGoBesideProgram(programFolder)) return join(programFolder);
     return join(userFolder);
 }
 

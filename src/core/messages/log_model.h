@@ -56,7 +56,8 @@ inline constexpr const char* kLogFileName = "6811prog.log";
 // The log file goes beside the program when the program lies in a folder of the user's own (a
 // build tree, a folder the user unpacked it into). An installed program, and one in a folder
 // that another user owns or that cannot be written, keeps it in the user's folder, so that
-// nothing of the user's is left among the system's files.
+// nothing of the user's is left among the system's files. On Windows it always goes to the
+// user's folder, as Windows programs keep their state in %APPDATA%.
 std::string ChooseLogFilePath(const std::string& programFolder, bool installed,
                               const std::string& userFolder);
 

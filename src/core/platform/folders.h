@@ -14,4 +14,9 @@ std::string SettingsFolder();
 // ~/.local/state/jqz6811. "." when the environment names none.
 std::string StateFolder();
 
+// Whether the program's state (its log) may go beside the program in `programFolder`: where
+// the folder is the user's own (a build tree, a folder the user unpacked it into), but never on
+// Windows, which keeps a program's state in %APPDATA% whatever folder the program lies in.
+bool StateMayGoBesideProgram(const std::string& programFolder);
+
 }  // namespace jqz

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/platform/native_file.h"
+
 namespace jqz {
 
 std::string SettingsFolder() {
@@ -19,6 +21,10 @@ std::string StateFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
         return std::string(home) + "/.local/state/jqz6811";
     return ".";
+}
+
+bool StateMayGoBesideProgram(const std::string& programFolder) {
+    return FolderIsUsersOwn(programFolder);
 }
 
 }  // namespace jqz

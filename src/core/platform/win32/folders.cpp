@@ -21,4 +21,6 @@ std::string SettingsFolder() { return appDataFolder(); }
 
 std::string StateFolder() { return appDataFolder(); }
 
+bool StateMayGoBesideProgram(const std::string&) { return false; }
+
 }  // namespace jqz
