@@ -50,13 +50,8 @@ std::string readFile(const QString& path) {
 
 }  // namespace
 
-// A first start without a serial port that opens: the virtual programmer on Linux; Windows
-// keeps the default COM1.
-#ifdef _WIN32
-static const std::string kFirstStartPort = "COM1";
-#else
+// A first start without a serial port that opens: the virtual programmer.
 static const std::string kFirstStartPort = "Virtual Programmer";
-#endif
 
 class TestProgShell : public QObject {
     Q_OBJECT
