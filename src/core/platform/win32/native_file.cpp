@@ -54,6 +54,22 @@ std::string Win32ErrorText(unsigned long error) {
     return std::strerror(e);
 }
 
+namespace {
+
+// The full name (GetFullPathNameW), or empty when there is none.
+std::wstring fullPathOrEmpty(const std::wstring& name) {
+    if (name.empty()) return {};
+    const DWORD n = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return {};
+    std::wstring full(n, L'\0');
+    const DWORD written = ::GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return {};
+    full.resize(written);
+    return full;
+}
+
+}  // namespace
+
 std::wstring LongPathName(const std::wstring& name) {
     // Below this length every call takes a name as it is (folders are held to 248 characters).
     constexpr std::size_t kPlainLimit = 248;
@@ -62,25 +78,15 @@ std::wstring LongPathName(const std::wstring& name) {
         return name;
     // The prefixed form is taken as it is, without the folding of "/", "." and "..": it is
     // made of the full name, which has them folded already.
-    const DWORD n = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return name;
-    std::wstring full(n, L'\0');
-    const DWORD written = ::GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
-    if (written == 0 || written >= n) return name;
-    full.resize(written);
+    const std::wstring full = fullPathOrEmpty(name);
+    if (full.empty()) return name;
     if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
     return L"\\\\?\\" + full;
 }
 
 std::wstring FullPathName(const std::wstring& name) {
-    if (name.empty()) return name;
-    const DWORD n = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return name;
-    std::wstring full(n, L'\0');
-    const DWORD written = ::GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
-    if (written == 0 || written >= n) return name;
-    full.resize(written);
-    return full;
+    const std::wstring full = fullPathOrEmpty(name);
+    return full.empty() ? name : full;
 }
 
 std::wstring Win32FileName(const std::string& utf8) {
