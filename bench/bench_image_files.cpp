@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <random>
 
-#include "core/app/atomic_file.h"
-#include "core/app/log_model.h"
+#include "core/platform/atomic_file.h"
+#include "core/messages/log_model.h"
 #include "core/files/image_files.h"
 #include "core/files/records.h"
 #include "core/image/hex_edit_model.h"

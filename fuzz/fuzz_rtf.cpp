@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/app/rtf_reader.h"
+#include "core/device/rtf_reader.h"
 
 namespace {
 

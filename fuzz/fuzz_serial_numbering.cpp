@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/device/serial_number.h"
+#include "core/production/serial_number.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/files/image_files.h"
 #include "core/image/hex_edit_model.h"
 

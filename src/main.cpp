@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "core/app/process_start.h"
+#include "core/platform/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/version.h"
 #include "core/device/program_files.h"
@@ -69,11 +69,9 @@ int main(int argc, char* argv[]) {
         if (std::strcmp(argv[i], "--check-files") == 0) checkFiles = true;
         if (std::strcmp(argv[i], "--print-log") == 0) printLog = true;
     }
-#ifndef _WIN32
     // The check shows no window: it runs without a display (a build machine, an ssh session).
-    if (checkFiles && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (checkFiles && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && jqz::NoWindowSystem())
         qputenv("QT_QPA_PLATFORM", "offscreen");
-#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("jqz6811");
     // No display name: the window system would add it to every window's title. Each window

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 #include "ui/image/dump_grid.h"
 #include "ui/image/hex_edit.h"
 

@@ -6,7 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "cli/cli_series.h"
+#include "cli/cli_production.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/hex_edit_model.h"
 #include "core/link/serial_port.h"

@@ -1,12 +1,12 @@
 #include "cli/cli_commands.h"
 
 #include "cli/cli_bootstrap.h"
-#include "cli/cli_series.h"
+#include "cli/cli_production.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/app/settings_file.h"
 #include <chrono>
 #include <condition_variable>

@@ -1,16 +1,4 @@
 // The entry of jqz6811-cli.
-#ifdef _WIN32
-// Before windows.h, whose macros take the names of the port's constants.
-#include "core/link/win32_serial_port.h"
-// After it.
-#include <io.h>
-#include <windows.h>
-// After windows.h.
-#include <shellapi.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -21,8 +9,9 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
-#include "core/app/native_file.h"
-#include "core/app/process_start.h"
+#include "core/platform/console.h"
+#include "core/platform/native_file.h"
+#include "core/platform/process_start.h"
 #include "core/app/program_folder.h"
 #include "core/app/settings_file.h"
 #include "core/link/stop_signals.h"
@@ -52,42 +41,16 @@ int finish(jqz::cli::CliOutput& out, int rc) {
     return rc;
 }
 
-// The arguments as UTF-8: Windows hands main() its arguments in the ANSI code page, in which
-// most file names cannot be written; the UTF-16 command line holds them all.
-std::vector<std::string> arguments(int argc, char* argv[]) {
-#ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    std::vector<std::string> args;
-    int count = 0;
-    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-        for (int i = 1; i < count; ++i) args.push_back(jqz::Utf8FromWide(wide[i]));
-        ::LocalFree(wide);
-    }
-    return args;
-#else
-    return std::vector<std::string>(argv + 1, argv + argc);
-#endif
-}
-
-bool stderrIsTerminal() {
-#ifdef _WIN32
-    return ::_isatty(::_fileno(stderr)) != 0;
-#else
-    return ::isatty(STDERR_FILENO) != 0;
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
     // A closed pipe on the output fails its writes instead of killing a run half-way; the
     // failure is told by the exit code once the run has ended.
     jqz::PrepareProcessStart();
-    const std::vector<std::string> args = arguments(argc, argv);
+    const std::vector<std::string> args = jqz::ProgramArguments(argc, argv);
     const auto parsed = jqz::cli::ParseCommandLine(args);
     jqz::cli::CliOutput out(stderr, parsed.options.json, parsed.options.quiet,
-                            stderrIsTerminal());
+                            jqz::IsTerminal(stderr));
     if (parsed.options.help) {
         std::fputs(jqz::cli::UsageText().c_str(), stdout);
         return finish(out, jqz::cli::kSuccess);

@@ -7,6 +7,7 @@
 
 #include "core/app/settings_file.h"
 #include "core/image/number_parsers.h"
+#include "core/link/port_enumeration.h"
 
 namespace jqz::cli {
 
@@ -338,12 +339,6 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     return r;
 }
 
-// How ports are named on this system.
-#ifdef _WIN32
-#define JQZ_PORT_HELP "COM port, e.g. COM3"
-#else
-#define JQZ_PORT_HELP "serial device path"
-#endif
 
 std::string UsageText() {
     return R"USAGE(Usage: jqz6811-cli [options] COMMAND [FILE...]

@@ -1,54 +1,23 @@
 #include "cli/cli_output.h"
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#endif
-
 #include <algorithm>
 
 #include "core/image/checksum.h"
-#ifdef _WIN32
-#include "core/app/native_file.h"
-#endif
+#include "core/platform/console.h"
 
 namespace jqz::cli {
 
-namespace {
-
-#ifdef _WIN32
-// The console the stream writes to, or null when it goes to a file or a pipe.
-void* consoleOf(std::FILE* stream) {
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
-    DWORD mode = 0;
-    if (handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return nullptr;
-    // The progress bar clears its line with an escape sequence.
-    (void)::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-    return handle;
-}
-#else
-void* consoleOf(std::FILE*) { return nullptr; }
-#endif
-
-}  // namespace
-
 CliOutput::CliOutput(std::FILE* out, bool json, bool quiet, bool progressBar)
-    : out_(out), console_(consoleOf(out)), json_(json), quiet_(quiet),
+    : out_(out), console_(ConsoleOf(out)), json_(json), quiet_(quiet),
       progressBar_(progressBar && !json && !quiet) {}
 
 // The texts are UTF-8. A file or pipe gets them as they are; a Windows console takes its bytes
 // in a code page of its own, so it is given the characters instead (UTF-16).
 void CliOutput::put(const std::string& text) {
-#ifdef _WIN32
     if (console_ != nullptr) {
-        const std::wstring wide = WideFromUtf8(text);
-        DWORD written = 0;
-        if (!::WriteConsoleW(static_cast<HANDLE>(console_), wide.data(),
-                             static_cast<DWORD>(wide.size()), &written, nullptr))
-            consoleFailed_ = true;
+        if (!WriteConsoleText(console_, text)) consoleFailed_ = true;
         return;
     }
-#endif
     std::fputs(text.c_str(), out_);
 }
 

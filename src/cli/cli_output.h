@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app/log_model.h"
-#include "core/app/message_sink.h"
+#include "core/messages/log_model.h"
+#include "core/messages/message_sink.h"
 
 namespace jqz::cli {
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/app/atomic_file.h"
-#include "core/app/log_model.h"
+#include "core/platform/atomic_file.h"
+#include "core/messages/log_model.h"
 #include "core/image/hex_edit_model.h"
 #include "core/image/undo_history.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app/message_sink.h"
-#include "core/app/native_file.h"
+#include "core/messages/message_sink.h"
+#include "core/platform/native_file.h"
 #include "core/image/clipboard.h"
 
 namespace jqz::test {

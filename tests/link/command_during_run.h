@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/log_model.h"
-#include "core/app/message_sink.h"
+#include "core/messages/log_model.h"
+#include "core/messages/message_sink.h"
 #include "core/files/load_file.h"
 #include "core/files/records.h"
 #include "core/image/hex_edit_model.h"

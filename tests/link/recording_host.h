@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/device/progress_gauge.h"
 #include "core/device/sequence_host.h"
 #include "core/device/supported_device_list.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 #include "core/link/connection.h"
 #include "core/link/port_enumeration.h"
 #include "core/link/win32_serial_port.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 #include "ui/app/prog_shell.h"
 
 namespace jqz::test {

@@ -24,7 +24,7 @@
 #include <thread>
 #include <tuple>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/device/device_read.h"
 #include "core/device/device_write.h"
 #include "core/files/records.h"

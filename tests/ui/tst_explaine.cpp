@@ -11,7 +11,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/image_files.h"
 #include "core/image/editor_messages.h"
 #include "hex_edit_test_support.h"

@@ -20,7 +20,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/image_files.h"
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"

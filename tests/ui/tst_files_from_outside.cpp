@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "../core/test_support.h"
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/load_file.h"
 #include "core/files/records.h"
 #include "file_drop_support.h"

@@ -17,7 +17,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "no_system_ports.h"
 #include "shown_caption.h"
 #include "ui/app/about_box.h"

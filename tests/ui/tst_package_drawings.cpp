@@ -10,6 +10,7 @@
 #include "package_drawing.h"
 #include "pin_tables.h"
 #include "ui/device/emf_picture.h"
+#include "ui/device/emf_to_svg.h"
 
 using namespace jqz;
 using namespace jqz::tools;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/device/supported_device_list.h"
 #include "ui/app/prog_shell.h"
 #include "ui/device/emf_picture.h"

@@ -17,7 +17,7 @@
 
 #include "../core/test_support.h"
 #include "shell_test_support.h"
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "ui/app/prog_shell.h"
 #include "ui/files/print_dialog.h"
 

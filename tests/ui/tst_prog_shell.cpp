@@ -18,7 +18,7 @@
 #include <chrono>
 #include <atomic>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/load_file.h"
 #include "core/files/save_file.h"
 #include "ui/app/log_view.h"
@@ -74,13 +74,8 @@ std::string readFile(const QString& path) {
 
 }  // namespace
 
-// A first start without a serial port that opens: the virtual programmer on Linux; Windows
-// keeps the default COM1.
-#ifdef _WIN32
-static const std::string kFirstStartPort = "COM1";
-#else
+// A first start without a serial port that opens: the virtual programmer.
 static const std::string kFirstStartPort = "Virtual Programmer";
-#endif
 
 class TestProgShell : public QObject {
     Q_OBJECT
@@ -266,9 +261,6 @@ private slots:
     // Without a settings file the program starts on the first serial port found, else on the
     // virtual programmer, and says which; a settings file decides on its own.
     void firstStartTakesTheFirstSerialPortFound() {
-#ifdef _WIN32
-        QSKIP("A first start on Windows keeps the default port COM1");
-#endif
         struct Case {
             const char* settings;  // nullptr: no settings file
             std::vector<std::string> ports;

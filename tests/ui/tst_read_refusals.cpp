@@ -10,7 +10,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/image/editor_messages.h"
 #include "hex_edit_test_support.h"
 #include "shell_test_support.h"

@@ -10,7 +10,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "sim/virtual_programmer.h"
 #include "shell_test_support.h"
 #include "ui/app/prog_shell.h"

@@ -18,8 +18,8 @@
 #include <csignal>
 #include <cstring>
 
-#include "core/app/atomic_file.h"
-#include "core/app/process_start.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/process_start.h"
 #include "core/link/firmware_image.h"
 #include "shell_test_support.h"
 #include "sim/programmer_model.h"

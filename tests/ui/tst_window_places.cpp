@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <map>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "no_system_ports.h"
 #include "shell_test_support.h"
 #include "ui/app/prog_shell.h"

@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <cstdio>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/device/supported_device_list.h"
 #include "ui/app/prog_shell.h"
 #include "ui/image/hex_edit.h"

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/device/supported_device_list.h"
 #include "package_drawing.h"
 

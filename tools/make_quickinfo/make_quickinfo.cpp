@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "quick_info_writer.h"
 
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 // offered for saving first.
 #include <functional>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 
 namespace jqz {
 

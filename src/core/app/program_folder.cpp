@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 
 namespace jqz {
 

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/app/native_file.h"
+#include "core/platform/folders.h"
+#include "core/platform/native_file.h"
 
 namespace jqz {
 
@@ -197,23 +198,6 @@ NameValueList AppSettings::toList() const {
     return list;
 }
 
-std::string DefaultSettingsPath() {
-#ifdef _WIN32
-    // %APPDATA%\jqz6811: the Windows folder is not writable for ordinary users.
-    if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData != nullptr && *appData != L'\0')
-        return Utf8FromWide(appData) + "\\jqz6811\\jqz6811.ini";
-    return ".\\jqz6811.ini";
-#else
-    std::string dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
-        dir = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        dir = std::string(home) + "/.config";
-    } else {
-        dir = ".";
-    }
-    return dir + "/jqz6811.ini";
-#endif
-}
+std::string DefaultSettingsPath() { return SettingsFolder() + kFolderSeparator + "jqz6811.ini"; }
 
 }  // namespace jqz

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/app/editor_appearance.h"
+#include "core/image/editor_appearance.h"
 
 namespace jqz {
 

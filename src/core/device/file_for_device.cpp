@@ -3,7 +3,7 @@
 #include <cctype>
 #include <memory>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/device/supported_device_list.h"
 #include "core/image/image_description.h"
 #include "core/files/intel_hex.h"

@@ -6,7 +6,7 @@
 // nothing here may wait for the window's thread: the window may itself be waiting in a stop.
 #include <cstdint>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/device/device_options.h"
 #include "core/device/progress_gauge.h"
 #include "core/image/memory_image.h"

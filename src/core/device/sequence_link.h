@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/device/device_options.h"
 #include "core/link/connection.h"
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/file_read.h"
+
 namespace jqz {
 
 class FileText {
@@ -23,9 +25,8 @@ public:
 private:
     void release();
 
-    std::string copy_;           // a small file
-    void* block_ = nullptr;      // a large file, in anonymous memory
-    std::size_t blockSize_ = 0;
+    std::string copy_;   // a small file
+    FileMemory block_;   // a large file, in memory of its own
     std::string_view view_;
 };
 

@@ -1,14 +1,5 @@
 #include "core/files/image_files.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,9 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "core/app/atomic_file.h"
-#include "core/app/log_model.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/file_read.h"
+#include "core/messages/log_model.h"
+#include "core/platform/native_file.h"
 #include "core/files/file_text.h"
 #include "core/image/image_description.h"
 #include "core/files/intel_hex.h"
@@ -435,157 +427,31 @@ FileWindow binaryFileWindow(const Placement& placement) {
     return {first, last >= first ? static_cast<std::size_t>(last - first + 1) : 0};
 }
 
-#ifdef _WIN32
-
 std::string readFileBytes(const std::string& path, long long offset, std::size_t maxBytes,
                           std::string& out) {
-    out.clear();
-    const HANDLE h = ::CreateFileW(NativePath(path).c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return describe("Cannot open file", path, Win32ErrorText(::GetLastError()));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(h, &info)) {
-        const DWORD error = ::GetLastError();
-        ::CloseHandle(h);
-        return describe("Cannot open file", path, Win32ErrorText(error));
-    }
-    // Only files on disk are read: a pipe or a device could hang the read.
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || ::GetFileType(h) != FILE_TYPE_DISK) {
-        const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        ::CloseHandle(h);
-        return describe("Cannot open file", path,
-                        folder ? NotAPlainFile(path) : "It is not a plain file.");
-    }
-    const long long size =
-        static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
-                               info.nFileSizeLow);
-    const long long available = std::max(0LL, size - offset);
-    out.resize(std::min(maxBytes, static_cast<std::size_t>(available)));
-    std::size_t done = 0;
-    while (done < out.size()) {
-        OVERLAPPED at{};
-        const unsigned long long position = static_cast<unsigned long long>(offset) + done;
-        at.Offset = static_cast<DWORD>(position);
-        at.OffsetHigh = static_cast<DWORD>(position >> 32);
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
-        DWORD n = 0;
-        if (!::ReadFile(h, out.data() + done, chunk, &n, &at)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_HANDLE_EOF) break;
-            ::CloseHandle(h);
-            out.clear();
-            return describe("Cannot read file", path, Win32ErrorText(error));
-        }
-        if (n == 0) break;  // the file shrank meanwhile
-        done += n;
-    }
-    out.resize(done);
-    ::CloseHandle(h);
-    return {};
+    bool opening = false;
+    const std::string why = ReadFileRange(path, offset, maxBytes, out, opening);
+    if (why.empty()) return {};
+    return describe(opening ? "Cannot open file" : "Cannot read file", path, why);
 }
-
-#else
-
-std::string readFileBytes(const std::string& path, long long offset, std::size_t maxBytes,
-                          std::string& out) {
-    out.clear();
-    // Non-blocking, so that a named pipe cannot hang the open; only regular files are read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return describe("Cannot open file", path, std::strerror(errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const std::string why = std::strerror(errno);
-        ::close(fd);
-        return describe("Cannot open file", path, why);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return describe("Cannot open file", path, NotAPlainFile(path));
-    }
-    // The reported size is a first guess only: files such as those of /proc report none and
-    // have content, so the file is read to its end (or to maxBytes).
-    constexpr std::size_t kFirstGuess = 64 * 1024;
-    const long long reported = std::max(0LL, static_cast<long long>(st.st_size) - offset);
-    out.resize(std::min(maxBytes, std::max(kFirstGuess, static_cast<std::size_t>(reported))));
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t n = ::pread(fd, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(offset + static_cast<long long>(done)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const std::string why = std::strerror(errno);
-            ::close(fd);
-            out.clear();
-            return describe("Cannot read file", path, why);
-        }
-        if (n == 0) break;  // the end of the file
-        done += static_cast<std::size_t>(n);
-        if (done == out.size() && out.size() < maxBytes) {
-            // Full as reported: a look past the end tells whether there is more, before the
-            // buffer is grown (and copied) for it.
-            char probe[4096];
-            const ssize_t more = ::pread(fd, probe, sizeof probe,
-                                         static_cast<off_t>(offset + static_cast<long long>(done)));
-            if (more <= 0) break;  // the end, or an error the next read reports
-            out.resize(std::min(maxBytes, out.size() * 2));
-        }
-    }
-    out.resize(done);
-    ::close(fd);
-    return {};
-}
-
-#endif
 
 FileText::~FileText() { release(); }
 
 void FileText::release() {
-#ifndef _WIN32
-    if (block_ != nullptr) ::munmap(block_, blockSize_);
-#endif
-    block_ = nullptr;
-    blockSize_ = 0;
+    block_.release();
     copy_.clear();
     view_ = {};
 }
 
 std::string FileText::read(const std::string& path) {
     release();
-#ifndef _WIN32
-    // A large file goes straight into memory of its own, taken whole from the system (no
-    // clearing, copying or growing of a buffer); one byte more than its size shows a file that
-    // grew meanwhile, which is then read as small files are.
+    // A large file goes straight into memory of its own; one that grows meanwhile is read as
+    // small files are.
     constexpr long long kLargeFrom = 1 << 20;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kLargeFrom &&
-        st.st_size <= kMaxTextFileBytes) {
-        const std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
-        void* at = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                          -1, 0);
-        if (at != MAP_FAILED) {
-            // Large pages where the system offers them: far fewer page faults.
-            (void)::madvise(at, capacity, MADV_HUGEPAGE);
-            block_ = at;
-            blockSize_ = capacity;
-            char* const bytes = static_cast<char*>(at);
-            std::size_t done = 0;
-            ssize_t n = 0;
-            while (done < capacity &&
-                   ((n = ::read(fd, bytes + done, capacity - done)) > 0 || (n < 0 && errno == EINTR)))
-                done += n > 0 ? static_cast<std::size_t>(n) : 0;
-            if (n == 0 && done < capacity) {
-                ::close(fd);
-                view_ = std::string_view(bytes, done);
-                return {};
-            }
-            release();
-        }
+    if (block_.read(path, kLargeFrom, kMaxTextFileBytes)) {
+        view_ = block_.bytes();
+        return {};
     }
-    if (fd >= 0) ::close(fd);
-#endif
     std::string error = readTextFile(path, copy_);
     view_ = copy_;
     return error;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/files/file_text.h"
 #include "core/files/record_placement.h"
 #include "core/files/records.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/app/log_model.h"
-#include "core/app/message_sink.h"
+#include "core/messages/log_model.h"
+#include "core/messages/message_sink.h"
 #include "core/files/file_text.h"
 #include "core/files/intel_hex.h"
 #include "core/image/hex_edit_model.h"

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/image/image_description.h"
 #include "core/image/editor_messages.h"
 #include "core/image/hex_edit_model.h"

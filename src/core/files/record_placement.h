@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/files/image_files.h"
 #include "core/files/records.h"
 #include "core/image/memory_image.h"

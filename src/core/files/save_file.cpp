@@ -1,7 +1,7 @@
 #include "core/files/save_file.h"
 
-#include "core/app/log_model.h"
-#include "core/app/message_sink.h"
+#include "core/messages/log_model.h"
+#include "core/messages/message_sink.h"
 #include "core/files/intel_hex.h"
 #include "core/files/load_file.h"
 #include "core/image/hex_edit_model.h"

@@ -1,6 +1,6 @@
 #include "core/image/cell_edit.h"
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 
 #include "core/image/editor_messages.h"
 #include "core/image/hex_edit_model.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/image/cell_range.h"
 #include "core/image/memory_image.h"
 

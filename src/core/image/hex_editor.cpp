@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 #include "core/image/clipboard.h"
 #include "core/image/clipboard_text.h"
 #include "core/image/editor_messages.h"

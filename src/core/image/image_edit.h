@@ -3,7 +3,7 @@
 // busy message while a device read holds the image.
 #include <utility>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 #include "core/image/editor_messages.h"
 #include "core/image/memory_image.h"
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <mutex>
 
-#include "core/app/editor_appearance.h"
-#include "core/app/palette.h"
+#include "core/image/editor_appearance.h"
+#include "core/image/palette.h"
 
 namespace jqz {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 
 namespace jqz {
 

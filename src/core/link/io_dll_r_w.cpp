@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/link/port_enumeration.h"
+
 namespace jqz {
 
 namespace {
@@ -188,33 +190,13 @@ std::string PortOpenAdvice(const std::string& portName, int error) {
             return "The port " + portName +
                    " may not be used by this user. Add the user to the group \"dialout\" "
                    "(sudo usermod -aG dialout $USER), then log out and in again.";
-#ifdef _WIN32
-        // Windows denies access to a port that another program holds open.
-        case EBUSY:
-            return "The port " + portName +
-                   " is in use by another program (Windows denies access to it): a terminal "
-                   "program (PuTTY, Tera Term), a modem or synchronisation tool, or another "
-                   "copy of this programmer software. Close that program and try again.";
-        case ENOENT:
-        case ENODEV:
-            return "The port " + portName +
-                   " does not exist: the USB serial adapter is unplugged, or Windows gave it "
-                   "another number (see the Device Manager, \"Ports (COM & LPT)\"). " +
-                   kChoosePortInWindow;
-#else
         case EBUSY:
         case EWOULDBLOCK:
-            return "The port " + portName +
-                   " is in use by another program: a terminal program (minicom, screen, "
-                   "putty), a modem manager, a serial console, or another copy of this "
-                   "programmer software. Close that program and try again.";
+            return "The port " + portName + PortInUseAdvice();
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return "The port " + portName +
-                   " does not exist. Is the programmer's cable or USB serial adapter plugged "
-                   "in? " + kChoosePortInWindow;
-#endif
+            return "The port " + portName + PortMissingAdvice() + kChoosePortInWindow;
         case ENOTTY:
             return "The port " + portName + " is not a serial port.";
         case EINVAL:

@@ -36,6 +36,18 @@ OpenedPort OpenSystemPort(const std::string& name) {
     return Win32SerialPort::Open(LocalPortName(name));
 }
 
+// Windows denies access to a port that another program holds open.
+std::string PortInUseAdvice() {
+    return " is in use by another program (Windows denies access to it): a terminal "
+           "program (PuTTY, Tera Term), a modem or synchronisation tool, or another "
+           "copy of this programmer software. Close that program and try again.";
+}
+
+std::string PortMissingAdvice() {
+    return " does not exist: the USB serial adapter is unplugged, or Windows gave it "
+           "another number (see the Device Manager, \"Ports (COM & LPT)\"). ";
+}
+
 #else
 
 std::vector<std::string> SerialPortCandidates(const std::string& devFolder) {
@@ -61,6 +73,17 @@ std::vector<std::string> SerialPortCandidates(const std::string& devFolder) {
 
 OpenedPort OpenSystemPort(const std::string& name) {
     return PosixSerialPort::Open(LocalPortName(name));
+}
+
+std::string PortInUseAdvice() {
+    return " is in use by another program: a terminal program (minicom, screen, "
+           "putty), a modem manager, a serial console, or another copy of this "
+           "programmer software. Close that program and try again.";
+}
+
+std::string PortMissingAdvice() {
+    return " does not exist. Is the programmer's cable or USB serial adapter plugged "
+           "in? ";
 }
 
 #endif

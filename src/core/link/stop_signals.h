@@ -17,6 +17,10 @@ namespace jqz {
 // process); notifyFd is not used there.
 void CatchStopSignals(std::atomic<bool>& stop, int notifyFd = -1);
 
+// Puts every open port back as it was found and lets go of its exclusive use; safe in a
+// signal handler. The serial backend of the system defines it.
+void RestoreOpenPortsNow();
+
 // The run has ended: a closing console need not wait any longer.
 void StopSignalsRunEnded();
 

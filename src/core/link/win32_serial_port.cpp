@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#include "core/app/native_file.h"
+#include "core/platform/native_file.h"
 #endif
 
 namespace jqz {

@@ -7,7 +7,7 @@
 #include <QListView>
 #include <QStyledItemDelegate>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 
 namespace jqz {
 

@@ -31,7 +31,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"
 #include "ui/app/about_box.h"

@@ -7,8 +7,8 @@
 #include <QLocale>
 #include <QMenu>
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 #include "ui/app/log_stamp.h"
 #include "ui/app/log_view.h"
 #include "ui/app/prog_shell.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app/log_model.h"
-#include "core/app/message_sink.h"
+#include "core/messages/log_model.h"
+#include "core/messages/message_sink.h"
 #include "core/app/settings_file.h"
 #include "core/device/device_linking.h"
 #include "core/device/device_options.h"

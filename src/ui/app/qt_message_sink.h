@@ -2,7 +2,7 @@
 // Message boxes for the core's errors and questions.
 #include <QWidget>
 
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 
 namespace jqz {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <thread>
 
-#include "core/app/atomic_file.h"
-#include "core/app/native_file.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/native_file.h"
 #include "core/app/close_question.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"
@@ -218,10 +218,8 @@ void TProgShell::FormCreate() {
                              return systemPortOpener ? systemPortOpener(name).port != nullptr
                                                      : PortOpens(name);
                          });
-#ifndef _WIN32
     // A first start: the first serial port that opens, else the virtual programmer.
     if (!bytes) chooseFirstPort();
-#endif
     commSet_ = new TCommSet(ports_, this);
     commDialog = [this] {
         commSet_->FormShow(com_->PortName, com_->BaudRate);

@@ -1,19 +1,14 @@
 #include "ui/app/stop_signal_close.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QSocketNotifier>
 #include <atomic>
 
 #include "core/link/stop_signals.h"
+#include "core/platform/stop_events.h"
 #include "ui/app/prog_shell.h"
-#endif
 
 namespace jqz {
 
-#ifndef _WIN32
 namespace {
 
 std::atomic<bool> gStopRequested{false};
@@ -26,7 +21,7 @@ void CatchWindowStopSignals() {
     if (gPipe[0] >= 0) return;
     // Without its pipe the signals keep their default action: a first signal that could
     // reach nobody would leave the program running with no way but a second one.
-    if (::pipe2(gPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!OpenWakePipe(gPipe)) {
         gPipe[0] = gPipe[1] = -1;
         return;
     }
@@ -38,14 +33,10 @@ void ConnectStopSignals(TProgShell& shell) {
     auto* notifier = new QSocketNotifier(gPipe[0], QSocketNotifier::Read, &shell);
     QObject::connect(notifier, &QSocketNotifier::activated, &shell, [&shell, notifier] {
         unsigned char signal = 0;
-        if (::read(gPipe[0], &signal, 1) != 1) return;
+        if (!ReadWakeByte(gPipe[0], signal)) return;
         notifier->setEnabled(false);
         shell.CloseForSignal(signal);
     });
 }
-#else
-void CatchWindowStopSignals() {}
-void ConnectStopSignals(TProgShell&) {}
-#endif
 
 }  // namespace jqz

@@ -24,9 +24,4 @@ inline constexpr qint64 kMaxEmfBytes = 32 * 1024 * 1024;
 // The drawing of those bytes, or nullptr when they are not an Enhanced Metafile that draws.
 std::unique_ptr<EmfRenderer> MakeEmfRenderer(const QByteArray& emf);
 
-#ifndef _WIN32
-// The SVG text of an Enhanced Metafile, or an empty array when the bytes are not one.
-QByteArray EmfToSvg(const QByteArray& emf);
-#endif
-
 }  // namespace jqz

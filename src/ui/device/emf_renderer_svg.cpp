@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "ui/device/emf_renderer.h"
+#include "ui/device/emf_to_svg.h"
 
 namespace jqz {
 

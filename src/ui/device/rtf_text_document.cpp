@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 
-#include "core/app/atomic_file.h"
+#include "core/platform/atomic_file.h"
 
 namespace jqz {
 

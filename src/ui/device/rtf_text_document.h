@@ -3,7 +3,7 @@
 // adapter turns its paragraphs and runs into blocks and character formats.
 #include <QString>
 
-#include "core/app/rtf_reader.h"
+#include "core/device/rtf_reader.h"
 
 class QTextDocument;
 

@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 
 #include "core/files/load_file.h"
-#include "core/app/message_sink.h"
+#include "core/messages/message_sink.h"
 #include "ui/files/dialog_parts.h"
 #include "ui/image/code_page.h"
 

@@ -16,7 +16,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "core/app/log_model.h"
+#include "core/messages/log_model.h"
 #include "core/image/memory_image.h"
 #include "core/image/number_parsers.h"
 #include "ui/files/dialog_parts.h"
@@ -190,8 +190,8 @@ bool TPrintd::choosePdfFile() {
 }
 
 void TPrintd::Button1Click() {
-#ifdef Q_OS_WIN
-    // The system's printer dialog serves installed printers only; without one, a PDF file.
+#ifdef Q_OS_WIN  // Qt differs: its Windows print dialog serves installed printers only
+    // Without an installed printer, a PDF file.
     if (printer_->outputFormat() != QPrinter::NativeFormat) {
         choosePdfFile();
         return;

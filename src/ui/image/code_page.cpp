@@ -3,6 +3,8 @@
 #include <QFile>
 #include <array>
 
+#include "core/platform/native_file.h"
+
 namespace jqz {
 
 namespace {
@@ -55,19 +57,13 @@ QString FromCodePage(const std::string& text) {
 // its own encoding: UTF-8 on Windows, where it speaks UTF-16 to the system; the system's
 // file-name encoding elsewhere.
 std::string FileNameBytes(const QString& fileName) {
-#ifdef _WIN32
-    return fileName.toStdString();
-#else
+    if constexpr (kNamesAreUtf8) return fileName.toStdString();
     return QFile::encodeName(fileName).toStdString();
-#endif
 }
 
 QString FileNameText(const std::string& fileName) {
-#ifdef _WIN32
-    return QString::fromStdString(fileName);
-#else
+    if constexpr (kNamesAreUtf8) return QString::fromStdString(fileName);
     return QFile::decodeName(QByteArray(fileName.data(), static_cast<qsizetype>(fileName.size())));
-#endif
 }
 
 }  // namespace jqz

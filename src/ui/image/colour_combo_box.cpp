@@ -4,7 +4,7 @@
 #include <QStyledItemDelegate>
 #include <QStylePainter>
 
-#include "core/app/palette.h"
+#include "core/image/palette.h"
 
 namespace jqz {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/app/settings_file.h"
-#include "core/app/editor_appearance.h"
+#include "core/image/editor_appearance.h"
 #include "core/image/hex_editor.h"
 
 class QLabel;

@@ -1,3 +1,3 @@
 #pragma once
-// A file of the top room that uses the bottom one, as it may.
-#include "core/app/log_model.h"
+// A file of a high room that uses a lower one, as it may.
+#include "core/messages/log_model.h"

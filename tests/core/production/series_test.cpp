@@ -1,0 +1,190 @@
+// A production series without the command line: the serial number written into each device's
+// image, one device after another at the user's word, the next number kept in its file and a
+// report line for each device.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/device/supported_device_list.h"
+#include "core/image/memory_image.h"
+#include "core/messages/log_model.h"
+#include "core/platform/atomic_file.h"
+#include "core/production/series.h"
+#include "test_support.h"
+
+namespace jqz {
+namespace {
+
+constexpr int kField = 0xB600;  // the first EEPROM byte of an MC68HC11E9
+
+// One device of the script: what its program run returns and logs.
+struct Device {
+    int result = 0;
+    const char* error = nullptr;  // an error line logged during the run
+    bool stopDuring = false;      // Ctrl+C while it is programmed
+};
+
+// Plays both the program sequence and the user: programOne() takes the next device of the
+// script and notes the serial field the image held for it; nextDevice() says yes as often
+// as the user has devices at hand.
+class ScriptedHost : public SeriesHost {
+public:
+    ScriptedHost(const MemoryImage& image, std::atomic<bool>& stop, std::vector<Device> script,
+                 int devicesAtHand)
+        : image_(image), stop_(stop), script_(std::move(script)), atHand_(devicesAtHand) {}
+
+    void AddLogLine(const std::string& text, int kind) override {
+        log.push_back(text);
+        if (kind != LogError) return;
+        ++errors_;
+        if (deviceErrors_++ == 0) deviceFirst_ = text;
+    }
+    int errorCount() const override { return errors_; }
+    int programOne() override {
+        deviceErrors_ = 0;
+        deviceFirst_.clear();
+        fields.push_back({image_.ReadData(kField), image_.ReadData(kField + 1)});
+        const Device d = script_.at(fields.size() - 1);
+        if (d.error != nullptr) AddLogLine(d.error, LogError);
+        if (d.stopDuring) stop_ = true;
+        return d.result;
+    }
+    int deviceErrorCount() const override { return deviceErrors_; }
+    std::string deviceFirstError() const override { return deviceFirst_; }
+    bool nextDevice() override {
+        ++questions;
+        return atHand_-- > 0;
+    }
+
+    std::vector<std::string> log;
+    std::vector<std::vector<std::uint8_t>> fields;  // the serial field of each device
+    int questions = 0;
+
+private:
+    const MemoryImage& image_;
+    std::atomic<bool>& stop_;
+    std::vector<Device> script_;
+    int atHand_;
+    int errors_ = 0, deviceErrors_ = 0;
+    std::string deviceFirst_;
+};
+
+struct Bench {
+    Bench() { devices.selectDevice("MC68HC11  E9 (E28B)"); }
+    SupportedDeviceList devices{"/"};
+    MemoryImage image;
+    std::atomic<bool> stop{false};
+    Production run;
+};
+
+SerialNumbering twoBytesFrom(std::uint64_t start) {
+    SerialNumbering n;
+    n.address = kField;
+    n.bytes = 2;
+    n.start = start;
+    return n;
+}
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::vector<std::string> lines;
+    std::string text = ReadWholeFile(path).value_or("");
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+TEST(Series, NumbersEachDeviceAndGivesAFailedDevicesNumberToTheNext) {
+    test::TempDir dir;
+    Bench b;
+    SeriesOptions o;
+    o.serial = twoBytesFrom(0x1234);
+    o.serialFile = dir.file("serial.state");
+    o.report = dir.file("report.csv");
+    o.repeat = true;
+    ScriptedHost host(b.image, b.stop,
+                      {{}, {1, "Verify error at 0xB610"}, {}}, /*devicesAtHand=*/2);
+    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host));
+    EXPECT_FALSE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
+
+    const std::vector<std::vector<std::uint8_t>> fields{{0x12, 0x34}, {0x12, 0x35}, {0x12, 0x35}};
+    EXPECT_EQ(host.fields, fields);
+    EXPECT_EQ(host.questions, 3);  // after every device; the third answer ends the series
+    const std::vector<std::string> expected{
+        "Serial number 4660 at 0xB600-0xB601",
+        "Device 1 passed, serial number 4660.",
+        "Serial number 4661 at 0xB600-0xB601",
+        "Verify error at 0xB610",
+        "Device 2 failed; serial number 4661 is not used up and goes to the next device.",
+        "Serial number 4661 at 0xB600-0xB601",
+        "Device 3 passed, serial number 4661.",
+        "Series ended: 3 devices, 2 passed, 1 failed. Serial numbers used: 2 (4660 to 4661); "
+        "next: 4662.",
+    };
+    EXPECT_EQ(host.log, expected);
+    EXPECT_EQ(ReadSerialState(*o.serialFile).next, 4662u);
+
+    const auto report = linesOf(*o.report);
+    ASSERT_EQ(report.size(), 4u);
+    EXPECT_EQ(report[0], kReportHeader);
+    EXPECT_NE(report[1].find(",MC68HC11  E9 (E28B),4660,passed,0x"), std::string::npos) << report[1];
+    EXPECT_NE(report[2].find(",4661,failed,,Verify error at 0xB610"), std::string::npos) << report[2];
+    EXPECT_NE(report[3].find(",4661,passed,0x"), std::string::npos) << report[3];
+}
+
+TEST(Series, ANextRunTakesTheNumberTheFileKeeps) {
+    test::TempDir dir;
+    const std::string state = dir.file("serial.state");
+    SeriesOptions o;
+    o.serial = twoBytesFrom(1);
+    o.serialFile = state;
+    for (const std::uint8_t expected : {1, 2}) {
+        Bench b;
+        ScriptedHost host(b.image, b.stop, {{}}, 0);
+        ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host));
+        EXPECT_TRUE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
+        EXPECT_EQ(host.fields.at(0), (std::vector<std::uint8_t>{0, expected}));
+        EXPECT_EQ(host.questions, 0);  // one device without `repeat`: nobody is asked
+    }
+}
+
+TEST(Series, AStopDuringADeviceEndsTheSeriesWithoutAQuestion) {
+    Bench b;
+    SeriesOptions o;
+    o.serial = twoBytesFrom(7);
+    o.repeat = true;
+    ScriptedHost host(b.image, b.stop, {{}, {1, nullptr, true}}, 5);
+    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host));
+    EXPECT_FALSE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
+    EXPECT_EQ(host.questions, 1);
+    const std::vector<std::string> expected{
+        "No --serial-file: the next serial number is not kept after this run.",
+        "Serial number 7 at 0xB600-0xB601",
+        "Device 1 passed, serial number 7.",
+        "Serial number 8 at 0xB600-0xB601",
+        "Device 2 interrupted; serial number 8 is not used up and goes to the next device.",
+        "Series ended: 2 devices, 1 passed, 1 failed. Serial numbers used: 1 (7); next: 8.",
+    };
+    EXPECT_EQ(host.log, expected);
+}
+
+TEST(Series, RefusesAFieldOutsideTheEeprom) {
+    Bench b;
+    SeriesOptions o;
+    o.serial = twoBytesFrom(1);
+    o.serial->address = 0xB7FF;  // its second byte lies past the EEPROM's end
+    ScriptedHost host(b.image, b.stop, {}, 0);
+    EXPECT_FALSE(PrepareProduction(o, b.devices, b.run, host));
+    EXPECT_EQ(host.log, (std::vector<std::string>{
+                            "--serial: 0xB7FF-0xB800 is not inside the EEPROM of MC68HC11  E9 "
+                            "(E28B) (0xB600-0xB7FF)"}));
+    EXPECT_EQ(host.errorCount(), 1);
+}
+
+}  // namespace
+}  // namespace jqz
