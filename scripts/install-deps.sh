@@ -7,7 +7,7 @@ packages=(
   libemf2svg-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
-  xvfb xauth fonts-dejavu-core ccache strace perl
+  xvfb xauth fonts-dejavu-core ccache strace perl tzdata locales
   dpkg-dev file lintian librsvg2-bin appstream
   g++-mingw-w64-x86-64-posix googletest wine64 wine
 )
