@@ -203,7 +203,7 @@ std::string DefaultSettingsPath() {
     return ".\\jqz6811.ini";
 #else
     std::string dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
         dir = xdg;
     } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         dir = std::string(home) + "/.config";
