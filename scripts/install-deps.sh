@@ -7,8 +7,8 @@ packages=(
   libemf2svg-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
-  xvfb xauth fonts-dejavu-core ccache strace perl tzdata locales
-  dpkg-dev file lintian librsvg2-bin appstream
+  xvfb xauth fonts-dejavu-core fonts-noto-core ccache strace perl tzdata locales
+  dpkg-dev file lintian librsvg2-bin appstream diffoscope-minimal
   g++-mingw-w64-x86-64-posix googletest wine64 wine
 )
 missing=()
