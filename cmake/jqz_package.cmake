@@ -76,9 +76,12 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 # Help > User Manual opens the PDF with xdg-open.
 set(CPACK_DEBIAN_GUI_PACKAGE_RECOMMENDS xdg-utils)
 # Folders made by the package are 0755 whatever the builder's umask: a folder such as
-# /usr/share/applications packed 0750 would be unreadable to users once installed.
+# /usr/share/applications packed 0750 would be unreadable to users once installed. (CPack's
+# own setting does not reach the folders it makes itself, nor the .deb's members.)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
   GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/jqz_package_modes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/jqz_package_modes.cmake)
 set(CPACK_PACKAGE_NAME jqz6811)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -79,9 +79,10 @@ if git -C "$source" rev-parse --verify -q HEAD > /dev/null; then
   other_locale=C.UTF-8
   if locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then other_locale=de_DE.UTF-8; fi
   clones=$tmp/clones
-  # The compiler cache takes paths below the clones' folder as relative, so both clones (and
-  # this build, compiled alike) share their objects; the cache is the user's, not the test's.
-  export CCACHE_BASEDIR=$clones CCACHE_NOHASHDIR=1
+  # The compiler cache takes paths below the clones' folder as relative and leaves the locale
+  # (the language of the compiler's messages) out, so the second clone, and a later run of this
+  # test, finds the objects of the first; the cache is the user's, not the test's.
+  export CCACHE_BASEDIR=$clones CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}locale"
   if [ -z "${CCACHE_DIR:-}" ] && [ -n "${JQZ_CCACHE_DIR:-}" ]; then export CCACHE_DIR=$JQZ_CCACHE_DIR; fi
   clone_package() {  # folder, umask, then the build's environment
     local dir=$1 mask=$2
