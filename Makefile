@@ -1,7 +1,8 @@
 # The two commands of a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, and starts the application
 #   make test  installs what is missing, builds from scratch and runs every test
-# make package builds the Debian package build/jqz6811_<version>_<arch>.deb;
+# make package builds the Debian packages build/jqz6811_<version>_<arch>.deb (the window
+# program) and build/jqz6811-cli_<version>_<arch>.deb (the command-line programs);
 # make windows-zip the zip of the programs for Windows, make windows-installer their setup program.
 .PHONY: run test build deps bench clean package windows-zip windows-installer
 

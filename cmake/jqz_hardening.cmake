@@ -9,3 +9,10 @@ add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security)
 # The checks need optimisation; a Debug build is left without them rather than warned at.
 add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
 add_link_options(LINKER:-z,relro LINKER:-z,now)
+# Control-flow protection (Intel CET: indirect branch tracking and shadow stack), where the
+# compiler and target have it, as dpkg-buildflags adds it on amd64.
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-fcf-protection JQZ_HAVE_CF_PROTECTION)
+if(JQZ_HAVE_CF_PROTECTION)
+  add_compile_options(-fcf-protection)
+endif()

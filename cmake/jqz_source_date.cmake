@@ -23,3 +23,30 @@ else()
   # string(TIMESTAMP) takes its time from here.
   set(ENV{SOURCE_DATE_EPOCH} ${JQZ_SOURCE_DATE_EPOCH})
 endif()
+
+# No path of the checkout or the build folder reaches the programs (debug information, and the
+# build-id computed over it, __FILE__): the same bytes from any folder. The build folder is
+# mapped on its own when it lies outside the sources (the last map that matches wins).
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+  string(FIND "${CMAKE_BINARY_DIR}/" "${CMAKE_SOURCE_DIR}/" binary_in_source)
+  if(NOT binary_in_source EQUAL 0)
+    add_compile_options(-ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+  endif()
+endif()
+
+# Qt's resource compiler stores every file's modification time (the checkout's) unless
+# SOURCE_DATE_EPOCH is set where it runs, at build time: the target's resources are compiled
+# by a wrapper that sets it.
+function(jqz_dated_resources target)
+  if(NOT TARGET Qt6::rcc OR CMAKE_HOST_WIN32)
+    return()
+  endif()
+  get_target_property(rcc Qt6::rcc LOCATION)
+  set(wrapper ${CMAKE_BINARY_DIR}/rcc-dated)
+  file(CONFIGURE OUTPUT ${wrapper} CONTENT
+    "#!/bin/sh\nSOURCE_DATE_EPOCH=${JQZ_SOURCE_DATE_EPOCH} exec '${rcc}' \"$@\"\n")
+  file(CHMOD ${wrapper} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set_target_properties(${target} PROPERTIES AUTORCC_EXECUTABLE ${wrapper})
+endfunction()

@@ -3,7 +3,10 @@
 # Debian 12 root made with mmdebstrap (variant minbase, plus make, git, ca-certificates and
 # sudo) from this machine's own apt sources, into which a clean clone of HEAD is copied. So a
 # package that the tests need and scripts/install-deps.sh does not install fails here as it
-# would for a user.
+# would for a user. Like most users' machines, the root is not in UTC and speaks no English:
+# the build runs in the time zone Europe/Berlin and the locale de_DE.UTF-8 (with a decimal
+# comma), generated in the root as a German user's installation has it; the tests keep their
+# own UTC and C.UTF-8.
 #
 # Kept between runs: only the compiler cache (JQZ_FRESH_CACHE), bound into the root. The
 # folder "shared" beside the checkout, when there is one, is bound read-only at the same place
@@ -22,6 +25,8 @@ root=$work/root
 shared=$(cd "$src/.." && pwd)/shared
 # The clone has the same place in every run, whatever the checkout's folder is called, and the
 # compiler cache takes paths below /build as relative: a second run finds what the first built.
+# The cache leaves the locale out of its hash, so the package test's clones, built in other
+# locales, find the objects of the build.
 name=jqz6811
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -102,7 +107,9 @@ aptopts=()
 while IFS= read -r line; do
   aptopts+=(--aptopt="$line")
 done < <(apt-config dump | grep -E '^Acquire::(Check-Valid-Until|Check-Date|https?::Proxy|Proxy) ' || true)
-sources | mmdebstrap --quiet --variant=minbase --include=make,git,ca-certificates,sudo \
+sources | mmdebstrap --quiet --variant=minbase --include=make,git,ca-certificates,sudo,locales \
+  --customize-hook='echo "de_DE.UTF-8 UTF-8" > "$1/etc/locale.gen"' \
+  --customize-hook='chroot "$1" locale-gen > /dev/null' \
   "${aptopts[@]}" bookworm "$root" -
 echo "fresh-machine-test: Debian 12 root made in $((SECONDS - start)) s"
 
@@ -128,7 +135,7 @@ echo "fresh-machine-test: testing $commit in a clean Debian 12 root"
 log=$work/test.log
 set +e
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  TERM="${TERM:-dumb}" CI="${CI:-}" LANG=C.UTF-8 CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=5G CCACHE_BASEDIR=/build CCACHE_NOHASHDIR=1 \
+  TERM="${TERM:-dumb}" CI="${CI:-}" LANG=de_DE.UTF-8 TZ=Europe/Berlin CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=5G CCACHE_BASEDIR=/build CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=locale \
   bash -c "cd /build/$name && make test" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 set -e

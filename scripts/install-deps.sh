@@ -7,8 +7,9 @@ packages=(
   libemf2svg-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils-m68hc1x
-  xvfb xauth openbox fonts-dejavu-core ccache strace perl
-  dpkg-dev file lintian librsvg2-bin appstream xdg-utils desktop-file-utils shared-mime-info
+  xvfb xauth openbox fonts-dejavu-core fonts-noto-core ccache strace perl tzdata locales
+  dpkg-dev file lintian librsvg2-bin appstream diffoscope-minimal
+  xdg-utils desktop-file-utils shared-mime-info
   g++-mingw-w64-x86-64-posix googletest wine64 wine nsis
 )
 missing=()

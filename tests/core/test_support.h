@@ -2,6 +2,7 @@
 // Small recorders and helpers shared by the core tests.
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -82,5 +83,30 @@ public:
 private:
     std::string path_;
 };
+
+#ifndef _WIN32
+// Sets (or, with nullptr, unsets) an environment variable and gives it back its old value.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name); old != nullptr)
+            old_ = old;
+        set(value);
+    }
+    ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    void set(const char* value) const {
+        if (value != nullptr)
+            ::setenv(name_.c_str(), value, 1);
+        else
+            ::unsetenv(name_.c_str());
+    }
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+#endif
 
 }  // namespace jqz::test

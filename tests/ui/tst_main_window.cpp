@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -126,23 +127,38 @@ private slots:
     }
 
     // The port in use keeps a section of its own right of the hint: a long hint does not run
-    // into it, and a narrow window does not cut it.
+    // into it. It shows its whole text while the window is wide enough, and in a narrow window
+    // gives way (elided) inside the window; the hint bar takes the room it leaves. Both hold
+    // their whole text as a tool tip.
     void thePortKeepsItsOwnSectionBesideTheHint() {
         auto* hint = find<QStatusBar>("HelpHint");
         auto* port = find<QLabel>("PortStatus");
+        const QString message = QString("Memory dump in Hexadecimal Format ").repeated(8);
+        const QString portText = port->text();
+        QVERIFY(portText.startsWith("Port: "));
         for (int width : {1000, 200}) {
             shell_->resize(width, shell_->height());
-            hint->showMessage(QString("Memory dump in Hexadecimal Format ").repeated(8));
+            hint->showMessage(message);
             QTest::qWait(1);
             QApplication::processEvents();
+            const QString where = QString::number(width);
             const QRect hintArea(hint->mapTo(shell_.get(), QPoint(0, 0)), hint->size());
             const QRect portArea(port->mapTo(shell_.get(), QPoint(0, 0)), port->size());
-            QVERIFY2(!hintArea.intersects(portArea), qPrintable(QString::number(width)));
-            QVERIFY(port->isVisible());
-            QVERIFY(port->contentsRect().width() >=
-                    port->fontMetrics().horizontalAdvance(port->text()));
-            QVERIFY(portArea.right() < shell_->width());
+            QVERIFY2(!hintArea.intersects(portArea), qPrintable(where));
+            QVERIFY2(port->isVisible(), qPrintable(where));
+            QVERIFY2(portArea.right() < shell_->width(), qPrintable(where));
+            QCOMPARE(port->text(), portText);
+            QCOMPARE(port->toolTip(), portText);
+            QCOMPARE(hint->toolTip(), message);
+            const bool whole =
+                port->contentsRect().width() >= port->fontMetrics().horizontalAdvance(portText);
+            QVERIFY2(whole == (width == 1000), qPrintable(where));
         }
+        // Wide again: the whole port text, and the hint bar has the rest of the row.
+        shell_->resize(1000, shell_->height());
+        QApplication::processEvents();
+        QVERIFY(port->contentsRect().width() >= port->fontMetrics().horizontalAdvance(portText));
+        QVERIFY(hint->width() > port->width());
     }
 
     // A down option button is plain to see: the selection colour fills it.
@@ -200,6 +216,31 @@ private slots:
         shell_->updateCommands();
         QVERIFY(shell_->action("EditOpenFile")->isEnabled());
         QVERIFY(bar->widgetForAction(shell_->action("EditOpenFile"))->isEnabled());
+    }
+
+    // In a window narrower than the tool bar, the buttons that do not fit are reached through
+    // the tool bar's extension menu; those shown lie inside the window.
+    void aNarrowWindowKeepsEveryToolButtonReachable() {
+        auto* bar = find<QToolBar>("ToolBar1");
+        for (int width : {1000, 40}) {
+            shell_->resize(width, shell_->height());
+            QApplication::processEvents();
+            int hidden = 0;
+            for (QAction* a : bar->actions()) {
+                if (a->isSeparator()) continue;
+                QWidget* button = bar->widgetForAction(a);
+                if (!button->isVisible()) {
+                    ++hidden;
+                    continue;
+                }
+                const QRect r(button->mapTo(shell_.get(), QPoint(0, 0)), button->size());
+                QVERIFY2(shell_->rect().contains(r), qPrintable(a->objectName()));
+            }
+            auto* extension = bar->findChild<QToolButton*>("qt_toolbar_ext_button");
+            QVERIFY(extension);
+            QCOMPARE(extension->isVisible(), hidden > 0);
+            QVERIFY2((hidden > 0) == (width < 1000), qPrintable(QString::number(hidden)));
+        }
     }
 
     void markingActionsFollowTheWindows() {
@@ -307,6 +348,22 @@ private slots:
         QCOMPARE(opened, 1);
         QCOMPARE(sink_->errors.size(), size_t(1));
         viewer = false;
+#ifndef _WIN32
+        // The viewer is reached through xdg-open: where it is missing, that is what to install.
+        const auto restorePath = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
+        const QString bin = dir_.path() + "/bin";
+        QVERIFY(QDir().mkpath(bin));
+        qputenv("PATH", bin.toUtf8());
+        shell_->action("HelpProg")->trigger();
+        QCOMPARE(sink_->errors.back(),
+                 "To view the user manual, install xdg-utils (xdg-open) first.\nThe manual is\n" +
+                     manualPath);
+        QFile launcher(bin + "/xdg-open");
+        QVERIFY(launcher.open(QIODevice::WriteOnly));
+        launcher.write("#!/bin/sh\nexit 3\n");
+        launcher.close();
+        launcher.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
         shell_->action("HelpProg")->trigger();
         QCOMPARE(sink_->errors.back(),
                  "To view the user manual, install a PDF viewer first.\nThe manual is\n" + manualPath);

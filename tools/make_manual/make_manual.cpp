@@ -23,9 +23,10 @@
 
 namespace {
 
-// Qt dates the PDF with the time it is written, as "/CreationDate (D:YYYYMMDDHHMMSSZ)". The
-// date is put in its place with the same number of characters, so every offset in the file
-// stays right.
+// Qt dates the PDF with the time it is written, in the local time zone: as
+// "/CreationDate (D:YYYYMMDDHHmmSSZ)" in UTC, else with the offset, "D:YYYYMMDDHHmmSS+09'00'".
+// The date is put in its place with the same number of characters (an offset becomes
+// "+00'00'"), so every offset in the file stays right.
 bool DateThePdf(const QString& path, const char* epoch) {
     char* end = nullptr;
     const long long seconds = std::strtoll(epoch, &end, 10);
@@ -46,19 +47,27 @@ bool DateThePdf(const QString& path, const char* epoch) {
         return false;
     }
     const QByteArray bytes = file.readAll();
-    static const QByteArray key("/CreationDate (D:");
-    const qsizetype at = bytes.indexOf(key);
-    if (at < 0 || bytes.indexOf(key, at + 1) >= 0 || bytes.size() < at + key.size() + 15 ||
-        bytes[at + key.size() + 14] != 'Z') {
+    static const QRegularExpression date(
+        QStringLiteral(R"re(/CreationDate \(D:[0-9]{14}(Z|[+-][0-9]{2}'[0-9]{2}')\))re"));
+    const QString text = QString::fromLatin1(bytes);
+    auto it = date.globalMatch(text);
+    const QRegularExpressionMatch match = it.hasNext() ? it.next() : QRegularExpressionMatch();
+    if (!match.hasMatch() || it.hasNext()) {
         std::fprintf(stderr, "the PDF carries no single creation date of the known form\n");
         return false;
     }
-    return file.seek(at + key.size()) && file.write(stamp, 14) == 14 && file.flush();
+    QByteArray utcDate(stamp, 14);
+    utcDate += match.capturedLength(1) == 1 ? QByteArray("Z") : QByteArray("+00'00'");
+    return file.seek(match.capturedStart(1) - 14) && file.write(utcDate) == utcDate.size() &&
+           file.flush();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The PDF's own date is written in UTC, whatever the builder's time zone.
+    qputenv("TZ", "UTC");
+    tzset();
     // Qt's hashes order the fonts written into the PDF: the same order in every run.
     QHashSeed::setDeterministicGlobalSeed();
     // No window is ever shown: render without a display.

@@ -68,7 +68,8 @@ struct AppSettings {
     NameValueList toList() const;
 };
 
-// "jqz6811.ini" in $XDG_CONFIG_HOME, else ~/.config; on Windows in %APPDATA%\jqz6811.
+// "jqz6811.ini" in $XDG_CONFIG_HOME (an absolute path; a relative one counts as unset), else
+// ~/.config; on Windows in %APPDATA%\jqz6811.
 std::string DefaultSettingsPath();
 
 }  // namespace jqz

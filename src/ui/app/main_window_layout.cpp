@@ -18,11 +18,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPainter>
 #include <QProgressBar>
 #include <QShortcut>
 #include <QFile>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOption>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
@@ -84,6 +88,62 @@ constexpr ActionEntry kActions[] = {
     {"ShowPackageOpen", nullptr, nullptr, nullptr, nullptr},
     {"ShowPackageClose", nullptr, nullptr, nullptr, nullptr},
 };
+
+// One line of text in the room given, elided at the right where it is too long.
+void DrawElidedLine(QWidget* widget, QPainter& painter, const QRect& room, int alignment,
+                    const QString& text, QPalette::ColorRole role) {
+    widget->style()->drawItemText(
+        &painter, room, alignment | Qt::TextSingleLine, widget->palette(), widget->isEnabled(),
+        widget->fontMetrics().elidedText(text, Qt::ElideRight, room.width()), role);
+}
+
+// A status section that gives way in a narrow window (a small screen, a large font): its text
+// elided at the right, the whole of it (text() and the tool tip) kept.
+class GivingWayLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override {
+        QSize size = QLabel::minimumSizeHint();
+        const QMargins m = contentsMargins();
+        size.setWidth(fontMetrics().horizontalAdvance(QStringLiteral("Port\u2026")) + m.left() +
+                      m.right() + 2 * frameWidth());
+        return size;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        drawFrame(&painter);
+        DrawElidedLine(this, painter, contentsRect(), int(alignment()), text(), foregroundRole());
+    }
+};
+
+// The hint bar: its message elided at the right where the room the port section leaves is too
+// narrow for it (the whole message is the tool tip).
+class HintBar : public QStatusBar {
+public:
+    using QStatusBar::QStatusBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QStyleOption panel;
+        panel.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_PanelStatusBar, &panel, &painter, this);
+        DrawElidedLine(this, painter, rect().adjusted(6, 0, -6, 0),
+                       Qt::AlignLeading | Qt::AlignVCenter, currentMessage(), QPalette::WindowText);
+    }
+};
+
+// Qt hands documents to the desktop's viewer through xdg-open (Debian: xdg-utils); without it a
+// PDF viewer is never reached, however many are installed. Windows has its own launcher.
+bool DocumentLauncherMissing() {
+#ifdef _WIN32
+    return false;
+#else
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
+#endif
+}
 
 }  // namespace
 
@@ -168,19 +228,24 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
     auto* hintRow = new QHBoxLayout(hintAndPort);
     hintRow->setContentsMargins(0, 0, 0, 0);
     hintRow->setSpacing(4);
-    helpHint_ = new QStatusBar(hintAndPort);
+    helpHint_ = new HintBar(hintAndPort);
     helpHint_->setObjectName("HelpHint");
     helpHint_->setSizeGripEnabled(false);
     helpHint_->setStatusTip("Hint Bar");
     // The port and rate in use stay in view right of the hint bar, in a section of their own
     // that neither a long hint nor a narrow window cuts into.
-    portStatus_ = new QLabel(hintAndPort);
+    portStatus_ = new GivingWayLabel(hintAndPort);
     portStatus_->setObjectName("PortStatus");
     portStatus_->setStatusTip("Communication port and baud rate in use");
     portStatus_->setFrameShape(QFrame::StyledPanel);
     portStatus_->setFrameShadow(QFrame::Sunken);
     portStatus_->setContentsMargins(4, 0, 4, 0);
-    portStatus_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    // The port section keeps its whole text while it can; the hint bar takes the room it leaves,
+    // and both show their whole text as a tool tip.
+    portStatus_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    helpHint_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    helpHint_->setMinimumWidth(8 * helpHint_->fontMetrics().averageCharWidth());
+    connect(helpHint_, &QStatusBar::messageChanged, helpHint_, &QWidget::setToolTip);
     hintRow->addWidget(helpHint_, 1);
     hintRow->addWidget(portStatus_);
     progBar_ = new GaugeBar(strip);
@@ -457,8 +522,11 @@ void TProgShell::HelpProgExecute() {
     if (!QFileInfo(name).isFile())
         sink_->showError("The user manual was not found. It belongs at\n" + path);
     else if (!openDocument(name))
-        sink_->showError("To view the user manual, install a PDF viewer first.\nThe manual is\n" +
-                         path);
+        sink_->showError(DocumentLauncherMissing()
+                             ? "To view the user manual, install xdg-utils (xdg-open) first.\n"
+                               "The manual is\n" + path
+                             : "To view the user manual, install a PDF viewer first.\nThe manual is\n" +
+                                   path);
 }
 
 void TProgShell::HelpAboutExecute() {

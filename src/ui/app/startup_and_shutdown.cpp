@@ -153,6 +153,7 @@ void TProgShell::showPortStatus() {
     portStatus_->setText(QString("Port: %1   %2 baud")
                              .arg(FileNameText(portName()))
                              .arg(baudRate()));
+    portStatus_->setToolTip(portStatus_->text());
 }
 
 // --- start-up and shutdown ---

@@ -179,6 +179,30 @@ TEST(SettingsFile, RandomBytesAndHugeFilesDoNotHurt) {
     EXPECT_EQ(readSettings(big).portName, "COM9");
 }
 
+#ifndef _WIN32
+// The settings file follows the base directory rules; a relative XDG_CONFIG_HOME counts as
+// unset, so that settings never land in whatever the working folder is.
+TEST(SettingsFile, TheSettingsFolderIsTheConfigFolder) {
+    struct Case {
+        const char* config;  // nullptr: unset
+        const char* path;
+    };
+    const Case cases[] = {
+        {"/c/config", "/c/config/jqz6811.ini"},
+        {nullptr, "/h/me/.config/jqz6811.ini"},
+        {"", "/h/me/.config/jqz6811.ini"},
+        {"relative/config", "/h/me/.config/jqz6811.ini"},
+        {".", "/h/me/.config/jqz6811.ini"},
+    };
+    const test::ScopedEnv home("HOME", "/h/me");
+    const test::ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    for (const Case& c : cases) {
+        config.set(c.config);
+        EXPECT_EQ(DefaultSettingsPath(), c.path) << (c.config != nullptr ? c.config : "(unset)");
+    }
+}
+#endif
+
 TEST(AtomicFile, AFailedWriteKeepsTheOldFile) {
     test::TempDir dir;
     const std::string path = dir.file("keep.ini");

@@ -133,22 +133,13 @@ TEST(LogModel, UsersLogFolderIsTheStateFolder) {
         {"", "/h/me", "/h/me/.local/state/jqz6811"},
         {"relative/state", "/h/me", "/h/me/.local/state/jqz6811"},
     };
-    const char* oldState = std::getenv("XDG_STATE_HOME");
-    const std::string savedState = oldState != nullptr ? oldState : "";
-    const std::string savedHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    const test::ScopedEnv state("XDG_STATE_HOME", nullptr);
+    const test::ScopedEnv home("HOME", nullptr);
     for (const Case& c : cases) {
-        if (c.state != nullptr)
-            ::setenv("XDG_STATE_HOME", c.state, 1);
-        else
-            ::unsetenv("XDG_STATE_HOME");
-        ::setenv("HOME", c.home, 1);
+        state.set(c.state);
+        home.set(c.home);
         EXPECT_EQ(DefaultLogFolder(), c.folder) << (c.state != nullptr ? c.state : "(unset)");
     }
-    if (oldState != nullptr)
-        ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
-    else
-        ::unsetenv("XDG_STATE_HOME");
-    ::setenv("HOME", savedHome.c_str(), 1);
 }
 #endif
 

@@ -7,7 +7,8 @@
 namespace jqz {
 
 std::string SettingsFolder() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0')
+    // A relative XDG folder is to be ignored, as the base directory rules say.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
         return xdg;
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
         return std::string(home) + "/.config";
