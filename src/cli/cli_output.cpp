@@ -92,9 +92,18 @@ std::string CliOutput::JsonString(const std::string& text) {
     return s + "\"";
 }
 
+namespace {
+constexpr int kBarWidth = 40;
+// "[####....] 100%": the bar's whole width on its line.
+constexpr std::size_t kBarLine = kBarWidth + 7;
+// Blanks the bar's line: overwritten with spaces, not cleared with an escape sequence, which a
+// console that takes none (a Windows console without virtual terminal processing) would show.
+const std::string kBarErased = "\r" + std::string(kBarLine, ' ') + "\r";
+}  // namespace
+
 void CliOutput::writeLine(const std::string& line) {
     if (barShown_) {
-        put("\r\033[K");
+        put(kBarErased);
         barShown_ = false;
         lastPercent_ = -1;
     }
@@ -170,12 +179,11 @@ void CliOutput::progress(int position, int maximum) {
     const int percent = std::min(100, std::max(0, position * 100 / maximum));
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
-    constexpr int kWidth = 40;
-    const int filled = percent * kWidth / 100;
+    const int filled = percent * kBarWidth / 100;
     char number[8];
     std::snprintf(number, sizeof number, "%3d%%", percent);
     put("\r[" + std::string(static_cast<std::size_t>(filled), '#') +
-        std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " + number);
+        std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] " + number);
     std::fflush(out_);
     barShown_ = true;
 }
@@ -183,7 +191,7 @@ void CliOutput::progress(int position, int maximum) {
 void CliOutput::endProgress() {
     std::lock_guard lock(mutex_);
     if (barShown_) {
-        put("\r\033[K");
+        put(kBarErased);
         std::fflush(out_);
         barShown_ = false;
         lastPercent_ = -1;

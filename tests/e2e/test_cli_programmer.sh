@@ -75,6 +75,15 @@ run --device "$E9" --eeprom read "$tmp/back.bin" --save-lowest 0xB600 --save-hig
 expect_rc 0 read
 cmp "$tmp/back.bin" "$tmp/ee.bin" || fail "the EEPROM read back differs from what was programmed"
 
+# On a terminal the progress bar runs on one line and is blanked with spaces before the next
+# log line: no escape sequence, which a console that takes none would print as it is.
+script -qec "$(printf '%q ' "$cli" --port "$pty" --device "$E9" --eeprom read "$tmp/tty.bin" \
+  --save-lowest 0xB600 --save-highest 0xB7FF)" /dev/null < /dev/null > "$tmp/tty.out" 2>&1 \
+  || { cat "$tmp/tty.out"; fail "read on a terminal"; }
+grep -qF "] 100%" "$tmp/tty.out" || { cat -A "$tmp/tty.out"; fail "no progress bar on a terminal"; }
+! grep -q $'\e' "$tmp/tty.out" || { cat -A "$tmp/tty.out"; fail "an escape sequence on the terminal"; }
+grep -qF "Read Sequence completed successful" "$tmp/tty.out" || { cat -A "$tmp/tty.out"; fail "read on a terminal: no end line"; }
+
 # A file that differs: verify fails with exit code 1 and names the first address.
 printf '\x00' | dd of="$tmp/ee.bin" bs=1 seek=5 conv=notrunc status=none
 "$cli" --quiet convert --format bin --offset 0xB600 --lowest 0 --highest 0x1FF "$tmp/ee.bin" \

@@ -1,6 +1,6 @@
 #include "core/device/device_linking.h"
 
-#include "core/app/close_question.h"
+#include "core/messages/close_question.h"
 #include "core/device/supported_device_list.h"
 
 namespace jqz {

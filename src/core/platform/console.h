@@ -9,9 +9,8 @@ namespace jqz {
 // Whether the stream goes to a terminal (a console window on Windows).
 bool IsTerminal(std::FILE* stream);
 
-// The Windows console the stream writes to, made to take the progress bar's escape sequences,
-// or null when the stream goes to a file or a pipe. Always null on POSIX systems, whose
-// terminals take UTF-8 as it is.
+// The Windows console the stream writes to, or null when the stream goes to a file or a pipe.
+// Always null on POSIX systems, whose terminals take UTF-8 as it is.
 void* ConsoleOf(std::FILE* stream);
 
 // Writes UTF-8 text to a console from ConsoleOf as characters (UTF-16): a Windows console

@@ -138,7 +138,7 @@ protected:
 // Qt hands documents to the desktop's viewer through xdg-open (Debian: xdg-utils); without it a
 // PDF viewer is never reached, however many are installed. Windows has its own launcher.
 bool DocumentLauncherMissing() {
-#ifdef _WIN32
+#ifdef Q_OS_WIN  // Qt differs: on Windows it opens documents through the shell, not xdg-open
     return false;
 #else
     return QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();

@@ -21,7 +21,7 @@
 
 #include "core/platform/atomic_file.h"
 #include "core/platform/native_file.h"
-#include "core/app/close_question.h"
+#include "core/messages/close_question.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"
 #include "sim/virtual_programmer.h"

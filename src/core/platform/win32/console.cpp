@@ -12,9 +12,8 @@ bool IsTerminal(std::FILE* stream) { return ::_isatty(::_fileno(stream)) != 0; }
 void* ConsoleOf(std::FILE* stream) {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
     DWORD mode = 0;
+    // The console's mode stays as it is: the progress bar uses no escape sequence.
     if (handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return nullptr;
-    // The progress bar clears its line with an escape sequence.
-    (void)::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     return handle;
 }
 

@@ -1,7 +1,7 @@
 // The close question: what each answer and each outcome of the save lets through.
 #include <gtest/gtest.h>
 
-#include "core/app/close_question.h"
+#include "core/messages/close_question.h"
 #include "test_support.h"
 
 namespace jqz {

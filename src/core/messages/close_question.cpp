@@ -1,4 +1,4 @@
-#include "core/app/close_question.h"
+#include "core/messages/close_question.h"
 
 namespace jqz {
 
