@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything from scratch and runs every test: the normal build with all tests (the
-# fault soak among them), then the core, link and window tests under AddressSanitizer+UBSan,
+# fault soak among them), then the core, link, window and HC11 model tests under AddressSanitizer+UBSan,
 # the core and link tests with a short fault soak under ThreadSanitizer, then the Windows
 # build (MinGW-w64) of the core, the command-line program and their tests, run under Wine,
 # with the end-to-end run of jqz6811-cli.exe against the Linux simulator.
@@ -54,7 +54,7 @@ run_suite() { # dir label-regex cmake-args...
 }
 
 run_suite build ""
-run_suite build-asan "core|link|ui" -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address,undefined
+run_suite build-asan "core|link|ui|sim" -DJQZ_BUILD_BENCH=OFF -DJQZ_SANITIZE=address,undefined
 # The fault soak (label soak) runs with its modest default count in the normal build, and a
 # shorter one under ThreadSanitizer, where the sequences' threads meet the link's.
 JQZ_SOAK_RUNS=15 TSAN_OPTIONS="halt_on_error=1" run_suite build-tsan "core|link|soak" \
