@@ -16,12 +16,6 @@ namespace jqz::cli {
 
 namespace {
 
-std::string byteText(unsigned v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", v & 0xFFu);
-    return text;
-}
-
 std::string mhzText(double mhz) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", mhz);
@@ -132,7 +126,7 @@ int cableRun(const Options& o, const BootPart& bootPart, const SupportedDeviceLi
         if (!link.ClearBprot() || !link.EepromCycle(configAt, 0xFF, talker::kErase, back) ||
             (value != 0xFF && !link.EepromCycle(configAt, value, 0, back)))
             return fail(link.error());
-        out.AddLogLine("CONFIG " + byteText(value) + " written; it takes effect, and reads "
+        out.AddLogLine("CONFIG " + HexByteText(value) + " written; it takes effect, and reads "
                                                       "back, at the next reset.",
                        LogInfo);
     }

@@ -9,12 +9,6 @@ namespace jqz {
 
 namespace {
 
-std::string hex2(unsigned v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", v & 0xFFu);
-    return text;
-}
-
 std::string mhz(double xtal) {
     char text[32];
     std::snprintf(text, sizeof text, "%g MHz", xtal);
@@ -103,7 +97,7 @@ bool BootstrapLink::download() {
     for (std::size_t i = 0; i < got; ++i) {
         if (echo[i] != image[i])
             return fail("The boot ROM echoed byte " + std::to_string(i + 1) + " of the talker as " +
-                        hex2(echo[i]) + " instead of " + hex2(image[i]) +
+                        HexByteText(echo[i]) + " instead of " + HexByteText(image[i]) +
                         ": the line garbles data. " + checkAdvice());
     }
     // Some adapters lose the last echo; the talker's CRC of itself below stands for it.
@@ -115,7 +109,7 @@ bool BootstrapLink::download() {
         std::uint8_t stray = 0;
         // The last echo came a character after the last byte: five more and a little.
         if (readFor(&stray, 1, CharacterMicroseconds(baud_) * 5 + 2'000) != 0)
-            return fail("The boot ROM sent " + hex2(stray) + " after the talker's echoes. " +
+            return fail("The boot ROM sent " + HexByteText(stray) + " after the talker's echoes. " +
                         checkAdvice());
     }
     return true;
@@ -224,7 +218,7 @@ bool BootstrapLink::ClearBprot() {
     if (!transact(MakeTalkerFrame(talker::kStore, kBprotAddress, 0x00, 0), reply, 0))
         return false;
     if ((reply[0] & 0x1F) != 0)
-        return fail("BPROT stays " + hex2(reply[0]) +
+        return fail("BPROT stays " + HexByteText(reply[0]) +
                     " after clearing: the part is not in bootstrap mode.");
     return true;
 }

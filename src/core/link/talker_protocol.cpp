@@ -24,13 +24,11 @@ std::size_t TalkerReplyDataLength(const TalkerFrame& frame, std::size_t identity
     }
 }
 
-namespace {
-std::string hexByte(unsigned v) {
+std::string HexByteText(unsigned v) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", v & 0xFFu);
     return text;
 }
-}  // namespace
 
 TalkerReply CheckTalkerReply(const TalkerFrame& frame, std::size_t expectedData,
                              std::span<const std::uint8_t> received) {
@@ -45,8 +43,8 @@ TalkerReply CheckTalkerReply(const TalkerFrame& frame, std::size_t expectedData,
         return reply;
     }
     if (received[0] != frame[0]) {
-        reply.error = "The talker answered " + hexByte(received[0]) + " instead of " +
-                      hexByte(frame[0]) + ".";
+        reply.error = "The talker answered " + HexByteText(received[0]) + " instead of " +
+                      HexByteText(frame[0]) + ".";
         return reply;
     }
     if (received.size() < whole) {

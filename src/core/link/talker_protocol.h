@@ -47,6 +47,9 @@ struct TalkerReply {
     std::string error;               // when not: what went wrong, in plain words
 };
 
+// A byte as the cable's messages write it: "0x3F".
+std::string HexByteText(unsigned v);
+
 // Checks what came back for a frame (expectedData bytes of data awaited); `received` may be
 // short (a time-out) or anything at all.
 TalkerReply CheckTalkerReply(const TalkerFrame& frame, std::size_t expectedData,
