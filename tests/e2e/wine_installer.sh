@@ -10,7 +10,7 @@ src=$1
 win=$(cd "$2" && pwd)
 tmp=$(mktemp -d)
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
+export LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=$(command -v wine)
 wineserver=$(dirname "$wine")/wineserver
