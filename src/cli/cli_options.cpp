@@ -392,7 +392,7 @@ Production (program):
   --serial-file F       keep the next serial number in F: read at the start when F exists
                         (it then decides, not START), replaced after every device that passed
   --repeat              one device after another: after each, press Enter for the next or
-                        q and Enter to stop; a summary at the end
+                        q (quit, n) and Enter to stop; a summary at the end
   --report F.csv        append a line for each device to F.csv: time, device, serial number,
                         result, CRC-32 of the EEPROM, error
 

@@ -1,5 +1,6 @@
 #include "cli/cli_production.h"
 
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -81,10 +82,17 @@ private:
     bool thread_ = false;
 };
 
-bool isStop(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    while (!line.empty() && line.front() == ' ') line.erase(line.begin());
-    return line == "q" || line == "Q";
+// The user's answer to the question between devices.
+enum class Answer { Next, Stop, Other };
+
+Answer answerOf(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.pop_back();
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.erase(line.begin());
+    for (auto& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (line.empty()) return Answer::Next;
+    if (line == "q" || line == "quit" || line == "n") return Answer::Stop;
+    return Answer::Other;
 }
 
 SeriesOptions seriesOptions(const Options& o) { return {o.serial, o.serialFile, o.report, o.repeat}; }
@@ -108,9 +116,16 @@ public:
     bool nextDevice() override {
         out_.endProgress();
         DropTypedAhead();
-        out_.prompt(kNextDevicePrompt);
-        std::string answer;
-        return input_.next(answer, stop_) == LineReader::Result::Line && !isStop(answer);
+        for (;;) {
+            out_.prompt(kNextDevicePrompt);
+            std::string answer;
+            if (input_.next(answer, stop_) != LineReader::Result::Line) return false;
+            switch (answerOf(answer)) {
+                case Answer::Next: return true;
+                case Answer::Stop: return false;
+                case Answer::Other: out_.AddLogLine(kNotAnAnswer, LogNotice); break;
+            }
+        }
     }
 
 private:

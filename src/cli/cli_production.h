@@ -12,6 +12,9 @@ namespace jqz::cli {
 
 inline constexpr const char* kNextDevicePrompt =
     "Insert the next device and press Enter (q and Enter to stop).";
+// Said before the question is asked again, after an answer that is neither.
+inline constexpr const char* kNotAnAnswer =
+    "Enter programs the next device; q, quit or n stops the series.";
 
 // Whether the program command runs as a production run.
 bool IsProductionRun(const Options& o);

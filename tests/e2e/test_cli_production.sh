@@ -269,6 +269,29 @@ run --json --quiet --erase program --repeat "$tmp/ee.s19"
 expect_rc 0 "a JSON series"
 expect_log '{"kind":"prompt","text":"Insert the next device and press Enter (q and Enter to stop)."}'
 
+# The answers to the question: Enter programs the next device, q, quit and n stop (in either
+# case, blanks around them), anything else is asked again. Each row: the lines typed (| for a
+# line end), the devices programmed, how often the question was asked.
+start_sim
+while IFS=';' read -r typed devices asked; do
+  printf '%s' "$typed" | tr '|' '\n' > "$tmp/in"
+  run program --repeat "$tmp/ee.s19"
+  expect_rc 0 "answers '$typed'"
+  expect_log "Series ended: $devices"
+  [ "$(grep -cF "Insert the next device and press Enter" "$tmp/err")" -eq "$asked" ] \
+    || fail "answers '$typed': the question was not asked $asked times"
+  [ "$(grep -cF "Enter programs the next device; q, quit or n stops the series." "$tmp/err")" -eq \
+    $(( asked - ${devices%% *} )) ] || fail "answers '$typed': not told what the answers are"
+done <<'EOF2'
+q|;1 device,;1
+quit|;1 device,;1
+n|;1 device,;1
+ Q |;1 device,;1
+QUIT|;1 device,;1
+|q|;2 devices,;2
+yes|next||n|;2 devices,;4
+EOF2
+
 # Without a serial number: a report of a plain series, ended by the end of the input.
 start_sim
 printf '\n' > "$tmp/in"
