@@ -572,7 +572,7 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     }
     Production production;
     if (IsProductionRun(o))
-        if (const int rc = PrepareProduction(o, devices, production, out); rc != kSuccess)
+        if (const int rc = PrepareProduction(o, devices, production, out, stop); rc != kSuccess)
             return rc;
     if (o.command == "read") {
         // Refused before the device is read, rather than throwing the reading away.

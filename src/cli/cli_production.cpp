@@ -142,10 +142,11 @@ bool IsProductionRun(const Options& o) {
 }
 
 int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Production& run,
-                      CliOutput& out) {
-    const std::atomic<bool> never{false};
-    CliSeriesHost host(out, never, [] { return 0; });
-    return jqz::PrepareProduction(seriesOptions(o), devices, run, host) ? kSuccess : kUsage;
+                      CliOutput& out, const std::atomic<bool>& stop) {
+    CliSeriesHost host(out, stop, [] { return 0; });
+    if (jqz::PrepareProduction(seriesOptions(o), devices, run, host, stop)) return kSuccess;
+    // A stop while another run held a file ends the run as a stop during a device does.
+    return run.interrupted ? kOperationFailed : kUsage;
 }
 
 int ProgramSeries(const Options& o, const SupportedDeviceList& devices, Production& run,

@@ -21,9 +21,9 @@ bool IsProductionRun(const Options& o);
 
 // Refuses a serial number field outside the device's EEPROM, a number that does not fit, and
 // a serial or report file that cannot be written; kSuccess, or the exit code after the
-// error lines.
+// error lines. A file that another run holds is waited for, until `stop`.
 int PrepareProduction(const Options& o, const SupportedDeviceList& devices, Production& run,
-                      CliOutput& out);
+                      CliOutput& out, const std::atomic<bool>& stop);
 
 // Programs one device, then (with --repeat) the next ones as the user asks. `programOne` runs
 // the program sequence over the image as it stands and returns the run's return value (0

@@ -29,6 +29,17 @@ namespace jqz {
 // Empty on success, otherwise a message naming the file and the cause.
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes);
 
+// Makes the file with the bytes, whole or not at all, unless something is at its name already
+// (a symbolic link to a missing file makes that file). That is no failure: `existed` says so,
+// and the file is left as it is. Empty on success, otherwise the message.
+std::string CreateFileAtomically(const std::string& path, const std::string& bytes,
+                                 bool& existed);
+
+// Removes the temporary files that writes of `path` by other processes left beside the file
+// it leads to (runs that were ended while they wrote it); the number removed. For a file whose
+// lock (LockFile) the caller holds: no other write of it can be under way.
+int RemoveLeftoverTemporaries(const std::string& path);
+
 // Empty when a WriteFileAtomically of `path` could go ahead now (its checks pass, the sticky
 // rule included, and its folder takes new files), otherwise the message that the write would
 // give. For refusing early, before anything worth saving has been made.

@@ -35,23 +35,27 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point when) {
 
 ProductionReport::~ProductionReport() = default;
 
-std::string ProductionReport::open(const std::string& path) {
+std::string ProductionReport::open(const std::string& path, const LockWait& wait) {
     path_ = path;
     auto failure = [&](const std::string& why) { return "Cannot write the report " + path + ": " + why; };
     if (std::string what = NotAPlainFile(path); !what.empty()) return failure(what);
-    if (std::string why = file_.open(path, std::string(kReportHeader) + "\n"); !why.empty())
+    if (std::string why = file_.open(path, std::string(kReportHeader) + "\n", wait); !why.empty())
         return failure(why);
     return {};
 }
 
-std::string ProductionReport::append(const ReportLine& line) {
-    return write(line.time + "," + CsvField(line.device) + "," + CsvField(line.serial) + "," +
-                 CsvField(line.result) + "," + CsvField(line.crc32) + "," +
-                 CsvField(line.error) + "\n");
+std::string ProductionReport::Text(const ReportLine& line) {
+    return line.time + "," + CsvField(line.device) + "," + CsvField(line.serial) + "," +
+           CsvField(line.result) + "," + CsvField(line.crc32) + "," + CsvField(line.error) +
+           "\n";
 }
 
-std::string ProductionReport::write(const std::string& text) {
-    if (const int error = file_.append(text); error != 0)
+std::string ProductionReport::append(const ReportLine& line) { return write(Text(line), false); }
+
+std::string ProductionReport::appendOnce(const std::string& text) { return write(text, true); }
+
+std::string ProductionReport::write(const std::string& text, bool once) {
+    if (const int error = file_.append(text, once); error != 0)
         return "Cannot write the report " + path_ + ": " + std::strerror(error);
     return {};
 }

@@ -14,7 +14,7 @@ struct ReportLine {
     std::string time;    // ISO 8601, UTC
     std::string device;  // the device's catalogue name
     std::string serial;  // the serial number written, empty without one
-    std::string result;  // "passed", "failed", "interrupted"
+    std::string result;  // "passed", "failed", "interrupted", "unknown"
     std::string crc32;   // the EEPROM's CRC-32 after a passed device, else empty
     std::string error;   // the first error of a device that did not pass
 };
@@ -34,13 +34,20 @@ public:
     ~ProductionReport();
 
     // Opens the file for appending, creating it with its header line when it is new or empty.
-    // Empty on success, otherwise the message. Only plain files are taken.
-    std::string open(const std::string& path);
+    // Empty on success, otherwise the message. Only plain files are taken. Where another run
+    // holds the file's lock, the wait goes as `wait` says.
+    std::string open(const std::string& path, const LockWait& wait = {});
     // Appends the line and waits until it is on disk. Empty on success, otherwise the message.
     std::string append(const ReportLine& line);
+    // Appends the text of a line (Text()), unless it is among the file's last lines already:
+    // a line that an earlier run may or may not have written before it was ended.
+    std::string appendOnce(const std::string& text);
+
+    // The line as the file holds it, with its line end.
+    static std::string Text(const ReportLine& line);
 
 private:
-    std::string write(const std::string& text);
+    std::string write(const std::string& text, bool once);
 
     std::string path_;
     SharedAppendFile file_;

@@ -202,20 +202,60 @@ std::string SerialTooLarge(const SerialNumbering& n, std::uint64_t number) {
            std::to_string(LargestSerial(n)) + ")";
 }
 
+namespace {
+
+std::string escaped(std::string_view text) {
+    std::string s;
+    for (const char c : text) {
+        if (c == '\\') s += "\\\\";
+        else if (c == '\n') s += "\\n";
+        else if (c == '\r') s += "\\r";
+        else s += c;
+    }
+    return s;
+}
+
+std::string unescaped(std::string_view text) {
+    std::string s;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            s += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        s += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    return s;
+}
+
+bool onlyDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
 SerialState ReadSerialState(const std::string& path) {
     SerialState state;
     std::error_code ec;
     if (!std::filesystem::exists(NativePath(path), ec) && !ec) return state;
     state.present = true;
     std::string bytes;
-    if (std::string error = ReadFileToEnd(path, bytes, 4096); !error.empty()) {
+    if (std::string error = ReadFileToEnd(path, bytes, 64 * 1024); !error.empty()) {
         state.error = error;
         return state;
     }
-    const std::string_view line = trimmed(bytes);
-    const std::string_view digits = line.starts_with("next=") ? line.substr(5) : std::string_view{};
+    std::vector<std::string_view> lines;
+    for (std::string_view rest = bytes; !rest.empty();) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (!trimmed(line).empty()) lines.push_back(line);
+    }
+    const std::string_view first = lines.empty() ? std::string_view{} : trimmed(lines[0]);
+    const std::string_view digits = first.starts_with("next=") ? first.substr(5) : std::string_view{};
     // Only decimal digits are written; anything else is not taken for a number.
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    if (!onlyDigits(digits)) {
         state.error = path + " holds no serial number (a line next=N is expected)";
         return state;
     }
@@ -226,11 +266,43 @@ SerialState ReadSerialState(const std::string& path) {
         return state;
     }
     state.next = *next;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        const std::size_t equals = line.find('=');
+        const std::string_view key = line.substr(0, equals);
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view{} : line.substr(equals + 1);
+        std::optional<std::uint64_t> number;
+        if (key == "in_progress" || key == "used") {
+            number = onlyDigits(value) ? parseUnsigned(value) : std::nullopt;
+        }
+        if (equals == std::string_view::npos || ((key == "in_progress" || key == "used") && !number)) {
+            state.error = path + " holds a line that is not understood: \"" + std::string(line) + "\"";
+            return state;
+        }
+        if (key == "in_progress") state.pending.inProgress = number;
+        else if (key == "used") state.pending.used = number;
+        else if (key == "report") state.pending.report = unescaped(value);
+        else if (key == "line") state.pending.line = unescaped(value) + "\n";
+        // Anything else is a later version's, and not needed to go on safely.
+    }
     return state;
 }
 
-std::string WriteSerialState(const std::string& path, const SerialNumbering& numbering,
-                             std::uint64_t used) {
+std::string SerialStateText(std::string_view next, const SerialPending& pending) {
+    std::string text = "next=" + std::string(next) + "\n";
+    if (pending.inProgress) text += "in_progress=" + std::to_string(*pending.inProgress) + "\n";
+    if (pending.used) text += "used=" + std::to_string(*pending.used) + "\n";
+    if (!pending.report.empty()) text += "report=" + escaped(pending.report) + "\n";
+    if (!pending.line.empty()) {
+        std::string_view line = pending.line;
+        if (line.ends_with('\n')) line.remove_suffix(1);
+        text += "line=" + escaped(line) + "\n";
+    }
+    return text;
+}
+
+std::string SerialAfter(const SerialNumbering& numbering, std::uint64_t used) {
     // The sum in decimal digits, least significant first, so that it cannot overflow.
     std::string a = std::to_string(used), b = std::to_string(numbering.step), sum;
     int carry = 0;
@@ -240,27 +312,44 @@ std::string WriteSerialState(const std::string& path, const SerialNumbering& num
         sum.insert(sum.begin(), static_cast<char>('0' + d % 10));
         carry = d / 10;
     }
-    return WriteFileAtomically(path, "next=" + sum + "\n");
+    return sum;
 }
 
-namespace {
-
-std::string lockTaken(const std::string& statePath) {
-    return "Another run is using the serial number file " + statePath +
-           " now; two runs at once would give two devices the same number";
+SerialStateFile::~SerialStateFile() {
+    if (made_ && !numbered_) lock_.remove(path_);
 }
 
-}  // namespace
-
-std::string SerialStateLock::acquire(const std::string& statePath) {
-    const std::string lockPath = statePath + ".lock";
+std::string SerialStateFile::open(const std::string& path, std::uint64_t start,
+                                  SerialState& state) {
+    path_ = path;
+    bool madeNow = false;
     std::string why;
-    switch (lock_.acquire(lockPath, why)) {
-        case LockFile::Result::Held: return {};
-        case LockFile::Result::Taken: return lockTaken(statePath);
-        case LockFile::Result::Failed: break;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        switch (lock_.acquire(path, why)) {
+            case LockFile::Result::Held:
+                made_ = madeNow;
+                // Read only under the lock: what another run wrote before it is seen.
+                state = ReadSerialState(path);
+                return {};
+            case LockFile::Result::Taken:
+                return "Another run is using the serial number file " + path +
+                       " now; two runs at once would give two devices the same number";
+            case LockFile::Result::Failed: return "Cannot lock " + path + ": " + why;
+            case LockFile::Result::Missing: break;
+        }
+        bool existed = false;
+        if (std::string error = CreateFileAtomically(path, SerialStateText(std::to_string(start)),
+                                                     existed);
+            !error.empty())
+            return error;
+        madeNow = !existed;
     }
-    return "Cannot lock " + lockPath + ": " + why;
+    return "Cannot lock " + path + ": it was removed again and again while it was being made";
+}
+
+std::string SerialStateFile::write(std::string_view next, const SerialPending& pending) {
+    if (pending.inProgress) numbered_ = true;
+    return lock_.replace(path_, SerialStateText(next, pending));
 }
 
 }  // namespace jqz

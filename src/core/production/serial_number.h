@@ -46,33 +46,57 @@ std::optional<std::uint64_t> NextSerial(const SerialNumbering& numbering, std::u
 // empty when it fits.
 std::string SerialTooLarge(const SerialNumbering& numbering, std::uint64_t number);
 
-// The file that keeps the next serial number: one line "next=N".
+// What the file that keeps the next serial number holds besides the number, while a device is
+// under way and until its report line is written.
+struct SerialPending {
+    std::optional<std::uint64_t> inProgress;  // a device that got this number has no result yet
+    std::optional<std::uint64_t> used;        // the device that got this number passed
+    std::string report;  // the report that `line` belongs to, as a full name
+    std::string line;    // a report line, with its line end, that may be missing from it
+
+    bool empty() const { return !inProgress && !used && report.empty() && line.empty(); }
+};
+
+// The file that keeps the next serial number: a line "next=N", then what is pending, a line
+// each ("in_progress=N", "used=N", "report=NAME", "line=TEXT" with backslash, CR and LF
+// written \\, \r and \n). While nothing is pending it is the one line.
 struct SerialState {
     bool present = false;  // the file exists
     std::uint64_t next = 0;
     std::string error;     // the file exists but cannot be read or holds no number
+    SerialPending pending;
 };
 SerialState ReadSerialState(const std::string& path);
-// Replaces the file atomically with the number after `used` (which is kept exactly, even
-// where it no longer fits in any field: a later run refuses it rather than reuse a number).
-// Empty on success, otherwise the message.
-std::string WriteSerialState(const std::string& path, const SerialNumbering& numbering,
-                             std::uint64_t used);
+// The file's contents; `next` in decimal digits.
+std::string SerialStateText(std::string_view next, const SerialPending& pending = {});
+// The number after `used` in decimal digits, kept exactly even where it no longer fits in any
+// field (a later run refuses it rather than reuse a number).
+std::string SerialAfter(const SerialNumbering& numbering, std::uint64_t used);
 
-// Held by a run for as long as it uses a state file, so that two runs at once (two benches
-// sharing a folder) never take the same number. The lock is a file beside the state file,
-// with ".lock" added to its name.
-class SerialStateLock {
+// A run's hold on the file that keeps the next serial number, for as long as it uses it, so
+// that two runs at once (two benches sharing a folder, or reaching one file by two names)
+// never take the same number. The lock is on the file itself.
+class SerialStateFile {
 public:
-    SerialStateLock() = default;
-    SerialStateLock(const SerialStateLock&) = delete;
-    SerialStateLock& operator=(const SerialStateLock&) = delete;
+    SerialStateFile() = default;
+    SerialStateFile(const SerialStateFile&) = delete;
+    SerialStateFile& operator=(const SerialStateFile&) = delete;
+    // A file this run made and numbered no device from is removed again.
+    ~SerialStateFile();
 
-    // Empty when the lock is held now, otherwise the message.
-    std::string acquire(const std::string& statePath);
+    // Locks the file, making it with START when it is missing, and reads it. Empty on success,
+    // otherwise the message: while another run holds the file it is refused at once, since a
+    // series holds it for as long as it runs.
+    std::string open(const std::string& path, std::uint64_t start, SerialState& state);
+    // Replaces the file's contents, keeping the lock. Empty on success, otherwise the message.
+    std::string write(std::string_view next, const SerialPending& pending = {});
+    // Whether open() made the file.
+    bool made() const { return made_; }
 
 private:
+    std::string path_;
     LockFile lock_;
+    bool made_ = false, numbered_ = false;
 };
 
 }  // namespace jqz

@@ -26,9 +26,11 @@ struct SeriesOptions {
 struct Production {
     std::optional<SerialNumbering> serial;
     std::string serialFile;  // empty: the numbers are not kept beyond the run
-    SerialStateLock serialFileLock;
+    SerialStateFile serialState;
     std::uint64_t next = 0;  // the number for the next device
     std::unique_ptr<ProductionReport> report;
+    std::string reportName;  // the report's full name, as the serial file records it
+    bool interrupted = false;  // a stop ended the wait for another run's lock
 };
 
 // What a series asks of the program that runs it, as a sequence asks its SequenceHost: the
@@ -51,9 +53,12 @@ public:
 };
 
 // Refuses a serial number field outside the device's EEPROM, a number that does not fit, and
-// a serial or report file that cannot be written: false after the error lines.
+// a serial or report file that cannot be written: false after the error lines. A serial or
+// report file that another run holds is waited for, until `stop` (then `run.interrupted`).
+// What an ended run left pending in the serial file is settled: a number that was in progress
+// is not used again, and a report line it owed is written.
 bool PrepareProduction(const SeriesOptions& o, const SupportedDeviceList& devices,
-                       Production& run, SeriesHost& host);
+                       Production& run, SeriesHost& host, const std::atomic<bool>& stop);
 
 // Programs one device, then (with `repeat`) the next ones as the user asks, until a stop.
 // True when every device passed and every number and report line was kept.

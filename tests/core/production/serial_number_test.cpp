@@ -2,11 +2,19 @@
 // numbers, and the file that keeps the next one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "core/platform/atomic_file.h"
 #include "core/production/serial_number.h"
 #include "test_support.h"
 
@@ -142,22 +150,55 @@ TEST(SerialNumber, TheStateFileKeepsTheNumberAfterTheOneUsed) {
 
     SerialNumbering n = field(2, SerialFormat::BigEndian);
     n.step = 7;
-    ASSERT_EQ(WriteSerialState(path, n, 1000), "");
+    EXPECT_EQ(SerialAfter(n, 1000), "1007");
+    // Nothing pending: the one line an earlier version wrote and reads.
+    EXPECT_EQ(SerialStateText(SerialAfter(n, 1000)), "next=1007\n");
+    std::ofstream(path, std::ios::binary) << SerialStateText(SerialAfter(n, 1000));
     SerialState state = ReadSerialState(path);
     EXPECT_TRUE(state.present);
     EXPECT_EQ(state.error, "");
     EXPECT_EQ(state.next, 1007u);
+    EXPECT_TRUE(state.pending.empty());
 
     // A number past the largest of 64 bits is kept as it is, and refused when read back
     // rather than taken for a smaller one.
     n.step = 2;
-    ASSERT_EQ(WriteSerialState(path, n, UINT64_MAX), "");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << SerialStateText(SerialAfter(n, UINT64_MAX));
     state = ReadSerialState(path);
     EXPECT_TRUE(state.present);
     EXPECT_EQ(state.error, "The next serial number in " + path +
                                ", 18446744073709551617, is too large for any serial number field");
 }
 
+TEST(SerialNumber, TheStateFileKeepsADeviceInProgressAndTheReportLineOwed) {
+    test::TempDir dir;
+    const std::string path = dir.path() + "/serial.state";
+    SerialPending pending;
+    pending.inProgress = 1002;
+    pending.report = "/bench/r\\n.csv";
+    pending.line = "T,\"a\nb\\c\r\",1002,unknown,,\n";
+    const std::string text = SerialStateText("1003", pending);
+    EXPECT_EQ(text,
+              "next=1003\n"
+              "in_progress=1002\n"
+              "report=/bench/r\\\\n.csv\n"
+              "line=T,\"a\\nb\\\\c\\r\",1002,unknown,,\n");
+    std::ofstream(path, std::ios::binary) << text << "later_key=a later version's\n";
+    const SerialState state = ReadSerialState(path);
+    EXPECT_EQ(state.error, "");
+    EXPECT_EQ(state.next, 1003u);
+    EXPECT_EQ(state.pending.inProgress, std::optional<std::uint64_t>(1002));
+    EXPECT_FALSE(state.pending.used);
+    EXPECT_EQ(state.pending.report, pending.report);
+    EXPECT_EQ(state.pending.line, pending.line);
+
+    for (const char* bad : {"next=5\nin_progress=x\n", "next=5\nused=\n", "next=5\njunk\n"}) {
+        SCOPED_TRACE(bad);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bad;
+        EXPECT_NE(ReadSerialState(path).error.find(" holds a line that is not understood: "),
+                  std::string::npos);
+    }
+}
 TEST(SerialNumber, AStateFileWithoutANumberIsRefused) {
     test::TempDir dir;
     const std::string path = dir.path() + "/serial.state";
@@ -190,23 +231,86 @@ TEST(SerialNumber, AStateFileWithoutANumberIsRefused) {
     }
 }
 
+// What a second run is told while the first holds the file.
+std::string takenBy(const std::string& path) {
+    SerialStateFile second;
+    SerialState state;
+    return second.open(path, 1, state);
+}
+
+std::string inUse(const std::string& path) {
+    return "Another run is using the serial number file " + path +
+           " now; two runs at once would give two devices the same number";
+}
+
 TEST(SerialNumber, OneRunAtATimeUsesAStateFile) {
     test::TempDir dir;
     const std::string path = dir.path() + "/serial.state";
+    SerialState state;
     {
-        SerialStateLock first;
-        ASSERT_EQ(first.acquire(path), "");
-        SerialStateLock second;
-        EXPECT_EQ(second.acquire(path),
-                  "Another run is using the serial number file " + path +
-                      " now; two runs at once would give two devices the same number");
+        SerialStateFile first;
+        // A missing file is made with START.
+        ASSERT_EQ(first.open(path, 1000, state), "");
+        EXPECT_EQ(state.next, 1000u);
+        EXPECT_TRUE(first.made());
+        EXPECT_EQ(takenBy(path), inUse(path));
+        // Replacing the file keeps the lock: the file now at the name is locked too.
+        SerialPending ahead;
+        ahead.inProgress = 1000;
+        ASSERT_EQ(first.write("1001", ahead), "");
+        EXPECT_EQ(takenBy(path), inUse(path));
         // Another file is another series.
-        SerialStateLock other;
-        EXPECT_EQ(other.acquire(dir.path() + "/other.state"), "");
+        SerialStateFile other;
+        EXPECT_EQ(other.open(dir.path() + "/other.state", 1, state), "");
+        ASSERT_EQ(other.write("1"), "");
+        ASSERT_EQ(first.write("1001"), "");
     }
-    SerialStateLock after;
-    EXPECT_EQ(after.acquire(path), "");
+    // A file that a run made and numbered no device from goes with the run.
+    EXPECT_FALSE(ReadSerialState(dir.path() + "/other.state").present);
+    SerialStateFile after;
+    ASSERT_EQ(after.open(path, 1, state), "");
+    EXPECT_EQ(state.next, 1001u);
+    EXPECT_FALSE(after.made());
 }
+
+#ifndef _WIN32
+TEST(SerialNumber, TheLockIsTheFilesWhicheverNameReachesIt) {
+    test::TempDir dir;
+    const std::string path = dir.path() + "/serial.state";
+    std::ofstream(path) << "next=7\n";
+    std::filesystem::create_symlink(path, dir.path() + "/symbolic.state");
+    std::filesystem::create_hard_link(path, dir.path() + "/hard.state");
+    SerialStateFile first;
+    SerialState state;
+    ASSERT_EQ(first.open(path, 1, state), "");
+    for (const char* name : {"/symbolic.state", "/hard.state"})
+        EXPECT_EQ(takenBy(dir.path() + name), inUse(dir.path() + name));
+    // A hard link keeps sharing the file when it is written; the symbolic link leads to it.
+    ASSERT_EQ(first.write("8"), "");
+    EXPECT_EQ(ReadSerialState(dir.path() + "/hard.state").next, 8u);
+    for (const char* name : {"/symbolic.state", "/hard.state"})
+        EXPECT_EQ(takenBy(dir.path() + name), inUse(dir.path() + name));
+}
+
+TEST(SerialNumber, TemporaryFilesOfEndedRunsAreRemoved) {
+    test::TempDir dir;
+    const std::string path = dir.path() + "/serial.state";
+    std::ofstream(path) << "next=7\n";
+    const std::string own = std::to_string(::getpid());
+    for (const char* name : {"serial.state.tmp~999999999-0", "serial.state.tmp~12-3",
+                             "serial.state.tmp~x-1", "other.state.tmp~12-0", "serial.state.bak"})
+        std::ofstream(dir.path() + "/" + name) << "next=1\n";
+    std::ofstream(dir.path() + "/serial.state.tmp~" + own + "-0") << "next=1\n";
+    EXPECT_EQ(RemoveLeftoverTemporaries(path), 2);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"other.state.tmp~12-0", "serial.state",
+                                              "serial.state.bak", "serial.state.tmp~" + own + "-0",
+                                              "serial.state.tmp~x-1"}));
+}
+#endif
 
 }  // namespace
 }  // namespace jqz

@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,7 @@ public:
         deviceErrors_ = 0;
         deviceFirst_.clear();
         fields.push_back({image_.ReadData(kField), image_.ReadData(kField + 1)});
+        if (!stateFile.empty()) statesSeen.push_back(ReadWholeFile(stateFile).value_or(""));
         const Device d = script_.at(fields.size() - 1);
         if (d.error != nullptr) AddLogLine(d.error, LogError);
         if (d.stopDuring) stop_ = true;
@@ -62,6 +66,8 @@ public:
     std::vector<std::string> log;
     std::vector<std::vector<std::uint8_t>> fields;  // the serial field of each device
     int questions = 0;
+    std::string stateFile;                // looked at while each device is programmed
+    std::vector<std::string> statesSeen;  // what it held then
 
 private:
     const MemoryImage& image_;
@@ -109,7 +115,7 @@ TEST(Series, NumbersEachDeviceAndGivesAFailedDevicesNumberToTheNext) {
     o.repeat = true;
     ScriptedHost host(b.image, b.stop,
                       {{}, {1, "Verify error at 0xB610"}, {}}, /*devicesAtHand=*/2);
-    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host));
+    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host, b.stop));
     EXPECT_FALSE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
 
     const std::vector<std::vector<std::uint8_t>> fields{{0x12, 0x34}, {0x12, 0x35}, {0x12, 0x35}};
@@ -146,7 +152,7 @@ TEST(Series, ANextRunTakesTheNumberTheFileKeeps) {
     for (const std::uint8_t expected : {1, 2}) {
         Bench b;
         ScriptedHost host(b.image, b.stop, {{}}, 0);
-        ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host));
+        ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host, b.stop));
         EXPECT_TRUE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
         EXPECT_EQ(host.fields.at(0), (std::vector<std::uint8_t>{0, expected}));
         EXPECT_EQ(host.questions, 0);  // one device without `repeat`: nobody is asked
@@ -159,7 +165,7 @@ TEST(Series, AStopDuringADeviceEndsTheSeriesWithoutAQuestion) {
     o.serial = twoBytesFrom(7);
     o.repeat = true;
     ScriptedHost host(b.image, b.stop, {{}, {1, nullptr, true}}, 5);
-    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host));
+    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host, b.stop));
     EXPECT_FALSE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
     EXPECT_EQ(host.questions, 1);
     const std::vector<std::string> expected{
@@ -173,13 +179,89 @@ TEST(Series, AStopDuringADeviceEndsTheSeriesWithoutAQuestion) {
     EXPECT_EQ(host.log, expected);
 }
 
+std::vector<std::string> withoutTimes(std::vector<std::string> lines) {
+    const std::regex time("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z");
+    for (auto& line : lines) line = std::regex_replace(line, time, "TIME");
+    return lines;
+}
+
+// A run ended (killed, the power gone) while a device was programmed: the serial file holds
+// what was written ahead of it, and the next run neither gives the number out again nor
+// forgets the device in the report. A report line that may or may not have been written
+// before the end is written once.
+TEST(Series, ANumberInProgressWhenARunEndedIsNotUsedAgain) {
+    test::TempDir dir;
+    SeriesOptions o;
+    o.serial = twoBytesFrom(1000);
+    o.serialFile = dir.file("serial.state");
+    o.report = dir.file("report.csv");
+    std::string leftByTheEnd;
+    {
+        Bench b;
+        ScriptedHost host(b.image, b.stop, {{}}, 0);
+        host.stateFile = *o.serialFile;
+        ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host, b.stop));
+        EXPECT_TRUE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
+        ASSERT_EQ(host.statesSeen.size(), 1u);
+        leftByTheEnd = host.statesSeen[0];
+    }
+    const std::string reportName = std::filesystem::absolute(*o.report).string();
+    const std::string unknown =
+        ",MC68HC11  E9 (E28B),1000,unknown,,The run ended while this device was programmed; "
+        "its result is not known.";
+    EXPECT_EQ(linesOf(*o.serialFile), (std::vector<std::string>{"next=1001"}));
+    // Now as though the run had ended while the device was programmed, its report's last line
+    // cut short.
+    std::ofstream(*o.serialFile, std::ios::trunc) << leftByTheEnd;
+    EXPECT_EQ(withoutTimes(linesOf(*o.serialFile)),
+              (std::vector<std::string>{"next=1001", "in_progress=1000", "report=" + reportName,
+                                        "line=TIME" + unknown}));
+    std::ofstream(*o.report, std::ios::trunc) << kReportHeader << "\n2026-12-11T01:00:00Z,cut";
+    for (int run = 0; run < 2; ++run) {
+        Bench b;
+        ScriptedHost host(b.image, b.stop, {{}}, 0);
+        ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host, b.stop));
+        if (run == 0) {
+            EXPECT_EQ(host.log.at(0), "Next serial number 1001 from " + *o.serialFile);
+            EXPECT_EQ(host.log.at(1),
+                      "Serial number 1000 was being programmed when an earlier run ended: its "
+                      "device's result is not known, and the number is not used again.");
+            EXPECT_EQ(linesOf(*o.serialFile), (std::vector<std::string>{"next=1001"}));
+            EXPECT_TRUE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
+            EXPECT_EQ(host.fields.at(0), (std::vector<std::uint8_t>{0x03, 0xE9}));
+        }
+        // The second time the line owed is in the report already: it is not written again.
+        std::ofstream(*o.serialFile, std::ios::trunc) << leftByTheEnd;
+    }
+    const auto report = withoutTimes(linesOf(*o.report));
+    ASSERT_EQ(report.size(), 4u);
+    EXPECT_EQ(report[1], "TIME,cut");
+    EXPECT_EQ(report[2], "TIME" + unknown);
+    EXPECT_NE(report[3].find(",1001,passed,0x"), std::string::npos) << report[3];
+}
+
+TEST(Series, AReportThatIsTheSerialFileIsRefused) {
+    test::TempDir dir;
+    Bench b;
+    SeriesOptions o;
+    o.serial = twoBytesFrom(1);
+    o.serialFile = dir.file("serial.state");
+    std::ofstream(*o.serialFile) << "next=3\n";
+    o.report = *o.serialFile;
+    ScriptedHost host(b.image, b.stop, {}, 0);
+    EXPECT_FALSE(PrepareProduction(o, b.devices, b.run, host, b.stop));
+    EXPECT_EQ(host.log, (std::vector<std::string>{"The report " + *o.report +
+                                                  " is the serial number file " + *o.serialFile +
+                                                  ": each needs a file of its own"}));
+}
+
 TEST(Series, RefusesAFieldOutsideTheEeprom) {
     Bench b;
     SeriesOptions o;
     o.serial = twoBytesFrom(1);
     o.serial->address = 0xB7FF;  // its second byte lies past the EEPROM's end
     ScriptedHost host(b.image, b.stop, {}, 0);
-    EXPECT_FALSE(PrepareProduction(o, b.devices, b.run, host));
+    EXPECT_FALSE(PrepareProduction(o, b.devices, b.run, host, b.stop));
     EXPECT_EQ(host.log, (std::vector<std::string>{
                             "--serial: 0xB7FF-0xB800 is not inside the EEPROM of MC68HC11  E9 "
                             "(E28B) (0xB600-0xB7FF)"}));

@@ -8,10 +8,12 @@
 #include <filesystem>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "core/platform/file_lock.h"
 #include "core/platform/native_file.h"
 
 namespace jqz {
@@ -229,7 +231,12 @@ std::string CheckFileWritable(const std::string& path) {
     return {};
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+namespace {
+
+// The write of WriteFileAtomically. With `lockFd` (the descriptor through which the process
+// holds the file's lock), the new file is locked before it takes the name, and `lockFd`
+// becomes its descriptor.
+std::string writeAtomically(const std::string& path, const std::string& bytes, int* lockFd) {
     std::string target;
     struct stat old {};
     bool exists = false;
@@ -245,14 +252,17 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
         return writeFailure(path, std::strerror(error));
     };
     if (!writeAll(fd, bytes, false) || (exists && !takeOverAttributes(fd, target, old)) ||
-        ::fsync(fd) != 0) {
+        ::fsync(fd) != 0 || (lockFd != nullptr && ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
         const int error = errno;
         ::close(fd);
         return abandon(error);
     }
-    if (::close(fd) != 0) return abandon(errno);
+    // Without a lock to hand over the descriptor has done its work.
+    if (lockFd == nullptr && ::close(fd) != 0) return abandon(errno);
 
     if (exists && old.st_nlink > 1) {
+        // The file keeps its identity, and with it the lock.
+        if (lockFd != nullptr) ::close(fd);
         const InPlaceResult written = writeInPlace(target, old, bytes);
         if (!written.why.empty())
             return writeFailure(path, written.why + "." +
@@ -261,9 +271,94 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
         ::unlink(temp.c_str());
         return {};
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) return abandon(errno);
+    if (std::rename(temp.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        if (lockFd != nullptr) ::close(fd);
+        return abandon(error);
+    }
+    if (lockFd != nullptr) {
+        if (*lockFd >= 0) ::close(*lockFd);
+        *lockFd = fd;
+    }
     syncFolderOf(target);
     return {};
+}
+
+}  // namespace
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    return writeAtomically(path, bytes, nullptr);
+}
+
+std::string LockFile::replace(const std::string& path, const std::string& bytes) {
+    return writeAtomically(path, bytes, &fd_);
+}
+
+std::string CreateFileAtomically(const std::string& path, const std::string& bytes,
+                                 bool& existed) {
+    existed = false;
+    std::string target = path, why;
+    if (!followLinks(target, why)) return writeFailure(path, why);
+    std::string temp;
+    const int fd = createTemporary(target, 0666, temp);
+    if (fd < 0) return writeFailure(path, std::strerror(errno));
+    if (!writeAll(fd, bytes, false) || ::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return writeFailure(path, std::strerror(error));
+    }
+    ::close(fd);
+    // Renamed only where nothing is at the name; a file system without such a rename takes a
+    // second hard link instead, which fails just the same where the name is taken.
+    int error = 0;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+        if (error == EINVAL || error == ENOSYS || error == ENOTSUP) {
+            error = ::link(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
+            ::unlink(temp.c_str());
+        }
+    }
+    if (error != 0) ::unlink(temp.c_str());
+    if (error == EEXIST) {
+        existed = true;
+        return {};
+    }
+    if (error != 0) return writeFailure(path, std::strerror(error));
+    syncFolderOf(target);
+    return {};
+}
+
+int RemoveLeftoverTemporaries(const std::string& path) {
+    std::string target = path, why;
+    if (!followLinks(target, why)) return 0;
+    const std::string folder = folderOf(target);
+    const std::string name = fs::path(target).filename().string();
+    const std::size_t limit = longestName(folder);
+    const std::string own = std::to_string(::getpid());
+    int removed = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string file = entry.path().filename().string();
+        // NAME.tmp~PID-N, NAME cut short where the whole would be too long.
+        const std::size_t mark = file.rfind(".tmp~");
+        if (mark == std::string::npos || mark == 0) continue;
+        const std::string_view stem = std::string_view(file).substr(0, mark);
+        if (stem != name && !(file.size() == limit && std::string_view(name).starts_with(stem)))
+            continue;
+        const std::string_view rest = std::string_view(file).substr(mark + 5);
+        const std::size_t dash = rest.find('-');
+        const std::string_view pid = rest.substr(0, dash);
+        if (dash == std::string_view::npos || pid.empty() || dash + 1 == rest.size() ||
+            rest.find_first_not_of("0123456789-") != std::string_view::npos ||
+            rest.find('-', dash + 1) != std::string_view::npos || pid == own)
+            continue;
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::unlink(entry.path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 }  // namespace jqz

@@ -15,37 +15,79 @@ LockFile::~LockFile() {
     if (fd_ >= 0) ::close(fd_);  // lets the lock go
 }
 
+// The file is opened for reading only: flock needs no more, so a file that another user made
+// (root, say, with mode 0644) is no obstacle to the lock; whether it may be written is judged
+// where it is written.
 LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return Result::Failed;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
+    // A run that replaces the file moves the name to a new file, which it has locked first:
+    // the lock is ours only when the name still leads to the very file locked.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) {
+            if (errno == ENOENT) return Result::Missing;
+            why = std::strerror(errno);
+            return Result::Failed;
+        }
+        struct stat locked {};
+        if (::fstat(fd, &locked) != 0) locked.st_mode = 0;
+        if (!S_ISREG(locked.st_mode)) {
+            why = "It is not a plain file.";
+            ::close(fd);
+            return Result::Failed;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK) return Result::Taken;
+            why = std::strerror(error);
+            return Result::Failed;
+        }
+        struct stat named {};
+        if (::stat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
+            named.st_ino == locked.st_ino) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = fd;
+            return Result::Held;
+        }
         ::close(fd);
-        if (error == EWOULDBLOCK) return Result::Taken;
-        why = std::strerror(error);
-        return Result::Failed;
     }
-    fd_ = fd;
-    return Result::Held;
+    why = "It was replaced again and again while it was being locked.";
+    return Result::Failed;
+}
+
+void LockFile::remove(const std::string& path) {
+    struct stat locked {}, named {};
+    if (fd_ >= 0 && ::fstat(fd_, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        named.st_dev == locked.st_dev && named.st_ino == locked.st_ino)
+        (void)::unlink(path.c_str());
 }
 
 namespace {
 
-class ReportLock {
+// Holds the file's lock for as long as it lives, once taken; a lock held by another run is
+// waited for as `wait` says. A file system without locks (ENOLCK) goes without.
+class AppendLock {
 public:
-    explicit ReportLock(int fd) : fd_(fd) {
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+    AppendLock(int fd, const LockWait& wait) : fd_(fd) {
+        stopped_ = !wait.until([&] {
+            while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+                if (errno == EWOULDBLOCK) return true;
+                if (errno != EINTR) return false;
+            }
+            locked_ = true;
+            return false;
+        });
     }
-    ~ReportLock() { (void)::flock(fd_, LOCK_UN); }
-    ReportLock(const ReportLock&) = delete;
-    ReportLock& operator=(const ReportLock&) = delete;
+    ~AppendLock() {
+        if (locked_) (void)::flock(fd_, LOCK_UN);
+    }
+    AppendLock(const AppendLock&) = delete;
+    AppendLock& operator=(const AppendLock&) = delete;
+    bool stopped() const { return stopped_; }
 
 private:
     int fd_;
+    bool locked_ = false, stopped_ = false;
 };
 
 }  // namespace
@@ -54,11 +96,16 @@ SharedAppendFile::~SharedAppendFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine) {
+std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine,
+                                   const LockWait& wait) {
+    wait_ = wait;
     std::error_code ec;
     const bool existed = std::filesystem::exists(path, ec);
     // Not blocking on a pipe that appeared after the caller's check: it is refused below.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    // Read too, where the file allows it, to see how its last line ends.
+    const int flags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    fd_ = ::open(path.c_str(), O_RDWR | flags, 0666);
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_WRONLY | flags, 0666);
     if (fd_ < 0) return std::strerror(errno);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return std::strerror(errno);
@@ -67,7 +114,8 @@ std::string SharedAppendFile::open(const std::string& path, const std::string& f
         fd_ = -1;
         return "It is not a plain file.";
     }
-    const ReportLock lock(fd_);
+    const AppendLock lock(fd_, wait_);
+    if (lock.stopped()) return std::strerror(ECANCELED);
     if (::fstat(fd_, &st) != 0) return std::strerror(errno);
     const bool empty = st.st_size == 0;
     if (!existed) {
@@ -84,11 +132,23 @@ std::string SharedAppendFile::open(const std::string& path, const std::string& f
     return {};
 }
 
-int SharedAppendFile::append(const std::string& text) {
+int SharedAppendFile::append(const std::string& line, bool once) {
     if (fd_ < 0) return EBADF;
-    const ReportLock lock(fd_);
+    const AppendLock lock(fd_, wait_);
+    if (lock.stopped()) return ECANCELED;
     struct stat st {};
     const off_t before = ::fstat(fd_, &st) == 0 ? st.st_size : -1;
+    // The file's last bytes, where it may be read.
+    std::string tail;
+    if (before > 0) {
+        const off_t from = before > static_cast<off_t>(kTailLooked)
+                               ? before - static_cast<off_t>(kTailLooked)
+                               : 0;
+        tail.resize(static_cast<std::size_t>(before - from));
+        const ssize_t n = ::pread(fd_, tail.data(), tail.size(), from);
+        tail.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    const std::string text = LineToAppend(tail, before <= static_cast<off_t>(kTailLooked), line, once);
     auto takeBack = [&] { if (before >= 0) (void)!::ftruncate(fd_, before); };
     std::size_t done = 0;
     while (done < text.size()) {

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "core/platform/file_lock.h"
 #include "core/platform/native_file.h"
 
 namespace jqz {
@@ -113,6 +114,62 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
         return writeFailure(path, error);
     }
     return {};
+}
+
+// The lock is a file of its own here: the file is replaced as any other.
+std::string LockFile::replace(const std::string& path, const std::string& bytes) {
+    return WriteFileAtomically(path, bytes);
+}
+
+std::string CreateFileAtomically(const std::string& path, const std::string& bytes,
+                                 bool& existed) {
+    existed = false;
+    const std::wstring target = Win32FileName(path);
+    const std::wstring temp = LongPathName(temporaryName(FullPathName(WideFromUtf8(path))));
+    const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return writeFailure(path, ::GetLastError());
+    DWORD error = 0, n = 0;
+    if (bytes.size() > (1u << 30)) error = ERROR_FILE_TOO_LARGE;
+    else if (!::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr))
+        error = ::GetLastError();
+    if (error == 0 && !::FlushFileBuffers(h)) error = ::GetLastError();
+    if (!::CloseHandle(h) && error == 0) error = ::GetLastError();
+    // Without MOVEFILE_REPLACE_EXISTING the move fails where the name is taken.
+    if (error == 0 && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        error = ::GetLastError();
+    if (error == 0) return {};
+    ::DeleteFileW(temp.c_str());
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        existed = true;
+        return {};
+    }
+    return writeFailure(path, error);
+}
+
+int RemoveLeftoverTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path target = NativePath(path);
+    const std::wstring name = target.filename().wstring();
+    const std::wstring own = std::to_wstring(::GetCurrentProcessId());
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = L".";
+    int removed = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        // NAME.tmp~PID, NAME cut short where the whole would be too long.
+        const std::wstring file = entry.path().filename().wstring();
+        const std::size_t mark = file.rfind(L".tmp~");
+        if (mark == std::wstring::npos || mark == 0) continue;
+        const std::wstring stem = file.substr(0, mark), pid = file.substr(mark + 5);
+        if (stem != name && !(file.size() == 255 && name.starts_with(stem))) continue;
+        if (pid.empty() || pid.find_first_not_of(L"0123456789") != std::wstring::npos ||
+            pid == own)
+            continue;
+        std::error_code removeError;
+        if (entry.is_regular_file(removeError) && fs::remove(entry.path(), removeError)) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace jqz
