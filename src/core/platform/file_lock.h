@@ -95,6 +95,8 @@ public:
     // among the file's last 64 KiB already is not appended again. 0, or the error number
     // (ECANCELED: the wait for another run's lock was stopped).
     int append(const std::string& text, bool once = false);
+    // How later appends wait for a lock held by another run.
+    void setWait(const LockWait& wait) { wait_ = wait; }
 
     static constexpr std::size_t kTailLooked = 64 * 1024;
 

@@ -1,5 +1,6 @@
 #include "core/production/production_report.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -56,7 +57,9 @@ std::string ProductionReport::appendOnce(const std::string& text) { return write
 
 std::string ProductionReport::write(const std::string& text, bool once) {
     if (const int error = file_.append(text, once); error != 0)
-        return "Cannot write the report " + path_ + ": " + std::strerror(error);
+        return "Cannot write the report " + path_ + ": " +
+               (error == ECANCELED ? std::string("the wait for another run's lock was stopped")
+                                   : std::strerror(error));
     return {};
 }
 

@@ -42,6 +42,8 @@ public:
     // Appends the text of a line (Text()), unless it is among the file's last lines already:
     // a line that an earlier run may or may not have written before it was ended.
     std::string appendOnce(const std::string& text);
+    // How later appends wait for a lock held by another run.
+    void setWait(const LockWait& wait) { file_.setWait(wait); }
 
     // The line as the file holds it, with its line end.
     static std::string Text(const ReportLine& line);

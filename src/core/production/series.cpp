@@ -168,6 +168,8 @@ bool PrepareProduction(const SeriesOptions& o, const SupportedDeviceList& device
             return false;
         }
     }
+    // The host told of waits may be gone by the series: ProgramSeries names its own.
+    if (run.report) run.report->setWait({});
     return true;
 }
 
@@ -182,6 +184,7 @@ bool ProgramSeries(const SeriesOptions& o, const SupportedDeviceList& devices, P
     // With a serial file every number is written ahead as in progress before its device is
     // programmed, so that a run ended at any point never gives it out again.
     const bool keeping = run.serial && !run.serialFile.empty();
+    if (run.report) run.report->setWait(waitFor(*o.report, out, stop));
     for (;;) {
         std::optional<std::uint64_t> number;
         if (run.serial) number = run.next;

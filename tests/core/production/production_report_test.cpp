@@ -2,7 +2,10 @@
 // quoted where CSV needs it.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,6 +13,12 @@
 
 #include "core/production/production_report.h"
 #include "test_support.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace jqz {
 namespace {
@@ -85,6 +94,35 @@ TEST(ProductionReport, RefusesWhatIsNotAPlainFile) {
     EXPECT_NE(missingFolder.open(dir.path() + "/no/report.csv"), "");
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/no"));
 }
+
+#ifndef _WIN32
+// Another process holds the report's lock: the run is told, and waits until its stop.
+TEST(ProductionReport, WaitsForALockHeldElsewhereUntilTheStop) {
+    test::TempDir dir;
+    const std::string path = dir.path() + "/report.csv";
+    ProductionReport report;
+    ASSERT_EQ(report.open(path), "");
+    const int holder = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    std::atomic<bool> stop{true};
+    int told = 0;
+    report.setWait({[&] { ++told; }, &stop});
+    EXPECT_EQ(report.append(line("1000", "passed", "0x8F3F2BAC", "")),
+              "Cannot write the report " + path + ": the wait for another run's lock was stopped");
+    EXPECT_EQ(told, 1);
+    ProductionReport second;
+    EXPECT_EQ(second.open(path, {[&] { ++told; }, &stop}),
+              "Cannot write the report " + path + ": " + std::strerror(ECANCELED));
+    EXPECT_EQ(told, 2);
+    ::close(holder);  // the lock goes with it
+    EXPECT_EQ(report.append(line("1000", "passed", "0x8F3F2BAC", "")), "");
+    EXPECT_EQ(told, 2);
+    EXPECT_EQ(contentsOf(path), std::string(kReportHeader) +
+                                    "\n2026-12-11T01:50:07Z,MC68HC11  E9 (E28B),1000,passed,"
+                                    "0x8F3F2BAC,\n");
+}
+#endif
 
 }  // namespace
 }  // namespace jqz
