@@ -150,14 +150,15 @@ limited 1 "$cli" --port "$pty" --device "$E9" --erase program --report "$tmp/lim
 grep -qxF "error: Cannot write the report $tmp/lim/r.csv: File too large: the series stops." "$tmp/err" \
   || { cat "$tmp/err"; fail "a report that cannot be written: no message"; }
 cmp -s "$tmp/lim/r.csv" "$tmp/lim/r.keep" || fail "a report line was written in part"
-# The serial-number state under a limit of nothing: the number is told as used, the old state
-# stays, and no temporary file is left.
+# The serial-number state under a limit of nothing: refused before the port is opened (the
+# file is written once then), the old state stays, and no temporary file is left.
 echo "next=2000" > "$tmp/lim/state"
 limited 0 "$cli" --port "$pty" --device "$E9" --erase program --serial 0xB600,2,1 \
   --serial-file "$tmp/lim/state" "$tmp/ee.s19"
-[ "$rc" -eq 1 ] || fail "a state file that cannot be written: exit code $rc, expected 1"
-grep -qF "error: Cannot write $tmp/lim/state: File too large. Serial number 2000 is used, but the file that keeps the next one could not be written: the series stops." "$tmp/err" \
+[ "$rc" -eq 2 ] || fail "a state file that cannot be written: exit code $rc, expected 2"
+grep -qxF "error: Cannot write $tmp/lim/state: File too large (it keeps the next serial number)" "$tmp/err" \
   || { cat "$tmp/err"; fail "a state file that cannot be written: no message"; }
+grep -qF "Programmer" "$tmp/err" && fail "a state file that cannot be written: the port was opened"
 [ "$(cat "$tmp/lim/state")" = "next=2000" ] || fail "the state file changed: $(cat "$tmp/lim/state")"
 no_temporary "$tmp/lim" "the state file"
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -51,6 +52,7 @@ public:
         deviceFirst_.clear();
         fields.push_back({image_.ReadData(kField), image_.ReadData(kField + 1)});
         if (!stateFile.empty()) statesSeen.push_back(ReadWholeFile(stateFile).value_or(""));
+        if (during) during();
         const Device d = script_.at(fields.size() - 1);
         if (d.error != nullptr) AddLogLine(d.error, LogError);
         if (d.stopDuring) stop_ = true;
@@ -68,6 +70,7 @@ public:
     int questions = 0;
     std::string stateFile;                // looked at while each device is programmed
     std::vector<std::string> statesSeen;  // what it held then
+    std::function<void()> during;         // happens while each device is programmed
 
 private:
     const MemoryImage& image_;
@@ -241,6 +244,34 @@ TEST(Series, ANumberInProgressWhenARunEndedIsNotUsedAgain) {
     EXPECT_EQ(report[1], "TIME,cut");
     EXPECT_EQ(report[2], "TIME" + unknown);
     EXPECT_NE(report[3].find(",1001,passed,0x"), std::string::npos) << report[3];
+}
+
+// The serial file cannot be replaced once the device passed: the number counts as used, and
+// the series stops rather than risk giving it out again.
+TEST(Series, ASerialFileThatCannotBeKeptAfterADeviceStopsTheSeries) {
+    test::TempDir dir;
+    Bench b;
+    SeriesOptions o;
+    o.serial = twoBytesFrom(5);
+    o.serialFile = dir.file("serial.state");
+    o.repeat = true;
+    ScriptedHost host(b.image, b.stop, {{}, {}}, 1);
+    host.during = [&] {
+        std::filesystem::remove(*o.serialFile);
+        std::filesystem::create_directory(*o.serialFile);
+    };
+    ASSERT_TRUE(PrepareProduction(o, b.devices, b.run, host, b.stop));
+    EXPECT_FALSE(ProgramSeries(o, b.devices, b.run, b.image, host, b.stop));
+    EXPECT_EQ(host.fields.size(), 1u);
+    EXPECT_EQ(host.questions, 0);
+    const std::vector<std::string> expected{
+        "Serial number 5 at 0xB600-0xB601",
+        "Cannot write " + *o.serialFile + ": It is a directory, not a plain file. Serial number 5 "
+        "is used, but the file that keeps the next one could not be written: the series stops.",
+        "Device 1 passed, serial number 5.",
+        "Series ended: 1 device, 1 passed, 0 failed. Serial numbers used: 1 (5); next: 6.",
+    };
+    EXPECT_EQ(host.log, expected);
 }
 
 TEST(Series, AReportThatIsTheSerialFileIsRefused) {
