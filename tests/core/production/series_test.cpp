@@ -97,6 +97,15 @@ SerialNumbering twoBytesFrom(std::uint64_t start) {
     return n;
 }
 
+// Numbers from START kept in the folder's serial.state, with report.csv when asked for.
+SeriesOptions keptIn(const test::TempDir& dir, std::uint64_t start, bool report) {
+    SeriesOptions o;
+    o.serial = twoBytesFrom(start);
+    o.serialFile = dir.file("serial.state");
+    if (report) o.report = dir.file("report.csv");
+    return o;
+}
+
 std::vector<std::string> linesOf(const std::string& path) {
     std::vector<std::string> lines;
     std::string text = ReadWholeFile(path).value_or("");
@@ -111,10 +120,7 @@ std::vector<std::string> linesOf(const std::string& path) {
 TEST(Series, NumbersEachDeviceAndGivesAFailedDevicesNumberToTheNext) {
     test::TempDir dir;
     Bench b;
-    SeriesOptions o;
-    o.serial = twoBytesFrom(0x1234);
-    o.serialFile = dir.file("serial.state");
-    o.report = dir.file("report.csv");
+    SeriesOptions o = keptIn(dir, 0x1234, true);
     o.repeat = true;
     ScriptedHost host(b.image, b.stop,
                       {{}, {1, "Verify error at 0xB610"}, {}}, /*devicesAtHand=*/2);
@@ -194,10 +200,7 @@ std::vector<std::string> withoutTimes(std::vector<std::string> lines) {
 // before the end is written once.
 TEST(Series, ANumberInProgressWhenARunEndedIsNotUsedAgain) {
     test::TempDir dir;
-    SeriesOptions o;
-    o.serial = twoBytesFrom(1000);
-    o.serialFile = dir.file("serial.state");
-    o.report = dir.file("report.csv");
+    const SeriesOptions o = keptIn(dir, 1000, true);
     std::string leftByTheEnd;
     {
         Bench b;
@@ -251,9 +254,7 @@ TEST(Series, ANumberInProgressWhenARunEndedIsNotUsedAgain) {
 TEST(Series, ASerialFileThatCannotBeKeptAfterADeviceStopsTheSeries) {
     test::TempDir dir;
     Bench b;
-    SeriesOptions o;
-    o.serial = twoBytesFrom(5);
-    o.serialFile = dir.file("serial.state");
+    SeriesOptions o = keptIn(dir, 5, false);
     o.repeat = true;
     ScriptedHost host(b.image, b.stop, {{}, {}}, 1);
     host.during = [&] {
@@ -277,9 +278,7 @@ TEST(Series, ASerialFileThatCannotBeKeptAfterADeviceStopsTheSeries) {
 TEST(Series, AReportThatIsTheSerialFileIsRefused) {
     test::TempDir dir;
     Bench b;
-    SeriesOptions o;
-    o.serial = twoBytesFrom(1);
-    o.serialFile = dir.file("serial.state");
+    SeriesOptions o = keptIn(dir, 1, false);
     std::ofstream(*o.serialFile) << "next=3\n";
     o.report = *o.serialFile;
     ScriptedHost host(b.image, b.stop, {}, 0);
