@@ -99,6 +99,30 @@ expect_log "error: Interrupted."
 grep -qF "Programmer" "$tmp/err" && fail "the port was tried after the wait was ended"
 [ "$(cat "$tmp/state")" = "next=1004" ] || fail "state after the ended wait: $(cat "$tmp/state")"
 
+# --- Files a root run made stop no later run of another user ---------------------------------
+# The lock is the file itself, opened for reading only: root's serial file and report, made
+# writable for everyone, serve a run of nobody's (which fails only for want of a port, exit
+# code 3, after both files were taken and the serial file written).
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+if [ "$(id -u)" -eq 0 ] && "${as_nobody[@]}" "$cli" --version > /dev/null 2>&1; then
+  shared=$(mktemp -d /tmp/jqz-shared.XXXXXX)
+  chmod 0777 "$shared"
+  cp "$tmp/ee.s19" "$shared/"
+  run --erase program --serial 0xB600,2,1000 --serial-file "$shared/state" \
+    --report "$shared/r.csv" "$shared/ee.s19"
+  expect_rc 0 "a run of root's in a shared folder"
+  chmod 0666 "$shared/state" "$shared/r.csv"
+  "${as_nobody[@]}" "$cli" --port /nonexistent/port --device "$E9" --erase program \
+    --serial 0xB600,2,1000 --serial-file "$shared/state" --report "$shared/r.csv" \
+    "$shared/ee.s19" < /dev/null > /dev/null 2> "$tmp/err"
+  rc=$?
+  rm -rf "$shared"
+  expect_rc 3 "a run of nobody's after root's"
+  expect_log "Next serial number 1001 from $shared/state"
+else
+  echo "not root, or no other user to run as: files of root's are not tried"
+fi
+
 # --- A full disk under the serial file is found before the port is opened --------------------
 # A small file system of its own in a private mount namespace (root only).
 if unshare -m true 2> /dev/null; then
