@@ -253,7 +253,8 @@ SerialState ReadSerialState(const std::string& path) {
         if (!trimmed(line).empty()) lines.push_back(line);
     }
     const std::string_view first = lines.empty() ? std::string_view{} : trimmed(lines[0]);
-    const std::string_view digits = first.starts_with("next=") ? first.substr(5) : std::string_view{};
+    const std::string_view digits =
+        first.starts_with("next=") ? first.substr(5) : std::string_view{};
     // Only decimal digits are written; anything else is not taken for a number.
     if (!onlyDigits(digits)) {
         state.error = path + " holds no serial number (a line next=N is expected)";
@@ -272,12 +273,12 @@ SerialState ReadSerialState(const std::string& path) {
         const std::string_view key = line.substr(0, equals);
         const std::string_view value =
             equals == std::string_view::npos ? std::string_view{} : line.substr(equals + 1);
-        std::optional<std::uint64_t> number;
-        if (key == "in_progress" || key == "used") {
-            number = onlyDigits(value) ? parseUnsigned(value) : std::nullopt;
-        }
-        if (equals == std::string_view::npos || ((key == "in_progress" || key == "used") && !number)) {
-            state.error = path + " holds a line that is not understood: \"" + std::string(line) + "\"";
+        const bool numbered = key == "in_progress" || key == "used";
+        const std::optional<std::uint64_t> number =
+            numbered && onlyDigits(value) ? parseUnsigned(value) : std::nullopt;
+        if (equals == std::string_view::npos || (numbered && !number)) {
+            state.error =
+                path + " holds a line that is not understood: \"" + std::string(line) + "\"";
             return state;
         }
         if (key == "in_progress") state.pending.inProgress = number;

@@ -29,12 +29,11 @@ std::uint32_t eepromCrc(const MemoryImage& image, const SupportedDeviceList& dev
     return Crc32(bytes);
 }
 
-}  // namespace
-
-namespace {
-
+// How a wait for another run's lock goes: the log says so, and the stop ends it.
 LockWait waitFor(const std::string& name, SeriesHost& out, const std::atomic<bool>& stop) {
-    return {[name, &out] { out.AddLogLine("Waiting for " + name + ", held by another run ...", LogNotice); },
+    return {[name, &out] {
+                out.AddLogLine("Waiting for " + name + ", held by another run ...", LogNotice);
+            },
             &stop};
 }
 
@@ -83,8 +82,8 @@ bool settlePending(const SerialPending& pending, Production& run, SeriesHost& ou
     if (stop.load()) return interruptedWait(run, out);
     std::string line = pending.line;
     line.pop_back();
-    out.AddLogLine(error + ". It owes the line \"" + line + "\" from an earlier run, which " +
-                       run.serialFile + " keeps until it is written.",
+    out.AddLogLine(thenSentence(error, "It owes the line \"" + line + "\" from an earlier run, "
+                                       "which " + run.serialFile + " keeps until it is written."),
                    LogError);
     return false;
 }
@@ -207,13 +206,15 @@ bool ProgramSeries(const SeriesOptions& o, const SupportedDeviceList& devices, P
         };
         if (keeping) {
             ReportLine unknown = reportLine("unknown");
-            unknown.error = "The run ended while this device was programmed; its result is not known.";
+            unknown.error =
+                "The run ended while this device was programmed; its result is not known.";
             SerialPending ahead = owing(unknown);
             ahead.inProgress = *number;
             if (std::string e = run.serialState.write(SerialAfter(*run.serial, *number), ahead);
                 !e.empty()) {
-                out.AddLogLine(thenSentence(e, "The next device is not programmed: the series stops."),
-                               LogError);
+                out.AddLogLine(
+                    thenSentence(e, "The next device is not programmed: the series stops."),
+                    LogError);
                 keepingFailed = true;
                 break;
             }

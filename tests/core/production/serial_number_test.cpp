@@ -163,7 +163,8 @@ TEST(SerialNumber, TheStateFileKeepsTheNumberAfterTheOneUsed) {
     // A number past the largest of 64 bits is kept as it is, and refused when read back
     // rather than taken for a smaller one.
     n.step = 2;
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << SerialStateText(SerialAfter(n, UINT64_MAX));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << SerialStateText(SerialAfter(n, UINT64_MAX));
     state = ReadSerialState(path);
     EXPECT_TRUE(state.present);
     EXPECT_EQ(state.error, "The next serial number in " + path +

@@ -148,7 +148,8 @@ int SharedAppendFile::append(const std::string& line, bool once) {
         const ssize_t n = ::pread(fd_, tail.data(), tail.size(), from);
         tail.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     }
-    const std::string text = LineToAppend(tail, before <= static_cast<off_t>(kTailLooked), line, once);
+    const bool whole = before <= static_cast<off_t>(kTailLooked);
+    const std::string text = LineToAppend(tail, whole, line, once);
     auto takeBack = [&] { if (before >= 0) (void)!::ftruncate(fd_, before); };
     std::size_t done = 0;
     while (done < text.size()) {
