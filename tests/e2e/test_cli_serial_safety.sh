@@ -82,9 +82,10 @@ EOF
 
 # --- A report that another process holds locked: the run says so and waits; one Ctrl+C ends
 # the wait and the run, before the port is opened.
-flock "$tmp/r.csv" sleep 60 &
+(exec 8< "$tmp/r.csv"; flock 8; exec sleep 60) &
 holder=$!
-for _ in $(seq 50); do [ -n "$(cat "/proc/$holder/task/$holder/children" 2>/dev/null)" ] && break; sleep 0.1; done
+trap 'kill "$holder" 2> /dev/null; cleanup' EXIT
+for _ in $(seq 50); do flock -n "$tmp/r.csv" true || break; sleep 0.1; done
 "$cli" --port "$tmp/no-such-port" --device "$E9" "${serial[@]}" --serial-file "$tmp/state" \
   --report "$tmp/r.csv" "$tmp/ee.s19" < /dev/null > /dev/null 2> "$tmp/err" &
 clipid=$!
@@ -92,8 +93,8 @@ for _ in $(seq 100); do grep -qF "Waiting for" "$tmp/err" && break; sleep 0.05; 
 expect_log "Waiting for $tmp/r.csv, held by another run ..."
 kill -INT "$clipid"
 wait "$clipid"; rc=$?; clipid=""
-kill "$holder" $(cat "/proc/$holder/task/$holder/children" 2>/dev/null) 2>/dev/null
-wait "$holder" 2>/dev/null
+kill "$holder"
+wait "$holder" 2> /dev/null
 expect_rc 1 "one Ctrl+C while waiting for the report"
 expect_log "error: Interrupted."
 grep -qF "Programmer" "$tmp/err" && fail "the port was tried after the wait was ended"
