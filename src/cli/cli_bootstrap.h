@@ -13,9 +13,6 @@
 
 namespace jqz::cli {
 
-// The port name of the built-in HC11 model on the cable.
-inline constexpr const char* kVirtualHc11Port = "Virtual HC11 (bootstrap)";
-
 // `devices --link bootstrap`: each catalogue row with what the cable does with it.
 int ListBootstrapDevices(const SupportedDeviceList& devices);
 

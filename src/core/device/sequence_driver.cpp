@@ -9,6 +9,7 @@ namespace jqz {
 
 DeviceMap DeviceMap::Of(const SupportedDeviceList& d) {
     DeviceMap m;
+    m.name = d.selectedName;
     m.deviceType = d.deviceType;
     m.eepromStart = d.eepromStart;
     m.eepromEnd = d.eepromEnd;
