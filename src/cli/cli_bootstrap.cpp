@@ -31,10 +31,8 @@ int ListBootstrapDevices(const SupportedDeviceList& devices) {
             std::printf("%s\t%s\n", name.c_str(), why.c_str());
             continue;
         }
-        std::string what = "EEPROM and CONFIG: read, program, verify; ROM and boot ROM: read";
-        if (part->eprom) what += "; EPROM: read only (programming needs the programmer's 12 V)";
-        if (part->secured) what += "; secured: bootstrap mode erases its EEPROM (--secured-ok)";
-        std::printf("%s\t%s\n", name.c_str(), what.c_str());
+        std::printf("%s\t%s%s\n", name.c_str(), CableAbilitiesText(*part).c_str(),
+                    part->secured ? " (--secured-ok)" : "");
     }
     return kSuccess;
 }

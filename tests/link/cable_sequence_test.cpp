@@ -137,6 +137,8 @@ TEST_F(CableSequence, ProgramGivesTheSmartWritesAccountAndTheSequencesLines) {
         "0EEPROM  Program Verify selected.",
         std::string("0") + kTalkerLine + "E9",
         "0" + config,
+        "0What the cable does with the E9: EEPROM and CONFIG: read, program, verify; ROM and "
+        "boot ROM: read",
         "0512 bytes: 510 already right, 1 programmed, 1 erased and programmed; verified",
         "0EEPROM 0xB600-0xB7FF: sum ",
         "0Program Sequence completed successful",
@@ -274,6 +276,39 @@ TEST_F(CableSequence, ASecuredPartIsRefusedBeforeAnythingIsSentUnlessConfirmed) 
     EXPECT_EQ(runRead(), 0);
     EXPECT_EQ(ports->model()->record().securityErases, 1);
     EXPECT_EQ(imageData(0xB600, 0xB7FF), Bytes(512, 0xFF));
+}
+
+// Identify Part logs what a sequence logs as it starts, and nothing else; the link is free
+// afterwards.
+TEST_F(CableSequence, IdentifyPartOverTheCable) {
+    useCable("MC68HC711 E9 (4K81H)");
+    EXPECT_TRUE(IdentifyPart(*host.link, DeviceMap::Of(host.deviceList), host.opts, host.logModel));
+    const Lines expected = {
+        "0Linking Device ...",
+        std::string("0") + kTalkerLine + "E9",
+        "0" + ConfigText(activeConfig()),
+        "0What the cable does with the E9: EEPROM and CONFIG: read, program, verify; ROM and "
+        "boot ROM: read; EPROM: read only (programming needs the programmer's 12 V)",
+    };
+    EXPECT_EQ(log(), expected);
+    EXPECT_TRUE(host.link->Idle());
+    EXPECT_TRUE(ports->model()->record().pulses.empty());
+}
+
+TEST_F(SequenceTest, IdentifyPartWithTheProgrammer) {
+    connect();
+    selectDevice(kE9);
+    const auto link = MakeProgrammerLink(host.com.get());
+    EXPECT_TRUE(IdentifyPart(*link, DeviceMap::Of(host.deviceList), host.opts, host.logModel));
+    const Lines lines = log();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "0Linking Device ...");
+    EXPECT_TRUE(has(lines, std::string("0") + kInCircuitInterface));
+    // Checks, linking, interface and device ID, then the in-circuit target powered off, as a
+    // sequence's end leaves it.
+    EXPECT_EQ(fromPc(), req::cat({req::checksAndLink(0x00, host.deviceList.deviceType),
+                                  req::interfaceAndId(), req::powerOff()}));
+    EXPECT_TRUE(host.com->Idle);
 }
 
 TEST(TargetLinkAbility, WhatEachLinkCanDoAndWhy) {
