@@ -17,7 +17,8 @@ expect() {
 
 # interrupt_after PATTERN COMMAND...: runs the command in the background (standard output to
 # $tmp/out, standard error to $tmp/err), sends it SIGINT half a second after PATTERN shows in
-# its standard error, and leaves its exit code in rc.
+# its standard error, and leaves its exit code in rc. The command is the program itself, so
+# that it gets the one signal once.
 interrupt_after() {
   local pattern=$1
   shift

@@ -128,7 +128,9 @@ grep -q "; verified" "$tmp/err" && fail "nothing is reported verified after a pu
 # Ctrl+C in the middle of a write stops the sequence as over the programmer: its interrupted
 # line, nothing reported written, the port free for the next run.
 start_sim
-interrupt_after "^CONFIG 0x" timeout 60 "$cli" --link bootstrap --port "$tmp/pty" --device "$E9" \
+# (Not through timeout, which would hand the one SIGINT on twice: to the command and to its
+# process group.)
+interrupt_after "^CONFIG 0x" "$cli" --link bootstrap --port "$tmp/pty" --device "$E9" \
   program "$tmp/image.s19"
 expect_rc 1 "Ctrl+C during a write"
 expect_log "Program Sequence Interrupted."
