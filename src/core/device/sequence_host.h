@@ -5,6 +5,7 @@
 // front end or a test implements it plainly. The workers call it from their own threads, so
 // nothing here may wait for the window's thread: the window may itself be waiting in a stop.
 #include <cstdint>
+#include <string>
 
 #include "core/messages/log_model.h"
 #include "core/device/device_options.h"
@@ -15,6 +16,7 @@ namespace jqz {
 
 class COM;
 class SupportedDeviceList;
+class TargetLink;
 
 enum class SequenceKind { Program, Read, FirmwareUpdate };
 
@@ -25,6 +27,9 @@ public:
     // The current connection, or null when there is none. Read when a run starts and when
     // it is stopped, on the controlling thread.
     virtual COM* connection() = 0;
+    // The link the program and read sequences speak through, read when a run starts and when
+    // it is stopped; null (the default): the programmer on connection().
+    virtual TargetLink* target() { return nullptr; }
     // The down states of the option buttons and the check boxes (atomics; read by workers).
     virtual const SequenceOptions& options() = 0;
     // The selected device. Read only when a run starts, on the controlling thread.
@@ -41,6 +46,7 @@ public:
 
 // The selected device's type code and memory map, copied when a run starts.
 struct DeviceMap {
+    std::string name;  // the catalogue's name
     std::uint8_t deviceType = 0;
     int eepromStart = 0, eepromEnd = 0;
     int configAddress = 0;

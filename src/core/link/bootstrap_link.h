@@ -4,6 +4,7 @@
 // checked, and checks that the talker runs; the other calls speak the talker's protocol
 // (talker_protocol.h), one command at a time, never sending while the talker programs.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +17,13 @@ namespace jqz {
 
 inline constexpr std::uint16_t kBprotAddress = 0x1035;
 inline constexpr std::uint16_t kConfigAddress = 0x103F;
+
+// The port name of the built-in HC11 model on the cable.
+inline constexpr const char* kVirtualHc11Port = "Virtual HC11 (bootstrap)";
+
+// Opens the cable's port for a run on the given part (the in-process model takes the part's
+// family from it).
+using CablePortOpener = std::function<OpenedPort(const std::string& name, const BootPart& part)>;
 
 class BootstrapLink {
 public:
