@@ -28,13 +28,22 @@ QMargins& lastFrame() {
 
 // The frame around a shown, decorated window; the last one measured otherwise (also while
 // the window system has not told the frame yet, when the outer rectangle is still empty).
+// A window is measured only once the window manager has put it on the screen: while it
+// frames a new window, its reports of the window's size and of the frame come apart (an
+// X11 window told its old size, 100x30, inside a frame of its new one has "margins" of the
+// difference), and a frame taken from them would shrink every window fitted after it.
+bool measureFrame(const QWidget* window) {
+    if (!window->isVisible() || window->windowHandle() == nullptr || !window->windowHandle()->isExposed())
+        return false;
+    const QRect inner = window->geometry(), outer = window->frameGeometry();
+    if (inner == outer || !outer.contains(inner)) return false;
+    lastFrame() = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                           outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    return true;
+}
+
 QMargins frameOf(const QWidget* window) {
-    if (window->isVisible()) {
-        const QRect inner = window->geometry(), outer = window->frameGeometry();
-        if (inner != outer && outer.contains(inner))
-            lastFrame() = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                                   outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
+    measureFrame(window);
     return lastFrame();
 }
 
@@ -229,6 +238,11 @@ void FitToScreen(QWidget* window) {
 
 namespace {
 
+// Marks a dialog brought onto the free area before its own frame was known.
+constexpr const char* kFrameUnknown = "jqzFrameUnknown";
+// How often a dialog told a size below its least has asked for its least since it was shown.
+constexpr const char* kLeastAsked = "jqzLeastAsked";
+
 class DialogFitter : public QObject {
 public:
     using QObject::QObject;
@@ -236,19 +250,32 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // A dialog gets its show event before the window system shows it.
-        if (event->type() != QEvent::Show && event->type() != QEvent::Resize) return false;
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Show && type != QEvent::Resize && type != QEvent::Move) return false;
         auto* dialog = qobject_cast<QDialog*>(watched);
         if (dialog == nullptr || !dialog->isWindow()) return false;
-        if (event->type() == QEvent::Show) {
+        if (type == QEvent::Show) {
+            dialog->setProperty(kLeastAsked, 0);
             FitToScreen(dialog);
             bringIn(dialog);
-        } else if (dialog->isVisible()) {
-            // Grown while shown (a part unfolded): fitted again, and moved wholly onto the
-            // free area, once the growth is done.
+        } else if (type == QEvent::Resize && dialog->isVisible()) {
+            // Grown while shown (a part unfolded), or told a size below its controls' by the
+            // window manager (its answer to an earlier request, arriving late): fitted again,
+            // and moved wholly onto the free area, once the growth is done. The size its
+            // controls need is asked for a few times only, against a window manager that
+            // keeps to a size of its own.
             QTimer::singleShot(0, dialog, [dialog] {
-                if (!fitsFreeArea(dialog)) FitToScreen(dialog);
+                const int asked = dialog->property(kLeastAsked).toInt();
+                const bool again = belowLeast(dialog) && asked < 3;
+                if (again) dialog->setProperty(kLeastAsked, asked + 1);
+                if (again || !fitsFreeArea(dialog)) FitToScreen(dialog);
                 bringIn(dialog);
             });
+        } else if (type == QEvent::Move && event->spontaneous() && dialog->isVisible() &&
+                   dialog->property(kFrameUnknown).toBool()) {
+            // Placed or framed by the window manager after it was brought in without its own
+            // frame: brought in again with it. (Once it has been, the user may move it anywhere.)
+            bringIn(dialog);
         }
         return false;
     }
@@ -260,12 +287,21 @@ private:
         const QSize room = screen->availableGeometry().size().shrunkBy(frameOf(dialog));
         return dialog->width() <= room.width() && dialog->height() <= room.height();
     }
-    // Once shown, its frame is known: a frame beyond the free area comes back in.
+    static bool belowLeast(const QWidget* dialog) {
+        return dialog->width() < dialog->minimumWidth() || dialog->height() < dialog->minimumHeight();
+    }
+    // A frame beyond the free area comes back in. The frame is the one measured (the window
+    // system may not have told this window's yet), and the window is placed by its inside,
+    // which does not hang on the frame the toolkit last heard of.
     static void bringIn(QDialog* dialog) {
         QTimer::singleShot(0, dialog, [dialog] {
-            const QRect outer = dialog->frameGeometry();
+            if (!dialog->isVisible()) return;
+            dialog->setProperty(kFrameUnknown, !measureFrame(dialog));
+            const QMargins frame = lastFrame();
+            const QRect outer = dialog->geometry().marginsAdded(frame);
             const QRect fitted = FitOnScreen(outer);
-            if (fitted.topLeft() != outer.topLeft()) dialog->move(fitted.topLeft());
+            if (fitted.topLeft() != outer.topLeft())
+                dialog->setGeometry(QRect(fitted.topLeft() + QPoint(frame.left(), frame.top()), dialog->size()));
         });
     }
 };
