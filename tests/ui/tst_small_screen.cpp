@@ -256,11 +256,7 @@ private slots:
         QTest::addColumn<int>("window");
         QTest::addColumn<int>("points");
         const auto all = windows();
-        // Under a window manager the desktop font and 14 pt: the frames' part. (The main window
-        // at 22 pt keeps a least width of its bars there, which the window manager honours.)
-        const bool windowManager = QGuiApplication::platformName() == "xcb";
         for (int points : {0, 14, 22}) {
-            if (windowManager && points == 22) continue;
             for (std::size_t i = 0; i < all.size(); ++i)
                 QTest::addRow("%s, %s", all[i].name,
                               points == 0 ? "desktop font" : points == 14 ? "14 pt" : "22 pt")
