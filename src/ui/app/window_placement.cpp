@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QVariant>
@@ -242,6 +243,8 @@ namespace {
 constexpr const char* kFrameUnknown = "jqzFrameUnknown";
 // How often a dialog told a size below its least has asked for its least since it was shown.
 constexpr const char* kLeastAsked = "jqzLeastAsked";
+// Set while the fitter itself resizes a dialog.
+constexpr const char* kFitting = "jqzFitting";
 
 class DialogFitter : public QObject {
 public:
@@ -256,7 +259,7 @@ protected:
         if (dialog == nullptr || !dialog->isWindow()) return false;
         if (type == QEvent::Show) {
             dialog->setProperty(kLeastAsked, 0);
-            FitToScreen(dialog);
+            fit(dialog);
             bringIn(dialog);
         } else if (type == QEvent::Resize && dialog->isVisible()) {
             // Grown while shown (a part unfolded), or told a size below its controls' by the
@@ -264,11 +267,17 @@ protected:
             // and moved wholly onto the free area, once the growth is done. The size its
             // controls need is asked for a few times only, against a window manager that
             // keeps to a size of its own.
-            QTimer::singleShot(0, dialog, [dialog] {
+            // Made smaller by itself (a part folded away) while its controls scroll: as high as
+            // they want again, within the free area. (A size the user gave stays.)
+            const bool ownResize = !event->spontaneous() && !dialog->property(kFitting).toBool();
+            QTimer::singleShot(0, dialog, [dialog, ownResize] {
                 const int asked = dialog->property(kLeastAsked).toInt();
                 const bool again = belowLeast(dialog) && asked < 3;
                 if (again) dialog->setProperty(kLeastAsked, asked + 1);
-                if (again || !fitsFreeArea(dialog)) FitToScreen(dialog);
+                if (again || !fitsFreeArea(dialog))
+                    fit(dialog);
+                else if (ownResize)
+                    growToContents(dialog);
                 bringIn(dialog);
             });
         } else if (type == QEvent::Move && event->spontaneous() && dialog->isVisible() &&
@@ -286,6 +295,28 @@ private:
         if (screen == nullptr) return true;
         const QSize room = screen->availableGeometry().size().shrunkBy(frameOf(dialog));
         return dialog->width() <= room.width() && dialog->height() <= room.height();
+    }
+    static void growToContents(QDialog* dialog) {
+        const auto* scroll = dialog->findChild<QScrollArea*>(dialog->objectName() + "Scroll",
+                                                             Qt::FindDirectChildrenOnly);
+        const QScreen* screen = screenOf(dialog);
+        if (!dialog->property(kScrolled).toBool() || scroll == nullptr || screen == nullptr) return;
+        // What is out of view below (a part folded away takes its height, and what scrolled
+        // out of view stays out of it). Sideways the window keeps the width it was given.
+        const QSize more(0, scroll->verticalScrollBar()->maximum());
+        const QSize room = screen->availableGeometry().size().shrunkBy(frameOf(dialog));
+        const QSize size = (dialog->size() + more).boundedTo(room).expandedTo(dialog->size());
+        if (size != dialog->size()) {
+            dialog->setProperty(kFitting, true);
+            dialog->resize(size);
+            dialog->setProperty(kFitting, false);
+        }
+    }
+    // Fitted to the screen; the resizes this makes are the fitter's, not the dialog's own.
+    static void fit(QDialog* dialog) {
+        dialog->setProperty(kFitting, true);
+        FitToScreen(dialog);
+        dialog->setProperty(kFitting, false);
     }
     static bool belowLeast(const QWidget* dialog) {
         return dialog->width() < dialog->minimumWidth() || dialog->height() < dialog->minimumHeight();
