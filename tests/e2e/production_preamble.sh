@@ -18,14 +18,7 @@ fail() { echo "FAIL: $*"; [ -f "$tmp/err" ] && cat "$tmp/err"; exit 1; }
 export XDG_CONFIG_HOME="$tmp/config"   # no settings file: the port comes from --port
 E9="MC68HC11  E9 (E28B)"
 
-start_sim() {
-  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
-  rm -f "$tmp/pty"
-  "$sim" --link "$tmp/pty" "$@" > "$tmp/sim.out" 2>&1 &
-  simpid=$!
-  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-  [ -e "$tmp/pty" ] || fail "simulator did not start"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/lib_sim.sh"
 # Runs the cli with standard input from $tmp/in; exit code in $rc, standard error in $tmp/err.
 run() { "$cli" --port "$tmp/pty" --device "$E9" "$@" < "$tmp/in" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
 expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }

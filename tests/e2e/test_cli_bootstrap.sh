@@ -16,14 +16,8 @@ export XDG_CONFIG_HOME="$tmp/config"
 source "$(dirname "$0")/expect.sh"
 E9="MC68HC11  E9 (E28B)"
 
-start_sim() {
-  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
-  rm -f "$tmp/pty"
-  "$sim" --link "$tmp/pty" --hc11 E9 "$@" > "$tmp/sim.out" 2>&1 &
-  simpid=$!
-  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-  [ -e "$tmp/pty" ] || fail "simulator did not start"
-}
+source "$(dirname "$0")/lib_sim.sh"
+sim_options=(--hc11 E9)
 run() { timeout 60 "$cli" --link bootstrap --port "$tmp/pty" "$@" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
 expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
 expect_log() { grep -qF -- "$1" "$tmp/err" || fail "missing log line: $1"; }

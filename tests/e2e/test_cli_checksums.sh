@@ -83,14 +83,7 @@ runf checksum "$tmp/empty.s19"
 expect_rc 2 "checksum of a file without data"
 
 # The figures after a program and a read on the simulator are those of the file's EEPROM.
-start_sim() {
-  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
-  rm -f "$tmp/pty"
-  "$sim" --link "$tmp/pty" "$@" > "$tmp/sim.out" 2>&1 &
-  simpid=$!
-  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-  [ -e "$tmp/pty" ] || fail "simulator did not start"
-}
+source "$(dirname "$0")/lib_sim.sh"
 head -c 512 /dev/urandom > "$tmp/ee.bin"
 "$cli" --quiet convert --format bin --offset 0xB600 --lowest 0 --highest 0x1FF "$tmp/ee.bin" \
   "$tmp/ee.s19" --save-lowest 0xB600 --save-highest 0xB7FF || fail "convert"

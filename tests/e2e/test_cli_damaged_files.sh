@@ -17,11 +17,8 @@ export XDG_CONFIG_HOME="$tmp/config"
 E9="MC68HC11  E9 (E28B)"
 source "$(dirname "$0")/expect.sh"
 
-"$sim" --link "$tmp/pty" > "$tmp/sim.out" 2>&1 &
-simpid=$!
-for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-[ -e "$tmp/pty" ] || fail "simulator did not start"
-pty="$tmp/pty"
+source "$(dirname "$0")/lib_sim.sh"
+start_sim
 # A port that does not exist: a refusal that came after the port was opened would show.
 gone="$tmp/no-such-port"
 

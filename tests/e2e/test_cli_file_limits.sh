@@ -18,11 +18,8 @@ root=0; [ "$(id -u)" -eq 0 ] && root=1
 
 source "$(dirname "$0")/expect.sh"
 
-"$sim" --link "$tmp/pty" > "$tmp/sim.out" 2>&1 &
-simpid=$!
-for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-[ -e "$tmp/pty" ] || fail "simulator did not start"
-pty="$tmp/pty"
+source "$(dirname "$0")/lib_sim.sh"
+start_sim
 gone="$tmp/no-such-port"
 
 # --- Files without a data record: nothing is written, the exit code says so ---------------

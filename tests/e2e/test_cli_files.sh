@@ -26,11 +26,8 @@ unprivileged() {
 
 source "$(dirname "$0")/expect.sh"
 
-"$sim" --link "$tmp/pty" > "$tmp/sim.out" 2>&1 &
-simpid=$!
-for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-[ -e "$tmp/pty" ] || fail "simulator did not start"
-pty="$tmp/pty"
+source "$(dirname "$0")/lib_sim.sh"
+start_sim
 gone="$tmp/no-such-port"
 
 # --- Files that hold nothing for the device ----------------------------------------------

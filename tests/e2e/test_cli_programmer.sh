@@ -14,14 +14,7 @@ export XDG_CONFIG_HOME="$tmp/config"   # no settings file: the port comes from -
 E9="MC68HC11  E9 (E28B)"
 
 # Starts a simulator with the given options; its terminal's path is in $pty.
-start_sim() {
-  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
-  "$sim" --link "$tmp/pty" "$@" > "$tmp/sim.out" 2>&1 &
-  simpid=$!
-  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-  [ -e "$tmp/pty" ] || fail "simulator did not start"
-  pty="$tmp/pty"
-}
+source "$(dirname "$0")/lib_sim.sh"
 # Runs the cli; its exit code is in $rc, standard error in $tmp/err, standard output in $tmp/out.
 run() { "$cli" --port "$pty" "$@" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
 expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }

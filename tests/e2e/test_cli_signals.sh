@@ -15,15 +15,8 @@ export XDG_CONFIG_HOME="$tmp/config"
 E9="MC68HC11  E9 (E28B)"
 E20="MC68HC711 E20(1H19S)"
 
-start_sim() {
-  [ -n "$simpid" ] && { kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; }
-  rm -f "$tmp/pty" "$tmp/wire"
-  "$sim" --link "$tmp/pty" --wire-log "$tmp/wire" "$@" > "$tmp/sim.out" 2>&1 &
-  simpid=$!
-  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
-  [ -e "$tmp/pty" ] || fail "simulator did not start"
-  pty="$tmp/pty"
-}
+source "$(dirname "$0")/lib_sim.sh"
+sim_options=(--wire-log "$tmp/wire")
 run() { "$cli" --port "$pty" "$@" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
 expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
 expect_log() { grep -qF -- "$1" "$tmp/err" || fail "missing log line: $1"; }

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
+#include <utility>
 
 #include "core/platform/atomic_file.h"
 #include "core/files/image_files.h"
@@ -350,6 +351,41 @@ private slots:
         const QRect cell = e_.edit->charGrid()->cellRect(0, 0);
         QVERIFY(cell.height() >= QFontMetrics(drawn).height());
         QVERIFY(cell.width() >= QFontMetrics(drawn).maxWidth());
+    }
+
+    // The font lists offer a fixed-pitch family only where it draws every hex digit, 0-9 and
+    // A-F: the fixture fonts are all marked fixed-pitch and differ only in what they draw.
+    void optionsOfferOnlyFamiliesThatDrawHexDigits_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("letters G-Z only") << "HexlessMono.ttf" << "Hexless Mono" << false;
+        QTest::newRow("digits without A-F") << "DigitsOnlyMono.ttf" << "Digits Only Mono" << false;
+        QTest::newRow("every hex digit") << "HexDigitsMono.ttf" << "Hex Digits Mono" << true;
+    }
+
+    void optionsOfferOnlyFamiliesThatDrawHexDigits() {
+        QFETCH(QString, file);
+        QFETCH(QString, family);
+        QFETCH(bool, offered);
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(JQZ_TEST_DATA_DIR "/fonts/") + file);
+        QVERIFY2(id >= 0, qPrintable(file));
+        const auto removeFont = qScopeGuard([id] { QFontDatabase::removeApplicationFont(id); });
+        QCOMPARE(QFontDatabase::applicationFontFamilies(id), QStringList{family});
+        QVERIFY(QFontDatabase::isFixedPitch(family));
+        THoptions options(*e_.edit);
+        QStringList left, right;
+        onModal([&](QDialog* d) {
+            for (auto [name, items] : {std::pair{"ComboBox1", &left}, std::pair{"ComboBox2", &right}}) {
+                auto* list = d->findChild<QComboBox*>(name);
+                for (int i = 0; i < list->count(); ++i) *items << list->itemText(i);
+            }
+            click(d, "Button2");
+        });
+        options.exec();
+        QVERIFY(!left.isEmpty());
+        QCOMPARE(left.contains(family), offered);
+        QCOMPARE(right.contains(family), offered);
     }
 
     void optionsOkWithoutChangesClearsEditedMarks() {

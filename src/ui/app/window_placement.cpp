@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QVariant>
@@ -28,13 +29,22 @@ QMargins& lastFrame() {
 
 // The frame around a shown, decorated window; the last one measured otherwise (also while
 // the window system has not told the frame yet, when the outer rectangle is still empty).
+// A window is measured only once the window manager has put it on the screen: while it
+// frames a new window, its reports of the window's size and of the frame come apart (an
+// X11 window told its old size, 100x30, inside a frame of its new one has "margins" of the
+// difference), and a frame taken from them would shrink every window fitted after it.
+bool measureFrame(const QWidget* window) {
+    if (!window->isVisible() || window->windowHandle() == nullptr || !window->windowHandle()->isExposed())
+        return false;
+    const QRect inner = window->geometry(), outer = window->frameGeometry();
+    if (inner == outer || !outer.contains(inner)) return false;
+    lastFrame() = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                           outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    return true;
+}
+
 QMargins frameOf(const QWidget* window) {
-    if (window->isVisible()) {
-        const QRect inner = window->geometry(), outer = window->frameGeometry();
-        if (inner != outer && outer.contains(inner))
-            lastFrame() = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                                   outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
+    measureFrame(window);
     return lastFrame();
 }
 
@@ -229,6 +239,13 @@ void FitToScreen(QWidget* window) {
 
 namespace {
 
+// Marks a dialog brought onto the free area before its own frame was known.
+constexpr const char* kFrameUnknown = "jqzFrameUnknown";
+// How often a dialog told a size below its least has asked for its least since it was shown.
+constexpr const char* kLeastAsked = "jqzLeastAsked";
+// Set while the fitter itself resizes a dialog.
+constexpr const char* kFitting = "jqzFitting";
+
 class DialogFitter : public QObject {
 public:
     using QObject::QObject;
@@ -236,19 +253,38 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // A dialog gets its show event before the window system shows it.
-        if (event->type() != QEvent::Show && event->type() != QEvent::Resize) return false;
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Show && type != QEvent::Resize && type != QEvent::Move) return false;
         auto* dialog = qobject_cast<QDialog*>(watched);
         if (dialog == nullptr || !dialog->isWindow()) return false;
-        if (event->type() == QEvent::Show) {
-            FitToScreen(dialog);
+        if (type == QEvent::Show) {
+            dialog->setProperty(kLeastAsked, 0);
+            fit(dialog);
             bringIn(dialog);
-        } else if (dialog->isVisible()) {
-            // Grown while shown (a part unfolded): fitted again, and moved wholly onto the
-            // free area, once the growth is done.
-            QTimer::singleShot(0, dialog, [dialog] {
-                if (!fitsFreeArea(dialog)) FitToScreen(dialog);
+        } else if (type == QEvent::Resize && dialog->isVisible()) {
+            // Grown while shown (a part unfolded), or told a size below its controls' by the
+            // window manager (its answer to an earlier request, arriving late): fitted again,
+            // and moved wholly onto the free area, once the growth is done. The size its
+            // controls need is asked for a few times only, against a window manager that
+            // keeps to a size of its own.
+            // Made smaller by itself (a part folded away) while its controls scroll: as high as
+            // they want again, within the free area. (A size the user gave stays.)
+            const bool ownResize = !event->spontaneous() && !dialog->property(kFitting).toBool();
+            QTimer::singleShot(0, dialog, [dialog, ownResize] {
+                const int asked = dialog->property(kLeastAsked).toInt();
+                const bool again = belowLeast(dialog) && asked < 3;
+                if (again) dialog->setProperty(kLeastAsked, asked + 1);
+                if (again || !fitsFreeArea(dialog))
+                    fit(dialog);
+                else if (ownResize)
+                    growToContents(dialog);
                 bringIn(dialog);
             });
+        } else if (type == QEvent::Move && event->spontaneous() && dialog->isVisible() &&
+                   dialog->property(kFrameUnknown).toBool()) {
+            // Placed or framed by the window manager after it was brought in without its own
+            // frame: brought in again with it. (Once it has been, the user may move it anywhere.)
+            bringIn(dialog);
         }
         return false;
     }
@@ -260,12 +296,43 @@ private:
         const QSize room = screen->availableGeometry().size().shrunkBy(frameOf(dialog));
         return dialog->width() <= room.width() && dialog->height() <= room.height();
     }
-    // Once shown, its frame is known: a frame beyond the free area comes back in.
+    static void growToContents(QDialog* dialog) {
+        const auto* scroll = dialog->findChild<QScrollArea*>(dialog->objectName() + "Scroll",
+                                                             Qt::FindDirectChildrenOnly);
+        const QScreen* screen = screenOf(dialog);
+        if (!dialog->property(kScrolled).toBool() || scroll == nullptr || screen == nullptr) return;
+        // What is out of view below (a part folded away takes its height, and what scrolled
+        // out of view stays out of it). Sideways the window keeps the width it was given.
+        const QSize more(0, scroll->verticalScrollBar()->maximum());
+        const QSize room = screen->availableGeometry().size().shrunkBy(frameOf(dialog));
+        const QSize size = (dialog->size() + more).boundedTo(room).expandedTo(dialog->size());
+        if (size != dialog->size()) {
+            dialog->setProperty(kFitting, true);
+            dialog->resize(size);
+            dialog->setProperty(kFitting, false);
+        }
+    }
+    // Fitted to the screen; the resizes this makes are the fitter's, not the dialog's own.
+    static void fit(QDialog* dialog) {
+        dialog->setProperty(kFitting, true);
+        FitToScreen(dialog);
+        dialog->setProperty(kFitting, false);
+    }
+    static bool belowLeast(const QWidget* dialog) {
+        return dialog->width() < dialog->minimumWidth() || dialog->height() < dialog->minimumHeight();
+    }
+    // A frame beyond the free area comes back in. The frame is the one measured (the window
+    // system may not have told this window's yet), and the window is placed by its inside,
+    // which does not hang on the frame the toolkit last heard of.
     static void bringIn(QDialog* dialog) {
         QTimer::singleShot(0, dialog, [dialog] {
-            const QRect outer = dialog->frameGeometry();
+            if (!dialog->isVisible()) return;
+            dialog->setProperty(kFrameUnknown, !measureFrame(dialog));
+            const QMargins frame = lastFrame();
+            const QRect outer = dialog->geometry().marginsAdded(frame);
             const QRect fitted = FitOnScreen(outer);
-            if (fitted.topLeft() != outer.topLeft()) dialog->move(fitted.topLeft());
+            if (fitted.topLeft() != outer.topLeft())
+                dialog->setGeometry(QRect(fitted.topLeft() + QPoint(frame.left(), frame.top()), dialog->size()));
         });
     }
 };
