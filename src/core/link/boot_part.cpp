@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace jqz {
 
@@ -55,6 +56,12 @@ int BootBaudRate(double xtalMHz, BootRate rate) {
     for (int s : kStandard)
         if (std::abs(exact - s) <= s * 0.01) return s;
     return static_cast<int>(exact);  // 7812.5 -> 7812
+}
+
+std::string XtalText(double xtalMHz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", xtalMHz);
+    return text;
 }
 
 std::string ConfigText(std::uint8_t config) {

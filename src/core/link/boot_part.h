@@ -7,6 +7,10 @@
 
 namespace jqz {
 
+// The crystals the cable takes, in MHz.
+inline constexpr double kMinXtalMHz = 1.0;
+inline constexpr double kMaxXtalMHz = 16.0;
+
 enum class BootReset { None, Dtr, Rts };
 enum class BootRate { Fast, Slow1200 };
 
@@ -37,6 +41,9 @@ struct BootLinkOptions {
 // The boot ROM's rate for the crystal: E/256 (7812 at 8 MHz) or E/1664 (1200 at 8 MHz); a
 // standard rate within 1 % is used as it is.
 int BootBaudRate(double xtalMHz, BootRate rate);
+
+// A crystal's frequency in MHz as the messages write it: "8", "4.9152".
+std::string XtalText(double xtalMHz);
 
 // CONFIG's bits of the A, E and L families.
 inline constexpr std::uint8_t kConfigNosec = 0x08;  // 0 (programmed): the part is secured

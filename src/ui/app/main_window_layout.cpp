@@ -53,6 +53,7 @@
 #include "ui/device/package_view.h"
 #include "ui/device/rtf_text_document.h"
 #include "ui/link/firmware_update_dialog.h"
+#include "ui/link/cable_limits.h"
 #include "ui/link/comm_set.h"
 #include "sim/virtual_programmer.h"
 #include "ui/files/load_dialog.h"
@@ -374,8 +375,10 @@ void TProgShell::updateCommands() {
     action("EditPrint")->setEnabled(static_cast<bool>(printDialog));
     action("ToolEditor")->setEnabled(static_cast<bool>(editorOptionsDialog));
     action("ToolComm")->setEnabled(static_cast<bool>(commDialog));
-    action("ToolUpdate")->setEnabled(static_cast<bool>(updateDialog));
+    // The cable has no firmware of its own.
+    action("ToolUpdate")->setEnabled(static_cast<bool>(updateDialog) && link_ != LinkKind::BootstrapCable);
     deviceIdButton_->setEnabled(static_cast<bool>(deviceDialog));
+    ShowCableLimits(this, link_ == LinkKind::BootstrapCable);
 }
 
 // --- windows and their check marks ---
@@ -511,7 +514,7 @@ void TProgShell::ToolCommExecute() {
 }
 
 void TProgShell::ToolUpdateExecute() {
-    if (ComIdle() && updateDialog) updateDialog();
+    if (ComIdle() && updateDialog && link_ != LinkKind::BootstrapCable) updateDialog();
 }
 
 void TProgShell::HelpProgExecute() {

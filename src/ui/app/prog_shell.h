@@ -91,8 +91,12 @@ public:
     // The current connection's port and rate (the settings' before it exists).
     std::string portName() const { return com_ ? com_->PortName : portName_; }
     int baudRate() const { return com_ ? com_->BaudRate : baudRate_; }
+    // The connection chosen: the programmer, or the bootstrap cable with its set-up.
+    LinkKind linkKind() const { return link_; }
+    const BootLinkOptions& bootOptions() const { return boot_; }
     // The program's connection to the programmer: created by FormCreate, replaced by the
-    // port dialog, freed at shutdown (which powers the target off). Null before and after.
+    // port dialog, freed at shutdown (which powers the target off). Null before and after,
+    // and while the bootstrap cable is the connection.
     COM* connection() override { return com_.get(); }
     // Opens a port by name: the built-in virtual programmer for "Virtual Programmer",
     // otherwise the serial device.
@@ -246,7 +250,13 @@ private:
     void applyMainGeometry(const WindowGeometry& g);
     WindowGeometry mainGeometry() const;
     void toggleWindow(QWidget* window);
+    // Runs work on the link (a detection, a power-off) on a worker while the window paints
+    // and takes input, with the busy cursor.
+    void runLinkWork(const std::function<void()>& work);
     void connectProgrammer(const std::function<void()>& create);
+    // The cable chosen: the programmer let go, the cable's line in the log. Nothing goes
+    // over the cable until a command needs the part.
+    void useCable();
     void finishCloseForSignal(int signal);
 
     ShellPaths paths_;
@@ -264,6 +274,8 @@ private:
 
     std::string portName_ = "COM1";
     int baudRate_ = 9600;
+    LinkKind link_ = LinkKind::Programmer;
+    BootLinkOptions boot_;
     bool bufferSaved_ = true;
     bool settingsSuppressed_ = false;
     bool closed_ = false;
