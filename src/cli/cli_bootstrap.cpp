@@ -16,12 +16,6 @@ namespace jqz::cli {
 
 namespace {
 
-std::string mhzText(double mhz) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", mhz);
-    return text;
-}
-
 // With the reset by hand, the wait for the user's reset before the sync is sent anyway.
 constexpr int kBreakWaitMs = 5000;
 
@@ -88,7 +82,7 @@ int cableRun(const Options& o, const BootPart& bootPart, const SupportedDeviceLi
     BootstrapLink link(port, *part, linkOptions(o));
     if (o.reset == "none")
         out.prompt("Hold MODA and MODB low and reset the board now (" + part->family + ", " +
-                   mhzText(o.xtalMHz) + " MHz crystal); the program goes on as it starts, or " +
+                   XtalText(o.xtalMHz) + " MHz crystal); the program goes on as it starts, or " +
                    std::to_string(kBreakWaitMs / 1000) + " s from now.");
     // After a stop the failure is the stop's doing: the run ends with that alone.
     const auto fail = [&](const std::string& error) {
@@ -98,7 +92,7 @@ int cableRun(const Options& o, const BootPart& bootPart, const SupportedDeviceLi
     };
     if (!link.Start(o.securedOk)) return fail(link.error());
     out.AddLogLine("Bootstrap cable on " + *o.port + ", " + std::to_string(link.baudRate()) +
-                       " baud (" + mhzText(o.xtalMHz) + " MHz crystal): talker \"" +
+                       " baud (" + XtalText(o.xtalMHz) + " MHz crystal): talker \"" +
                        talker::kIdentityText + "\" running on the " + part->family,
                    LogInfo);
     const int first = devices.eepromStart, last = devices.eepromEnd;

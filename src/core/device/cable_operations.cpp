@@ -79,7 +79,7 @@ bool CableVerify(BootstrapLink& link, std::uint16_t start, std::span<const std::
 
 bool CableProgram(BootstrapLink& link, std::uint16_t start, std::span<const std::uint8_t> wanted,
                   bool wholeArray, CableWriteReport& report, std::string& error,
-                  const CableProgress& progress) {
+                  const CableProgress& progress, const CableStop& stopped) {
     report = CableWriteReport{};
     const int count = static_cast<int>(wanted.size());
     report.cells = count;
@@ -115,6 +115,10 @@ bool CableProgram(BootstrapLink& link, std::uint16_t start, std::span<const std:
     int done = 0;
     const auto cycle = [&](std::size_t i, std::uint8_t data, std::uint8_t mode,
                            std::uint8_t expect) {
+        if (stopped && stopped()) {
+            error = kCableStopped;
+            return false;
+        }
         std::uint8_t back = 0;
         const auto address = static_cast<std::uint16_t>(start + i);
         if (!link.EepromCycle(address, data, mode, back)) return linkFailed();
@@ -151,6 +155,10 @@ bool CableProgram(BootstrapLink& link, std::uint16_t start, std::span<const std:
                 break;
         }
         if (progress && plan.actions[i] != CellAction::Skip) progress(++done, count);
+    }
+    if (stopped && stopped()) {
+        error = kCableStopped;
+        return false;
     }
     if (!CableVerify(link, start, wanted, error)) return false;
     report.verified = true;

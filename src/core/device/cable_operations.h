@@ -29,13 +29,16 @@ struct CableWriteReport {
 
 // Called after each step with the cells done and the cells in all.
 using CableProgress = std::function<void(int done, int total)>;
+// Asked between steps: true ends the write ("Stopped." as its error).
+using CableStop = std::function<bool()>;
+inline constexpr const char* kCableStopped = "Stopped.";
 
 // Writes `wanted` from `start` (EEPROM or CONFIG) with the smart write, then verifies it.
 // wholeArray: the range is the part's whole EEPROM, so that a bulk erase may be used. False
 // with error set on any failure; the report then holds what was done, not verified.
 bool CableProgram(BootstrapLink& link, std::uint16_t start, std::span<const std::uint8_t> wanted,
                   bool wholeArray, CableWriteReport& report, std::string& error,
-                  const CableProgress& progress = {});
+                  const CableProgress& progress = {}, const CableStop& stopped = {});
 
 // Compares the part's cells from `start` with `wanted` by CRC; error names the first
 // difference.

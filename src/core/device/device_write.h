@@ -1,7 +1,8 @@
 #pragma once
-// The program sequence: checks the programmer, links the device and then erases, programs
-// (optionally after the CONFIG register) and verifies the EEPROM in 128-byte blocks, as the
-// option states say, reporting every outcome in the log.
+// The program sequence: reaches the part through its link (the programmer's checks and
+// linking, or the cable's talker), then erases, programs (optionally after the CONFIG
+// register) and verifies the EEPROM in the link's blocks, as the option states say, reporting
+// every outcome in the log.
 #include <cstdint>
 #include <vector>
 
@@ -15,7 +16,7 @@ inline constexpr const char* kVerifyErrorAt = "Verify Error at Address : 0x";
 inline constexpr const char* kProgramCompleted = "Program Sequence completed successful";
 inline constexpr const char* kProgramInterrupted = "Program Sequence Interrupted.";
 
-class SequenceLink;
+class TargetSession;
 class ProgBarSimTh;
 
 // The run programs and verifies the image as it was when the run was made (on the
@@ -24,7 +25,7 @@ class ProgBarSimTh;
 // verify error for a byte that was written as it was meant to be.
 class DeviceWriteTh final : public SequenceWorker {
 public:
-    DeviceWriteTh(SequenceHost& host, COM* com, const DeviceMap& device);
+    DeviceWriteTh(SequenceHost& host, TargetLink& target, const DeviceMap& device);
     ~DeviceWriteTh() override { WaitFor(); }
 
 protected:
@@ -32,7 +33,7 @@ protected:
 
 private:
     // Runs up to the common end; failed is set by a tolerated error or a verify mismatch.
-    void run(SequenceLink& link, ProgBarSimTh& simulation, bool& failed);
+    void run(TargetSession& session, ProgBarSimTh& simulation, bool& failed);
 
     // The image's data bytes at the start, by address.
     const std::vector<std::uint8_t> source_;
@@ -43,8 +44,9 @@ public:
     explicit DeviceWrite(SequenceHost& host) : SequenceDriver(host, kProgramInterrupted) {}
 
 protected:
-    std::unique_ptr<SequenceWorker> makeWorker(COM* com, const DeviceMap& device) override {
-        return std::make_unique<DeviceWriteTh>(host(), com, device);
+    std::unique_ptr<SequenceWorker> makeWorker(TargetLink& target,
+                                               const DeviceMap& device) override {
+        return std::make_unique<DeviceWriteTh>(host(), target, device);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/device/supported_device_list.h"
+#include "core/device/target_link.h"
 #include "core/link/connection.h"
 
 namespace jqz {
@@ -23,27 +24,49 @@ DeviceMap DeviceMap::Of(const SupportedDeviceList& d) {
     return m;
 }
 
+SequenceWorker::SequenceWorker(SequenceHost& host, COM* com, const DeviceMap& device)
+    : host_(host),
+      ownTarget_(MakeProgrammerLink(com)),
+      target_(*ownTarget_),
+      com_(com),
+      device_(device) {}
+
+SequenceWorker::SequenceWorker(SequenceHost& host, TargetLink& target, const DeviceMap& device)
+    : host_(host), target_(target), com_(target.programmer()), device_(device) {}
+
+SequenceWorker::~SequenceWorker() = default;
+
+void SequenceWorker::RequestStop() {
+    Terminate();
+    if (!Finished()) target_.RequestStop();
+}
+
 void SequenceWorker::announceEnd(SequenceKind kind) {
     ended_.store(true);
     host_.SequenceEnded(kind);
-    if (com_ != nullptr) com_->Idle = true;
+    target_.MarkIdle();
 }
 
 void SequenceDriver::Start() {
     if (worker_) worker_->WaitFor();
-    COM* com = host_.connection();
+    std::unique_ptr<TargetLink> programmer;
+    TargetLink* target = host_.target();
+    if (target == nullptr) {
+        programmer = MakeProgrammerLink(host_.connection());
+        target = programmer.get();
+    }
     // The link is busy from the press of the button on, so that nothing else starts on it
     // while the worker is on its way to the point where it says so itself.
-    if (com != nullptr) {
-        com->Idle = false;
-        com->StopRequested = false;
-    }
-    std::unique_ptr<SequenceWorker> worker = makeWorker(com, DeviceMap::Of(host_.devices()));
+    target->MarkBusy();
+    std::unique_ptr<SequenceWorker> worker = makeWorker(*target, DeviceMap::Of(host_.devices()));
     std::unique_ptr<SequenceWorker> previous;
+    std::unique_ptr<TargetLink> previousProgrammer;
     {
         std::lock_guard lock(workerMutex_);
         previous = std::exchange(worker_, std::move(worker));
+        previousProgrammer = std::exchange(programmer_, std::move(programmer));
     }
+    previous.reset();  // before the link it ran on
     worker_->Start();
 }
 
@@ -52,18 +75,12 @@ void SequenceDriver::Stop() {
     // RequestStop) gets the whole of the stop.
     if (!worker_ || (worker_->Finished() && !worker_->Terminated())) return;
     worker_->Terminate();
-    COM* const com = host_.connection();
-    if (com != nullptr && !worker_->Finished()) com->StopRequested = true;
+    TargetLink& target = worker_->target();
+    if (!worker_->Finished()) target.RequestStop();
     const int result = worker_->WaitFor();
-    if (com != nullptr) com->StopRequested = false;
+    target.ClearStop();
     if (result == 0) return;
-    if (com != nullptr) {
-        if (IO_DLL_R_W* channel = com->channel()) {
-            channel->ResetProgrammer();
-            channel->DrainInput();
-        }
-        com->Connected = false;
-    }
+    target.AfterInterruption();
     host_.log().AddLogLine(interruptedLine_, LogInfo);
     std::unique_ptr<SequenceWorker> stopped;
     std::lock_guard lock(workerMutex_);

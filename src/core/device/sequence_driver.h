@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "core/device/sequence_host.h"
+#include "core/device/target_link.h"
 #include "core/device/worker_thread.h"
 #include "core/link/connection.h"
 
@@ -14,18 +15,19 @@ namespace jqz {
 
 class SequenceWorker : public WorkerThread {
 public:
-    SequenceWorker(SequenceHost& host, COM* com, const DeviceMap& device)
-        : host_(host), com_(com), device_(device) {}
+    // On the programmer's connection (may be null).
+    SequenceWorker(SequenceHost& host, COM* com, const DeviceMap& device);
+    // On a link that outlives the run.
+    SequenceWorker(SequenceHost& host, TargetLink& target, const DeviceMap& device);
+    ~SequenceWorker() override;
 
     // True from the moment the run releases its start button; the run is over then, apart
     // from giving the link free.
     bool Ended() const { return ended_.load(); }
     // Asks the run to stop, from any thread: its next check ends it, and a wait for a
     // programmer that does not answer ends too. (A connection outlives the runs on it.)
-    void RequestStop() {
-        Terminate();
-        if (com_ != nullptr && !Finished()) com_->StopRequested = true;
-    }
+    void RequestStop();
+    TargetLink& target() { return target_; }
 
 protected:
     // The end of every run after the gauge is back at 0: tell the host (which releases the
@@ -33,6 +35,13 @@ protected:
     void announceEnd(SequenceKind kind);
 
     SequenceHost& host_;
+
+private:
+    // The programmer link of a worker made on a connection.
+    std::unique_ptr<TargetLink> ownTarget_;
+
+protected:
+    TargetLink& target_;
     COM* const com_;
     const DeviceMap device_;
 
@@ -49,13 +58,14 @@ public:
     SequenceDriver(const SequenceDriver&) = delete;
     SequenceDriver& operator=(const SequenceDriver&) = delete;
 
-    // On the controlling thread: marks the link busy and starts a new worker for the
-    // connection and the device selected now. A finished previous worker is released.
+    // On the controlling thread: marks the link busy and starts a new worker for the link
+    // (the host's target, else the programmer on its connection) and the device selected now.
+    // A finished previous worker is released.
     void Start();
     // On the controlling thread: when a run is going (or ended after RequestStop), asks it to
     // stop and waits for it. A run that did not reach its normal end leaves the programmer
-    // reset, the connection marked lost and the interrupted line in the log. A run that ended
-    // by itself is left alone.
+    // reset, the connection marked lost (TargetLink::AfterInterruption) and the interrupted
+    // line in the log. A run that ended by itself is left alone.
     void Stop();
     // Only asks a running worker to stop, from any thread; Stop() finishes the job.
     void RequestStop();
@@ -67,7 +77,8 @@ public:
 
 protected:
     SequenceHost& host() { return host_; }
-    virtual std::unique_ptr<SequenceWorker> makeWorker(COM* com, const DeviceMap& device) = 0;
+    virtual std::unique_ptr<SequenceWorker> makeWorker(TargetLink& target,
+                                                       const DeviceMap& device) = 0;
 
 private:
     SequenceHost& host_;
@@ -75,6 +86,9 @@ private:
     // Replaced only on the controlling thread, under the lock, so that RequestStop from
     // another thread finds a whole worker or none.
     mutable std::mutex workerMutex_;
+    // The programmer link a run on the host's connection speaks through; replaced with the
+    // worker, which it outlives.
+    std::unique_ptr<TargetLink> programmer_;
     std::unique_ptr<SequenceWorker> worker_;
 };
 

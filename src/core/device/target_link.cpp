@@ -1,5 +1,9 @@
 #include "core/device/target_link.h"
 
+#include "core/device/cable_target.h"
+#include "core/device/programmer_target.h"
+#include "core/link/connection.h"
+
 namespace jqz {
 
 TargetAction ActionOfOptionButton(int buttonIndex) {
@@ -8,6 +12,15 @@ TargetAction ActionOfOptionButton(int buttonIndex) {
         TargetAction::ProgramEprom,  TargetAction::VerifyEeprom, TargetAction::VerifyEprom,
         TargetAction::ReadEeprom,    TargetAction::ReadEprom,   TargetAction::ReadBootRom};
     return kActions[buttonIndex];
+}
+
+std::unique_ptr<TargetLink> MakeTargetLink(const LinkChoice& choice,
+                                           const PortOpener& programmerOpener,
+                                           const CablePortOpener& cableOpener) {
+    if (choice.kind == LinkKind::BootstrapCable)
+        return std::make_unique<CableTarget>(choice, cableOpener);
+    return std::make_unique<ProgrammerTarget>(
+        std::make_unique<COM>(choice.port, choice.baudRate, programmerOpener));
 }
 
 }  // namespace jqz

@@ -90,6 +90,10 @@ public:
     virtual StepResult ProgramEeprom(std::span<const std::uint8_t> cells, bool erased,
                                      bool skipBlank, RunControl& control) = 0;
 
+    // Whether ProgramEeprom verifies what it writes (the cable's smart write does), so that
+    // its cells count as read back even without the verify step.
+    virtual bool ProgramVerifies() const { return false; }
+
     // The verify's step: how many cells one ReadBack covers (the last may be shorter).
     virtual int VerifyBlockSize() const = 0;
     // The cells from address as the part holds them, for a compare with `expected` (as long

@@ -1,21 +1,10 @@
 #include "core/link/bootstrap_link.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "core/link/talker_image.h"
 
 namespace jqz {
-
-namespace {
-
-std::string mhz(double xtal) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g MHz", xtal);
-    return text;
-}
-
-}  // namespace
 
 BootstrapLink::BootstrapLink(SerialPort& port, BootPart part, BootLinkOptions options)
     : port_(port),
@@ -41,7 +30,7 @@ bool BootstrapLink::fail(std::string text) {
 std::string BootstrapLink::checkAdvice() const {
     return "Check that MODA and MODB are held low, that the board was reset" +
            std::string(options_.reset == BootReset::None ? "" : " (the reset line's wiring)") +
-           ", the crystal (" + mhz(options_.xtalMHz) + " given), the rate (" +
+           ", the crystal (" + XtalText(options_.xtalMHz) + " MHz" + " given), the rate (" +
            std::to_string(baud_) + " baud) and the cable (TxD, RxD and ground).";
 }
 
