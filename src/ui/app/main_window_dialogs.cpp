@@ -24,8 +24,10 @@ void TProgShell::createDialogHooks() {
             deviceWiz_ = new TDeviceWiz1(*devices_, quickInfoLoader, this);
         CentreDialog(deviceWiz_);
         // The keyboard goes to the list first.
-        deviceWiz_->setRefusal(link_ == LinkKind::BootstrapCable ? TDeviceWiz1::Refusal(CableRefusesDevice)
-                                                             : TDeviceWiz1::Refusal());
+        TDeviceWiz1::Refusal refusal;
+        if (const TargetLink* link = target())
+            refusal = [link](const std::string& name) { return LinkRefusesDevice(*link, name); };
+        deviceWiz_->setRefusal(refusal);
         if (auto* list = deviceWiz_->findChild<QWidget*>("ListBox1")) list->setFocus();
         deviceWiz_->exec();
     };

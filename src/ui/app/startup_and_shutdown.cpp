@@ -24,6 +24,7 @@
 #include "core/messages/close_question.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"
+#include "sim/hc11/virtual_hc11_ports.h"
 #include "sim/virtual_programmer.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/window_placement.h"
@@ -144,6 +145,7 @@ void TProgShell::runLinkWork(const std::function<void()>& work) {
 
 void TProgShell::connectProgrammer(const std::function<void()>& create) {
     link_ = LinkKind::Programmer;
+    cableLink_.reset();
     runLinkWork(create);
     updateCommands();
     AddLogLine(com_->ResultText, LogNotice);
@@ -159,15 +161,16 @@ void TProgShell::useCable() {
     link_ = LinkKind::BootstrapCable;
     // The programmer, if one was connected, is powered off and let go.
     if (com_) runLinkWork([this] { com_.reset(); });
+    makeCableLink();
     updateCommands();
-    AddLogLine(CableLogLine(portName_, boot_), LogNotice);
+    AddLogLine(cableLink_->logLine(), LogNotice);
     firstStart_ = false;
     showPortStatus();
 }
 
 void TProgShell::showPortStatus() {
-    if (link_ == LinkKind::BootstrapCable)
-        portStatus_->setText(FileNameText(CableStatusText(portName_, boot_)));
+    if (cableLink_ && link_ == LinkKind::BootstrapCable)
+        portStatus_->setText(FileNameText(cableLink_->statusLine()));
     else
         portStatus_->setText(QString("Port: %1   %2 baud")
                                  .arg(FileNameText(portName()))
@@ -324,6 +327,8 @@ void TProgShell::FormClose() {
 }
 
 void TProgShell::closeEvent(QCloseEvent* event) {
+    // Identify Part waiting for the user's reset ends its wait; the close comes after it.
+    if (identifying_ != nullptr) identifying_->RequestStop();
     if (detecting_) {
         closeAfterDetection_ = true;
         event->ignore();

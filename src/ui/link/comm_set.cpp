@@ -36,16 +36,6 @@ QString baudText(const BootLinkOptions& boot) {
 
 }  // namespace
 
-std::string CableLogLine(const std::string& portName, const BootLinkOptions& boot) {
-    return "Bootstrap cable on " + portName + ", " + baudText(boot).toStdString() + " (" +
-           XtalText(boot.xtalMHz) + " MHz crystal)";
-}
-
-std::string CableStatusText(const std::string& portName, const BootLinkOptions& boot) {
-    return "Bootstrap cable: " + portName + ", " + baudText(boot).toStdString() + ", " +
-           XtalText(boot.xtalMHz) + " MHz";
-}
-
 TCommSet::TCommSet(const std::vector<std::string>& ports, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName("CommSet");

@@ -57,9 +57,4 @@ private:
     QPushButton* button2_;
 };
 
-// "Bootstrap cable on /dev/ttyUSB0, 7812 baud (8 MHz crystal)": the log's line for the cable.
-std::string CableLogLine(const std::string& portName, const BootLinkOptions& boot);
-// "Bootstrap cable: COM3, 7812 baud, 8 MHz": the status bar's.
-std::string CableStatusText(const std::string& portName, const BootLinkOptions& boot);
-
 }  // namespace jqz
