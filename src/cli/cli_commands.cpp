@@ -27,6 +27,7 @@
 #include "core/link/connection.h"
 #include "core/link/port_enumeration.h"
 #include "core/link/posix_serial_port.h"
+#include "sim/hc11/virtual_hc11_ports.h"
 #include "sim/virtual_programmer.h"
 
 namespace jqz::cli {
@@ -155,17 +156,20 @@ std::unique_ptr<COM> connect(const Options& o, const Environment& env, PortOpene
     return com;
 }
 
-// The sequences' host on the command line: the connection, the options the command line
+// The sequences' host on the command line: the connection or the cable, the options the command line
 // chose, the image, the log on standard error and the gauge as a progress bar.
 class CliHost : public SequenceHost {
 public:
-    CliHost(COM& com, SupportedDeviceList& devices, HexEditModel& model, CliOutput& out)
-        : com_(com), devices_(devices), model_(model), out_(out) {
+    // com: the programmer's connection; link: the cable's link (the other one null).
+    CliHost(COM* com, TargetLink* link, SupportedDeviceList& devices, HexEditModel& model,
+            CliOutput& out)
+        : com_(com), link_(link), devices_(devices), model_(model), out_(out) {
         gauge_.setChangeHandler([this](int maximum, int position) { out_.progress(position, maximum); });
     }
     ~CliHost() override { gauge_.setChangeHandler({}); }
 
-    COM* connection() override { return &com_; }
+    COM* connection() override { return com_; }
+    TargetLink* target() override { return link_; }
     const SequenceOptions& options() override { return options_; }
     const SupportedDeviceList& devices() override { return devices_; }
     MemoryImage& image() override { return model_.image; }
@@ -195,7 +199,8 @@ public:
     SequenceOptions options_;
 
 private:
-    COM& com_;
+    COM* com_;
+    TargetLink* link_;
     SupportedDeviceList& devices_;
     HexEditModel& model_;
     CliOutput& out_;
@@ -527,15 +532,11 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
                     model.image.SetUnimplemented(a, true);
         return SaveFrom(o, o.toFormat, o.arguments[1], model, out);
     }
-    if (o.command == "checksum" && o.bootstrap) {
-        HexEditModel model;
-        if (!o.device || !prepareImage(o, devices, model, out)) {
-            if (!o.device) out.AddLogLine("checksum over the cable needs --device", LogError);
-            return kUsage;
-        }
-        return RunBootstrap(o, devices, model, out, stop);
+    if (o.command == "checksum" && o.bootstrap && !o.device) {
+        out.AddLogLine("checksum over the cable needs --device", LogError);
+        return kUsage;
     }
-    if (o.command == "checksum") return ChecksumFile(o, devices, out);
+    if (o.command == "checksum" && !o.bootstrap) return ChecksumFile(o, devices, out);
     if (o.command == "detect") {
         PortOpeners openers;
         auto com = connect(o, env, openers, out);
@@ -581,15 +582,22 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
             return kOperationFailed;
         }
     }
-    if (o.bootstrap)
-        return RunBootstrap(o, devices, model, out, stop,
-                            IsProductionRun(o) ? &production : nullptr);
+    // The programmer on its port, or the cable (whose port opens for each run).
     PortOpeners openers;
-    auto com = connect(o, env, openers, out);
-    if (!com) return kNoProgrammer;
+    sim::VirtualHc11Ports cablePorts;
+    std::unique_ptr<COM> com;
+    std::unique_ptr<TargetLink> cable;
+    if (o.bootstrap) {
+        int rc = kSuccess;
+        cable = MakeCableLink(o, devices, cablePorts, out, rc);
+        if (!cable) return rc;
+    } else {
+        com = connect(o, env, openers, out);
+        if (!com) return kNoProgrammer;
+    }
     // One run of the program sequence over the image as it stands.
     auto programDevice = [&] {
-        CliHost host(*com, devices, model, out);
+        CliHost host(com.get(), cable.get(), devices, model, out);
         SequenceOptions& opt = host.options_;
         const bool program = o.command == "program";
         opt.EraseEepromOn = program && o.erase;
@@ -597,7 +605,7 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
         opt.VerifyEepromOn = !program || o.verify.value_or(true);
         opt.ConfProgEnable = program && o.config;
         opt.SkipBlankBlocks = program && o.skipBlank;
-        if (o.skipBlank && !o.erase)
+        if (o.skipBlank && !o.erase && !o.bootstrap)
             out.AddLogLine("--skip-blank leaves out blank blocks only after --erase: every block "
                            "is written.",
                        LogNotice);
@@ -612,15 +620,17 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     };
     if (IsProductionRun(o))
         return ProgramSeries(o, devices, production, model.image, out, stop, programDevice);
-    CliHost host(*com, devices, model, out);
+    CliHost host(com.get(), cable.get(), devices, model, out);
     SequenceOptions& opt = host.options_;
     int runResult = 0;
     if (o.command == "program" || o.command == "verify") {
         runResult = programDevice();
-    } else if (o.command == "read") {
-        opt.ReadEepromOn = o.readEeprom;
-        opt.ReadFlashOn = o.readRom;
-        opt.ReadRomOn = o.readBootRom;
+    } else if (o.command == "read" || o.command == "checksum") {
+        // checksum (over the cable) reads the EEPROM for its figures.
+        const bool checksum = o.command == "checksum";
+        opt.ReadEepromOn = checksum || o.readEeprom;
+        opt.ReadFlashOn = !checksum && o.readRom;
+        opt.ReadRomOn = !checksum && o.readBootRom;
         DeviceRead driver(host);
         driver.Start();
         host.waitForEnd(stop, [&driver] { driver.Stop(); });
@@ -636,6 +646,12 @@ int RunCommand(const Options& o, const Environment& env, CliOutput& out,
     out.endProgress();
     if (runResult != 0 || out.errorCount() > 0) return kOperationFailed;
     if (o.command == "read") return SaveFrom(o, o.format, o.arguments[0], model, out);
+    if (o.command == "checksum") {
+        const ChecksumReport report = ImageChecksumReport(
+            devices.selectedName + " EEPROM", model.image, devices.eepromStart, devices.eepromEnd);
+        const std::string line = o.json ? "{" + CliOutput::ChecksumJson(report) + "}" : report.text();
+        std::printf("%s\n", line.c_str());
+    }
     return kSuccess;
 }
 

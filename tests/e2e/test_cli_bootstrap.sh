@@ -46,14 +46,14 @@ grep -qE "^512 bytes: $((512 - changed)) already right, .*; verified" "$tmp/err"
 start_sim --eeprom "$tmp/image.bin"
 run --device "$E9" verify "$tmp/image.s19"
 expect_rc 0 verify
-expect_log "EEPROM verified."
+expect_log "Program Sequence completed successful"
 run --device "$E9" verify "$tmp/image.s19"   # each run resets the part anew
 expect_rc 0 "verify again"
 
 start_sim --eeprom "$tmp/base.bin"
 run --device "$E9" verify "$tmp/image.s19"
 expect_rc 1 "verify of a different EEPROM"
-expect_log "Verify failed at 0xB603:"
+expect_log "Verify Error at Address : 0x0B603"
 
 start_sim --eeprom "$tmp/image.bin"
 run --device "$E9" --eeprom read "$tmp/read.bin"

@@ -1,7 +1,7 @@
 #pragma once
 // A sequence host that records what the window would show: the log, the gauge's changes and
-// the end of each run (the start button released), with the connection, options, device
-// list and image of a window.
+// the end of each run (the start button released), with the connection (or another link),
+// options, device list and image of a window.
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,6 +12,7 @@
 #include "core/device/progress_gauge.h"
 #include "core/device/sequence_host.h"
 #include "core/device/supported_device_list.h"
+#include "core/device/target_link.h"
 #include "core/image/hex_edit_model.h"
 #include "core/link/connection.h"
 
@@ -28,6 +29,7 @@ public:
     ~RecordingHost() override { gaugeModel.setChangeHandler({}); }
 
     COM* connection() override { return com.get(); }
+    TargetLink* target() override { return link.get(); }
     const SequenceOptions& options() override { return opts; }
     const SupportedDeviceList& devices() override { return deviceList; }
     MemoryImage& image() override { return model.image; }
@@ -60,6 +62,8 @@ public:
     }
 
     std::unique_ptr<COM> com;
+    // The link of a test that chooses one; none: the programmer on com.
+    std::unique_ptr<TargetLink> link;
     SequenceOptions opts;
     SupportedDeviceList deviceList{""};
     HexEditModel model;

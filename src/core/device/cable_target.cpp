@@ -52,6 +52,9 @@ public:
         std::uint8_t config = 0;
         if (!ReadConfig(config)) return false;
         log_.AddLogLine(ConfigText(config), LogInfo);
+        log_.AddLogLine("What the cable does with the " + link_->part().family + ": " +
+                            CableAbilitiesText(link_->part()),
+                        LogInfo);
         eepromOn_ = (config & kConfigEeon) != 0;
         return true;
     }

@@ -14,6 +14,22 @@ TargetAction ActionOfOptionButton(int buttonIndex) {
     return kActions[buttonIndex];
 }
 
+bool IdentifyPart(TargetLink& link, const DeviceMap& device, const SequenceOptions& options,
+                  LogSink& log) {
+    link.MarkBusy();
+    bool reached = false;
+    {
+        const std::unique_ptr<TargetSession> session = link.OpenSession(device, log);
+        reached = session->Link(options) && session->ReportIdentity();
+        if (reached) session->Finish();
+    }
+    // Cut short by a stop: as a stopped sequence leaves it (the programmer reset).
+    if (!reached && link.StopRequested()) link.AfterInterruption();
+    link.ClearStop();
+    link.MarkIdle();
+    return reached;
+}
+
 std::unique_ptr<TargetLink> MakeTargetLink(const LinkChoice& choice,
                                            const PortOpener& programmerOpener,
                                            const CablePortOpener& cableOpener) {

@@ -183,6 +183,14 @@ inline constexpr const char* kSecuredQuestion =
 // Why the cable does not program an EPROM.
 inline constexpr const char* kEpromNeeds12V = "EPROM programming needs the programmer's 12 V supply";
 
+// Tools > Identify Part: reaches the part and logs what the sequences log when they start
+// (the programmer: its checks, linking, interface and device ID; the cable: the talker, the
+// part, its CONFIG with its bits named, and what the cable does with it). Blocking: run it
+// on a worker; the link is busy meanwhile, and RequestStop ends its waits. False when the
+// part was not reached (the reason is in the log).
+bool IdentifyPart(TargetLink& link, const DeviceMap& device, const SequenceOptions& options,
+                  LogSink& log);
+
 // The programmer over a connection that someone else owns (the window's, the command line's);
 // a null connection makes every run end with "MC68HC(7)11 Programmer not found.".
 std::unique_ptr<TargetLink> MakeProgrammerLink(COM* connection);

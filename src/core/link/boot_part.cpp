@@ -58,6 +58,13 @@ int BootBaudRate(double xtalMHz, BootRate rate) {
     return static_cast<int>(exact);  // 7812.5 -> 7812
 }
 
+std::string CableAbilitiesText(const BootPart& part) {
+    std::string what = "EEPROM and CONFIG: read, program, verify; ROM and boot ROM: read";
+    if (part.eprom) what += "; EPROM: read only (programming needs the programmer's 12 V)";
+    if (part.secured) what += "; secured: bootstrap mode erases its EEPROM";
+    return what;
+}
+
 std::string XtalText(double xtalMHz) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", xtalMHz);

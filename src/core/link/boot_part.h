@@ -42,6 +42,11 @@ struct BootLinkOptions {
 // standard rate within 1 % is used as it is.
 int BootBaudRate(double xtalMHz, BootRate rate);
 
+// What the cable does with a part it serves, in a line: "EEPROM and CONFIG: read, program,
+// verify; ROM and boot ROM: read", with the EPROM's and a secured part's notes (no option of
+// a program's own).
+std::string CableAbilitiesText(const BootPart& part);
+
 // A crystal's frequency in MHz as the messages write it: "8", "4.9152".
 std::string XtalText(double xtalMHz);
 

@@ -1344,7 +1344,8 @@ void Machine::bootJump(std::uint16_t to) {
 
 void Machine::bootSecurityErase() {
     // A secured part loses its EEPROM, RAM and CONFIG before it loads anything: a bulk erase
-    // of the array, RAM written over, CONFIG erased (which also unsecures it).
+    // of the array, RAM written over with $FF, CONFIG erased (which also unsecures it), in
+    // that order (M68HC11 Reference Manual, 3.5.4.1).
     const auto eraseCycles = static_cast<long long>(std::ceil(0.010 * eHz_));
     std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
     std::fill(ram_.begin(), ram_.end(), 0xFF);
@@ -1375,12 +1376,16 @@ void Machine::bootStep(long long until) {
     }
     switch (boot_) {
     case Boot::Start:
+        // The SCI first, receiver and transmitter on at E/16/16; a secured part then sends
+        // $FF and erases before its break (M68HC11 Reference Manual, 3.5.4.1).
+        writeRegister(kBAUD, kBootBaudFast);
+        writeRegister(kSCCR2, TE | RE);
         if (!(config_ & NOSEC) && !record_.boots.empty() && !record_.boots.back().securityErase) {
+            readRegister(kSCSR);
+            writeRegister(kSCDR, 0xFF);
             bootSecurityErase();
             return;
         }
-        writeRegister(kBAUD, kBootBaudFast);
-        writeRegister(kSCCR2, TE | RE);
         writeRegister(kSCCR2, TE | RE | SBK);  // one break character after the preamble
         writeRegister(kSCCR2, TE | RE);
         boot_ = Boot::WaitSync;
