@@ -249,18 +249,19 @@ private slots:
                      "Bootstrap cable on Virtual HC11 (bootstrap), 7812 baud (8 MHz crystal): "
                      "talker \"JQZ TALK 1.2\" running on the E9",
                      "CONFIG 0x0F: NOSEC 1 (not secured), NOCOP 1, ROMON 1, EEON 1 (EEPROM on)",
-                     "The bootstrap cable can erase EEPROM, program EEPROM, verify EEPROM, program "
-                     "CONFIG, read EEPROM, read EPROM/ROM, read BOOT ROM with the MC68HC711 E9 (4K81H).",
-                     "It cannot erase EPROM, program EPROM, verify EPROM: EPROM programming needs "
-                     "the programmer's 12 V supply"}));
+                     "What the cable does with the E9: EEPROM and CONFIG: read, program, verify; "
+                     "ROM and boot ROM: read; EPROM: read only (programming needs the "
+                     "programmer's 12 V)"}));
         QVERIFY(c->close());
 
         auto p = shell(sink, "COMM_PORT=Virtual Programmer\r\n", kE9);
         first = p->log().count();
         p->action("IdentifyPart")->trigger();
-        const auto lines = linesFrom(*p, first);
-        QVERIFY2(contains(lines, "Linking Device ..."), qPrintable(QString::fromStdString(lines.front())));
-        QVERIFY(contains(lines, "Device ID: MC68HC11  E9 (E28B)"));
+        QCOMPARE(linesFrom(*p, first),
+                 (std::vector<std::string>{"MC68HC(7)11 Programmer VER-1.1 detected !",
+                                           "Linking Device ...",
+                                           "In-Circuit Programming Interface. ",
+                                           "Device ID: MC68HC11  E9 (E28B)"}));
         QVERIFY(p->close());
     }
 

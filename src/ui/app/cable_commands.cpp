@@ -4,9 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QToolButton>
-#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "core/device/supported_device_list.h"
 #include "core/link/port_enumeration.h"
@@ -18,43 +16,6 @@
 namespace jqz {
 
 namespace {
-
-struct NamedAction {
-    TargetAction action;
-    const char* name;
-};
-
-// What Identify Part tells of a link and a part, in the order of the sequence pages.
-constexpr NamedAction kTold[] = {
-    {TargetAction::EraseEeprom, "erase EEPROM"},    {TargetAction::ProgramEeprom, "program EEPROM"},
-    {TargetAction::VerifyEeprom, "verify EEPROM"},  {TargetAction::ProgramConfig, "program CONFIG"},
-    {TargetAction::ReadEeprom, "read EEPROM"},      {TargetAction::ReadEprom, "read EPROM/ROM"},
-    {TargetAction::ReadBootRom, "read BOOT ROM"},   {TargetAction::EraseEprom, "erase EPROM"},
-    {TargetAction::ProgramEprom, "program EPROM"},  {TargetAction::VerifyEprom, "verify EPROM"},
-};
-
-// "The bootstrap cable can erase EEPROM, ... with the MC68HC711 E9 (4K81H)." and, for each
-// reason, "It cannot erase EPROM, program EPROM, verify EPROM: EPROM programming needs the
-// programmer's 12 V supply."
-std::vector<std::string> AbilityLines(const TargetLink& link, const std::string& device) {
-    std::string can;
-    std::vector<std::pair<std::string, std::string>> cannot;  // reason, actions
-    for (const auto& told : kTold) {
-        const LinkAbility a = link.Can(told.action, device);
-        if (a) {
-            can += (can.empty() ? "" : ", ") + std::string(told.name);
-            continue;
-        }
-        auto it = std::find_if(cannot.begin(), cannot.end(),
-                               [&](const auto& c) { return c.first == a.why; });
-        if (it == cannot.end()) it = cannot.insert(cannot.end(), {a.why, ""});
-        it->second += (it->second.empty() ? "" : ", ") + std::string(told.name);
-    }
-    std::vector<std::string> lines;
-    if (!can.empty()) lines.push_back("The bootstrap cable can " + can + " with the " + device + ".");
-    for (const auto& [why, actions] : cannot) lines.push_back("It cannot " + actions + ": " + why);
-    return lines;
-}
 
 // With the reset by hand: how long the program waits for the user's reset (the break the boot
 // ROM sends) before it sends the sync anyway, the board having been reset beforehand. The
@@ -106,7 +67,10 @@ void TProgShell::cancelResetWait() {
             start->click();
             return;
         }
-    if (identifying_ != nullptr) identifying_->RequestStop();
+    if (identifying_ != nullptr) {
+        identifyStopped_ = true;
+        identifying_->RequestStop();
+    }
 }
 
 void TProgShell::showLinkLimits() { ShowLinkLimits(this, target(), *devices_); }
@@ -120,29 +84,20 @@ void TProgShell::IdentifyPartExecute() {
     if (link == nullptr) {
         programmer = MakeProgrammerLink(com_.get());
         link = programmer.get();
+        // The identification the detection found; a programmer not connected yet is detected,
+        // with its line, as the run links.
+        if (com_ && com_->Connected) AddLogLine(com_->ResultText, LogInfo);
     }
     const DeviceMap device = DeviceMap::Of(*devices_);
-    link->MarkBusy();
     identifying_ = link;
-    runLinkWork([this, link, &device] {
-        auto session = link->OpenSession(device, log_);
-        if (session->Link(options_) && session->ReportIdentity()) {
-            if (link->kind() == LinkKind::BootstrapCable) {
-                for (const auto& line : AbilityLines(*link, device.name)) AddLogLine(line, LogInfo);
-            } else {
-                AddLogLine("Device ID: " + device.name, LogInfo);
-            }
-            session->Finish();
-        }
+    identifyStopped_ = false;
+    bool reached = false;
+    runLinkWork([this, link, &device, &reached] {
+        reached = IdentifyPart(*link, device, options_, log_);
     });
     identifying_ = nullptr;
-    const bool stopped = link->StopRequested();
-    link->MarkIdle();
-    link->ClearStop();
-    if (stopped) {
-        link->AfterInterruption();
-        AddLogLine("Identify Part Interrupted.", LogError);
-    }
+    if (!reached && identifyStopped_) AddLogLine("Identify Part Interrupted.", LogError);
+    if (reached && programmer) AddLogLine("Device ID: " + device.name, LogInfo);
     if (resetPrompt_ != nullptr) resetPrompt_->setWaiting(false);
 }
 

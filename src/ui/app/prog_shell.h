@@ -325,6 +325,7 @@ private:
     std::unique_ptr<TargetLink> cableLink_;
     // The link Identify Part runs on while it runs (for Cancel and a close).
     TargetLink* identifying_ = nullptr;
+    bool identifyStopped_ = false;  // its wait was cancelled
     TResetPrompt* resetPrompt_ = nullptr;
     TLoadf* loadf_ = nullptr;
     TSavef* savef_ = nullptr;

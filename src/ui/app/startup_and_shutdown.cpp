@@ -328,7 +328,7 @@ void TProgShell::FormClose() {
 
 void TProgShell::closeEvent(QCloseEvent* event) {
     // Identify Part waiting for the user's reset ends its wait; the close comes after it.
-    if (identifying_ != nullptr) identifying_->RequestStop();
+    if (identifying_ != nullptr) cancelResetWait();
     if (detecting_) {
         closeAfterDetection_ = true;
         event->ignore();
