@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -224,7 +225,16 @@ private slots:
         s->findChild<QTabWidget*>()->setCurrentIndex(0);
         button(*s, "ProgramEepromOn")->click();
         button(*s, "VerifyEepromOn")->click();
+        // The gauge goes through the cells as the smart write does them.
+        std::atomic<int> gaugeMaximum{0}, gaugeHighest{0};
+        s->gauge().setChangeHandler([&](int maximum, int position) {
+            if (maximum == 512) gaugeMaximum = maximum;
+            if (maximum == 512 && position > gaugeHighest) gaugeHighest = position;
+        });
         run(*s, "ProgramStartButton");
+        s->gauge().setChangeHandler({});
+        QCOMPARE(gaugeMaximum.load(), 512);
+        QCOMPARE(gaugeHighest.load(), 512);
         lines = linesFrom(*s, first);
         QVERIFY2(contains(lines, "512 bytes: 504 already right, 8 programmed; verified"),
                  qPrintable(QString::fromStdString(lines.empty() ? "" : lines.back())));
