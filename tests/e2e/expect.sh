@@ -14,3 +14,19 @@ expect() {
     fail "unexpected result"
   fi
 }
+
+# interrupt_after PATTERN COMMAND...: runs the command in the background (standard output to
+# $tmp/out, standard error to $tmp/err), sends it SIGINT half a second after PATTERN shows in
+# its standard error, and leaves its exit code in rc. The command is the program itself, so
+# that it gets the one signal once.
+interrupt_after() {
+  local pattern=$1
+  shift
+  : > "$tmp/err"  # emptied first: the last command's lines must not answer for this one's
+  "$@" > "$tmp/out" 2>> "$tmp/err" &
+  local pid=$!
+  for _ in $(seq 100); do grep -q -- "$pattern" "$tmp/err" && break; sleep 0.1; done
+  sleep 0.5
+  kill -INT "$pid"
+  wait "$pid"; rc=$?
+}

@@ -2,7 +2,7 @@
 # jqz6811-cli over the bootstrap cable against jqz6811-sim --hc11 E9 on a pseudo-terminal, in
 # real time at 7812 baud: program (the smart write), a production run, verify, read, checksum,
 # the secured part's refusal, the programmer's own commands refused, a wrong crystal, a pulled
-# cable, the cable's options and its device list.
+# cable, Ctrl+C during a write, the cable's options and its device list.
 set -uo pipefail
 build=$1
 cli="$build/src/cli/jqz6811-cli"
@@ -13,6 +13,7 @@ cleanup() { [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; wait 2>/dev/null; rm
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$tmp/err" ] && cat "$tmp/err"; exit 1; }
 export XDG_CONFIG_HOME="$tmp/config"
+source "$(dirname "$0")/expect.sh"
 E9="MC68HC11  E9 (E28B)"
 
 start_sim() {
@@ -123,6 +124,19 @@ wait "$clipid"; rc=$?
 expect_rc 1 "a pulled cable"
 grep -qE "The talker( does not answer|'s answer stopped| received a damaged)" "$tmp/err" || fail "the pulled cable's message"
 grep -q "; verified" "$tmp/err" && fail "nothing is reported verified after a pulled cable"
+
+# Ctrl+C in the middle of a write stops the sequence as over the programmer: its interrupted
+# line, nothing reported written, the port free for the next run.
+start_sim
+# (Not through timeout, which would hand the one SIGINT on twice: to the command and to its
+# process group.)
+interrupt_after "^CONFIG 0x" "$cli" --link bootstrap --port "$tmp/pty" --device "$E9" \
+  program "$tmp/image.s19"
+expect_rc 1 "Ctrl+C during a write"
+expect_log "Program Sequence Interrupted."
+grep -q "; verified" "$tmp/err" && fail "nothing is reported verified after Ctrl+C"
+run --device "$E9" --eeprom read "$tmp/after.bin"
+expect_rc 0 "a read after Ctrl+C"
 
 # Options the cable takes, refused with what they take.
 for bad in "--link serial|--link takes programmer or bootstrap" \

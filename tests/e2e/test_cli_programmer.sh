@@ -25,6 +25,7 @@ start_sim() {
 # Runs the cli; its exit code is in $rc, standard error in $tmp/err, standard output in $tmp/out.
 run() { "$cli" --port "$pty" "$@" > "$tmp/out" 2> "$tmp/err"; rc=$?; }
 expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: exit code $rc, expected $1"; }
+source "$(dirname "$0")/expect.sh"
 expect_log() { grep -qF -- "$1" "$tmp/err" || fail "missing log line: $1"; }
 
 # An EEPROM image: 512 bytes at 0xB600 made by the converter from binary.
@@ -162,12 +163,8 @@ expect_rc 3 "no programmer"
 
 # Ctrl+C during a slow read stops it like the start button: interrupted, port free again.
 start_sim --timing
-"$cli" --port "$pty" --baud 9600 --device "MC68HC711 E20(1H19S)" read "$tmp/slow.jef" > /dev/null 2> "$tmp/err" &
-clipid=$!
-for _ in $(seq 100); do grep -q "Read Sequence in Progress" "$tmp/err" && break; sleep 0.1; done
-sleep 0.5
-kill -INT "$clipid"
-wait "$clipid"; rc=$?
+interrupt_after "Read Sequence in Progress" "$cli" --port "$pty" --baud 9600 \
+  --device "MC68HC711 E20(1H19S)" read "$tmp/slow.jef"
 expect_rc 1 "interrupted read"
 expect_log "Read Sequence Interrupted."
 run detect
