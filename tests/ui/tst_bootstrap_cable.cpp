@@ -1,7 +1,9 @@
 // The main window with the bootstrap cable, against the HC11 model in-process: the controls the
 // cable cannot serve, a read and a program over it, Identify Part over either link, the
-// question before entering bootstrap mode on a secured part, and the reset prompt by hand.
+// question before entering bootstrap mode on a secured part (a secured row, or a part last seen
+// with NOSEC programmed), and the reset prompt by hand.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -73,17 +75,19 @@ private:
     PortTimeouts timeouts_;
 };
 
-// Answers the question before entering bootstrap mode as told, and keeps it; No to others.
+// Answers the question before entering bootstrap mode as told, and keeps it; others as told
+// (No unless changed).
 class AnsweringSink : public MessageSink {
 public:
     explicit AnsweringSink(Answer a) : answer(a) {}
     void showError(const std::string& text) override { errors.push_back(text); }
     Answer askQuestion(const std::string& text, QuestionButtons) override {
-        if (text.find("bootstrap mode") == std::string::npos) return Answer::No;
+        if (text.find("bootstrap mode") == std::string::npos) return others;
         questions.push_back(text);
         return answer;
     }
     Answer answer;
+    Answer others = Answer::No;
     std::vector<std::string> questions, errors;
 };
 
@@ -141,6 +145,20 @@ class TestBootstrapCable : public QObject {
         std::vector<std::uint8_t> d;
         for (int a = 0xB600; a <= 0xB7FF; ++a) d.push_back(s.image().ReadData(a));
         return d;
+    }
+    // Chooses a link (the Connection box's index) and a port in the port dialog and presses
+    // OK; a port not listed yet is listed first, as the system lists its ports.
+    static void choosePort(TProgShell& s, int link, const QString& port) {
+        QTimer::singleShot(0, [link, port] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog != nullptr);
+            dialog->findChild<QComboBox*>("LinkBox")->setCurrentIndex(link);
+            auto* ports = dialog->findChild<QComboBox*>("ComboBox1");
+            if (ports->findText(port) < 0) ports->insertItem(0, port);
+            ports->setCurrentIndex(ports->findText(port));
+            dialog->findChild<QPushButton*>("Button1")->click();
+        });
+        s.commDialog();
     }
     // Presses the start button and waits until the run has released it.
     static void run(TProgShell& s, const char* start) {
@@ -301,6 +319,94 @@ private slots:
             QCOMPARE(imageEeprom(*s), std::vector<std::uint8_t>(512, 0xFF));
         }
         QVERIFY(s->close());
+    }
+
+    // A part that this window's runs left, or found, with NOSEC programmed in CONFIG is
+    // secured at its next reset: the next run asks the same question first (No sends
+    // nothing), until the device, the port or the link changes. Found: the E9 whose CONFIG
+    // survived the boot ROM's erase (its cell stuck at 0x07).
+    void aPartLastSeenSecuredIsAskedFor_data() {
+        QTest::addColumn<QString>("seen");    // how CONFIG 0x07 was seen: program, identify
+        QTest::addColumn<QString>("change");  // what changes before the next run
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("programmed, No") << "program" << "" << false;
+        QTest::newRow("programmed, Yes") << "program" << "" << true;
+        QTest::newRow("identified, No") << "identify" << "" << false;
+        QTest::newRow("identified, Yes") << "identify" << "" << true;
+        QTest::newRow("another device") << "program" << "device" << false;
+        QTest::newRow("another port") << "program" << "port" << false;
+        QTest::newRow("another link") << "program" << "link" << false;
+    }
+    void aPartLastSeenSecuredIsAskedFor() {
+        QFETCH(QString, seen);
+        QFETCH(QString, change);
+        QFETCH(bool, yes);
+        AnsweringSink sink(Answer::No);
+        sink.others = Answer::Yes;  // the CONFIG programming's own question
+        auto s = shell(sink, kCable, kE9, std::vector<std::uint8_t>(512, 0x5A));
+        std::size_t first = s->log().count();
+        if (seen == "program") {
+            s->image().WriteData(0x103F, 0x07);
+            s->findChild<QCheckBox*>("ConfProgEnable")->click();
+            QVERIFY(s->findChild<QCheckBox*>("ConfProgEnable")->isChecked());
+            s->findChild<QTabWidget*>()->setCurrentIndex(0);
+            button(*s, "ProgramEepromOn")->click();
+            run(*s, "ProgramStartButton");
+            const auto lines = linesFrom(*s, first);
+            QVERIFY(contains(lines, "CONFIG 0x07 written; it takes effect, and reads back, at "
+                                    "the next reset."));
+            QVERIFY(contains(lines, "NOSEC is programmed: the next entry into bootstrap mode "
+                                    "erases the EEPROM and CONFIG."));
+            QCOMPARE(s->virtualHc11().model()->config(), std::uint8_t{0x07});
+        } else {
+            sim::Hc11Options base;
+            base.faults.stuckEepromCell = sim::StuckCell{0x103F, 0x07};
+            s->virtualHc11() = sim::VirtualHc11Ports(base, s->systemPortOpener);
+            s->action("IdentifyPart")->trigger();
+            QVERIFY(startsOne(linesFrom(*s, first), "CONFIG 0x07: NOSEC 0 (secured)"));
+        }
+        QCOMPARE(sink.questions, std::vector<std::string>{});  // the E9's row is not secured
+
+        if (change == "device") {
+            s->deviceDialog = [window = s.get()] { window->devices().selectDevice(kE9Eprom); };
+            button(*s, "DeviceIDButton")->click();
+            QCOMPARE(s->findChild<QLineEdit*>("DeviceIDValue")->text(), QString(kE9Eprom));
+        } else if (!change.isEmpty()) {
+            if (change == "port")
+                choosePort(*s, 1, "/dev/jqz-silent");
+            else
+                choosePort(*s, 0, "Virtual Programmer");
+            choosePort(*s, 1, "Virtual HC11 (bootstrap)");
+            QCOMPARE(test::LogTexts(*s).back(),
+                     std::string("Bootstrap cable on Virtual HC11 (bootstrap), 7812 baud (8 MHz "
+                                 "crystal)"));
+        }
+        sink.answer = yes ? Answer::Yes : Answer::No;
+        const int bytesBefore = static_cast<int>(s->virtualHc11().model()->record().bytesFromHost);
+        first = s->log().count();
+        s->findChild<QTabWidget*>()->setCurrentIndex(1);
+        button(*s, "ReadEepromOn")->click();
+        run(*s, "ReadStartButton");
+        const std::vector<std::string> question{
+            "Entering bootstrap mode erases this part's EEPROM and CONFIG. Continue?"};
+        QCOMPARE(sink.questions, change.isEmpty() ? question : std::vector<std::string>{});
+        if (change.isEmpty() && !yes) {
+            // Nothing sent, nothing logged: the part keeps its EEPROM.
+            QCOMPARE(static_cast<int>(s->virtualHc11().model()->record().bytesFromHost),
+                     bytesBefore);
+            QCOMPARE(linesFrom(*s, first), std::vector<std::string>{});
+            return;
+        }
+        // The run went on, and the boot ROM erased the part.
+        QVERIFY(s->virtualHc11().model()->record().boots.back().securityErase);
+        QCOMPARE(imageEeprom(*s), std::vector<std::uint8_t>(512, 0xFF));
+        if (!change.isEmpty()) return;
+        // The CONFIG a run reads is the next run's guide. It reads as latched at the run's
+        // reset: the run that erased the part still sees NOSEC 0, the one after it the erased
+        // CONFIG, unless the cell kept NOSEC programmed.
+        run(*s, "ReadStartButton");
+        run(*s, "ReadStartButton");
+        QCOMPARE(sink.questions.size(), seen == "identify" ? 3U : 2U);
     }
 
     // With the reset by hand the prompt waits for the part; Cancel ends the wait as Stop does,

@@ -1,9 +1,11 @@
 // The main window's side of the bootstrap cable: its link, the question before a run on a part
-// that may be secured, the reset prompt by hand, the link's limits on the controls, and Tools >
+// that may be secured (a secured row of the catalogue, or a part last seen with NOSEC
+// programmed), the reset prompt by hand, the link's limits on the controls, and Tools >
 // Identify Part for either link.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QToolButton>
+#include <optional>
 #include <string>
 
 #include "core/device/supported_device_list.h"
@@ -47,7 +49,10 @@ TargetLink* TProgShell::target() {
 bool TProgShell::confirmBeforeRun() {
     TargetLink* link = target();
     if (link == nullptr) return true;
-    const std::string question = link->QuestionBeforeRun(devices_->selectedDevice());
+    std::string question = link->QuestionBeforeRun(devices_->selectedDevice());
+    // A part this link left, or found, with NOSEC programmed is secured at its next reset.
+    const std::optional<std::uint8_t> config = link->ConfigSeen();
+    if (question.empty() && config && (*config & kConfigNosec) == 0) question = kSecuredQuestion;
     if (question.empty()) return true;
     const bool yes = sink_->askQuestion(question, QuestionButtons::YesNo) == Answer::Yes;
     link->SetConfirmed(yes);

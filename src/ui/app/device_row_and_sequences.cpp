@@ -37,6 +37,8 @@ public:
     }
     void releaseDeviceButton() override { s_.deviceIdButton_->setChecked(false); }
     void showDeviceName(const std::string& name) override {
+        // Another device: the CONFIG the cable saw was another part's.
+        if (s_.cableLink_) s_.cableLink_->ForgetConfigSeen();
         s_.deviceIdValue_->setText(QString::fromStdString(name));
     }
     void showPackageDrawings(const std::vector<std::string>& drawings) override {
