@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,31 @@ TEST_F(CableSequence, EraseThenProgramAndConfigBehindItsBox) {
     EXPECT_EQ(ports->model()->eeprom(), wanted);
     EXPECT_EQ(ports->model()->config(), 0x0D);
     expectCleanRecord();
+}
+
+// The CONFIG the runs saw, which the window asks by before the next run: read with the part's
+// identity, then as a program wrote it, with a warning when NOSEC is programmed in it.
+TEST_F(CableSequence, TheConfigSeenByTheRuns) {
+    useCable(kE9, pattern(5));
+    EXPECT_EQ(host.link->ConfigSeen(), std::nullopt);
+    host.opts.ReadEepromOn = true;
+    EXPECT_EQ(runRead(), 0);
+    EXPECT_EQ(host.link->ConfigSeen(), std::optional<std::uint8_t>(0x0F));
+
+    host.opts.ReadEepromOn = false;
+    setImage(0xB600, pattern(5));
+    host.model.image.WriteData(0x103F, 0x05);
+    host.opts.ProgramEepromOn = true;
+    host.opts.ConfProgEnable = true;
+    EXPECT_EQ(runProgram(), 0);
+    const Lines lines = log();
+    EXPECT_TRUE(has(lines, "1NOSEC is programmed: the next entry into bootstrap mode erases the "
+                           "EEPROM and CONFIG."))
+        << ::testing::PrintToString(lines);
+    EXPECT_EQ(ports->model()->config(), 0x05);
+    EXPECT_EQ(host.link->ConfigSeen(), std::optional<std::uint8_t>(0x05));
+    host.link->ForgetConfigSeen();
+    EXPECT_EQ(host.link->ConfigSeen(), std::nullopt);
 }
 
 TEST_F(CableSequence, VerifyNamesEachAddressThatDiffers) {

@@ -1,6 +1,7 @@
 // The programmer connection in the main window: detection at start-up against jqz6811-sim on
 // a pseudo-terminal, the port dialog, the virtual programmer, and the power-off at shutdown.
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -180,6 +181,107 @@ private slots:
         QVERIFY(settings &&
                 settings->find("COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=38400\r\n") !=
                     std::string::npos);
+    }
+
+    // The cable chosen in the dialog: its controls instead of the programmer's rate, its
+    // virtual port, the programmer let go, the line in the log and the status bar, Firmware
+    // Update disabled; saved, and restored at the next start without a word to the port.
+    void theBootstrapCableIsChosenSavedAndRestored() {
+        writeSettings("COMM_PORT=Virtual Programmer\r\nCOMM_SPEED=19200\r\n");
+        {
+            TProgShell shell(paths(), &sink_);
+            shell.FormCreate();
+            QVERIFY(shell.connection()->Connected);
+            QVERIFY(shell.action("ToolUpdate")->isEnabled());
+            bool checked = false;
+            onDialog([&](TCommSet* d) {
+                auto* link = d->findChild<QComboBox*>("LinkBox");
+                auto* ports = d->findChild<QComboBox*>("ComboBox1");
+                QCOMPARE(d->findChild<QLabel*>("LinkLabel")->text(), QString("Connection"));
+                QCOMPARE(link->currentText(), QString("JQZ programmer"));
+                QCOMPARE(link->itemText(1), QString("Bootstrap cable"));
+                QVERIFY(d->findChild<QWidget*>("ProgrammerPanel")->isVisible());
+                QVERIFY(!d->findChild<QWidget*>("CablePanel")->isVisible());
+                link->setCurrentIndex(1);
+                // The virtual port stays chosen, now the HC11's.
+                QCOMPARE(ports->currentText(), QString("Virtual HC11 (bootstrap)"));
+                QCOMPARE(ports->itemText(ports->count() - 1), QString("Virtual HC11 (bootstrap)"));
+                QCOMPARE(ports->findText("Virtual Programmer"), -1);
+                QVERIFY(!d->findChild<QWidget*>("ProgrammerPanel")->isVisible());
+                QVERIFY(d->findChild<QWidget*>("CablePanel")->isVisible());
+                auto* xtal = d->findChild<QDoubleSpinBox*>("XtalBox");
+                auto* rates = d->findChild<QLabel*>("RatesLabel");
+                QCOMPARE(xtal->text(), QString("8 MHz"));
+                QCOMPARE(rates->text(), QString("7812 baud; 1200 baud fallback"));
+                xtal->setValue(12);
+                QCOMPARE(rates->text(), QString("11718 baud; 1802 baud fallback"));
+                auto* reset = d->findChild<QComboBox*>("ResetBox");
+                auto* rate = d->findChild<QComboBox*>("RateBox");
+                QCOMPARE(reset->currentText(), QString("By hand"));
+                QCOMPARE(reset->itemText(1), QString("DTR"));
+                QCOMPARE(reset->itemText(2), QString("RTS"));
+                QCOMPARE(rate->currentText(), QString("Fast (E/256)"));
+                QCOMPARE(rate->itemText(1), QString("1200 (E/1664)"));
+                reset->setCurrentIndex(2);
+                rate->setCurrentIndex(1);
+                checked = true;
+                d->findChild<QPushButton*>("Button1")->click();
+            });
+            shell.virtualProgrammer().clearWire();
+            shell.action("ToolComm")->trigger();
+            QVERIFY(checked);
+            // The programmer was powered off and let go.
+            QVERIFY(shell.connection() == nullptr);
+            QVERIFY(!shell.virtualProgrammer().bytesFromPc().empty());
+            QCOMPARE(int(shell.virtualProgrammer().bytesFromPc().front()), 0x09);
+            QCOMPARE(QString::fromStdString(shell.log().storedLines().back()),
+                     QString("1Bootstrap cable on Virtual HC11 (bootstrap), 1802 baud (12 MHz crystal)"));
+            QCOMPARE(shell.findChild<QLabel*>("PortStatus")->text(),
+                     QString("Bootstrap cable: Virtual HC11 (bootstrap), 1802 baud, 12 MHz"));
+            QVERIFY(!shell.action("ToolUpdate")->isEnabled());
+            QVERIFY(shell.close());
+        }
+        const auto settings = ReadWholeFile(paths().settingsFile);
+        QVERIFY(settings);
+        QVERIFY(settings->find("COMM_PORT=Virtual HC11 (bootstrap)\r\nCOMM_SPEED=19200\r\n") !=
+                std::string::npos);
+        QVERIFY(settings->find("LINK=BOOTSTRAP\r\nBOOT_XTAL_MHZ=12\r\nBOOT_RESET=RTS\r\n"
+                               "BOOT_RATE=1200\r\n") != std::string::npos);
+
+        TProgShell shell(paths(), &sink_);
+        shell.FormCreate();
+        QCOMPARE(test::LogTexts(shell),
+                 std::vector<std::string>{
+                     "Bootstrap cable on Virtual HC11 (bootstrap), 1802 baud (12 MHz crystal)"});
+        QVERIFY(shell.connection() == nullptr);
+        QVERIFY(shell.virtualProgrammer().bytesFromPc().empty());
+        QVERIFY(!shell.action("ToolUpdate")->isEnabled());
+        bool checked = false;
+        onDialog([&](TCommSet* d) {
+            QCOMPARE(d->findChild<QComboBox*>("LinkBox")->currentText(), QString("Bootstrap cable"));
+            QCOMPARE(d->findChild<QComboBox*>("ComboBox1")->currentText(),
+                     QString("Virtual HC11 (bootstrap)"));
+            QCOMPARE(d->findChild<QDoubleSpinBox*>("XtalBox")->value(), 12.0);
+            QCOMPARE(d->findChild<QComboBox*>("ResetBox")->currentText(), QString("RTS"));
+            QCOMPARE(d->findChild<QComboBox*>("RateBox")->currentText(), QString("1200 (E/1664)"));
+            // Back to the programmer: its rate as it was, the virtual programmer's port.
+            d->findChild<QComboBox*>("LinkBox")->setCurrentIndex(0);
+            QCOMPARE(d->findChild<QComboBox*>("ComboBox1")->currentText(), QString("Virtual Programmer"));
+            QCOMPARE(d->findChild<QComboBox*>("ComboBox2")->currentText(), QString("19200"));
+            checked = true;
+            d->findChild<QPushButton*>("Button1")->click();
+        });
+        shell.action("ToolComm")->trigger();
+        QVERIFY(checked);
+        QVERIFY(shell.connection() != nullptr && shell.connection()->Connected);
+        QCOMPARE(QString::fromStdString(shell.log().storedLines().back()),
+                 QString("1MC68HC(7)11 Programmer VER-1.1 detected !"));
+        QCOMPARE(shell.findChild<QLabel*>("PortStatus")->text(),
+                 QString("Port: Virtual Programmer   19200 baud"));
+        QVERIFY(shell.action("ToolUpdate")->isEnabled());
+        QVERIFY(shell.close());
+        const auto after = ReadWholeFile(paths().settingsFile);
+        QVERIFY(after && after->find("LINK=PROGRAMMER\r\nBOOT_XTAL_MHZ=12\r\n") != std::string::npos);
     }
 
     void portDialogIsRefusedWhileTheLinkIsBusy() {

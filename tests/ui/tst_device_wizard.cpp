@@ -69,6 +69,44 @@ private slots:
         wiz.findChild<QPushButton*>("Button2")->click();
         QCOMPARE(devices.selectedDevice(), std::string("MC68HC11  EA9(2D47J)"));
     }
+
+    // With a refusal (the bootstrap cable's), a row it refuses is greyed with the reason as
+    // its tool tip and under the list; OK and a double-click do not choose it.
+    void rowsThatCannotBeChosenShowWhyAndAreRefused() {
+        SupportedDeviceList devices(dir_.path().toStdString());
+        devices.selectDevice("MC68HC11  E9 (E28B)");
+        TDeviceWiz1 wiz(devices, plainLoader);
+        wiz.setRefusal([](const std::string& name) {
+            return name.find("K4") != std::string::npos ? "Not over this link." : std::string();
+        });
+        wiz.show();
+        auto* list = wiz.findChild<QListWidget*>("ListBox1");
+        auto* why = wiz.findChild<QLabel*>("RefusalLabel");
+        auto* ok = wiz.findChild<QPushButton*>("Button1");
+        const auto k4 = list->findItems("MC68HC11  K4 (OE75J)", Qt::MatchExactly);
+        const auto e9 = list->findItems("MC68HC11  E9 (E28B)", Qt::MatchExactly);
+        QCOMPARE(k4.size(), 1);
+        QCOMPARE(k4[0]->toolTip(), QString("Not over this link."));
+        QCOMPARE(e9[0]->toolTip(), QString());
+        QVERIFY(k4[0]->foreground() != e9[0]->foreground());
+        list->setCurrentItem(k4[0]);
+        QVERIFY(why->isVisible());
+        QCOMPARE(why->text(), QString("Not over this link."));
+        QVERIFY(!ok->isEnabled());
+        emit list->itemDoubleClicked(k4[0]);
+        QCOMPARE(devices.selectedDevice(), std::string("MC68HC11  E9 (E28B)"));
+        QVERIFY(wiz.isVisible());
+        list->setCurrentItem(e9[0]);
+        QVERIFY(!why->isVisible());
+        QVERIFY(ok->isEnabled());
+        // Without the refusal every row is as before.
+        wiz.setRefusal({});
+        list->setCurrentItem(k4[0]);
+        QVERIFY(ok->isEnabled());
+        QCOMPARE(k4[0]->toolTip(), QString());
+        ok->click();
+        QCOMPARE(devices.selectedDevice(), std::string("MC68HC11  K4 (OE75J)"));
+    }
 };
 
 QTEST_MAIN(TestDeviceWizard)

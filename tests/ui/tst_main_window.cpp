@@ -90,7 +90,8 @@ private slots:
                  (QStringList{"Open [F3]", "Save [F2]", "-", "Print", "-", "Exit [Alt+X]"}));
         QCOMPARE(menuCaptions(find<QMenu>("MTools")),
                  (QStringList{"Hex Editor Options ...", "Comm Port Options ...",
-                              "Firmware Update ...", "-", "Reset To Default"}));
+                              "Firmware Update ...", "Identify Part [Ctrl+I]", "-",
+                              "Reset To Default"}));
         QCOMPARE(menuCaptions(find<QMenu>("MWindow")),
                  (QStringList{"Hex Editor [Alt+E]", "Description", "Device Package"}));
         QCOMPARE(menuCaptions(find<QMenu>("MHelp")),

@@ -7,6 +7,7 @@
 // under a window manager, whose frames and placing the offscreen platform does not have.
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -198,6 +199,8 @@ class TestSmallScreen : public QObject {
             {"device selection", [](TProgShell& s) { s.findChild<QAbstractButton*>("DeviceIDButton")->click(); }, true},
             {"editor options", [](TProgShell& s) { s.ToolEditorExecute(); }, true},
             {"port settings", [](TProgShell& s) { s.ToolCommExecute(); }, true},
+            {"port settings, cable", [](TProgShell& s) { s.ToolCommExecute(); }, true, "CommSet",
+             [](QDialog* d) { d->findChild<QComboBox*>("LinkBox")->setCurrentIndex(1); }},
             {"firmware update", [](TProgShell& s) { s.ToolUpdateExecute(); }, true},
             {"print", [](TProgShell& s) { s.EditPrintExecute(); }, true},
 #ifndef _WIN32  // Windows has the system's printer dialog, for installed printers only

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <string_view>
 
@@ -97,6 +98,33 @@ void readText(const NameValueList& list, const char* key, std::string& field) {
     if (!v.empty()) field = v;
 }
 
+// A value among the names given (any case): its index; nullopt for anything else.
+std::optional<int> readChoice(const NameValueList& list, const char* key,
+                              std::initializer_list<const char*> names) {
+    const std::string v = list.value(key);
+    int i = 0;
+    for (const char* name : names) {
+        if (sameName(v, name)) return i;
+        ++i;
+    }
+    return std::nullopt;
+}
+
+void readBoot(const NameValueList& list, LinkKind& link, BootLinkOptions& boot) {
+    if (auto v = readChoice(list, "LINK", {"PROGRAMMER", "BOOTSTRAP"}))
+        link = *v == 0 ? LinkKind::Programmer : LinkKind::BootstrapCable;
+    const std::string xtal = list.value("BOOT_XTAL_MHZ");
+    double mhz = 0;
+    const auto [end, error] = std::from_chars(xtal.data(), xtal.data() + xtal.size(), mhz);
+    if (error == std::errc() && end == xtal.data() + xtal.size() && mhz >= kMinXtalMHz &&
+        mhz <= kMaxXtalMHz)
+        boot.xtalMHz = mhz;
+    if (auto v = readChoice(list, "BOOT_RESET", {"HAND", "DTR", "RTS"}))
+        boot.reset = *v == 0 ? BootReset::None : *v == 1 ? BootReset::Dtr : BootReset::Rts;
+    if (auto v = readChoice(list, "BOOT_RATE", {"FAST", "1200"}))
+        boot.rate = *v == 0 ? BootRate::Fast : BootRate::Slow1200;
+}
+
 // An empty value is never written.
 void put(NameValueList& list, const char* key, const std::string& value) {
     if (!value.empty()) list.set(key, value);
@@ -148,6 +176,7 @@ void AppSettings::readFrom(const NameValueList& list) {
     readInt(list, "COMM_SPEED", baudRate);
     readFlag(list, "SKIP_BLANK_BLOCKS", skipBlankBlocks);
     readText(list, "DEVICE", device);
+    readBoot(list, link, boot);
     for (int i = 0; i <= 4; ++i) {
         const std::string v = list.value("LOF" + std::to_string(i));
         if (!v.empty()) recentFiles.push_back(v);
@@ -195,6 +224,16 @@ NameValueList AppSettings::toList() const {
     // Written only when on, so that the file of a user who never chose it stays as it was.
     if (skipBlankBlocks) putFlag(list, "SKIP_BLANK_BLOCKS", true);
     put(list, "DEVICE", device);
+    const BootLinkOptions defaults;
+    if (link == LinkKind::BootstrapCable || boot.xtalMHz != defaults.xtalMHz ||
+        boot.reset != defaults.reset || boot.rate != defaults.rate) {
+        put(list, "LINK", link == LinkKind::BootstrapCable ? "BOOTSTRAP" : "PROGRAMMER");
+        put(list, "BOOT_XTAL_MHZ", XtalText(boot.xtalMHz));
+        put(list, "BOOT_RESET", boot.reset == BootReset::None  ? "HAND"
+                                : boot.reset == BootReset::Dtr ? "DTR"
+                                                               : "RTS");
+        put(list, "BOOT_RATE", boot.rate == BootRate::Fast ? "FAST" : "1200");
+    }
     return list;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/image/editor_appearance.h"
+#include "core/device/target_link.h"
 
 namespace jqz {
 
@@ -63,6 +64,12 @@ struct AppSettings {
     bool skipBlankBlocks = false;
     // The device last selected (DEVICE=, absent for none): the next start selects it again.
     std::string device;
+    // The connection (LINK=PROGRAMMER|BOOTSTRAP; a file without it means the programmer) and
+    // the cable's crystal, reset line and rate (BOOT_XTAL_MHZ=8, BOOT_RESET=HAND|DTR|RTS,
+    // BOOT_RATE=FAST|1200). The keys are written once the cable was chosen or set up, so that
+    // the file of a user who never did stays as it was.
+    LinkKind link = LinkKind::Programmer;
+    BootLinkOptions boot;
 
     void readFrom(const NameValueList& list);
     NameValueList toList() const;

@@ -81,6 +81,12 @@ public:
         log_.AddLogLine("CONFIG " + HexByteText(value) +
                             " written; it takes effect, and reads back, at the next reset.",
                         LogInfo);
+        configWritten_ = true;
+        target_.NoteConfigSeen(value);
+        if ((value & kConfigNosec) == 0)
+            log_.AddLogLine("NOSEC is programmed: the next entry into bootstrap mode erases the "
+                            "EEPROM and CONFIG.",
+                            LogNotice);
         return StepResult::Done;
     }
 
@@ -123,7 +129,10 @@ public:
     }
 
     bool ReadConfig(std::uint8_t& value) override {
-        return Read(device_.configAddress, std::span(&value, 1));
+        if (!Read(device_.configAddress, std::span(&value, 1))) return false;
+        // After a write this run reads CONFIG as latched at its reset, not as the cell now is.
+        if (!configWritten_) target_.NoteConfigSeen(value);
+        return true;
     }
 
     void Finish() override {}
@@ -153,6 +162,7 @@ private:
     OpenedPort opened_;
     std::unique_ptr<BootstrapLink> link_;
     bool eepromOn_ = true;
+    bool configWritten_ = false;
 };
 
 }  // namespace
@@ -190,6 +200,12 @@ LinkAbility CableTarget::Can(TargetAction action, const std::string& deviceName)
 std::string CableTarget::QuestionBeforeRun(const std::string& deviceName) const {
     const auto part = BootPartOfDevice(deviceName, nullptr);
     return part && part->secured ? kSecuredQuestion : "";
+}
+
+std::optional<std::uint8_t> CableTarget::ConfigSeen() const {
+    const int seen = configSeen_.load();
+    if (seen < 0) return std::nullopt;
+    return static_cast<std::uint8_t>(seen);
 }
 
 std::unique_ptr<TargetSession> CableTarget::OpenSession(const DeviceMap& device, LogSink& log) {

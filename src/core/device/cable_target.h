@@ -21,6 +21,9 @@ public:
     LinkAbility Can(TargetAction action, const std::string& deviceName) const override;
     std::string QuestionBeforeRun(const std::string& deviceName) const override;
     void SetConfirmed(bool yes) override { confirmed_ = yes; }
+    std::optional<std::uint8_t> ConfigSeen() const override;
+    void ForgetConfigSeen() override { configSeen_ = -1; }
+    void NoteConfigSeen(std::uint8_t value) { configSeen_ = value; }
     std::unique_ptr<TargetSession> OpenSession(const DeviceMap& device, LogSink& log) override;
 
     bool Idle() const override { return idle_.load(); }
@@ -44,6 +47,7 @@ private:
     LinkChoice choice_;
     CablePortOpener opener_;
     std::atomic<bool> confirmed_{false};
+    std::atomic<int> configSeen_{-1};  // -1: none
     std::atomic<bool> idle_{true};
     std::atomic<bool> stop_{false};
 };

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -135,6 +136,11 @@ public:
     virtual std::string QuestionBeforeRun(const std::string& deviceName) const = 0;
     // The user's answer to that question, for the runs that follow until changed.
     virtual void SetConfirmed(bool yes) = 0;
+    // The CONFIG last read from or written to the part by this link's runs, or none (the
+    // programmer keeps none). With NOSEC programmed in it, the next entry into bootstrap mode
+    // erases the part's EEPROM and CONFIG. ForgetConfigSeen: the part may be another one.
+    virtual std::optional<std::uint8_t> ConfigSeen() const { return std::nullopt; }
+    virtual void ForgetConfigSeen() {}
 
     // A run's session for the device chosen when it starts. Nothing goes over the line
     // before the session's Link.

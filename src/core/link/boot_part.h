@@ -7,6 +7,10 @@
 
 namespace jqz {
 
+// The crystals the cable takes, in MHz.
+inline constexpr double kMinXtalMHz = 1.0;
+inline constexpr double kMaxXtalMHz = 16.0;
+
 enum class BootReset { None, Dtr, Rts };
 enum class BootRate { Fast, Slow1200 };
 

@@ -16,6 +16,7 @@
 #include "ui/app/icons.h"
 #include "ui/app/prog_shell.h"
 #include "ui/image/grid_font.h"
+#include "ui/link/cable_limits.h"
 #include "ui/link/firmware_update_dialog.h"
 
 namespace jqz {
@@ -28,12 +29,16 @@ public:
     void releaseOptionButtons() override {
         for (QToolButton* b : s_.optionButtons_) b->setChecked(false);
         for (QToolButton* b : s_.optionButtons_) b->setEnabled(false);
+        s_.showLinkLimits();  // the tool tips of the new device's limits
     }
     void enableOptionButton(OptionButton button) override {
+        if (!LinkAllows(s_.target(), *s_.devices_, button)) return;
         if (auto* b = s_.findChild<QToolButton*>(OptionButtonName(button))) b->setEnabled(true);
     }
     void releaseDeviceButton() override { s_.deviceIdButton_->setChecked(false); }
     void showDeviceName(const std::string& name) override {
+        // Another device: the CONFIG the cable saw was another part's.
+        if (s_.cableLink_) s_.cableLink_->ForgetConfigSeen();
         s_.deviceIdValue_->setText(QString::fromStdString(name));
     }
     void showPackageDrawings(const std::vector<std::string>& drawings) override {
@@ -45,6 +50,11 @@ public:
     void releaseStartButton(SequenceKind kind) override { startButton(kind)->setChecked(false); }
     void runSequence(SequenceKind kind, bool start) override {
         auto& driver = kind == SequenceKind::Read ? s_.readSequence : s_.programSequence;
+        // No to the question before a run over the cable sends nothing.
+        if (start && driver && !s_.confirmBeforeRun()) {
+            releaseStartButton(kind);
+            return;
+        }
         if (driver)
             driver(start);
         else

@@ -8,6 +8,7 @@
 #include "ui/files/save_dialog.h"
 #include "ui/image/hex_edit.h"
 #include "ui/image/hex_options_dialog.h"
+#include "ui/link/cable_limits.h"
 #include "ui/link/firmware_update_dialog.h"
 
 namespace jqz {
@@ -23,6 +24,10 @@ void TProgShell::createDialogHooks() {
             deviceWiz_ = new TDeviceWiz1(*devices_, quickInfoLoader, this);
         CentreDialog(deviceWiz_);
         // The keyboard goes to the list first.
+        TDeviceWiz1::Refusal refusal;
+        if (const TargetLink* link = target())
+            refusal = [link](const std::string& name) { return LinkRefusesDevice(*link, name); };
+        deviceWiz_->setRefusal(refusal);
         if (auto* list = deviceWiz_->findChild<QWidget*>("ListBox1")) list->setFocus();
         deviceWiz_->exec();
     };

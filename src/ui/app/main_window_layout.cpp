@@ -54,6 +54,7 @@
 #include "ui/device/rtf_text_document.h"
 #include "ui/link/firmware_update_dialog.h"
 #include "ui/link/comm_set.h"
+#include "sim/hc11/virtual_hc11_ports.h"
 #include "sim/virtual_programmer.h"
 #include "ui/files/load_dialog.h"
 #include "ui/files/print_dialog.h"
@@ -77,6 +78,7 @@ constexpr ActionEntry kActions[] = {
      "editoroptions"},
     {"ToolComm", "&Comm Port Options ...", nullptr, "Change COM Port Settings", "port"},
     {"ToolUpdate", "&Firmware Update ...", nullptr, "Update Current Hardware", "firmware"},
+    {"IdentifyPart", "&Identify Part", "Ctrl+I", "Identify the part on the link", nullptr},
     {"HelpProg", "&User Manual", "F1", "Open Help File", "help"},
     {"HelpAbout", "&About ...", nullptr, nullptr, "about"},
     {"ResToDef", "&Reset To Default", nullptr, nullptr, "reset"},
@@ -171,6 +173,10 @@ TProgShell::TProgShell(ShellPaths paths, MessageSink* sink, QWidget* parent)
         o.timing = true;
         return o;
     }());
+    virtualHc11_ = std::make_unique<sim::VirtualHc11Ports>(
+        sim::Hc11Options{}, [this](const std::string& name) {
+            return systemPortOpener ? systemPortOpener(name) : OpenSystemPort(name);
+        });
     // The quick-info documents are RTF, read by our own reader.
     quickInfoLoader = [](const QString& path, QTextDocument& document) {
         return LoadRtfFile(path, document);
@@ -288,6 +294,7 @@ void TProgShell::createActions() {
     on("ToolEditor", [this] { ToolEditorExecute(); });
     on("ToolComm", [this] { ToolCommExecute(); });
     on("ToolUpdate", [this] { ToolUpdateExecute(); });
+    on("IdentifyPart", [this] { IdentifyPartExecute(); });
     on("HelpProg", [this] { HelpProgExecute(); });
     on("HelpAbout", [this] { HelpAboutExecute(); });
     on("ResToDef", [this] { ResToDef(); });
@@ -326,6 +333,7 @@ void TProgShell::createMenus() {
     tools->addAction(action("ToolEditor"));
     tools->addAction(action("ToolComm"));
     tools->addAction(action("ToolUpdate"));
+    tools->addAction(action("IdentifyPart"));
     tools->addSeparator();
     tools->addAction(action("ResToDef"));
 
@@ -374,8 +382,10 @@ void TProgShell::updateCommands() {
     action("EditPrint")->setEnabled(static_cast<bool>(printDialog));
     action("ToolEditor")->setEnabled(static_cast<bool>(editorOptionsDialog));
     action("ToolComm")->setEnabled(static_cast<bool>(commDialog));
-    action("ToolUpdate")->setEnabled(static_cast<bool>(updateDialog));
+    // The cable has no firmware of its own.
+    action("ToolUpdate")->setEnabled(static_cast<bool>(updateDialog) && link_ != LinkKind::BootstrapCable);
     deviceIdButton_->setEnabled(static_cast<bool>(deviceDialog));
+    showLinkLimits();
 }
 
 // --- windows and their check marks ---
@@ -511,7 +521,7 @@ void TProgShell::ToolCommExecute() {
 }
 
 void TProgShell::ToolUpdateExecute() {
-    if (ComIdle() && updateDialog) updateDialog();
+    if (ComIdle() && updateDialog && link_ != LinkKind::BootstrapCable) updateDialog();
 }
 
 void TProgShell::HelpProgExecute() {

@@ -45,7 +45,9 @@ class TDeviceWiz1;
 class THexEdit;
 class THoptions;
 class THupdate;
+class TResetPrompt;
 namespace sim {
+class VirtualHc11Ports;
 class VirtualProgrammer;
 }
 class TLoadf;
@@ -91,8 +93,12 @@ public:
     // The current connection's port and rate (the settings' before it exists).
     std::string portName() const { return com_ ? com_->PortName : portName_; }
     int baudRate() const { return com_ ? com_->BaudRate : baudRate_; }
+    // The connection chosen: the programmer, or the bootstrap cable with its set-up.
+    LinkKind linkKind() const { return link_; }
+    const BootLinkOptions& bootOptions() const { return boot_; }
     // The program's connection to the programmer: created by FormCreate, replaced by the
-    // port dialog, freed at shutdown (which powers the target off). Null before and after.
+    // port dialog, freed at shutdown (which powers the target off). Null before and after,
+    // and while the bootstrap cable is the connection.
     COM* connection() override { return com_.get(); }
     // Opens a port by name: the built-in virtual programmer for "Virtual Programmer",
     // otherwise the serial device.
@@ -102,6 +108,12 @@ public:
     // Lists the serial ports that open, as the port dialog offers them; tests replace it.
     std::function<std::vector<std::string>()> listPorts;
     sim::VirtualProgrammer& virtualProgrammer() { return *virtualProgrammer_; }
+    // The port "Virtual HC11 (bootstrap)": the HC11 model on the cable, which keeps its
+    // EEPROM from run to run as a board does.
+    sim::VirtualHc11Ports& virtualHc11() { return *virtualHc11_; }
+    // The link the sequences speak through: the cable while it is chosen; null for the
+    // programmer on connection().
+    TargetLink* target() override;
     bool bufferSaved() const { return bufferSaved_; }
     void setBufferSaved(bool saved);
     bool settingsSuppressed() const { return settingsSuppressed_; }
@@ -161,6 +173,10 @@ public:
     void ToolEditorExecute();
     void ToolCommExecute();
     void ToolUpdateExecute();
+    // Tools > Identify Part: over the cable, reaches the part and logs the talker, CONFIG and
+    // what the cable can do with the part; with the programmer, its identification and the
+    // device ID, as a sequence logs them.
+    void IdentifyPartExecute();
     void HelpProgExecute();
     void HelpAboutExecute();
     void DeviceIDButtonClick();
@@ -246,8 +262,25 @@ private:
     void applyMainGeometry(const WindowGeometry& g);
     WindowGeometry mainGeometry() const;
     void toggleWindow(QWidget* window);
+    // Runs work on the link (a detection, a power-off) on a worker while the window paints
+    // and takes input, with the busy cursor.
+    void runLinkWork(const std::function<void()>& work);
     void connectProgrammer(const std::function<void()>& create);
+    // The cable chosen: the programmer let go, the cable's line in the log. Nothing goes
+    // over the cable until a command needs the part.
+    void useCable();
     void finishCloseForSignal(int signal);
+    // The cable's link for the choice now in force (the reset prompt wired to this window).
+    void makeCableLink();
+    // Before a run over the cable: the link's question (a part that may be secured), asked
+    // with Yes and No. False when the run is not to start.
+    bool confirmBeforeRun();
+    // The reset prompt by hand, from the run's worker: shown while it waits.
+    void showResetPrompt(bool waiting);
+    // Cancel in the reset prompt: the run or Identify Part stops as its Stop would stop it.
+    void cancelResetWait();
+    // Applies the link's limits to the option buttons and check boxes.
+    void showLinkLimits();
 
     ShellPaths paths_;
     std::unique_ptr<MessageSink> ownSink_;
@@ -264,6 +297,8 @@ private:
 
     std::string portName_ = "COM1";
     int baudRate_ = 9600;
+    LinkKind link_ = LinkKind::Programmer;
+    BootLinkOptions boot_;
     bool bufferSaved_ = true;
     bool settingsSuppressed_ = false;
     bool closed_ = false;
@@ -285,6 +320,13 @@ private:
     // The virtual programmer outlives every connection to it.
     std::unique_ptr<sim::VirtualProgrammer> virtualProgrammer_;
     std::unique_ptr<COM> com_;
+    std::unique_ptr<sim::VirtualHc11Ports> virtualHc11_;
+    // The cable's link while the cable is chosen; freed after the runs on it.
+    std::unique_ptr<TargetLink> cableLink_;
+    // The link Identify Part runs on while it runs (for Cancel and a close).
+    TargetLink* identifying_ = nullptr;
+    bool identifyStopped_ = false;  // its wait was cancelled
+    TResetPrompt* resetPrompt_ = nullptr;
     TLoadf* loadf_ = nullptr;
     TSavef* savef_ = nullptr;
     TPrintd* printd_ = nullptr;

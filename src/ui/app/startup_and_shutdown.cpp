@@ -24,6 +24,7 @@
 #include "core/messages/close_question.h"
 #include "core/app/program_folder.h"
 #include "core/link/port_enumeration.h"
+#include "sim/hc11/virtual_hc11_ports.h"
 #include "sim/virtual_programmer.h"
 #include "ui/app/prog_shell.h"
 #include "ui/app/window_placement.h"
@@ -125,13 +126,13 @@ OpenedPort TProgShell::openPort(const std::string& name) {
 // input, with the busy cursor, and the commands that use the link wait for it as they wait for
 // a sequence (a close, too, comes once it is done). Its result is the log line; a port that
 // did not open gets a second line saying why.
-void TProgShell::connectProgrammer(const std::function<void()>& create) {
+void TProgShell::runLinkWork(const std::function<void()>& work) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     detecting_ = true;
     {
         QEventLoop loop;
-        std::thread worker([&create, &loop] {
-            create();
+        std::thread worker([&work, &loop] {
+            work();
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
@@ -140,6 +141,13 @@ void TProgShell::connectProgrammer(const std::function<void()>& create) {
     detecting_ = false;
     QApplication::restoreOverrideCursor();
     if (closeAfterDetection_) QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TProgShell::connectProgrammer(const std::function<void()>& create) {
+    link_ = LinkKind::Programmer;
+    cableLink_.reset();
+    runLinkWork(create);
+    updateCommands();
     AddLogLine(com_->ResultText, LogNotice);
     if (!com_->ResultAdvice.empty())
         AddLogLine(com_->ResultAdvice, LogNotice);
@@ -149,10 +157,24 @@ void TProgShell::connectProgrammer(const std::function<void()>& create) {
     showPortStatus();
 }
 
+void TProgShell::useCable() {
+    link_ = LinkKind::BootstrapCable;
+    // The programmer, if one was connected, is powered off and let go.
+    if (com_) runLinkWork([this] { com_.reset(); });
+    makeCableLink();
+    updateCommands();
+    AddLogLine(cableLink_->logLine(), LogNotice);
+    firstStart_ = false;
+    showPortStatus();
+}
+
 void TProgShell::showPortStatus() {
-    portStatus_->setText(QString("Port: %1   %2 baud")
-                             .arg(FileNameText(portName()))
-                             .arg(baudRate()));
+    if (cableLink_ && link_ == LinkKind::BootstrapCable)
+        portStatus_->setText(FileNameText(cableLink_->statusLine()));
+    else
+        portStatus_->setText(QString("Port: %1   %2 baud")
+                                 .arg(FileNameText(portName()))
+                                 .arg(baudRate()));
     portStatus_->setToolTip(portStatus_->text());
 }
 
@@ -192,6 +214,8 @@ void TProgShell::FormCreate() {
         hexEdit_->ApplyAppearance(settings.appearance);
         portName_ = settings.portName;
         baudRate_ = settings.baudRate;
+        link_ = settings.link;
+        boot_ = settings.boot;
         skipBlankBlocks_->setChecked(settings.skipBlankBlocks);
         // The device of the last run, if it is still one of the list; else Demo Mode.
         const auto names = devices_->deviceNames();
@@ -223,17 +247,34 @@ void TProgShell::FormCreate() {
     if (!bytes) chooseFirstPort();
     commSet_ = new TCommSet(ports_, this);
     commDialog = [this] {
-        commSet_->FormShow(com_->PortName, com_->BaudRate);
+        commSet_->FormShow(portName(), baudRate(), link_, boot_);
         if (commSet_->exec() != QDialog::Accepted) return;
-        // The dialog's choice is read here: the detection runs on a worker.
-        connectProgrammer([this, port = commSet_->selectedPort(), rate = commSet_->selectedRate()] {
-            ReplaceConnection(com_, port, rate,
-                              [this](const std::string& name) { return openPort(name); });
+        // The dialog's choice is read here: the detection runs on a worker. A port that was
+        // not chosen keeps the current one.
+        const std::string port = commSet_->selectedPort().value_or(portName());
+        const int rate = commSet_->selectedRate().value_or(baudRate());
+        if (commSet_->selectedLink() == LinkKind::BootstrapCable) {
+            portName_ = port;
+            baudRate_ = rate;
+            boot_ = commSet_->selectedBoot();
+            useCable();
+            return;
+        }
+        connectProgrammer([this, port, rate] {
+            const PortOpener opener = [this](const std::string& name) { return openPort(name); };
+            if (com_)
+                ReplaceConnection(com_, port, rate, opener);
+            else  // from the cable: nothing to power off
+                com_ = std::make_unique<COM>(port, rate, opener);
         });
     };
     // A sequence or update counts as busy from its start on, before its worker marks the link.
     linkIdle = [this] { return (!com_ || com_->Idle) && !linkBusy(); };
     updateCommands();
+    if (link_ == LinkKind::BootstrapCable) {
+        useCable();
+        return;
+    }
     connectProgrammer([this] {
         com_ = std::make_unique<COM>(portName_, baudRate_,
                                      [this](const std::string& name) { return openPort(name); });
@@ -257,6 +298,8 @@ AppSettings TProgShell::collectSettings() const {
     s.appearance = hexEdit_->GetAppearance();
     s.portName = portName();
     s.baudRate = baudRate();
+    s.link = link_;
+    s.boot = boot_;
     s.recentFiles = recentFiles_;
     s.skipBlankBlocks = skipBlankBlocks_->isChecked();
     if (devices_->deviceType != 0) s.device = devices_->selectedDevice();
@@ -284,6 +327,8 @@ void TProgShell::FormClose() {
 }
 
 void TProgShell::closeEvent(QCloseEvent* event) {
+    // Identify Part waiting for the user's reset ends its wait; the close comes after it.
+    if (identifying_ != nullptr) cancelResetWait();
     if (detecting_) {
         closeAfterDetection_ = true;
         event->ignore();

@@ -41,6 +41,12 @@ TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocume
     list_->setCurrentRow(0);
     list_->setFixedWidth(list_->fontMetrics().horizontalAdvance(QString(24, 'M')));
     left->addWidget(list_);
+    refusalLabel_ = new QLabel;
+    refusalLabel_->setObjectName("RefusalLabel");
+    refusalLabel_->setWordWrap(true);
+    refusalLabel_->setFixedWidth(list_->minimumWidth());
+    refusalLabel_->hide();
+    left->addWidget(refusalLabel_);
     h->addLayout(left);
 
     auto* right = new QVBoxLayout;
@@ -62,6 +68,7 @@ TDeviceWiz1::TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocume
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     auto* ok = new QPushButton("OK");
+    ok_ = ok;
     ok->setObjectName("Button1");
     ok->setDefault(true);
     auto* cancel = new QPushButton("Cancel");
@@ -94,9 +101,26 @@ void TDeviceWiz1::showEvent(QShowEvent* event) {
     FormShow();
 }
 
+void TDeviceWiz1::setRefusal(Refusal refusal) {
+    refusal_ = std::move(refusal);
+    const QBrush normal = list_->palette().brush(QPalette::Text);
+    const QBrush grey = list_->palette().brush(QPalette::Disabled, QPalette::Text);
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        const std::string why = refusal_ ? refusal_(item->text().toStdString()) : std::string();
+        item->setForeground(why.empty() ? normal : grey);
+        item->setToolTip(QString::fromStdString(why));
+    }
+    ListBox1Click();
+}
+
 void TDeviceWiz1::FormShow() { ListBox1Click(); }
 
 void TDeviceWiz1::ListBox1Click() {
+    const std::string why = refusal_ ? refusal_(highlighted().toStdString()) : std::string();
+    refusalLabel_->setText(QString::fromStdString(why));
+    refusalLabel_->setVisible(!why.empty());
+    ok_->setEnabled(why.empty());
     const std::string path = devices_.quickInfoFile(highlighted().toStdString());
     info_->clear();
     // A missing or unreadable document leaves the pane empty.
@@ -106,6 +130,7 @@ void TDeviceWiz1::ListBox1Click() {
 }
 
 void TDeviceWiz1::Button1Click() {
+    if (!ok_->isEnabled()) return;  // a row that cannot be chosen
     devices_.selectDevice(highlighted().toStdString());
     accept();
 }

@@ -3,8 +3,11 @@
 // quick-info document of the highlighted one.
 #include <QDialog>
 #include <functional>
+#include <string>
 
+class QLabel;
 class QListWidget;
+class QPushButton;
 class QTextEdit;
 class QTextDocument;
 
@@ -21,6 +24,12 @@ public:
     TDeviceWiz1(SupportedDeviceList& devices, DocumentLoader loadDocument,
                 QWidget* parent = nullptr);
 
+    // Rows that cannot be chosen (with the bootstrap cable: those it does not serve), greyed
+    // with the reason as their tool tip and under the list while highlighted; OK refuses
+    // them. Empty: every row can be chosen.
+    using Refusal = std::function<std::string(const std::string& deviceName)>;
+    void setRefusal(Refusal refusal);
+
     void FormShow();
     void ListBox1Click();
     void Button1Click();
@@ -36,6 +45,9 @@ private:
     DocumentLoader loadDocument_;
     QListWidget* list_;
     QTextEdit* info_;
+    QLabel* refusalLabel_;
+    QPushButton* ok_;
+    Refusal refusal_;
 };
 
 }  // namespace jqz

@@ -119,6 +119,48 @@ TEST(SettingsFile, TheDeviceIsWrittenLastWhenThereIsOne) {
     EXPECT_EQ(s.toList().text().find("DEVICE"), std::string::npos);
 }
 
+// The connection: a file without LINK means the programmer, and its cable keys are not
+// written; once the cable was chosen or set up they follow every other key.
+TEST(SettingsFile, TheConnectionAndTheCableKeys) {
+    AppSettings s = readSettings("COMM_PORT=COM2\r\nDEVICE=MC68HC11  E9 (D82R)\r\n");
+    EXPECT_EQ(s.link, LinkKind::Programmer);
+    EXPECT_EQ(s.boot.xtalMHz, 8.0);
+    EXPECT_EQ(s.boot.reset, BootReset::None);
+    EXPECT_EQ(s.boot.rate, BootRate::Fast);
+    EXPECT_EQ(s.toList().text().find("LINK"), std::string::npos);
+    EXPECT_EQ(s.toList().text().find("BOOT_"), std::string::npos);
+
+    s = readSettings("link=bootstrap\r\nBOOT_XTAL_MHZ=7.3728\r\nBOOT_RESET=rts\r\n"
+                     "BOOT_RATE=1200\r\nDEVICE=MC68HC11  E9 (D82R)\r\n");
+    EXPECT_EQ(s.link, LinkKind::BootstrapCable);
+    EXPECT_EQ(s.boot.xtalMHz, 7.3728);
+    EXPECT_EQ(s.boot.reset, BootReset::Rts);
+    EXPECT_EQ(s.boot.rate, BootRate::Slow1200);
+    std::string text = s.toList().text();
+    EXPECT_EQ(text.substr(text.find("DEVICE=")),
+              "DEVICE=MC68HC11  E9 (D82R)\r\nLINK=BOOTSTRAP\r\nBOOT_XTAL_MHZ=7.3728\r\n"
+              "BOOT_RESET=RTS\r\nBOOT_RATE=1200\r\n");
+
+    // Back to the programmer, the cable's set-up is kept for the next time.
+    s.link = LinkKind::Programmer;
+    s.boot.reset = BootReset::Dtr;
+    text = s.toList().text();
+    EXPECT_NE(text.find("LINK=PROGRAMMER\r\nBOOT_XTAL_MHZ=7.3728\r\nBOOT_RESET=DTR\r\n"),
+              std::string::npos);
+    EXPECT_EQ(readSettings(text).link, LinkKind::Programmer);
+    EXPECT_EQ(readSettings(text).boot.reset, BootReset::Dtr);
+
+    // Values that do not convert keep their defaults.
+    for (const char* bad : {"LINK=CABLE\r\nBOOT_XTAL_MHZ=0.5\r\nBOOT_RESET=X\r\nBOOT_RATE=9600\r\n",
+                            "BOOT_XTAL_MHZ=17\r\n", "BOOT_XTAL_MHZ=8MHz\r\n", "BOOT_XTAL_MHZ=8,0\r\n"}) {
+        s = readSettings(bad);
+        EXPECT_EQ(s.link, LinkKind::Programmer) << bad;
+        EXPECT_EQ(s.boot.xtalMHz, 8.0) << bad;
+        EXPECT_EQ(s.boot.reset, BootReset::None) << bad;
+        EXPECT_EQ(s.boot.rate, BootRate::Fast) << bad;
+    }
+}
+
 TEST(SettingsFile, EmptyValuesAreNeverWritten) {
     AppSettings s;
     s.portName.clear();
