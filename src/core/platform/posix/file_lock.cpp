@@ -9,16 +9,26 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/platform/native_file.h"
+
 namespace jqz {
+
+namespace {
+// Why a name that FollowTrustedLinks found no link at would not open without following one.
+constexpr const char* kBecameALink = "It was made a symbolic link while it was being opened.";
+}  // namespace
 
 LockFile::~LockFile() {
     if (fd_ >= 0) ::close(fd_);  // lets the lock go
 }
 
 LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    std::string name;
+    if (why = FollowTrustedLinks(path, name); !why.empty()) return Result::Failed;
+    // Not following a link that another user planted since.
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
     if (fd < 0) {
-        why = std::strerror(errno);
+        why = errno == ELOOP ? kBecameALink : std::strerror(errno);
         return Result::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -54,12 +64,15 @@ SharedAppendFile::~SharedAppendFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine) {
+std::string SharedAppendFile::open(const std::string& given, const std::string& firstLine) {
+    std::string path;
+    if (std::string why = FollowTrustedLinks(given, path); !why.empty()) return why;
     std::error_code ec;
     const bool existed = std::filesystem::exists(path, ec);
     // Not blocking on a pipe that appeared after the caller's check: it is refused below.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd_ < 0) return std::strerror(errno);
+    // Not following a link that another user planted since.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
+    if (fd_ < 0) return errno == ELOOP ? kBecameALink : std::strerror(errno);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return std::strerror(errno);
     if (!S_ISREG(st.st_mode)) {

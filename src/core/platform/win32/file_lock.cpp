@@ -17,6 +17,8 @@ LockFile::~LockFile() {
 }
 
 LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
+    std::string resolved;
+    if (why = FollowTrustedLinks(path, resolved); !why.empty()) return Result::Failed;
     // Not shared with anyone; gone when the last handle closes, also when the process dies.
     const HANDLE h = ::CreateFileW(Win32FileName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                    nullptr, OPEN_ALWAYS,
@@ -36,6 +38,8 @@ SharedAppendFile::~SharedAppendFile() {
 }
 
 std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine) {
+    std::string resolved;
+    if (std::string why = FollowTrustedLinks(path, resolved); !why.empty()) return why;
     fd_ = ::_wopen(Win32FileName(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
                    _S_IREAD | _S_IWRITE);
     if (fd_ < 0) return std::strerror(errno);
