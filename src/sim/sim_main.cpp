@@ -47,6 +47,8 @@ const char* kUsage =
     "                          inverts the first byte of the reply to the second 0x13\n"
     "  --drop CMD:OCC:IDX      leave that reply byte out (fields as for --corrupt)\n"
     "  --truncate CMD:OCC:IDX  end that reply before byte IDX (fields as for --corrupt)\n"
+    "  --corrupt-received N    the N-th byte received from the PC (decimal, 1 the first)\n"
+    "                          arrives with its bits inverted (repeatable)\n"
     "  --dsr-drop-after N      pull the cable after N received bytes\n"
     "  --wrong-ack BLOCK:N     answer firmware block BLOCK wrongly N times\n"
     "  --timing                wire time and EEPROM programming time\n"
@@ -187,6 +189,8 @@ int main(int argc, char* argv[]) {
             options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Drop));
         } else if (arg == "--truncate") {
             options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Truncate));
+        } else if (arg == "--corrupt-received") {
+            options.faults.corruptReceived.insert(number(value(), 10));
         } else if (arg == "--dsr-drop-after") {
             options.faults.dsrDropAfterBytes = number(value(), 10);
         } else if (arg == "--wrong-ack") {
