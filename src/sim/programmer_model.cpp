@@ -140,6 +140,8 @@ void ProgrammerModel::recordWire(bool fromPc, std::uint8_t value, int rate, bool
 Output ProgrammerModel::receive(std::uint8_t byte, int pcRate) {
     Output out;
     const bool lost = !dsr_ || pcRate != rate_;
+    if (!lost && options_.faults.corruptReceived.count(received_ + 1) != 0)
+        byte = static_cast<std::uint8_t>(~byte);
     recordWire(true, byte, pcRate, lost);
     if (lost) return out;
     ++received_;

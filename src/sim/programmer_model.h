@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct SimFaults {
     std::uint8_t pinReportData = 0;
     std::uint8_t pinReportControl = 0;
     std::vector<ReplyFault> replyFaults;
+    // Bytes from the PC that arrive with every bit inverted, by their number among the bytes
+    // received (1: the first after the faults were set).
+    std::set<long> corruptReceived;
     // DSR goes off once this many bytes have been received (negative: never).
     long dsrDropAfterBytes = -1;
     // Firmware block index -> how many times that block is answered with a wrong byte.

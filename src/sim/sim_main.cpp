@@ -38,8 +38,8 @@ const char* kUsage =
     "                          programmed in CONFIG)\n"
     "  --still-secured         ... and its erase fails (status 15 on linking)\n"
     "  --device NAME|TYPE      the part in the socket (default: whatever type is selected)\n"
-    "  --device-id HHHH        device ID bytes (default FFFF: none)\n"
-    "  --status K=CODE         status code for the K-th command (repeatable)\n"
+    "  --device-id HHHH        device ID bytes, hexadecimal (default FFFF: none)\n"
+    "  --status K=CODE         status code for the K-th command, both decimal (repeatable)\n"
     "  --pin-report DD,CC      pin-tester findings (hex data and control pin bits)\n"
     "  --corrupt CMD:OCC:IDX   corrupt byte IDX of the reply to the OCC-th command CMD; CMD\n"
     "                          is hexadecimal (13 for 0x13), OCC and IDX decimal (OCC 1 the\n"
@@ -47,8 +47,10 @@ const char* kUsage =
     "                          inverts the first byte of the reply to the second 0x13\n"
     "  --drop CMD:OCC:IDX      leave that reply byte out (fields as for --corrupt)\n"
     "  --truncate CMD:OCC:IDX  end that reply before byte IDX (fields as for --corrupt)\n"
-    "  --dsr-drop-after N      pull the cable after N received bytes\n"
-    "  --wrong-ack BLOCK:N     answer firmware block BLOCK wrongly N times\n"
+    "  --corrupt-received N    the N-th byte received from the PC (decimal, 1 the first)\n"
+    "                          arrives with its bits inverted (repeatable)\n"
+    "  --dsr-drop-after N      pull the cable after N received bytes (decimal)\n"
+    "  --wrong-ack BLOCK:N     answer firmware block BLOCK wrongly N times (both decimal)\n"
     "  --timing                wire time and EEPROM programming time\n"
     "  --wire-log FILE         write every byte on the wire to FILE\n"
     "  --link PATH             also make PATH a symbolic link to the terminal\n"
@@ -57,6 +59,17 @@ const char* kUsage =
     "                          sets; reset when the host's port opens or pulses DTR\n"
     "  --xtal MHZ              with --hc11: the crystal (default 8; E is a quarter of it)\n"
     "  --eeprom FILE           with --hc11: the EEPROM's contents (binary, from 0xB600)\n"
+    "  --eeprom-out FILE       with --hc11: write the EEPROM's contents to FILE as it stops\n"
+    "                          (SIGTERM, SIGINT)\n"
+    "  --lost-echo K           with --hc11: the boot ROM does not echo the K-th byte it loads\n"
+    "                          (decimal, 1 the first after the sync)\n"
+    "  --lost-last-echo        with --hc11: the adapter loses the part's last byte, unread,\n"
+    "                          when the host changes its rate\n"
+    "  --dropped-byte K        with --hc11: the K-th byte the host writes after opening the\n"
+    "                          port never arrives (decimal, 1 the first: the sync)\n"
+    "  --stuck-cell ADDR=VAL   with --hc11: the EEPROM or CONFIG cell ADDR keeps VAL whatever\n"
+    "                          is written (both hexadecimal: B600=5A)\n"
+    "  --fitted-xtal MHZ       with --hc11: the crystal actually fitted (default: --xtal's)\n"
     "  --version               print the program's version\n"
     "  --help                  this text\n";
 
@@ -70,6 +83,15 @@ long number(const std::string& text, int base) {
     const long v = std::strtol(text.c_str(), &end, base);
     if (text.empty() || *end != '\0') fail("not a number: " + text);
     return v;
+}
+
+// A crystal frequency in MHz, as an option gives it.
+double crystalMHz(const std::string& option, const std::string& text) {
+    char* end = nullptr;
+    const double mhz = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(mhz >= 0.5 && mhz <= 16.0))
+        fail(option + " takes a crystal of 0.5 to 16 MHz, got " + text);
+    return mhz;
 }
 
 ReplyFault replyFault(const std::string& text, ReplyFault::Kind kind) {
@@ -105,10 +127,19 @@ void serveOnTerminal(Server& server, const std::string& link) {
 }
 
 // Serves an HC11 in bootstrap mode until stopped.
-int serveHc11(const Hc11Options& options, const std::string& link) {
+int serveHc11(const Hc11Options& options, const std::string& link, const std::string& eepromOut) {
     VirtualHc11 part(options);
     Hc11PtyServer server(part);
     serveOnTerminal(server, link);
+    if (!eepromOut.empty()) {
+        const std::vector<std::uint8_t> cells = part.eeprom();
+        std::ofstream out(eepromOut, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(cells.data()), static_cast<std::streamsize>(cells.size()));
+        if (!out.flush()) {
+            std::cerr << "jqz6811-sim: cannot write " << eepromOut << "\n";
+            return 1;
+        }
+    }
     return 0;
 }
 
@@ -116,7 +147,7 @@ int main(int argc, char* argv[]) {
     SimOptions options;
     Hc11Options hc11;
     bool serveHc11Part = false;
-    std::string wireLog, link;
+    std::string wireLog, link, eepromOut;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -149,17 +180,30 @@ int main(int argc, char* argv[]) {
                 fail("--hc11 is A8, E9 or E20");
             serveHc11Part = true;
         } else if (arg == "--xtal") {
-            const std::string v = value();
-            char* end = nullptr;
-            hc11.xtalMHz = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !(hc11.xtalMHz >= 0.5 && hc11.xtalMHz <= 16.0))
-                fail("--xtal takes a crystal of 0.5 to 16 MHz, got " + v);
+            hc11.xtalMHz = crystalMHz(arg, value());
         } else if (arg == "--eeprom") {
             const std::string file = value();
             std::ifstream in(file, std::ios::binary);
             if (!in) fail("cannot read " + file);
             hc11.eeprom.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
             if (hc11.eeprom.size() > 512) fail(file + " is larger than the EEPROM (512 bytes)");
+        } else if (arg == "--eeprom-out") {
+            eepromOut = value();
+        } else if (arg == "--lost-echo") {
+            hc11.faults.lostEcho = static_cast<int>(number(value(), 10));
+        } else if (arg == "--lost-last-echo") {
+            hc11.faults.lostLastEcho = true;
+        } else if (arg == "--dropped-byte") {
+            hc11.faults.droppedByte = static_cast<int>(number(value(), 10));
+        } else if (arg == "--stuck-cell") {
+            const std::string v = value();
+            const auto eq = v.find('=');
+            if (eq == std::string::npos) fail("expected ADDR=VAL");
+            hc11.faults.stuckEepromCell =
+                StuckCell{static_cast<std::uint16_t>(number(v.substr(0, eq), 16)),
+                          static_cast<std::uint8_t>(number(v.substr(eq + 1), 16))};
+        } else if (arg == "--fitted-xtal") {
+            hc11.faults.wrongXtalMHz = crystalMHz(arg, value());
         } else if (arg == "--still-secured") {
             options.faults.stillSecured = true;
         } else if (arg == "--device") {
@@ -187,6 +231,8 @@ int main(int argc, char* argv[]) {
             options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Drop));
         } else if (arg == "--truncate") {
             options.faults.replyFaults.push_back(replyFault(value(), ReplyFault::Truncate));
+        } else if (arg == "--corrupt-received") {
+            options.faults.corruptReceived.insert(number(value(), 10));
         } else if (arg == "--dsr-drop-after") {
             options.faults.dsrDropAfterBytes = number(value(), 10);
         } else if (arg == "--wrong-ack") {
@@ -210,7 +256,7 @@ int main(int argc, char* argv[]) {
     sa.sa_handler = onSignal;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
-    if (serveHc11Part) return serveHc11(hc11, link);
+    if (serveHc11Part) return serveHc11(hc11, link, eepromOut);
 
     VirtualProgrammer programmer(options);
     FILE* log = nullptr;

@@ -147,4 +147,59 @@ grep -qF "MC68HC711 K4 (K59D)	The bootstrap cable does not serve the K4 family y
   || fail "devices names the rows the cable does not serve"
 grep -qF "MC68HC711 E9 (4K81H)	EEPROM and CONFIG: read, program, verify" "$tmp/out" \
   || fail "devices names what the cable does"
+
+# A soak, each run with one scripted fault of the part, the cable or the adapter drawn from a
+# seed (an echo lost, a byte of the host's that never arrives, the last echo lost as the rate
+# changes, a stuck EEPROM cell, another crystal fitted): a program run that exits 0 left
+# exactly the image in the part's EEPROM, one that fails says why, and none hangs.
+# JQZ_SOAK_RUNS sets the number of runs (3 by default), JQZ_SOAK_SEED repeats a printed seed.
+runs=${JQZ_SOAK_RUNS:-3}
+seed=${JQZ_SOAK_SEED:-$(( $(date +%s) % 32768 ))}
+RANDOM=$seed
+echo "bootstrap cable soak: seed $seed, $runs runs"
+
+# 512 bytes drawn from the seed, as binary.
+random_bytes() {
+  local i out=""
+  for ((i = 0; i < 512; ++i)); do out+=$(printf '\\x%02x' $((RANDOM % 256))); done
+  printf "$out"
+}
+
+passed=0 failed=0
+for ((run = 1; run <= runs; ++run)); do
+  random_bytes > "$tmp/base.bin"
+  # The image differs from the part in a few cells, so that the smart write stays short.
+  cp "$tmp/base.bin" "$tmp/image.bin"
+  for ((k = RANDOM % 6 + 1; k > 0; --k)); do
+    printf "\\x$(printf %02x $((RANDOM % 256)))" |
+      dd of="$tmp/image.bin" bs=1 seek=$((RANDOM % 512)) conv=notrunc status=none
+  done
+  "$cli" --quiet convert --format bin --offset 0xB600 "$tmp/image.bin" "$tmp/image.s19" \
+    --save-lowest 0xB600 --save-highest 0xB7FF < /dev/null || fail "convert"
+  case $((RANDOM % 6)) in
+    0) fault=() ;;
+    1) fault=(--lost-echo $((RANDOM % 520 + 1))) ;;
+    2) fault=(--lost-last-echo) ;;
+    3) fault=(--dropped-byte $((RANDOM % 1200 + 1))) ;;
+    4) fault=(--stuck-cell "$(printf 'B%03X=%02X' $((0x600 + RANDOM % 512)) $((RANDOM % 256)))") ;;
+    *) fault=(--fitted-xtal "$(echo 7.3728 7.6 8.4 4 | cut -d' ' -f$((RANDOM % 4 + 1)))") ;;
+  esac
+  rm -f "$tmp/after.bin"
+  start_sim --eeprom "$tmp/base.bin" --eeprom-out "$tmp/after.bin" "${fault[@]}"
+  timeout 120 "$cli" --link bootstrap --port "$tmp/pty" --device "$E9" program "$tmp/image.s19" \
+    < /dev/null > "$tmp/out" 2> "$tmp/err"
+  rc=$?
+  kill "$simpid"; wait "$simpid"; simpid=""
+  what="run $run (${fault[*]:-no fault})"
+  [ "$rc" -ne 124 ] || fail "(JQZ_SOAK_SEED=$seed) $what: no end within 120 s"
+  [ -f "$tmp/after.bin" ] || fail "(JQZ_SOAK_SEED=$seed) $what: the simulator wrote no EEPROM"
+  if [ "$rc" -eq 0 ]; then
+    cmp -s "$tmp/after.bin" "$tmp/image.bin" || fail "(JQZ_SOAK_SEED=$seed) $what: exit code 0, but the part's EEPROM differs from the image"
+    passed=$((passed + 1))
+  else
+    grep -q "^error: " "$tmp/err" || fail "(JQZ_SOAK_SEED=$seed) $what: exit code $rc without an error line"
+    failed=$((failed + 1))
+  fi
+done
+echo "bootstrap cable soak: $runs runs: exit code 0 $passed (each with the right bytes), failed with an error $failed; silent corruptions 0, hangs 0"
 echo "bootstrap cable: ok"

@@ -125,6 +125,14 @@ done <<'FAULTS'
 --service|error: Programmer must be in WORK mode.
 FAULTS
 
+# A byte from the PC that the programmer receives corrupted (here inside the first block
+# written) fails the run; nothing is reported as written.
+start_sim --corrupt-received 150
+run --device "$E9" program "$tmp/ee.s19"
+expect_rc 1 "a corrupted byte from the PC"
+expect_log "error: PC too Programmer Communication Error"
+grep -q "Program Sequence completed" "$tmp/err" && fail "a run with a corrupted byte from the PC completed"
+
 # A device ID is reported; a wrong firmware acknowledgement is answered by sending the block again.
 start_sim --device-id 1234
 run --device "$E9" --eeprom read "$tmp/id.jef"

@@ -9,11 +9,13 @@
 #include <thread>
 #include <vector>
 
+#include "core/device/cable_operations.h"
 #include "core/device/device_image_reset.h"
 #include "core/device/device_read.h"
 #include "core/device/device_write.h"
 #include "core/device/sequence_link.h"
 #include "link/recording_host.h"
+#include "sim/hc11/virtual_hc11.h"
 #include "sim/virtual_programmer.h"
 
 namespace jqz::soak {
@@ -98,7 +100,7 @@ sim::SimFaults FaultSoak::Impl::drawFaults(std::string& text, long& stopAt) {
     stopAt = -1;
     const int count = uniform(0, 2);
     for (int i = 0; i < count; ++i) {
-        switch (uniform(0, 4)) {
+        switch (uniform(0, 5)) {
             case 0: {
                 static constexpr std::uint8_t kCommands[] = {0x02, 0x03, 0x05, 0x06,
                                                              0x07, 0x10, 0x11, 0x15};
@@ -131,6 +133,13 @@ sim::SimFaults FaultSoak::Impl::drawFaults(std::string& text, long& stopAt) {
                 text += " pin-report " + hex(f.pinReportData) + "," + hex(f.pinReportControl);
                 ++figures.faults["pin report"];
                 break;
+            case 4: {
+                const long at = uniform(1, 1500);
+                f.corruptReceived.insert(at);
+                text += " corrupt-received " + std::to_string(at);
+                ++figures.faults["byte from the PC corrupted"];
+                break;
+            }
             default:
                 stopAt = uniform(0, 1500);
                 text += " stop-after " + std::to_string(stopAt);
@@ -152,13 +161,14 @@ void FaultSoak::Impl::setUpDevice(bool program, std::string& text) {
     SequenceOptions& o = host.opts;
     for (auto* flag : {&o.EraseEepromOn, &o.ProgramEepromOn, &o.VerifyEepromOn, &o.ReadEepromOn,
                        &o.ReadFlashOn, &o.ReadRomOn, &o.ConfProgEnable, &o.PTErrorsOBP,
-                       &o.PTErrorsICP})
+                       &o.PTErrorsICP, &o.SkipBlankBlocks})
         flag->store(coin());
     if (program) {
         o.ReadEepromOn = o.ReadFlashOn = o.ReadRomOn = false;
         if (!o.EraseEepromOn && !o.ProgramEepromOn && !o.VerifyEepromOn) o.ProgramEepromOn = true;
         text += std::string(o.EraseEepromOn ? " erase" : "") + (o.ProgramEepromOn ? " program" : "") +
-                (o.VerifyEepromOn ? " verify" : "") + (o.ConfProgEnable ? " config" : "");
+                (o.VerifyEepromOn ? " verify" : "") + (o.ConfProgEnable ? " config" : "") +
+                (o.SkipBlankBlocks ? " skip-blank" : "");
     } else {
         o.EraseEepromOn = o.ProgramEepromOn = o.VerifyEepromOn = false;
         if (!o.ReadEepromOn && !o.ReadFlashOn && !o.ReadRomOn) o.ReadEepromOn = true;
@@ -166,11 +176,15 @@ void FaultSoak::Impl::setUpDevice(bool program, std::string& text) {
                 (o.ReadRomOn ? " boot-rom" : "");
     }
 
-    // The image's EEPROM and CONFIG cells hold random bytes; the target's EEPROM is erased or
-    // holds random bytes of its own.
+    // The image's EEPROM and CONFIG cells hold random bytes, some blocks of 128 all 0xFF (which
+    // skip-blank leaves out); the target's EEPROM is erased or holds random bytes of its own.
     MemoryImage& image = host.model.image;
     image.BeginBulk();
-    for (int a = entry.eepromStart; a <= entry.eepromEnd; ++a) image.WriteData(a, byte());
+    bool blankBlock = false;
+    for (int a = entry.eepromStart; a <= entry.eepromEnd; ++a) {
+        if ((a - entry.eepromStart) % 128 == 0) blankBlock = coin(0.4);
+        image.WriteData(a, blankBlock ? 0xFF : byte());
+    }
     image.WriteData(entry.configAddress, byte());
     image.EndBulk();
     const bool erased = coin(0.6);
@@ -350,6 +364,157 @@ FaultSoak::FaultSoak(std::uint64_t seed) : impl_(std::make_unique<Impl>(seed)) {
 FaultSoak::~FaultSoak() = default;
 std::string FaultSoak::runOnce() { return impl_->runOnce(); }
 const SoakFigures& FaultSoak::figures() const { return impl_->figures; }
+
+struct CableSoak::Impl {
+    explicit Impl(std::uint64_t seed) : rng(seed) {}
+
+    bool coin(double p = 0.5) { return std::bernoulli_distribution(p)(rng); }
+    int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+    std::uint8_t byte() { return static_cast<std::uint8_t>(uniform(0, 255)); }
+    Bytes bytes(std::size_t n, double erased) {
+        Bytes b(n);
+        for (auto& v : b) v = coin(erased) ? 0xFF : byte();
+        return b;
+    }
+
+    std::string runOnce();
+    sim::Hc11Faults drawFaults(std::string& text);
+
+    std::mt19937_64 rng;
+    SoakFigures figures;
+};
+
+sim::Hc11Faults CableSoak::Impl::drawFaults(std::string& text) {
+    sim::Hc11Faults f;
+    const int count = uniform(0, 2);
+    for (int i = 0; i < count; ++i) {
+        switch (uniform(0, 4)) {
+            case 0:
+                // The boot ROM echoes the talker's bytes: up to about 500 of them.
+                f.lostEcho = uniform(1, 520);
+                text += " lost-echo " + std::to_string(f.lostEcho);
+                ++figures.faults["echo lost"];
+                break;
+            case 1:
+                f.lostLastEcho = true;
+                text += " lost-last-echo";
+                ++figures.faults["last echo lost on the rate change"];
+                break;
+            case 2:
+                // The download, then the talker's commands.
+                f.droppedByte = uniform(1, 1500);
+                text += " dropped-byte " + std::to_string(f.droppedByte);
+                ++figures.faults["byte from the host dropped"];
+                break;
+            case 3:
+                f.stuckEepromCell = sim::StuckCell{static_cast<std::uint16_t>(0xB600 + uniform(0, 511)), byte()};
+                text += " stuck " + hex(f.stuckEepromCell->address) + "=" + hex(f.stuckEepromCell->value);
+                ++figures.faults["EEPROM cell stuck"];
+                break;
+            default: {
+                static constexpr double kCrystals[] = {7.3728, 7.6, 8.4, 4.0, 12.0};
+                f.wrongXtalMHz = kCrystals[uniform(0, 4)];
+                text += " crystal " + std::to_string(f.wrongXtalMHz);
+                ++figures.faults["another crystal"];
+                break;
+            }
+        }
+    }
+    if (count == 0) ++figures.faults["none"];
+    return f;
+}
+
+std::string CableSoak::Impl::runOnce() {
+    struct PartRow {
+        const char* device;
+        const char* model;
+    };
+    static constexpr PartRow kParts[] = {{"MC68HC11  A8 (AB95T)", "A8"},
+                                         {"MC68HC11  E9 (E28B)", "E9"},
+                                         {"MC68HC11  E20(3E22B)", "E20"}};
+    ++figures.runs;
+    const PartRow& row = kParts[uniform(0, 2)];
+    BootLinkOptions link;
+    link.rate = coin(0.8) ? BootRate::Fast : BootRate::Slow1200;
+    sim::Hc11Options model;
+    model.part = row.model;
+    model.eeprom = bytes(512, 0.5);
+    std::string text = "run " + std::to_string(figures.runs) + ": " + row.model +
+                       (link.rate == BootRate::Fast ? " fast" : " 1200");
+    model.faults = drawFaults(text);
+    if (model.faults.stuckEepromCell)  // the cell holds its value from the start
+        model.eeprom[model.faults.stuckEepromCell->address - 0xB600] = model.faults.stuckEepromCell->value;
+    const Bytes before = model.eeprom;
+
+    // What the run does: write a range (or the whole array), verify the whole array, or read it.
+    const int what = uniform(0, 2);
+    const int from = what == 0 && coin() ? uniform(0, 511) : 0;
+    const int length = what == 0 && from != 0 ? uniform(1, 512 - from) : 512;
+    Bytes wanted = bytes(512, 0.3);
+    if (what == 1 && coin()) wanted = before;  // a verify that should pass
+    static constexpr const char* kWhat[] = {": program", ": verify", ": read"};
+    text += kWhat[what] + std::string(" ") + hex(0xB600u + static_cast<unsigned>(from)) + "+" +
+            std::to_string(length);
+
+    sim::VirtualHc11 hc11(model);
+    OpenedPort opened = hc11.open();
+    if (!opened.port) return text + "\nthe model's port did not open";
+    BootstrapLink cable(*opened.port, *BootPartOfDevice(row.device, nullptr), link);
+    const auto start = Clock::now();
+    std::string error;
+    Bytes got(512);
+    bool ok = cable.Start(false);
+    if (!ok) error = cable.error();
+    if (ok && what == 0) {
+        CableWriteReport report;
+        ok = CableProgram(cable, static_cast<std::uint16_t>(0xB600 + from),
+                          std::span(wanted).subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(length)),
+                          length == 512, report, error);
+    } else if (ok && what == 1) {
+        ok = CableVerify(cable, 0xB600, wanted, error);
+    } else if (ok) {
+        ok = cable.Read(0xB600, got);
+        if (!ok) error = cable.error();
+    }
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    figures.longestRunMs = std::max(figures.longestRunMs, ms);
+    figures.totalRunMs += ms;
+    ++figures.endings[ok ? "completed" : "failed"];
+
+    // Bounds far above the longest run without faults: every byte at 1200 baud, each cell
+    // programmed after an erase (2 x 10 ms), and the time-outs of a few commands.
+    constexpr long long kModelBoundUs = 120'000'000, kWallBoundMs = 60'000;
+    const long long modelUs = hc11.modelMicroseconds();
+    const Bytes after = hc11.eeprom();
+    std::string problem;
+    if (modelUs > kModelBoundUs || ms > kWallBoundMs)
+        problem = "took " + std::to_string(modelUs / 1000) + " ms of the part's time, " +
+                  std::to_string(ms) + " ms of the wall clock";
+    else if (!ok && error.empty())
+        problem = "failed without saying why";
+    for (int a = 0; a < 512 && problem.empty(); ++a) {
+        const bool inRange = what == 0 && a >= from && a < from + length;
+        const std::string at = " at " + hex(0xB600u + static_cast<unsigned>(a)) + " ";
+        if (!inRange && after[a] != before[a])
+            problem = "the part's cell" + at + "changed from " + hex(before[a]) + " to " +
+                      hex(after[a]) + ", outside the range written";
+        else if (ok && what != 2 && (what == 1 || inRange) && after[a] != wanted[a])
+            problem = "after a " + std::string(what == 0 ? "program" : "verify") +
+                      " that succeeded the part's cell" + at + "holds " + hex(after[a]) +
+                      ", wanted " + hex(wanted[a]);
+        else if (ok && what == 2 && got[a] != after[a])
+            problem = "a read that succeeded gave " + hex(got[a]) + at + ", the part holds " +
+                      hex(after[a]);
+    }
+    if (problem.empty()) return {};
+    return text + "\n" + problem + (error.empty() ? "" : "; the run's error: " + error);
+}
+
+CableSoak::CableSoak(std::uint64_t seed) : impl_(std::make_unique<Impl>(seed)) {}
+CableSoak::~CableSoak() = default;
+std::string CableSoak::runOnce() { return impl_->runOnce(); }
+const SoakFigures& CableSoak::figures() const { return impl_->figures; }
 
 std::uint64_t SoakSeed() {
     if (const char* text = std::getenv("JQZ_SOAK_SEED"); text != nullptr && *text != '\0')

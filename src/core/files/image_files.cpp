@@ -67,7 +67,10 @@ std::optional<FileFormat> FormatFromName(std::string_view name) {
 }
 
 std::optional<FileFormat> detectFormat(std::string_view head) {
-    head = SkipByteOrderMark(head.substr(0, std::min(head.size(), kDetectLineBytes)));
+    // One byte order mark is skipped, as the readers skip one: the record helpers below skip
+    // it themselves, so they are given the bytes with it.
+    const std::string_view capped = head.substr(0, std::min(head.size(), kDetectLineBytes));
+    head = SkipByteOrderMark(capped);
     const std::string_view pairs = head.substr(0, std::min(head.size(), kDetectBytes));
     for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
         const char c = pairs[i];
@@ -76,8 +79,8 @@ std::optional<FileFormat> detectFormat(std::string_view head) {
             return FileFormat::Extended;
         if ((c == 'S' || c == 's') && next >= '0' && next <= '2') return FileFormat::Motorola;
     }
-    if (firstLineIsMotorolaRecord(head)) return FileFormat::Motorola;
-    if (FirstLineIsIntelHexRecord(head)) return FileFormat::IntelHex;
+    if (firstLineIsMotorolaRecord(capped)) return FileFormat::Motorola;
+    if (FirstLineIsIntelHexRecord(capped)) return FileFormat::IntelHex;
     return std::nullopt;
 }
 

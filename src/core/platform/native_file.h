@@ -40,6 +40,16 @@ bool CreateFolderOf(const std::string& filePath);
 // Deletes the file; true when it is gone (or was not there).
 bool RemoveFile(const std::string& path);
 
+// Where a name that is about to be written leads, following only the symbolic links that the
+// running user or the system made (owned by that user or by root; on Windows, symbolic links
+// and junctions owned by that user, SYSTEM or the Administrators). In a folder that others
+// may write to, a link planted by another user would otherwise lead a write of this user's
+// (of root's, above all) to any file the link names. Empty on success, with `resolved` set
+// to the name the file is opened by: every link of the name resolved, so that it may be
+// opened without following one (on Windows the name as given); the file itself and the
+// folders above it need not exist yet. Otherwise the message that refuses the name.
+std::string FollowTrustedLinks(const std::string& path, std::string& resolved);
+
 // Opens a file for reading by its name, as std::fopen(path, "rb") does.
 std::FILE* OpenForReading(const std::string& path);
 

@@ -220,6 +220,9 @@ TEST(DetectFormat, TheWholeFirstLineAndAByteOrderMark) {
         {"byte order mark, Intel HEX", "\xEF\xBB\xBF" + intel64, FileFormat::IntelHex},
         {"byte order mark, S9", "\xEF\xBB\xBFS9030000FC\r\n", FileFormat::Motorola},
         {"byte order mark, X7", "\xEF\xBB\xBFX70007001000010203E2\r\n", FileFormat::Extended},
+        // The readers skip one mark: a second one is the first line's start, no record.
+        {"two byte order marks, Intel HEX", "\xEF\xBB\xBF\xEF\xBB\xBF:00000001FF\r\n", std::nullopt},
+        {"two byte order marks, S9", "\xEF\xBB\xBF\xEF\xBB\xBFS9030000FC\r\n", std::nullopt},
         {"a first line past the cap", huge, std::nullopt},
         {"a first line within the cap", huge.substr(100), FileFormat::IntelHex},
         // Binary look-alikes: a pair among the first bytes decides, as documented; the command

@@ -26,27 +26,6 @@ std::string writeFailure(const std::string& path, const std::string& why) {
     return "Cannot write " + path + ": " + why;
 }
 
-// The name of the file that symbolic links lead to, which need not exist yet: a link to a
-// missing file makes that file. False (with the cause) when the links go round in a circle.
-bool followLinks(std::string& path, std::string& why) {
-    fs::path p(path);
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(p, ec))) {
-            path = p.string();
-            return true;
-        }
-        const fs::path target = fs::read_symlink(p, ec);
-        if (ec) {
-            why = ec.message();
-            return false;
-        }
-        p = target.is_absolute() ? target : p.parent_path() / target;
-    }
-    why = std::strerror(ELOOP);
-    return false;
-}
-
 bool writeAll(int fd, const std::string& bytes, bool positioned) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -193,9 +172,8 @@ InPlaceResult writeInPlace(const std::string& target, const struct stat& old,
 // name and `old` to its state when it exists. Empty when the write may go ahead.
 std::string checkTarget(const std::string& path, std::string& target, struct stat& old,
                         bool& exists) {
-    target = path;
-    std::string why;
-    if (!followLinks(target, why)) return writeFailure(path, why);
+    if (std::string why = FollowTrustedLinks(path, target); !why.empty())
+        return writeFailure(path, why);
     exists = ::stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) return writeFailure(path, std::strerror(errno));
     if (exists) {

@@ -9,7 +9,14 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/platform/native_file.h"
+
 namespace jqz {
+
+namespace {
+// Why a name that FollowTrustedLinks found no link at would not open without following one.
+constexpr const char* kBecameALink = "It was made a symbolic link while it was being opened.";
+}  // namespace
 
 LockFile::~LockFile() {
     if (fd_ >= 0) ::close(fd_);  // lets the lock go
@@ -21,11 +28,14 @@ LockFile::~LockFile() {
 LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
     // A run that replaces the file moves the name to a new file, which it has locked first:
     // the lock is ours only when the name still leads to the very file locked.
+    std::string name;
+    if (why = FollowTrustedLinks(path, name); !why.empty()) return Result::Failed;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        // Not following a link that another user planted since.
+        const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
         if (fd < 0) {
             if (errno == ENOENT) return Result::Missing;
-            why = std::strerror(errno);
+            why = errno == ELOOP ? kBecameALink : std::strerror(errno);
             return Result::Failed;
         }
         struct stat locked {};
@@ -43,7 +53,7 @@ LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
             return Result::Failed;
         }
         struct stat named {};
-        if (::stat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
+        if (::stat(name.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
             named.st_ino == locked.st_ino) {
             if (fd_ >= 0) ::close(fd_);
             fd_ = fd;
@@ -96,17 +106,20 @@ SharedAppendFile::~SharedAppendFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine,
+std::string SharedAppendFile::open(const std::string& given, const std::string& firstLine,
                                    const LockWait& wait) {
     wait_ = wait;
+    std::string path;
+    if (std::string why = FollowTrustedLinks(given, path); !why.empty()) return why;
     std::error_code ec;
     const bool existed = std::filesystem::exists(path, ec);
     // Not blocking on a pipe that appeared after the caller's check: it is refused below.
+    // Not following a link that another user planted since.
     // Read too, where the file allows it, to see how its last line ends.
-    const int flags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    const int flags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
     fd_ = ::open(path.c_str(), O_RDWR | flags, 0666);
     if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_WRONLY | flags, 0666);
-    if (fd_ < 0) return std::strerror(errno);
+    if (fd_ < 0) return errno == ELOOP ? kBecameALink : std::strerror(errno);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return std::strerror(errno);
     if (!S_ISREG(st.st_mode)) {

@@ -32,6 +32,9 @@ std::string folderOf(const std::string& path) {
 // for writing (the read-only attribute, the file's ACL, another program holding it) and a
 // folder that takes no new files, as a write would find them.
 std::string CheckFileWritable(const std::string& path) {
+    std::string resolved;
+    if (std::string why = FollowTrustedLinks(path, resolved); !why.empty())
+        return "Cannot write " + path + ": " + why;
     if (std::string what = NotAPlainFile(path); !what.empty()) return "Cannot write " + path + ": " + what;
     const std::wstring target = Win32FileName(path);
     if (const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -82,7 +85,10 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
     if (std::string refusal = CheckFileWritable(path); !refusal.empty()) return refusal;
     const std::wstring target = Win32FileName(path);
     const std::wstring temp = LongPathName(temporaryName(FullPathName(WideFromUtf8(path))));
-    const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // A new file only: a leftover of an earlier run is removed (a link of that name itself,
+    // not what it leads to), and whatever took the name since is not opened.
+    (void)::DeleteFileW(temp.c_str());
+    const HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return writeFailure(path, ::GetLastError());
     std::size_t done = 0;

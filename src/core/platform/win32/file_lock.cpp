@@ -47,6 +47,8 @@ std::wstring finalName(const std::wstring& name, DWORD& error) {
 }  // namespace
 
 LockFile::Result LockFile::acquire(const std::string& path, std::string& why) {
+    std::string resolved;
+    if (why = FollowTrustedLinks(path, resolved); !why.empty()) return Result::Failed;
     DWORD error = 0;
     const std::wstring file = finalName(Win32FileName(path), error);
     if (file.empty()) {
@@ -81,6 +83,8 @@ SharedAppendFile::~SharedAppendFile() {
 std::string SharedAppendFile::open(const std::string& path, const std::string& firstLine,
                                    const LockWait& wait) {
     wait_ = wait;
+    std::string resolved;
+    if (std::string why = FollowTrustedLinks(path, resolved); !why.empty()) return why;
     const std::wstring name = Win32FileName(path);
     // Read too, where the file allows it, to see how its last line ends.
     fd_ = ::_wopen(name.c_str(), _O_RDWR | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace jqz {
 
@@ -141,6 +144,69 @@ std::string ExecutableFolder() {
         buffer.resize(buffer.size() * 2);
     }
     return Utf8Name(std::filesystem::path(buffer).parent_path());
+}
+
+namespace {
+
+// Whether the link or junction at `name` (not what it leads to) is owned by the running user,
+// by SYSTEM or by the Administrators.
+bool linkOwnedByUserOrSystem(const std::wstring& name) {
+    const HANDLE h = ::CreateFileW(name.c_str(), READ_CONTROL,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = ::GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                        nullptr, nullptr, nullptr, &descriptor);
+    ::CloseHandle(h);
+    if (got != ERROR_SUCCESS) return false;
+    bool trusted = ::IsWellKnownSid(owner, WinLocalSystemSid) ||
+                   ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    HANDLE token = nullptr;
+    if (!trusted && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        DWORD size = 0;
+        (void)::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<unsigned char> user(size);
+        if (size > 0 && ::GetTokenInformation(token, TokenUser, user.data(), size, &size))
+            trusted = ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid);
+        ::CloseHandle(token);
+    }
+    ::LocalFree(descriptor);
+    return trusted;
+}
+
+}  // namespace
+
+std::string FollowTrustedLinks(const std::string& path, std::string& resolved) {
+    resolved = path;
+    const std::wstring full = FullPathName(WideFromUtf8(path));
+    // The parts below the drive ("C:\") or the share ("\\server\share\"), each folder and then
+    // the file, as far as they exist. Only name surrogates lead elsewhere: symbolic links and
+    // junctions, not the placeholders of a cloud folder.
+    std::size_t at = 3;
+    if (full.rfind(L"\\\\", 0) == 0) {
+        const std::size_t share = full.find(L'\\', 2);
+        at = share == std::wstring::npos ? share : full.find(L'\\', share + 1);
+        if (at != std::wstring::npos) ++at;
+    }
+    while (at != std::wstring::npos && at < full.size()) {
+        const std::size_t end = full.find_first_of(L"\\/", at);
+        const std::wstring name = full.substr(0, end);
+        at = end == std::wstring::npos ? end : end + 1;
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = ::FindFirstFileW(LongPathName(name).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) break;  // missing: nothing after it to follow
+        ::FindClose(search);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            IsReparseTagNameSurrogate(found.dwReserved0) &&
+            !linkOwnedByUserOrSystem(LongPathName(name)))
+            return Utf8Name(std::filesystem::path(name)) +
+                   " is a symbolic link owned by another user; links of other users are not "
+                   "followed.";
+    }
+    return {};
 }
 
 std::FILE* OpenForReading(const std::string& path) {
