@@ -275,8 +275,9 @@ std::string LockFile::replace(const std::string& path, const std::string& bytes)
 std::string CreateFileAtomically(const std::string& path, const std::string& bytes,
                                  bool& existed) {
     existed = false;
-    std::string target = path, why;
-    if (!followLinks(target, why)) return writeFailure(path, why);
+    std::string target;
+    if (std::string why = FollowTrustedLinks(path, target); !why.empty())
+        return writeFailure(path, why);
     std::string temp;
     const int fd = createTemporary(target, 0666, temp);
     if (fd < 0) return writeFailure(path, std::strerror(errno));
@@ -308,8 +309,8 @@ std::string CreateFileAtomically(const std::string& path, const std::string& byt
 }
 
 int RemoveLeftoverTemporaries(const std::string& path) {
-    std::string target = path, why;
-    if (!followLinks(target, why)) return 0;
+    std::string target;
+    if (!FollowTrustedLinks(path, target).empty()) return 0;
     const std::string folder = folderOf(target);
     const std::string name = fs::path(target).filename().string();
     const std::size_t limit = longestName(folder);
