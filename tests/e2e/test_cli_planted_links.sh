@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # jqz6811-cli run by root in a folder that another user may write to (group-writable, without
 # the sticky bit, where the system's own link protection does not reach): a symbolic link that
-# the other user planted there, as the output, the report, the serial number file or its lock,
+# the other user planted there, as the output, the report, the serial number file (whose lock is the file itself),
 # or as a folder on the way to one, is refused before the port opens. The file it names is
 # left as it was, and nothing is made where it points. The same link made by root is followed.
 # Runs as root in a mount namespace of its own, the shared folder a fresh tmpfs; skipped (77)
@@ -43,7 +43,7 @@ head -c 512 /dev/urandom > "$tmp/ee.bin"
 # The files that links lead to: root's, with known contents, and names that do not exist.
 reset_private() {
   rm -rf "$tmp/private"/*
-  for f in victim.csv victim.bin victim-state victim-lock; do
+  for f in victim.csv victim.bin victim-state; do
     echo "root's own $f" > "$tmp/private/$f"
   done
   cp -r "$tmp/private" "$tmp/private.before"
@@ -88,8 +88,6 @@ report to a new name|report.csv|$tmp/private/new.csv|--port "$gone" --device "$E
 report into a folder|dir|$tmp/private|--port "$gone" --device "$E9" program --report "$tmp/shared/dir/new.csv" "$tmp/ee.s19"
 state file over a file|state|$tmp/private/victim-state|--port "$gone" --device "$E9" program --serial 0xB600,2,1 --serial-file "$tmp/shared/state" "$tmp/ee.s19"
 state file to a new name|state|$tmp/private/new-state|--port "$gone" --device "$E9" program --serial 0xB600,2,1 --serial-file "$tmp/shared/state" "$tmp/ee.s19"
-lock over a file|state.lock|$tmp/private/victim-lock|--port "$gone" --device "$E9" program --serial 0xB600,2,1 --serial-file "$tmp/shared/state" "$tmp/ee.s19"
-lock to a new name|state.lock|$tmp/private/new-lock|--port "$gone" --device "$E9" program --serial 0xB600,2,1 --serial-file "$tmp/shared/state" "$tmp/ee.s19"
 EOF
 
 # --- The same links made by root: followed ---------------------------------------------------
@@ -99,11 +97,10 @@ for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
 [ -e "$tmp/pty" ] || fail "simulator did not start"
 reset_private
 clear_shared
-rm -f "$tmp/private/victim.csv" "$tmp/private/victim-state" "$tmp/private/victim-lock"
+rm -f "$tmp/private/victim.csv" "$tmp/private/victim-state"
 plant root out.s19 "$tmp/private/victim.bin"
 plant root report.csv "$tmp/private/victim.csv"
 plant root state "$tmp/private/victim-state"
-plant root state.lock "$tmp/private/victim-lock"
 plant root dir "$tmp/private"
 "$cli" --quiet convert "$tmp/ee.s19" "$tmp/shared/out.s19" --save-lowest 0xB600 \
   --save-highest 0xB7FF < /dev/null 2> "$tmp/err" || fail "convert through root's link"
@@ -114,7 +111,6 @@ cmp -s "$tmp/private/victim.bin" "$tmp/ee.s19" || fail "convert did not write wh
   < /dev/null > "$tmp/out" 2> "$tmp/err" || fail "program through root's links"
 grep -qF ",$E9,1,passed," "$tmp/private/victim.csv" || fail "no report line where root's link leads"
 [ "$(cat "$tmp/private/victim-state")" = "next=2" ] || fail "no state where root's link leads"
-[ -f "$tmp/private/victim-lock" ] || fail "no lock file where root's link leads"
 "$cli" --quiet convert "$tmp/ee.s19" "$tmp/shared/dir/into.s19" --save-lowest 0xB600 \
   --save-highest 0xB7FF < /dev/null 2> "$tmp/err" || fail "convert through root's folder link"
 cmp -s "$tmp/private/into.s19" "$tmp/ee.s19" || fail "convert did not write into root's folder link"
