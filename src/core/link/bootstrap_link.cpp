@@ -55,12 +55,26 @@ bool BootstrapLink::resetPart() {
     if (options_.reset == BootReset::Rts && !pulse(&SerialPort::setRts))
         return fail("The port could not drive RTS to reset the board.");
     // The boot ROM sends a break as it starts; it and any noise before the sync go. By hand,
-    // the user's reset is waited for as long as the options say.
+    // the user's reset is waited for as long as the options say. A secured part's boot ROM
+    // first sends $FF, then erases its EEPROM, RAM and CONFIG (two erase pulses of 10 to 20 ms
+    // and the RAM), and only then its break: after a $FF the sync waits for that break, since
+    // a download sent into the erase would be lost.
     std::uint8_t scratch[64];
+    bool erasing = false;
+    const auto note = [&](std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (scratch[i] == 0xFF) erasing = true;
+            if (scratch[i] == 0x00) erasing = false;
+        }
+        return n;
+    };
     if (options_.reset == BootReset::None && options_.breakWaitMs > 0)
-        (void)readFor(scratch, 1, options_.breakWaitMs * 1000LL);
+        note(readFor(scratch, 1, options_.breakWaitMs * 1000LL));
     const long long quiet = std::max(10'000LL, 2 * CharacterMicroseconds(baud_));
-    while (readFor(scratch, sizeof scratch, quiet) > 0) {
+    constexpr long long kSecurityEraseMicroseconds = 500'000;
+    // While it erases, one character at a time: the break ends the wait as it comes.
+    while (erasing ? note(readFor(scratch, 1, kSecurityEraseMicroseconds)) > 0
+                   : note(readFor(scratch, sizeof scratch, quiet)) > 0) {
     }
     port_.purge(PURGE_RXCLEAR | PURGE_RXABORT);
     return true;
