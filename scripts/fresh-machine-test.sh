@@ -114,6 +114,10 @@ sources | mmdebstrap --quiet --variant=minbase --include=make,git,ca-certificate
 echo "fresh-machine-test: Debian 12 root made in $((SECONDS - start)) s"
 
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2> /dev/null || true
+# The root is a mount of its own, as a machine's / is: a test that makes a private mount
+# namespace (unshare -m --propagation private) needs / to be a mount point.
+mount --bind "$root" "$root"
+mount --make-private "$root"
 mount -t proc proc "$root/proc"
 mount --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"  # unmounting the copy never reaches the machine's /dev
