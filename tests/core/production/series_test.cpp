@@ -106,12 +106,15 @@ SeriesOptions keptIn(const test::TempDir& dir, std::uint64_t start, bool report)
     return o;
 }
 
+// The file's lines, each without its line end.
 std::vector<std::string> linesOf(const std::string& path) {
     std::vector<std::string> lines;
     std::string text = ReadWholeFile(path).value_or("");
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
+        std::string line = text.substr(at, end - at);
+        if (line.ends_with('\r')) line.pop_back();  // Windows' line end
+        lines.push_back(line);
         at = end == std::string::npos ? text.size() : end + 1;
     }
     return lines;
