@@ -168,7 +168,9 @@ grep -qE '^\{"version":"[0-9.]+"\}$' "$tmp/out" || fail "--version --json: $(cat
 "$cli" --json --port "$pty" detect > "$tmp/out" 2> /dev/null || fail "detect --json"
 [ "$(cat "$tmp/out")" = '{"programmer":"MC68HC(7)11 Programmer VER-1.1 detected !"}' ] \
   || fail "detect --json: $(cat "$tmp/out")"
-"$cli" --json --help 2>/dev/null | head -1 | grep -q '^Usage: jqz6811-cli' || fail "--help stays text"
+# (Read whole first: head leaving the pipe early would end the program with SIGPIPE.)
+"$cli" --json --help > "$tmp/out" 2> /dev/null || fail "--help --json"
+head -1 "$tmp/out" | grep -q '^Usage: jqz6811-cli' || fail "--help stays text"
 expect 2 "error: $tmp/junk.s19 holds nothing for the EEPROM (0xB600-0xB7FF) of $E9, so there is nothing to program: none of its 3 lines is an Intel HEX data record that lands in the memory image." \
   "$cli" --port "$gone" --device "$E9" --format ihex program "$tmp/junk.s19"
 
