@@ -183,6 +183,10 @@ std::string CableTarget::statusLine() const {
 LinkAbility CableTarget::Can(TargetAction action, const std::string& deviceName) const {
     if (action == TargetAction::FirmwareUpdate)
         return {false, "The bootstrap cable has no firmware: the update is the programmer's."};
+    if (action == TargetAction::PinTester) return {false, "The bootstrap cable has no pin tester"};
+    if (action == TargetAction::SkipBlankBlocks)
+        return {false,
+                "Over the bootstrap cable every write skips the bytes that are already right"};
     std::string why;
     const auto part = BootPartOfDevice(deviceName, &why);
     if (!part) return {false, why};

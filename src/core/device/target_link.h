@@ -36,7 +36,8 @@ enum class LinkKind { Programmer, BootstrapCable };
 enum class TargetAction {
     EraseEeprom, EraseEprom, ProgramEeprom, ProgramEprom, VerifyEeprom, VerifyEprom,
     ReadEeprom, ReadEprom, ReadBootRom,
-    ProgramConfig, FirmwareUpdate, IdentifyPart
+    ProgramConfig, FirmwareUpdate, IdentifyPart,
+    PinTester, SkipBlankBlocks  // the programmer's own options
 };
 
 // Whether a link can do an action for a device, and when not, why (a tool tip's text, such as

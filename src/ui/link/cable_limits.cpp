@@ -13,17 +13,16 @@ namespace jqz {
 
 namespace {
 
-// The programmer's own check boxes, and why the cable has none of them.
-struct BoxLimit {
+// The programmer's own check boxes, each with the action the link is asked about.
+struct BoxAction {
     const char* box;
-    const char* reason;
+    TargetAction action;
 };
 
-constexpr BoxLimit kCableBoxLimits[] = {
-    {"PTErrorsOBP", "The bootstrap cable has no pin tester"},
-    {"PTErrorsICP", "The bootstrap cable has no pin tester"},
-    {"SkipBlankBlocks",
-     "Over the bootstrap cable every write skips the bytes that are already right"},
+constexpr BoxAction kOwnBoxes[] = {
+    {"PTErrorsOBP", TargetAction::PinTester},
+    {"PTErrorsICP", TargetAction::PinTester},
+    {"SkipBlankBlocks", TargetAction::SkipBlankBlocks},
 };
 
 constexpr const char* kOwnToolTip = "jqzOwnToolTip";
@@ -89,10 +88,13 @@ void ShowLinkLimits(QWidget* window, const TargetLink* link, const SupportedDevi
         const LinkAbility ability = abilityFor(link, devices, b);
         limit(button, !ability, ability.why, offered(o, b), true);
     }
-    const bool cable = link != nullptr && link->kind() == LinkKind::BootstrapCable;
-    for (const auto& box : kCableBoxLimits)
-        if (auto* control = window->findChild<QAbstractButton*>(box.box))
-            limit(control, cable, box.reason, true, false);
+    for (const auto& box : kOwnBoxes) {
+        auto* control = window->findChild<QAbstractButton*>(box.box);
+        if (control == nullptr) continue;
+        const LinkAbility ability =
+            link == nullptr ? LinkAbility{} : link->Can(box.action, devices.selectedDevice());
+        limit(control, !ability, ability.why, true, false);
+    }
 }
 
 std::string LinkRefusesDevice(const TargetLink& link, const std::string& deviceName) {
